@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace lumvaris::app {
+
+// The local database of the open connection, as the window drives it: opened after the port has
+// opened, released without saving when the connection closes, saved by the timer and at window
+// close. A failure is thrown as an exception and reaches the window's general error report.
+class IConnectionDatabase {
+  public:
+    virtual ~IConnectionDatabase() = default;
+    // Creates the stores and loads them from the files of this port.
+    virtual void Open(const QString& portName) = 0;
+    // Writes the packet and day stores; nothing while no stores exist.
+    virtual void Save() = 0;
+    // Releases the stores without saving.
+    virtual void Release() = 0;
+};
+
+}  // namespace lumvaris::app

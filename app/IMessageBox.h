@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace lumvaris::app {
+
+// Modal message boxes. The program shows them through this interface so that tests can answer
+// them without a nested event loop.
+class IMessageBox {
+  public:
+    virtual ~IMessageBox() = default;
+    // An error with one OK button.
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+    // A confirmation with OK and Cancel; true for OK.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // A warning with OK and Cancel; true for OK.
+    virtual bool Warning(QWidget* parent, const QString& text) = 0;
+};
+
+}  // namespace lumvaris::app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace lumvaris::app {
+
+// A repeating timer of the user-interface thread.
+class ITimer {
+  public:
+    virtual ~ITimer() = default;
+    // Starts the timer, or restarts it when it runs: it fires one interval from now.
+    virtual void Start() = 0;
+    virtual void Stop() = 0;
+    virtual bool IsActive() const = 0;
+    virtual int Interval() const = 0;
+};
+
+// Makes the window's timers; tests pass one whose time they advance by hand.
+class ITimerFactory {
+  public:
+    virtual ~ITimerFactory() = default;
+    virtual std::unique_ptr<ITimer> Create(const std::string& name, int intervalMs,
+                                           std::function<void()> onTimeout) = 0;
+};
+
+}  // namespace lumvaris::app

@@ -1,0 +1,840 @@
+#include "TFormMain.h"
+
+#include <QApplication>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QCloseEvent>
+#include <QDate>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QValueAxis>
+#include <algorithm>
+#include <exception>
+
+#include "app/HexField.h"
+#include "app/IConnectionDatabase.h"
+#include "app/IMessageBox.h"
+#include "app/IModifierKeys.h"
+#include "app/ITimer.h"
+#include "app/PortList.h"
+#include "ui/ModeCaptions.h"
+#include "ui/RadioGroup.h"
+#include "ui/WidgetColours.h"
+#include "ui_FormMain.h"
+
+namespace lumvaris::app {
+namespace {
+
+constexpr int kTimerRXInterval = 100;
+constexpr int kTimerGaugeInterval = 100;
+constexpr int kTimerResetColorInterval = 2000;
+constexpr int kTimerAltInterval = 100;
+constexpr int kTimerSaveInterval = 60000;
+
+constexpr int kStatusPanelWidths[3] = {130, 280, 50};
+constexpr int kGridRowHeight = 16;
+constexpr int kLineStateRows = 17;
+constexpr int kLineStateWidths[4] = {70, 40, 40, 40};
+// Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
+constexpr int kBaudRates[3] = {38400, 19200, 9600};
+
+const char* const kGridHeaders[8] = {"Сч.#",    "Пакет", "Текущее", "Срез",
+                                     "Уровень", "Дата",  "Время",   "Прошло"};
+
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The hourglass for the length of an operation, restored however the operation ends.
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { Release(); }
+    void Release() {
+        if (active_) {
+            QApplication::restoreOverrideCursor();
+            active_ = false;
+        }
+    }
+
+  private:
+    bool active_ = true;
+};
+
+QColor GaugeColour(link::GaugeColor colour, const QPalette& palette) {
+    switch (colour) {
+        case link::GaugeColor::ButtonFace:
+            return palette.color(QPalette::Button);
+        case link::GaugeColor::Yellow:
+            return QColor(255, 255, 0);
+        case link::GaugeColor::Black:
+            return QColor(0, 0, 0);
+        case link::GaugeColor::Green:
+            return QColor(0, 128, 0);
+        case link::GaugeColor::Maroon:
+            return QColor(128, 0, 0);
+        case link::GaugeColor::Default:
+            break;
+    }
+    return QColor();
+}
+
+void SetCaption(QAbstractButton* button, const char* caption) {
+    button->setText(Text(caption));
+}
+
+}  // namespace
+
+TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
+    : QMainWindow(parent),
+      port_(platform.port),
+      pause_(platform.pause),
+      modifierKeys_(platform.modifierKeys),
+      messageBox_(platform.messageBox),
+      programDirectory_(platform.programDirectory),
+      versionCaption_(platform.versionCaption),
+      openDocument_(platform.openDocument),
+      readKeyNames_(platform.readKeyNames),
+      ui_(new Ui::TFormMain),
+      requester_(platform.port, platform.pause, *this),
+      receiver_(platform.port) {
+    ui_->setupUi(this);
+    receiver_.SetConsumer(this);
+
+    auto guarded = [this](void (TFormMain::*handler)()) {
+        return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    };
+    timerRX_ = platform.timers.Create("TimerRX", kTimerRXInterval, guarded(&TFormMain::TimerRXTimer));
+    timerGauge_ =
+        platform.timers.Create("TimerGauge", kTimerGaugeInterval, guarded(&TFormMain::TimerGaugeTimer));
+    timerResetColor_ = platform.timers.Create("TimerResetColor", kTimerResetColorInterval,
+                                              guarded(&TFormMain::TimerResetColorTimer));
+    timerAlt_ = platform.timers.Create("TimerAlt", kTimerAltInterval, guarded(&TFormMain::TimerAltTimer));
+    timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
+
+    SetUpStatusBar();
+    SetUpChart();
+    ConnectControls();
+    ConnectLocalRules();
+    port_.SetErrorNotification([this](const std::string& reason) {
+        // The port reports from inside its own signal; the message box waits until that is over.
+        const QString text = QString::fromStdString(reason);
+        QMetaObject::invokeMethod(
+            this, [this, text] { OnPortLost(text); }, Qt::QueuedConnection);
+    });
+    // Key preview, the status bar's double click and the click on Panel9 are all seen here.
+    qApp->installEventFilter(this);
+
+    Guarded([this] { FormCreate(); });
+
+    timerRX_->Start();
+    timerAlt_->Start();
+    timerSave_->Start();
+}
+
+TFormMain::~TFormMain() {
+    port_.SetReceiveNotification(nullptr);
+    port_.SetErrorNotification(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+
+void TFormMain::FormCreate() {
+    const QDate today = QDate::currentDate();
+    ui_->SpinEditYear->setValue(today.year());
+    ui_->ComboBoxMonth->setCurrentIndex(today.month() - 1);
+
+    SetUpLineState();
+    SetPortFieldText(Text(kDefaultPortName));
+    ShowPortState();
+    ShowByteCounter(receiver_.ReceivedBytes());
+
+    SetUpGridHeaders();
+    StringGridNETClick();
+    SetTabVisible(ui_->TabSheetSystem, false);
+    SetTabVisible(ui_->TabSheetService, false);
+    ui_->PageControl->setCurrentWidget(ui_->TabSheetNET);
+
+    LoadKeyNames();
+
+    ui_->ComboBoxPortName->setFocus();
+    requester_.SetRequestStatus(link::RequestStatus::None);
+    requester_.ShowRequestStatus();
+    UpdateCaption();
+    ui_->PanelKey->setVisible(ui_->CheckBoxUseCrypto->isChecked());
+}
+
+void TFormMain::SetUpStatusBar() {
+    QStatusBar* bar = ui_->StatusBar;
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        // At least the design width; a longer text widens the panel rather than being cut off.
+        panel->setMinimumWidth(kStatusPanelWidths[i]);
+        // The last panel runs to the right edge of the window.
+        bar->addWidget(panel, i == 2 ? 1 : 0);
+        statusPanels_[i] = panel;
+    }
+}
+
+void TFormMain::SetUpLineState() {
+    QTableWidget* grid = ui_->StringGridLineState;
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
+    grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+    grid->setRowCount(kLineStateRows);
+    grid->setColumnCount(4);
+    for (int c = 0; c < 4; ++c) {
+        grid->setColumnWidth(c, kLineStateWidths[c]);
+    }
+    const QBrush fixed = grid->palette().brush(QPalette::Button);
+    for (int r = 0; r < kLineStateRows; ++r) {
+        grid->setRowHeight(r, kGridRowHeight);
+        const QString text = r < 16 ? QStringLiteral("%1 kHz").arg(20 + 5 * r) : QStringLiteral("Corr.");
+        auto* item = new QTableWidgetItem(text);
+        item->setBackground(fixed);  // column 0 is the fixed column
+        item->setFlags(Qt::ItemIsEnabled);
+        grid->setItem(r, 0, item);
+    }
+}
+
+void TFormMain::SetUpChart() {
+    QChart* chart = ui_->ChartSweep->chart();
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setBackgroundRoundness(0);
+    const QColor colours[3] = {Qt::red, Qt::green, Qt::blue};
+    auto* axisX = new QCategoryAxis(chart);
+    for (int r = 0; r < 16; ++r) {
+        axisX->append(QStringLiteral("%1 kHz").arg(20 + 5 * r), r);
+    }
+    axisX->setRange(0, 15);
+    axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axisX->setLabelsAngle(-90);
+    axisX->setTruncateLabels(false);
+    QFont labels = axisX->labelsFont();
+    labels.setPointSize(7);
+    axisX->setLabelsFont(labels);
+    auto* axisY = new QValueAxis(chart);
+    axisY->setLabelFormat(QStringLiteral("%d"));
+    axisY->setRange(0, 100);
+    axisY->setLabelsFont(labels);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    for (int i = 0; i < 3; ++i) {
+        auto* series = new QLineSeries(chart);
+        series->setObjectName(QStringLiteral("Series%1").arg(i + 1));
+        series->setColor(colours[i]);
+        series->setPointsVisible(false);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        series_[i] = series;
+    }
+    ui_->ChartSweep->setRenderHint(QPainter::Antialiasing);
+}
+
+void TFormMain::SetUpGridHeaders() {
+    QTableWidget* net = ui_->StringGridNET;
+    QTableWidget* others[2] = {ui_->StringGridPACKETS, ui_->StringGridDAYS};
+    const int widths[8] = {36, 96, 64, 64, 64, 64, 64, 64};
+    auto setUp = [](QTableWidget* grid, int columns, const int* columnWidths) {
+        grid->setColumnCount(columns);
+        QStringList headers;
+        for (int c = 0; c < columns; ++c) {
+            headers << Text(kGridHeaders[c]);
+        }
+        grid->setHorizontalHeaderLabels(headers);
+        grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+        grid->horizontalHeader()->setHighlightSections(false);
+        grid->horizontalHeader()->setMinimumSectionSize(8);
+        for (int c = 0; c < columns; ++c) {
+            grid->setColumnWidth(c, columnWidths[c]);
+        }
+        grid->verticalHeader()->hide();
+        grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
+        grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+        grid->setWordWrap(false);
+        grid->setRowCount(1);
+    };
+    setUp(net, 8, widths);
+    for (QTableWidget* grid : others) {
+        setUp(grid, 7, widths);
+    }
+}
+
+void TFormMain::ConnectControls() {
+    auto on = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(ui_->ComboBoxPortName, &ui::DropDownComboBox::DropDown, &TFormMain::ComboBoxPortNameDropDown);
+    on(ui_->ComboBoxPortName, &QComboBox::activated, &TFormMain::ComboBoxPortNameSelect);
+    on(ui_->ComboBoxBaudRate, &QComboBox::activated, &TFormMain::ComboBoxBaudRateChange);
+    on(ui_->SpeedButtonHelp, &QToolButton::clicked, &TFormMain::NMainHelpGetHelpClick);
+    on(ui_->NMainHelpGetHelp, &QAction::triggered, &TFormMain::NMainHelpGetHelpClick);
+    on(ui_->PageControl, &QTabWidget::currentChanged, &TFormMain::PageControlChange);
+    connect(ui_->MainNFileExit, &QAction::triggered, this, &QWidget::close);
+    // The timeout items tick themselves through their exclusive group; the timeout is read from
+    // the menu each time a reply wait starts.
+    ui_->NMainOptionsTimeoutGroup->setExclusive(true);
+
+    ui_->ComboBoxPortName->setCompleter(nullptr);
+}
+
+void TFormMain::ConnectLocalRules() {
+    // The two meter-number fields always name the same meter.
+    connect(ui_->SpinEditBuffSlotNumber, &QSpinBox::valueChanged, this,
+            [this](int value) { ui_->SpinEditBuffSlotNumberMonth->setValue(value); });
+    connect(ui_->SpinEditBuffSlotNumberMonth, &QSpinBox::valueChanged, this,
+            [this](int value) { ui_->SpinEditBuffSlotNumber->setValue(value); });
+
+    // The date fields of the test page steer the calendar.
+    connect(ui_->SpinEditYear, &QSpinBox::valueChanged, this, [this](int year) {
+        const QDate shown = ui_->Calendar->selectedDate();
+        const QDate first(year, shown.month(), 1);
+        ui_->Calendar->setSelectedDate(
+            QDate(year, shown.month(), std::min(shown.day(), first.daysInMonth())));
+        ui_->Calendar->setCurrentPage(year, shown.month());
+    });
+    connect(ui_->ComboBoxMonth, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0) {
+            return;
+        }
+        const QDate shown = ui_->Calendar->selectedDate();
+        const QDate first(shown.year(), index + 1, 1);
+        ui_->Calendar->setSelectedDate(
+            QDate(shown.year(), index + 1, std::min(shown.day(), first.daysInMonth())));
+        ui_->Calendar->setCurrentPage(shown.year(), index + 1);
+    });
+
+    // The key panel shows while closed networks are ticked.
+    connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
+            [this](bool on) { ui_->PanelKey->setVisible(on); });
+
+    // A long command goes to one meter only while "Для всех" is clear.
+    connect(ui_->CheckBoxBroadcast, &QCheckBox::toggled, this,
+            [this](bool on) { ui_->SpinEditAddress->setEnabled(!on); });
+
+    // Access control, window side: the password group shows while it is on, and the protected set
+    // buttons wait for an accepted password.
+    connect(ui_->CheckBoxPasswordProtection, &QCheckBox::toggled, this, [this](bool on) {
+        ui_->GroupBoxPassword->setVisible(on);
+        if (on) {
+            DisableProtectedButtons();
+            ui_->EditPasswordOld->clear();
+            ui_->EditPasswordNew->clear();
+        } else {
+            for (QPushButton* b :
+                 {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet}) {
+                b->setEnabled(true);
+            }
+        }
+    });
+
+    // The calendar speaks the program's language whatever the workstation's locale.
+    ui_->Calendar->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+
+    ui::SetReadOnlyBackground(ui_->EditDate);
+    ui::SetReadOnlyBackground(ui_->EditTime);
+    ui::SetReadOnlyBackground(ui_->MemoProtection);
+    ui::SetReadOnlyBackground(ui_->MemoReg);
+    QFont fixedPitch(QStringLiteral("Courier New"));
+    fixedPitch.setStyleHint(QFont::TypeWriter);
+    fixedPitch.setPointSize(9);
+    ui_->MemoReg->setFont(fixedPitch);
+    ui_->ComboBoxFill->setFont(fixedPitch);
+    ui_->ComboBoxFill->view()->setFont(fixedPitch);
+    ui_->SpeedButtonCopy->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+}
+
+void TFormMain::LoadKeyNames() {
+    QComboBox* keys = ui_->ComboBoxKey;
+    keys->clear();
+    if (readKeyNames_) {
+        keys->addItems(readKeyNames_(programDirectory_ + Text(kKeyFileName)));
+    }
+    keys->setCurrentIndex(-1);
+    keys->setEditText(QString());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Serial connection
+
+int TFormMain::BaudRateOfItem() const {
+    const int index = ui_->ComboBoxBaudRate->currentIndex();
+    return index >= 0 && index < 3 ? kBaudRates[index] : kBaudRates[0];
+}
+
+void TFormMain::OpenConnection() {
+    BusyCursor busy;
+    port_.SetName(std::string());
+    SelectMeter(0);
+    UpdateCaption();
+
+    try {
+        port_.SetName(ui_->ComboBoxPortName->currentText().toStdString());
+        link::LineSettings settings;
+        settings.baudRate = BaudRateOfItem();
+        port_.SetLineSettings(settings);
+        port_.SetReceiveNotification([this] { Guarded([this] { receiver_.ReceiveNotification(); }); });
+        port_.Open();
+        // Pseudo-terminals have no modem-control lines; that does not stop the link.
+        try {
+            port_.RaiseRts();
+        } catch (const link::SerialPortNotSupported&) {
+        }
+        try {
+            port_.RaiseDtr();
+        } catch (const link::SerialPortNotSupported&) {
+        }
+        UpdateCaption();
+        SetTabVisible(ui_->TabSheetSystem, true);
+        ui_->NMainOptionsOptions->setEnabled(true);
+        ui_->NMainEditEraseAll->setEnabled(true);
+        ui_->PanelGauge->show();
+    } catch (const std::exception&) {
+        // Leave nothing half open: a port that opened but could not be set up is closed again.
+        port_.Close();
+        port_.SetReceiveNotification(nullptr);
+        port_.SetName(std::string());
+        SetTabVisible(ui_->TabSheetSystem, false);
+        SetTabVisible(ui_->TabSheetService, false);
+        ui_->NMainEditEraseAll->setEnabled(false);
+        ui_->NMainOptionsOptions->setEnabled(false);
+        ui_->PanelGauge->hide();
+        ui_->PageControl->hide();
+        ui_->Panel7->hide();
+        ShowPortState();
+        busy.Release();
+        messageBox_.Error(this, Text(kOpenErrorText));
+        SetPortFieldText(Text(kDefaultPortName));
+        return;
+    }
+
+    ui_->PageControl->show();
+    // Outside the protected block: a database that cannot be loaded reaches the general error
+    // report and the port stays open.
+    if (database_ != nullptr) {
+        database_->Open(QString::fromStdString(port_.Name()));
+    }
+
+    ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
+    ui_->PageControl->show();
+    ui_->Panel7->show();
+    requester_.SetRequestStatus(link::RequestStatus::None);
+    requester_.ShowRequestStatus();
+    receiver_.ResetReceivedBytes();
+    ShowByteCounter(receiver_.ReceivedBytes());
+    ShowPortState();
+    StringGridNETClick();
+    ui_->ButtonAddress->setFocus();
+
+    applicationTitle_ =
+        versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) + QStringLiteral("]");
+}
+
+void TFormMain::CloseConnection() {
+    if (port_.IsOpen()) {
+        port_.Close();
+    }
+    port_.SetReceiveNotification(nullptr);
+    if (database_ != nullptr) {
+        database_->Release();
+    }
+    ShowPortState();
+    ShowByteCounter(receiver_.ReceivedBytes());
+    ui_->PanelGauge->hide();
+    pause_.Pause(kClosePauseMs);
+}
+
+void TFormMain::ComboBoxBaudRateChange() {
+    CloseConnection();
+    link::LineSettings settings = port_.Settings();
+    settings.baudRate = BaudRateOfItem();
+    port_.SetLineSettings(settings);
+    OpenConnection();
+}
+
+void TFormMain::ComboBoxPortNameDropDown() {
+    QComboBox* field = ui_->ComboBoxPortName;
+    const QString text = field->currentText();
+    const QSignalBlocker quiet(field);
+    field->clear();
+    for (const std::string& name : OrderPortList(port_.ListPorts())) {
+        field->addItem(QString::fromStdString(name));
+    }
+    field->setEditText(text);
+}
+
+void TFormMain::ComboBoxPortNameSelect() {
+    CloseConnection();
+    OpenConnection();
+}
+
+bool TFormMain::ComboBoxPortNameKeyDown(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+        return false;
+    }
+    ComboBoxPortNameSelect();
+    return true;
+}
+
+void TFormMain::OnPortLost(const QString& reason) {
+    ShowPortState();
+    QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
+    if (!reason.isEmpty()) {
+        text += QStringLiteral(" (") + reason + QStringLiteral(")");
+    }
+    text += QStringLiteral(".\nПроверьте подключение и выберите порт заново.");
+    messageBox_.Error(this, text);
+}
+
+std::uint16_t TFormMain::UartId() const {
+    return static_cast<std::uint16_t>(HexFieldParse(ui_->EditAddress->text()) & 0xFFFF);
+}
+
+void TFormMain::UpdateCaption() {
+    setWindowTitle(versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) +
+                   QStringLiteral("]") + QStringLiteral(" - Сч.#") + QString::number(selectedMeter_));
+    applicationTitle_ = versionCaption_;
+}
+
+void TFormMain::ShowPortState() {
+    statusPanels_[1]->setText(Text(port_.IsOpen() ? kPortOpenText : kPortClosedText));
+}
+
+void TFormMain::SelectMeter(int meter) {
+    selectedMeter_ = meter;
+    if (meter != 0) {
+        ui_->SpinEditBuffSlotNumber->setValue(meter);
+        ui_->SpinEditBuffSlotNumberMonth->setValue(meter);
+    }
+}
+
+void TFormMain::StringGridNETClick() {
+    QTableWidget* net = ui_->StringGridNET;
+    const QTableWidgetItem* cell = net->item(std::max(net->currentRow(), 0), 0);
+    bool ok = false;
+    const int meter = cell != nullptr ? cell->text().trimmed().toInt(&ok) : 0;
+    SelectMeter(ok ? meter : 0);
+    UpdateCaption();
+}
+
+void TFormMain::SetPortFieldText(const QString& text) {
+    ui_->ComboBoxPortName->setEditText(text);
+    ui_->ComboBoxPortName->lineEdit()->setCursorPosition(static_cast<int>(text.size()));
+}
+
+void TFormMain::SetTabVisible(QWidget* page, bool visible) {
+    QTabWidget* tabs = ui_->PageControl;
+    tabs->setTabVisible(tabs->indexOf(page), visible);
+}
+
+bool TFormMain::TabVisible(QWidget* page) const {
+    const QTabWidget* tabs = ui_->PageControl;
+    return tabs->isTabVisible(tabs->indexOf(page));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window close
+
+void TFormMain::FormClose() {
+    Guarded([this] {
+        if (database_ != nullptr) {
+            database_->Save();
+        }
+    });
+    Guarded([this] { CloseConnection(); });
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers and the link
+
+void TFormMain::TimerRXTimer() {
+    receiver_.Step();
+}
+
+void TFormMain::TimerGaugeTimer() {
+    requester_.GaugeTick();
+}
+
+void TFormMain::TimerSaveTimer() {
+    if (database_ != nullptr) {
+        database_->Save();
+    }
+}
+
+void TFormMain::TimerAltTimer() {
+    using namespace lumvaris::ui;
+    const Qt::KeyboardModifiers keys = modifierKeys_.Modifiers();
+    // Shift before Ctrl before Alt; a mode relabels only its own buttons.
+    if (keys & Qt::ShiftModifier) {
+        SetCaption(ui_->ButtonLP, kCaptionReadAll);
+        SetCaption(ui_->ButtonLM, kCaptionReadAll);
+        return;
+    }
+    if (keys & Qt::ControlModifier) {
+        SetCaption(ui_->ButtonAddress, kCaptionWrite);
+        SetCaption(ui_->ButtonConfig, kCaptionWrite);
+        SetCaption(ui_->ButtonLP, kCaptionClearAll);
+        SetCaption(ui_->ButtonLM, kCaptionClearAll);
+        SetCaption(ui_->ButtonRTC, kCaptionWrite);
+        SetCaption(ui_->ButtonVersion, kCaptionLoadNew);
+        SetCaption(ui_->ButtonSetLongCommand, kCaptionToClipboard);
+        return;
+    }
+    if (keys & Qt::AltModifier) {
+        SetCaption(ui_->ButtonConfig, kCaptionDebug);
+        SetCaption(ui_->ButtonLM, kCaptionClearOne);
+        SetCaption(ui_->ButtonVersion, kCaptionLoadNewLegacy);
+        return;
+    }
+    SetCaption(ui_->ButtonAddress, kCaptionRead);
+    SetCaption(ui_->ButtonConfig, kCaptionRead);
+    SetCaption(ui_->ButtonLP, kCaptionRead);
+    SetCaption(ui_->ButtonLM, kCaptionRead);
+    SetCaption(ui_->ButtonRTC, kCaptionRead);
+    SetCaption(ui_->ButtonVersion, kCaptionRead);
+    SetCaption(ui_->ButtonSetLongCommand, kCaptionExecute);
+}
+
+QList<QWidget*> TFormMain::HighlightedControls() const {
+    return {ui_->RadioGroupPortMode,
+            ui_->RadioGroupPlcStop,
+            ui_->RadioGroupRET,
+            ui_->SpinEditSetAMCount,
+            ui_->SpinEditRTCppm,
+            ui_->EditAddress,
+            ui_->EditDate,
+            ui_->EditTime,
+            ui_->LabelWD,
+            ui_->LabelVerinfo,
+            ui_->CheckBoxSwitchTime,
+            ui_->GroupBox9,
+            ui_->Label20,
+            ui_->Label24,
+            ui_->ComboBoxBaudRate,
+            ui_->ComboBoxBaudrateNew,
+            ui_->SpinEditBDAY};
+}
+
+void TFormMain::TimerResetColorTimer() {
+    for (QWidget* control : HighlightedControls()) {
+        ui::ResetFontColour(control);
+    }
+    timerResetColor_->Stop();
+}
+
+void TFormMain::Highlight(QWidget* control) {
+    ui::SetFontColour(control, ui::kHighlightColour);
+    // Enabling a running timer does not restart it: only a new reply wait does.
+    if (!timerResetColor_->IsActive()) {
+        timerResetColor_->Start();
+    }
+}
+
+void TFormMain::ShowRequestStatusText(const std::string& panelText) {
+    statusPanels_[2]->setText(QString::fromStdString(panelText));
+}
+
+void TFormMain::ShowGauge(const link::GaugeState& gauge) {
+    QProgressBar* bar = ui_->GaugeTimeout;
+    bar->setMaximum(std::max(gauge.maximum, 1));
+    bar->setValue(std::clamp(gauge.progress, 0, bar->maximum()));
+    const QColor background = GaugeColour(gauge.background, palette());
+    const QColor foreground = GaugeColour(gauge.foreground, palette());
+    QString style;
+    if (background.isValid() || foreground.isValid()) {
+        style =
+            QStringLiteral(
+                "QProgressBar { border: 0px; background-color: %1; }"
+                " QProgressBar::chunk { background-color: %2; }")
+                .arg(background.isValid() ? background.name() : palette().color(QPalette::Button).name(),
+                     foreground.isValid() ? foreground.name() : palette().color(QPalette::Highlight).name());
+    }
+    if (style != gaugeStyle_) {
+        gaugeStyle_ = style;
+        bar->setStyleSheet(style);
+    }
+}
+
+void TFormMain::SetGaugeTimerEnabled(bool enabled) {
+    if (enabled) {
+        timerGauge_->Start();
+    } else {
+        timerGauge_->Stop();
+    }
+}
+
+void TFormMain::RestartColorResetTimer() {
+    timerResetColor_->Stop();
+    timerResetColor_->Start();
+}
+
+void TFormMain::SetConnectionInputsEnabled(bool enabled) {
+    ui_->ComboBoxPortName->setEnabled(enabled);
+    ui_->ComboBoxBaudRate->setEnabled(enabled);
+    ui_->EditAddress->setEnabled(enabled);
+}
+
+bool TFormMain::AccessControlOn() const {
+    return ui_->CheckBoxPasswordProtection->isChecked();
+}
+
+void TFormMain::DisableProtectedButtons() {
+    for (QPushButton* b :
+         {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet}) {
+        b->setEnabled(false);
+    }
+}
+
+int TFormMain::PortTimeoutSeconds() const {
+    if (ui_->NMainOptionsTimeout16->isChecked()) {
+        return 16;
+    }
+    if (ui_->NMainOptionsTimeout8->isChecked()) {
+        return 8;
+    }
+    if (ui_->NMainOptionsTimeout4->isChecked()) {
+        return 4;
+    }
+    if (ui_->NMainOptionsTimeout2->isChecked()) {
+        return 2;
+    }
+    return 1;
+}
+
+void TFormMain::HandleReply(link::FrameBuffer& frame) {
+    if (replyHandler_) {
+        replyHandler_(frame);
+    }
+}
+
+void TFormMain::HandleMeterPacket(const link::FrameBuffer& frame) {
+    if (meterPacketHandler_) {
+        meterPacketHandler_(frame);
+    }
+}
+
+void TFormMain::ShowByteCounter(std::uint32_t receivedBytes) {
+    statusPanels_[0]->setText(QStringLiteral(" Байт принято = %1").arg(receivedBytes));
+}
+
+void TFormMain::StatusBarDblClick() {
+    receiver_.ResetReceivedBytes();
+    ShowByteCounter(receiver_.ReceivedBytes());
+}
+
+QLabel* TFormMain::StatusPanel(int index) const {
+    return index >= 0 && index < 3 ? statusPanels_[index] : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Chrome
+
+void TFormMain::NMainHelpGetHelpClick() {
+    const QString path = programDirectory_ + Text(kHelpFileName);
+    // A missing help file is not reported.
+    if (openDocument_ && QFileInfo::exists(path)) {
+        openDocument_(path);
+    }
+}
+
+void TFormMain::Panel9Click() {
+    if (!(modifierKeys_.Modifiers() & Qt::ControlModifier) || !TabVisible(ui_->TabSheetSystem)) {
+        return;
+    }
+    const bool show = !TabVisible(ui_->TabSheetService);
+    SetTabVisible(ui_->TabSheetService, show);
+    ui_->PageControl->setCurrentWidget(show ? ui_->TabSheetService : ui_->TabSheetNET);
+}
+
+bool TFormMain::FormKeyDown(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        NMainHelpGetHelpClick();
+        return true;
+    }
+    return false;
+}
+
+void TFormMain::PageControlChange() {
+    QTabWidget* tabs = ui_->PageControl;
+    ui_->NMainEditToExcel->setEnabled(tabs->currentIndex() <= tabs->indexOf(ui_->TabSheetDAYS));
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            // Key preview: the window sees every key of its own before the focused control.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget == nullptr || widget->window() != this) {
+                break;
+            }
+            auto* key = static_cast<QKeyEvent*>(event);
+            bool handled = false;
+            Guarded([&] { handled = FormKeyDown(key); });
+            if (handled) {
+                return true;
+            }
+            if (watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) {
+                Guarded([&] { handled = ComboBoxPortNameKeyDown(key->key()); });
+                if (handled) {
+                    return true;
+                }
+            }
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (watched == ui_->StatusBar || (watched != nullptr && watched->parent() == ui_->StatusBar &&
+                                              qobject_cast<QLabel*>(watched) != nullptr)) {
+                Guarded([this] { StatusBarDblClick(); });
+                return true;
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (watched == ui_->Panel9 && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+                ui_->Panel9->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+                Guarded([this] { Panel9Click(); });
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The general error report
+
+void TFormMain::ReportError(const QString& text) {
+    messageBox_.Error(this, text);
+}
+
+void TFormMain::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("Непредвиденная ошибка."));
+    }
+}
+
+}  // namespace lumvaris::app

@@ -1,0 +1,212 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "link/Receiver.h"
+#include "link/Requester.h"
+#include "link/SerialPort.h"
+
+class QLabel;
+class QKeyEvent;
+class QLineSeries;
+
+namespace Ui {
+class TFormMain;
+}
+
+namespace lumvaris::app {
+
+class IConnectionDatabase;
+class IMessageBox;
+class IModifierKeys;
+class ITimer;
+class ITimerFactory;
+class TFormAppOptions;
+class TFormDebug;
+class TFormGauge;
+class TFormHashCalculate;
+class TFormNewAddress;
+
+// What the main window is built on: the serial port, the pause after a request, the keyboard
+// state, message boxes, timers and the process-wide values of the revision step.
+struct MainWindowPlatform {
+    link::ISerialPort& port;
+    link::IPause& pause;
+    IModifierKeys& modifierKeys;
+    IMessageBox& messageBox;
+    ITimerFactory& timers;
+    QString programDirectory;  // with a trailing '/'
+    QString versionCaption;    // "Lumvaris Rev.1.0"
+    // Opens a document with the desktop's default viewer (the help file).
+    std::function<void(const QString& path)> openDocument;
+    // Identifiers of section "Keys" of the key file, in file order; empty when there is no file.
+    std::function<QStringList(const QString& keyFilePath)> readKeyNames;
+};
+
+// The five dialogs, created after the main window.
+struct MainWindowDialogs {
+    TFormGauge* gauge = nullptr;
+    TFormNewAddress* newAddress = nullptr;
+    TFormAppOptions* appOptions = nullptr;
+    TFormDebug* debug = nullptr;
+    TFormHashCalculate* hashCalculate = nullptr;
+};
+
+// The main window and the composition root of the link: it owns the request sender and the receive
+// path, opens and closes the serial connection, and carries the window chrome (status bar, gauge,
+// modifier-key captions, colour reset, help, service page). The command pages, the reply handler
+// and the meter data are attached through the seams below.
+class TFormMain : public QMainWindow, public link::IRequestView, public link::IFrameConsumer {
+    Q_OBJECT
+  public:
+    static constexpr const char* kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
+    static constexpr const char* kPortOpenText = " Коммуникационный порт открыт.";
+    static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
+    static constexpr const char* kHelpFileName = "Lumvaris.chm";
+    static constexpr const char* kKeyFileName = "Keys.ini";
+    static constexpr const char* kDefaultPortName = "COM";
+    static constexpr int kClosePauseMs = 500;
+
+    explicit TFormMain(const MainWindowPlatform& platform, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    Ui::TFormMain& Form() { return *ui_; }
+    link::Requester& Requester() { return requester_; }
+    link::Receiver& Receiver() { return receiver_; }
+    link::ISerialPort& Port() { return port_; }
+    const QString& ProgramDirectory() const { return programDirectory_; }
+
+    // --- Seams wired by the composition (all optional).
+    // The local database of the open connection.
+    void SetDatabase(IConnectionDatabase* database) { database_ = database; }
+    // Every good frame from outside the meter range.
+    void SetReplyHandler(std::function<void(link::FrameBuffer&)> handler) {
+        replyHandler_ = std::move(handler);
+    }
+    // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
+    void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
+        meterPacketHandler_ = std::move(handler);
+    }
+    void SetDialogs(const MainWindowDialogs& dialogs) { dialogs_ = dialogs; }
+    const MainWindowDialogs& Dialogs() const { return dialogs_; }
+
+    // --- Serial connection.
+    // Opens the port named in the port field at the rate of the rate field, attaches the receive
+    // path and opens the database. A failure shows the error message and leaves no connection.
+    void OpenConnection();
+    // Closes the port, releases the stores without saving, then pauses 500 ms.
+    void CloseConnection();
+    // The rate change: close, then open at the rate chosen in ComboBoxBaudRate.
+    void ComboBoxBaudRateChange();
+    // The destination address of every request: the hex field parse of EditAddress, low 16 bits.
+    std::uint16_t UartId() const;
+    // "<version caption> [<port>] - Сч.#<meter>".
+    void UpdateCaption();
+    QString ApplicationTitle() const { return applicationTitle_; }
+    void ShowPortState();
+    // The selected meter (0 for none); a meter other than 0 also goes to both meter-number fields.
+    void SelectMeter(int meter);
+    int SelectedMeter() const { return selectedMeter_; }
+    // The grid click: the selected meter follows the current row of the network table.
+    void StringGridNETClick();
+
+    // --- Chrome.
+    // Paints a control's font maroon until the colour reset timer fires.
+    void Highlight(QWidget* control);
+    // The general error report: a message box with the error's text.
+    void ReportError(const QString& text);
+    // Runs a handler; an exception escaping it becomes the general error report.
+    void Guarded(const std::function<void()>& handler);
+
+    // Handlers, named after the control and event.
+    void ComboBoxPortNameDropDown();
+    void ComboBoxPortNameSelect();
+    bool ComboBoxPortNameKeyDown(int key);
+    void StatusBarDblClick();
+    void TimerRXTimer();
+    void TimerGaugeTimer();
+    void TimerAltTimer();
+    void TimerResetColorTimer();
+    void TimerSaveTimer();
+    void NMainHelpGetHelpClick();
+    void Panel9Click();
+    bool FormKeyDown(QKeyEvent* event);
+    void PageControlChange();
+    void FormClose();
+
+    // The status bar panels (0: received bytes, 1: port state, 2: request status).
+    QLabel* StatusPanel(int index) const;
+
+    // link::IRequestView
+    void ShowRequestStatusText(const std::string& panelText) override;
+    void ShowGauge(const link::GaugeState& gauge) override;
+    void SetGaugeTimerEnabled(bool enabled) override;
+    void RestartColorResetTimer() override;
+    void SetConnectionInputsEnabled(bool enabled) override;
+    bool AccessControlOn() const override;
+    void DisableProtectedButtons() override;
+    int PortTimeoutSeconds() const override;
+
+    // link::IFrameConsumer
+    void HandleReply(link::FrameBuffer& frame) override;
+    void HandleMeterPacket(const link::FrameBuffer& frame) override;
+    void ShowByteCounter(std::uint32_t receivedBytes) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormCreate();
+    void SetUpStatusBar();
+    void SetUpLineState();
+    void SetUpChart();
+    void SetUpGridHeaders();
+    void ConnectControls();
+    void ConnectLocalRules();
+    void LoadKeyNames();
+    void SetPortFieldText(const QString& text);
+    void SetTabVisible(QWidget* page, bool visible);
+    bool TabVisible(QWidget* page) const;
+    void OnPortLost(const QString& reason);
+    int BaudRateOfItem() const;
+    QList<QWidget*> HighlightedControls() const;
+
+    link::ISerialPort& port_;
+    link::IPause& pause_;
+    IModifierKeys& modifierKeys_;
+    IMessageBox& messageBox_;
+    QString programDirectory_;
+    QString versionCaption_;
+    std::function<void(const QString&)> openDocument_;
+    std::function<QStringList(const QString&)> readKeyNames_;
+
+    std::unique_ptr<Ui::TFormMain> ui_;
+    link::Requester requester_;
+    link::Receiver receiver_;
+
+    std::unique_ptr<ITimer> timerRX_;
+    std::unique_ptr<ITimer> timerGauge_;
+    std::unique_ptr<ITimer> timerResetColor_;
+    std::unique_ptr<ITimer> timerAlt_;
+    std::unique_ptr<ITimer> timerSave_;
+
+    QLabel* statusPanels_[3] = {};
+    QLineSeries* series_[3] = {};
+    QString gaugeStyle_;
+
+    IConnectionDatabase* database_ = nullptr;
+    std::function<void(link::FrameBuffer&)> replyHandler_;
+    std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
+    MainWindowDialogs dialogs_;
+
+    int selectedMeter_ = 0;
+    QString applicationTitle_;
+};
+
+}  // namespace lumvaris::app

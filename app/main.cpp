@@ -1,0 +1,57 @@
+// Lumvaris: service and commissioning tool for power-line-carrier data concentrators.
+
+#include <QScreen>
+
+#include "app/Desktop.h"
+#include "app/LumvarisApplication.h"
+#include "app/QtMessageBox.h"
+#include "app/QtModifierKeys.h"
+#include "app/QtTimerFactory.h"
+#include "app/Revision.h"
+#include "app/TFormAppOptions.h"
+#include "app/TFormDebug.h"
+#include "app/TFormGauge.h"
+#include "app/TFormHashCalculate.h"
+#include "app/TFormMain.h"
+#include "app/TFormNewAddress.h"
+#include "link/QtSerialPort.h"
+
+using namespace lumvaris;
+
+int main(int argc, char** argv) {
+    app::LumvarisApplication application(argc, argv);
+    app::RevisionStart(QCoreApplication::applicationFilePath());
+    const app::RevisionValues& revision = app::Revision();
+
+    // One serial port object for the whole run, created before the main window.
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    app::QtModifierKeys modifierKeys;
+    app::QtMessageBox messageBox(revision.versionCaption);
+    app::QtTimerFactory timers;
+    application.SetErrorReport(
+        [&](const QString& text) { messageBox.Error(QApplication::activeWindow(), text); });
+
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     modifierKeys,
+                                     messageBox,
+                                     timers,
+                                     revision.programDirectory,
+                                     revision.versionCaption,
+                                     app::OpenWithDefaultViewer,
+                                     app::ReadKeyNames};
+
+    // The main window first; its creation must not use the other windows.
+    app::TFormMain formMain(platform);
+    app::TFormGauge formGauge;
+    app::TFormNewAddress formNewAddress;
+    app::TFormAppOptions formAppOptions;
+    app::TFormDebug formDebug;
+    app::TFormHashCalculate formHashCalculate;
+    formMain.SetDialogs({&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate});
+
+    app::CentreOnScreen(formMain);
+    formMain.show();
+    return QApplication::exec();
+}
