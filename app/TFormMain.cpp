@@ -486,7 +486,8 @@ bool TFormMain::ComboBoxPortNameKeyDown(int key) {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) {
         return false;
     }
-    ComboBoxPortNameSelect();
+    // The key is taken even when opening fails, so it never reaches the field a second time.
+    Guarded([this] { ComboBoxPortNameSelect(); });
     return true;
 }
 
@@ -767,7 +768,7 @@ void TFormMain::Panel9Click() {
 
 bool TFormMain::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
-        NMainHelpGetHelpClick();
+        Guarded([this] { NMainHelpGetHelpClick(); });
         return true;
     }
     return false;
@@ -787,16 +788,12 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
                 break;
             }
             auto* key = static_cast<QKeyEvent*>(event);
-            bool handled = false;
-            Guarded([&] { handled = FormKeyDown(key); });
-            if (handled) {
+            if (FormKeyDown(key)) {
                 return true;
             }
-            if (watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) {
-                Guarded([&] { handled = ComboBoxPortNameKeyDown(key->key()); });
-                if (handled) {
-                    return true;
-                }
+            if ((watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) &&
+                ComboBoxPortNameKeyDown(key->key())) {
+                return true;
             }
             break;
         }

@@ -126,6 +126,7 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     // Handlers, named after the control and event.
     void ComboBoxPortNameDropDown();
     void ComboBoxPortNameSelect();
+    // Enter opens the typed port; returns whether the key was taken.
     bool ComboBoxPortNameKeyDown(int key);
     void StatusBarDblClick();
     void TimerRXTimer();
@@ -135,6 +136,7 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void TimerSaveTimer();
     void NMainHelpGetHelpClick();
     void Panel9Click();
+    // Key preview: returns whether the window took the key.
     bool FormKeyDown(QKeyEvent* event);
     void PageControlChange();
     void FormClose();

@@ -1,0 +1,78 @@
+#include "AppTestDoubles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/LumvarisApplication.h"
+
+namespace lumvaris::testing {
+
+FakeTimer::FakeTimer(FakeTimerFactory& factory, std::string name, int intervalMs,
+                     std::function<void()> handler)
+    : factory_(factory), name_(std::move(name)), interval_(intervalMs), handler_(std::move(handler)) {
+    factory_.timers_.push_back(this);
+}
+
+FakeTimer::~FakeTimer() {
+    std::erase(factory_.timers_, this);
+}
+
+void FakeTimer::Start() {
+    active_ = true;
+    deadline_ = factory_.now_ + interval_;
+}
+
+std::unique_ptr<app::ITimer> FakeTimerFactory::Create(const std::string& name, int intervalMs,
+                                                      std::function<void()> onTimeout) {
+    return std::make_unique<FakeTimer>(*this, name, intervalMs, std::move(onTimeout));
+}
+
+void FakeTimerFactory::Advance(int milliseconds) {
+    const long long target = now_ + milliseconds;
+    for (;;) {
+        FakeTimer* due = nullptr;
+        for (FakeTimer* t : timers_) {
+            if (t->active_ && t->deadline_ <= target && (due == nullptr || t->deadline_ < due->deadline_)) {
+                due = t;
+            }
+        }
+        if (due == nullptr) {
+            break;
+        }
+        now_ = due->deadline_;
+        due->deadline_ += due->interval_;
+        due->handler_();
+    }
+    now_ = target;
+}
+
+FakeTimer* FakeTimerFactory::Find(const std::string& name) const {
+    const auto found =
+        std::find_if(timers_.begin(), timers_.end(), [&](FakeTimer* t) { return t->Name() == name; });
+    return found == timers_.end() ? nullptr : *found;
+}
+
+namespace {
+
+// One application object for the whole test program, on the offscreen platform.
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char arg0[] = "app_tests";
+        static char* argv[] = {arg0, nullptr};
+        app_ = std::make_unique<app::LumvarisApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<app::LumvarisApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+}  // namespace lumvaris::testing

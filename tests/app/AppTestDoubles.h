@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/IConnectionDatabase.h"
+#include "app/IMessageBox.h"
+#include "app/IModifierKeys.h"
+#include "app/ITimer.h"
+#include "link/Requester.h"
+
+namespace lumvaris::testing {
+
+class FakeTimerFactory;
+
+// A timer that fires only when the test advances the factory's clock.
+class FakeTimer final : public app::ITimer {
+  public:
+    FakeTimer(FakeTimerFactory& factory, std::string name, int intervalMs, std::function<void()> handler);
+    ~FakeTimer() override;
+    void Start() override;
+    void Stop() override { active_ = false; }
+    bool IsActive() const override { return active_; }
+    int Interval() const override { return interval_; }
+
+    const std::string& Name() const { return name_; }
+
+  private:
+    friend class FakeTimerFactory;
+    FakeTimerFactory& factory_;
+    std::string name_;
+    int interval_;
+    std::function<void()> handler_;
+    bool active_ = false;
+    long long deadline_ = 0;
+};
+
+// Driven time: Advance fires every due timer in deadline order, as often as it falls due.
+class FakeTimerFactory final : public app::ITimerFactory {
+  public:
+    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
+                                        std::function<void()> onTimeout) override;
+    void Advance(int milliseconds);
+    long long Now() const { return now_; }
+    FakeTimer* Find(const std::string& name) const;
+
+  private:
+    friend class FakeTimer;
+    std::vector<FakeTimer*> timers_;
+    long long now_ = 0;
+};
+
+class FakeModifierKeys final : public app::IModifierKeys {
+  public:
+    Qt::KeyboardModifiers Modifiers() const override { return held; }
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+};
+
+class FakeMessageBox final : public app::IMessageBox {
+  public:
+    void Error(QWidget*, const QString& text) override { errors << text; }
+    bool Confirm(QWidget*, const QString& text) override {
+        questions << text;
+        return answer;
+    }
+    bool Warning(QWidget*, const QString& text) override {
+        questions << text;
+        return answer;
+    }
+    QStringList errors;
+    QStringList questions;
+    bool answer = true;
+};
+
+class FakePause final : public link::IPause {
+  public:
+    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    std::vector<int> pauses;
+};
+
+// Records what the window asks of the database, in order.
+class FakeDatabase final : public app::IConnectionDatabase {
+  public:
+    void Open(const QString& portName) override {
+        log << QStringLiteral("open ") + portName;
+        if (!openError.empty()) {
+            throw std::runtime_error(openError);
+        }
+    }
+    void Save() override { log << QStringLiteral("save"); }
+    void Release() override { log << QStringLiteral("release"); }
+    QStringList log;
+    std::string openError;
+};
+
+}  // namespace lumvaris::testing

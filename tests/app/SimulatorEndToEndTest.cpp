@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "AppTestDoubles.h"
+#include "app/QtTimerFactory.h"
+#include "app/TFormMain.h"
+#include "link/Frame.h"
+#include "link/QtSerialPort.h"
+#include "ui_FormMain.h"
+
+namespace lumvaris::testing {
+namespace {
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// The simulator in its own process; the first line of its output is the path of its port.
+class Simulator {
+  public:
+    bool Start() {
+        process_.setProgram(QString::fromUtf8(LUMVARIS_SIM_PATH));
+        process_.setReadChannel(QProcess::StandardOutput);
+        process_.start();
+        if (!process_.waitForStarted(5000)) {
+            return false;
+        }
+        if (!PumpUntil([this] { return process_.canReadLine(); }, 10000)) {
+            return false;
+        }
+        path_ = QString::fromUtf8(process_.readLine()).trimmed();
+        return !path_.isEmpty();
+    }
+    ~Simulator() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(3000);
+            }
+        }
+    }
+    const QString& Path() const { return path_; }
+
+  private:
+    QProcess process_;
+    QString path_;
+};
+
+TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start()) << "the simulator did not announce its port";
+
+    QTemporaryDir dir;
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    FakeModifierKeys keys;
+    FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    FakeDatabase database;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     nullptr,
+                                     nullptr};
+    app::TFormMain window(platform);
+    window.SetDatabase(&database);
+    std::vector<link::FrameBuffer> replies;
+    window.SetReplyHandler([&](link::FrameBuffer& frame) {
+        replies.push_back(frame);
+        window.Requester().SetRequestStatus(link::RequestStatus::Ok);
+        window.Requester().EndReplyWait(true);
+    });
+    window.show();
+
+    // The port field takes the full path of the pseudo-terminal; Enter opens it.
+    QComboBox* field = window.Form().ComboBoxPortName;
+    field->setEditText(sim.Path());
+    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
+    ASSERT_TRUE(port.IsOpen());
+    EXPECT_TRUE(window.Form().PageControl->isVisible());
+    EXPECT_EQ(window.StatusPanel(1)->text(), QStringLiteral(" Коммуникационный порт открыт."));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [%1] - Сч.#0").arg(sim.Path()));
+
+    // A clock read to the UART-ID of the field comes back as a clock reply.
+    link::FrameBuffer request{};
+    link::FillHeader(request, link::kWorkstationAddress, window.UartId(), 1, 0x81);
+    window.Requester().SendRequest(request, 0x81, 100);
+    ASSERT_TRUE(PumpUntil([&] { return !replies.empty(); }, 5000)) << "no reply from the simulator";
+    const link::FrameBuffer& reply = replies.front();
+    EXPECT_EQ(link::TypeCode(reply), 0x81);
+    EXPECT_EQ(link::PayloadLength(reply), 8);
+    EXPECT_EQ(link::SourceAddress(reply), 0x2FFF);
+    EXPECT_EQ(link::DestinationAddress(reply), link::kWorkstationAddress);
+    EXPECT_EQ(window.StatusPanel(2)->text(), QStringLiteral(" OK"));
+    EXPECT_TRUE(window.StatusPanel(0)->text().startsWith(QStringLiteral(" Байт принято = ")));
+    EXPECT_NE(window.StatusPanel(0)->text(), QStringLiteral(" Байт принято = 0"));
+
+    window.close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(messages.errors.isEmpty());
+}
+
+}  // namespace
+}  // namespace lumvaris::testing
