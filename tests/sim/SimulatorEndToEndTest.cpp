@@ -46,14 +46,19 @@ class SimProcess {
             path_ = QString::fromUtf8(process_.readLine()).trimmed().toStdString();
         }
     }
+    // Every run must end cleanly: on SIGTERM, or by itself with exit code 0.
     ~SimProcess() {
         if (process_.state() != QProcess::NotRunning) {
             process_.terminate();
             if (!process_.waitForFinished(10000)) {
+                ADD_FAILURE() << "the simulator did not end on SIGTERM";
                 process_.kill();
                 process_.waitForFinished(5000);
+                return;
             }
         }
+        EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process_.exitCode(), 0);
     }
     const std::string& Path() const { return path_; }
     QProcess& Process() { return process_; }
