@@ -2,12 +2,18 @@
 // the pseudo-terminal it prints.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
 #include <memory>
 
@@ -323,6 +329,69 @@ TEST_F(SimulatorEndToEndTest, EndsCleanlyOnSigterm) {
     EXPECT_EQ(sim.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim.Process().exitCode(), 0);
     EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+// --port serves a named serial device with termios. The serial side of a pseudo-terminal stands in
+// for the device here; the test plays the workstation on the other side.
+TEST_F(SimulatorEndToEndTest, ServesANamedPortAndSwitchesItsRateAfterAnsweringAtTheOldOne) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    close(slave);  // the simulator opens it by name
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("sim.log");
+    {
+        SimProcess sim({"--port", name, "--baud", "19200", "--meters", "0", "--log", log});
+        ASSERT_EQ(sim.Path(), name);
+
+        lumvaris::testing::FakeSerialPort wire;
+        wire.Open();
+        link::Receiver receiver(wire);
+        struct Replies : link::IFrameConsumer {
+            std::vector<std::string> payloads;
+            void HandleReply(link::FrameBuffer& f) override {
+                payloads.push_back(ToHex({f.begin() + 8, f.begin() + 8 + link::PayloadLength(f)}));
+            }
+            void HandleMeterPacket(const link::FrameBuffer&) override {}
+            void ShowByteCounter(std::uint32_t) override {}
+        } replies;
+        receiver.SetConsumer(&replies);
+        const auto ask = [&](const std::string& payload) -> std::string {
+            const link::FrameBuffer f = Request(0x2FFF, payload);
+            const auto size = static_cast<std::size_t>(link::FrameLength(f));
+            EXPECT_EQ(write(master, f.data(), size), static_cast<ssize_t>(size));
+            const std::size_t before = replies.payloads.size();
+            QElapsedTimer t;
+            t.start();
+            while (replies.payloads.size() == before && t.elapsed() < kReplyMs) {
+                pollfd p{master, POLLIN, 0};
+                if (poll(&p, 1, 100) > 0) {
+                    std::uint8_t buffer[512];
+                    const ssize_t n = read(master, buffer, sizeof buffer);
+                    if (n > 0) {
+                        wire.Feed(std::vector<std::uint8_t>(buffer, buffer + n), false);
+                        receiver.Step();
+                    }
+                }
+            }
+            return replies.payloads.size() > before ? replies.payloads[before] : "none";
+        };
+        EXPECT_EQ(ask("88"), "88 01");
+        EXPECT_EQ(ask("08 02"), "88 02");
+        QElapsedTimer t;
+        t.start();
+        while (!ReadFile(log).contains("line rate now 9600") && t.elapsed() < kReplyMs) {
+            QThread::msleep(10);
+        }
+        EXPECT_TRUE(ReadFile(log).contains("line rate now 9600"));
+        termios tio{};
+        ASSERT_EQ(tcgetattr(master, &tio), 0);
+        EXPECT_EQ(cfgetospeed(&tio), B9600);
+        EXPECT_EQ(ask("88"), "88 02");
+    }
+    close(master);
 }
 
 }  // namespace
