@@ -14,6 +14,7 @@ namespace {
 
 constexpr Millis kClientCheckMs = 50;  // how often a pseudo-terminal without client is looked at
 constexpr Millis kMaxWaitMs = 1000;
+constexpr std::size_t kMaxQueued = 256;  // frames waiting for the line
 constexpr std::uint64_t kFaultSeedMix = 0x5DEECE66Dull;
 
 }  // namespace
@@ -243,7 +244,10 @@ int Simulator::Run(int stopFd) {
         Notes(live.notes);
         if (Sending()) {
             for (Outgoing& out : live.out) {
-                Enqueue(std::move(out), now);
+                // A slow line cannot keep up with a very fast network: the surplus is not heard.
+                if (queue_.size() < kMaxQueued) {
+                    Enqueue(std::move(out), now);
+                }
             }
         }
         if (client_ && !Flush(now)) {
