@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meterdata/DateTimeTextFormat.h"
 #include "meterdata/MeterRecord.h"
 
 #include <QLocale>
@@ -53,9 +54,10 @@ class RecordTextFormatter {
     void Decode(const MeterRecord& record, QStringList& texts) const;
 
     const IClock& clock_;
-    QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;
+    DateTimeTextFormat date_;
+    DateTimeTextFormat time_;
     QString decimalPoint_;
 };
 
