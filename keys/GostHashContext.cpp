@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace lumvaris::keys {
 
@@ -40,6 +41,10 @@ constexpr RoundTables MakeRoundTables() {
 
 // One contiguous block, so the compiler addresses all four tables from one base register.
 constexpr RoundTables kRoundTables = MakeRoundTables();
+
+// Key words used by the 32 rounds: 0..7 three times, then 7..0.
+constexpr int kKeyOrder[32] = {0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7,
+                               0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0};
 
 // The constant C3 of the key generation; C2 and C4 are zero.
 constexpr Word256 kC3 = {0xFF00FF00FF00FF00, 0x00FF00FF00FF00FF, 0xFF0000FF00FFFF00, 0xFF00FFFF000000FF};
@@ -87,7 +92,12 @@ inline void EncryptQuarters(const std::uint32_t (&key)[4][8], const Word256& h, 
     std::uint32_t n1c = static_cast<std::uint32_t>(h[2]), n2c = static_cast<std::uint32_t>(h[2] >> 32);
     std::uint32_t n1d = static_cast<std::uint32_t>(h[3]), n2d = static_cast<std::uint32_t>(h[3] >> 32);
 
-    auto twoRounds = [&](int first, int second) {
+    // Rounds alternate between the halves; round r uses key word kKeyOrder[r]. Unrolled, every key
+    // index is a constant and the eight block halves stay in registers.
+#pragma GCC unroll 16
+    for (int r = 0; r < 32; r += 2) {
+        const int first = kKeyOrder[r];
+        const int second = kKeyOrder[r + 1];
         n2a ^= RoundFunction(n1a + key[0][first]);
         n2b ^= RoundFunction(n1b + key[1][first]);
         n2c ^= RoundFunction(n1c + key[2][first]);
@@ -96,19 +106,7 @@ inline void EncryptQuarters(const std::uint32_t (&key)[4][8], const Word256& h, 
         n1b ^= RoundFunction(n2b + key[1][second]);
         n1c ^= RoundFunction(n2c + key[2][second]);
         n1d ^= RoundFunction(n2d + key[3][second]);
-    };
-    // Key words 0..7 three times, then 7..0.
-#pragma GCC unroll 3
-    for (int pass = 0; pass < 3; ++pass) {
-        twoRounds(0, 1);
-        twoRounds(2, 3);
-        twoRounds(4, 5);
-        twoRounds(6, 7);
     }
-    twoRounds(7, 6);
-    twoRounds(5, 4);
-    twoRounds(3, 2);
-    twoRounds(1, 0);
 
     s[0] = n2a | static_cast<std::uint64_t>(n1a) << 32;
     s[1] = n2b | static_cast<std::uint64_t>(n1b) << 32;
@@ -118,45 +116,143 @@ inline void EncryptQuarters(const std::uint32_t (&key)[4][8], const Word256& h, 
 
 // The shift register psi moves the sixteen 16-bit words of its argument down by one and puts
 // y1 ^ y2 ^ y3 ^ y4 ^ y13 ^ y16 on top (y1 the least significant). PsiFour applies it four times:
-// the result is words 2..4 of the input followed by the four new 16-bit words, which depend on
-// each other in a chain that a prefix XOR across the new word resolves.
-inline void PsiFour(std::uint64_t& y0, std::uint64_t& y1, std::uint64_t& y2, std::uint64_t& y3) {
-    std::uint64_t t =
-        y0 ^ (y0 >> 16) ^ (y0 >> 32) ^ (y0 >> 48) ^ (y1 << 16) ^ (y1 << 32) ^ (y1 << 48) ^ y3 ^ (y3 >> 48);
+// the upper three 64-bit words move down, and the four new 16-bit words form the top one. Each new
+// word takes in the one before it (the y16 term), a chain that the prefix XOR at the end resolves.
+inline void PsiFour(std::uint64_t (&y)[4]) {
+    std::uint64_t t = y[0] ^ (y[0] >> 16) ^ (y[0] >> 32) ^ (y[0] >> 48) ^ (y[1] << 16) ^ (y[1] << 32) ^
+                      (y[1] << 48) ^ y[3] ^ (y[3] >> 48);
     t ^= t << 16;
     t ^= t << 32;
-    y0 = y1;
-    y1 = y2;
-    y2 = y3;
-    y3 = t;
+    y[0] = y[1];
+    y[1] = y[2];
+    y[2] = y[3];
+    y[3] = t;
 }
 
-inline void PsiOne(std::uint64_t& y0, std::uint64_t& y1, std::uint64_t& y2, std::uint64_t& y3) {
-    const std::uint64_t top = (y0 ^ (y0 >> 16) ^ (y0 >> 32) ^ (y0 >> 48) ^ y3 ^ (y3 >> 48)) << 48;
-    y0 = (y0 >> 16) | (y1 << 48);
-    y1 = (y1 >> 16) | (y2 << 48);
-    y2 = (y2 >> 16) | (y3 << 48);
-    y3 = (y3 >> 16) | top;
+inline void PsiOne(std::uint64_t (&y)[4]) {
+    const std::uint64_t top = (y[0] ^ (y[0] >> 16) ^ (y[0] >> 32) ^ (y[0] >> 48) ^ y[3] ^ (y[3] >> 48)) << 48;
+    y[0] = (y[0] >> 16) | (y[1] << 48);
+    y[1] = (y[1] >> 16) | (y[2] << 48);
+    y[2] = (y[2] >> 16) | (y[3] << 48);
+    y[3] = (y[3] >> 16) | top;
 }
 
-// Byte-wise so the byte order holds on any machine; compilers turn both into a single move.
+// psi^n as a matrix over the sixteen 16-bit words: row p is the set (a bit mask) of input words
+// whose XOR is output word p.
+using PsiMatrix = std::array<std::uint16_t, 16>;
+
+constexpr PsiMatrix PsiPower(int n) {
+    PsiMatrix m{};
+    for (int p = 0; p < 16; ++p) {
+        m[p] = static_cast<std::uint16_t>(1u << p);
+    }
+    for (int k = 0; k < n; ++k) {
+        PsiMatrix next{};
+        for (int p = 0; p < 15; ++p) {
+            next[p] = m[p + 1];
+        }
+        next[15] = m[0] ^ m[1] ^ m[2] ^ m[3] ^ m[12] ^ m[15];
+        m = next;
+    }
+    return m;
+}
+
+// One term of psi^n on 64-bit words: out[to] ^= (in[from] shifted by `shift` 16-bit words towards
+// the top) & mask.
+struct PsiTerm {
+    int to;
+    int from;
+    int shift;
+    std::uint64_t mask;
+};
+
+struct PsiTerms {
+    std::array<PsiTerm, 4 * 4 * 7> terms{};
+    int count = 0;
+};
+
+constexpr PsiTerms MakePsiTerms(int n) {
+    const PsiMatrix m = PsiPower(n);
+    PsiTerms result;
+    for (int to = 0; to < 4; ++to) {
+        for (int from = 0; from < 4; ++from) {
+            for (int shift = -3; shift <= 3; ++shift) {
+                std::uint64_t mask = 0;
+                for (int half = 0; half < 4; ++half) {
+                    const int source = half - shift;
+                    if (source >= 0 && source < 4 && (m[4 * to + half] >> (4 * from + source) & 1)) {
+                        mask |= std::uint64_t{0xFFFF} << (16 * half);
+                    }
+                }
+                if (mask != 0) {
+                    result.terms[result.count++] = {to, from, shift, mask};
+                }
+            }
+        }
+    }
+    return result;
+}
+
+constexpr PsiTerms kPsi61Terms = MakePsiTerms(61);
+
+template <int I>
+inline void ApplyPsi61Term(const std::uint64_t (&in)[4], std::uint64_t (&out)[4]) {
+    constexpr PsiTerm kTerm = kPsi61Terms.terms[I];
+    std::uint64_t v = in[kTerm.from];
+    if constexpr (kTerm.shift > 0) {
+        v <<= 16 * kTerm.shift;
+    } else if constexpr (kTerm.shift < 0) {
+        v >>= -16 * kTerm.shift;
+    }
+    // The mask is left out where the shift alone already clears the other words.
+    constexpr std::uint64_t kReach =
+        kTerm.shift >= 0 ? ~std::uint64_t{0} << (16 * kTerm.shift) : ~std::uint64_t{0} >> (-16 * kTerm.shift);
+    if constexpr (kTerm.mask != kReach) {
+        v &= kTerm.mask;
+    }
+    out[kTerm.to] ^= v;
+}
+
+template <std::size_t... I>
+inline void ApplyPsi61Terms(const std::uint64_t (&in)[4], std::uint64_t (&out)[4],
+                            std::index_sequence<I...>) {
+    (ApplyPsi61Term<static_cast<int>(I)>(in, out), ...);
+}
+
+// y := psi^61(y), expanded at compile time into fixed shift-mask-XOR formulas.
+inline void Psi61(std::uint64_t (&y)[4]) {
+    const std::uint64_t in[4] = {y[0], y[1], y[2], y[3]};
+    y[0] = y[1] = y[2] = y[3] = 0;
+    ApplyPsi61Terms(in, y, std::make_index_sequence<kPsi61Terms.count>{});
+}
+
 inline std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) {
-        value = value << 8 | bytes[i];
+    std::uint64_t value;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, sizeof value);
+    } else {
+        value = 0;
+        for (int i = 7; i >= 0; --i) {
+            value = value << 8 | bytes[i];
+        }
     }
     return value;
 }
 
 inline void StoreLittleEndian64(std::uint64_t value, std::uint8_t* bytes) {
-    for (int i = 0; i < 8; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes, &value, sizeof value);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
     }
 }
 
 // a := (a + b) mod 2^256.
 inline void Add256(Word256& a, const Word256& b) {
     std::uint64_t carry = 0;
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         const std::uint64_t sum = a[i] + b[i];
         const std::uint64_t withCarry = sum + carry;
@@ -174,6 +270,7 @@ void GostHashContext::Step(Word256& h, const Word256& m) {
     std::uint64_t u0 = h[0], u1 = h[1], u2 = h[2], u3 = h[3];
     std::uint64_t v0 = m[0], v1 = m[1], v2 = m[2], v3 = m[3];
     TransformP(u0 ^ v0, u1 ^ v1, u2 ^ v2, u3 ^ v3, key[0]);
+#pragma GCC unroll 3
     for (int j = 1; j < 4; ++j) {
         const std::uint64_t a = u0 ^ u1;
         u0 = u1;
@@ -198,25 +295,23 @@ void GostHashContext::Step(Word256& h, const Word256& m) {
     Word256 s;
     EncryptQuarters(key, h, s);
 
-    // Output: psi^61(H ^ psi(M ^ psi^12(S))).
-    std::uint64_t y0 = s[0], y1 = s[1], y2 = s[2], y3 = s[3];
-    for (int i = 0; i < 3; ++i) {
-        PsiFour(y0, y1, y2, y3);
-    }
-    y0 ^= m[0];
-    y1 ^= m[1];
-    y2 ^= m[2];
-    y3 ^= m[3];
-    PsiOne(y0, y1, y2, y3);
-    y0 ^= h[0];
-    y1 ^= h[1];
-    y2 ^= h[2];
-    y3 ^= h[3];
-    for (int i = 0; i < 15; ++i) {
-        PsiFour(y0, y1, y2, y3);
-    }
-    PsiOne(y0, y1, y2, y3);
-    h = {y0, y1, y2, y3};
+    // Output: psi^61(H ^ psi(M ^ psi^12(S))). Three four-step formulas are cheaper than the 51 terms
+    // of psi^12 as a matrix; psi^61 takes 80 terms as a matrix against 15 chained four-steps.
+    std::uint64_t y[4] = {s[0], s[1], s[2], s[3]};
+    PsiFour(y);
+    PsiFour(y);
+    PsiFour(y);
+    y[0] ^= m[0];
+    y[1] ^= m[1];
+    y[2] ^= m[2];
+    y[3] ^= m[3];
+    PsiOne(y);
+    y[0] ^= h[0];
+    y[1] ^= h[1];
+    y[2] ^= h[2];
+    y[3] ^= h[3];
+    Psi61(y);
+    h = {y[0], y[1], y[2], y[3]};
 }
 
 void GostHashContext::Init() {
