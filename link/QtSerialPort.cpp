@@ -1,0 +1,133 @@
+#include "QtSerialPort.h"
+
+#include <QSerialPortInfo>
+#include <QThread>
+
+namespace lumvaris::link {
+namespace {
+
+constexpr qint64 kQueueSize = 8192;
+constexpr int kWriteTimeoutMs = 2000;
+
+std::string Text(const QString& s) { return s.toStdString(); }
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, [this] {
+        if (onReceive_) {
+            onReceive_();
+        }
+    });
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
+}
+
+QtSerialPort::~QtSerialPort() { Close(); }
+
+std::vector<std::string> QtSerialPort::ListPorts() {
+    std::vector<std::string> names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        names.push_back(Text(info.portName()));
+    }
+    return names;
+}
+
+void QtSerialPort::SetName(const std::string& name) {
+    name_ = name;
+    port_.setPortName(QString::fromStdString(name));
+}
+
+void QtSerialPort::Open() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    port_.setBaudRate(settings_.baudRate);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(kQueueSize);
+    if (name_.empty() || !port_.open(QIODevice::ReadWrite)) {
+        const std::string why = name_.empty() ? std::string("no port name") : Text(port_.errorString());
+        port_.clearError();
+        throw SerialPortError(why);
+    }
+    lost_ = false;
+}
+
+void QtSerialPort::RaiseLine(bool rts) {
+    const bool ok = rts ? port_.setRequestToSend(true) : port_.setDataTerminalReady(true);
+    if (ok) {
+        return;
+    }
+    const QSerialPort::SerialPortError error = port_.error();
+    const std::string why = Text(port_.errorString());
+    port_.clearError();
+    // Pseudo-terminals and some adapters have no modem-control lines.
+    if (error == QSerialPort::UnsupportedOperationError || error == QSerialPort::UnknownError) {
+        throw SerialPortNotSupported(why);
+    }
+    throw SerialPortError(why);
+}
+
+void QtSerialPort::RaiseRts() { RaiseLine(true); }
+void QtSerialPort::RaiseDtr() { RaiseLine(false); }
+
+std::size_t QtSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
+    if (!port_.isOpen()) {
+        throw SerialPortError("Коммуникационный порт не открыт");
+    }
+    const qint64 written = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
+    if (written < 0) {
+        const std::string why = Text(port_.errorString());
+        port_.clearError();
+        throw SerialPortError(why);
+    }
+    // Hand the bytes to the device now: the caller may block the thread right after.
+    port_.flush();
+    if (port_.bytesToWrite() > 0) {
+        port_.waitForBytesWritten(kWriteTimeoutMs);
+    }
+    return static_cast<std::size_t>(written);
+}
+
+std::size_t QtSerialPort::ReadAvailable(std::uint8_t* buffer, std::size_t maxCount) {
+    if (!port_.isOpen() || maxCount == 0) {
+        return 0;
+    }
+    const qint64 got = port_.read(reinterpret_cast<char*>(buffer), static_cast<qint64>(maxCount));
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+void QtSerialPort::Close() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    port_.clearError();
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+    // A vanished device (adapter pulled, peer hung up) leaves the port unusable: close it so the
+    // window sees a closed port, and say so once. A pseudo-terminal whose peer hung up reports a
+    // read error on every poll rather than a resource error, so both count as a loss.
+    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!lost || lost_) {
+        return;
+    }
+    lost_ = true;
+    const std::string why = Text(port_.errorString());
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    if (onError_) {
+        onError_(why);
+    }
+}
+
+void ThreadPause::Pause(int milliseconds) {
+    if (milliseconds > 0) {
+        QThread::msleep(static_cast<unsigned long>(milliseconds));
+    }
+}
+
+}  // namespace lumvaris::link

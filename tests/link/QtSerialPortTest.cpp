@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "link/QtSerialPort.h"
+
+namespace lumvaris::link {
+namespace {
+
+// A pseudo-terminal pair: the test plays the device on the master side.
+struct Pty {
+    Pty() {
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            path = name;
+            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+            termios t{};
+            tcgetattr(slave, &t);
+            cfmakeraw(&t);
+            tcsetattr(slave, TCSANOW, &t);
+        }
+    }
+    ~Pty() {
+        if (master >= 0) {
+            close(master);
+        }
+        if (slave >= 0) {
+            close(slave);
+        }
+    }
+    int master = -1;
+    int slave = -1;
+    std::string path;
+};
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+class QtSerialPortTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char arg0[] = "link_qt_tests";
+        static char* argv[] = {arg0, nullptr};
+        static QCoreApplication app(argc, argv);
+    }
+};
+
+TEST_F(QtSerialPortTest, OpensAPseudoTerminalByPathAndMovesBytesBothWays) {
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    QtSerialPort port;
+    int notifications = 0;
+    port.SetReceiveNotification([&] { ++notifications; });
+    port.SetName(pty.path);
+    port.SetLineSettings({.baudRate = 9600});
+    port.Open();
+    ASSERT_TRUE(port.IsOpen());
+    // A pseudo-terminal has no modem-control lines: that is "not supported", not a failure.
+    try {
+        port.RaiseRts();
+        port.RaiseDtr();
+    } catch (const SerialPortNotSupported&) {
+    }
+
+    const std::uint8_t request[] = {0x63, 0xE0, 0xA7, 0xFF, 0xFF, 0xFF, 0x2F, 0x01, 0x81, 0x80};
+    EXPECT_EQ(port.Write(request, sizeof request), sizeof request);
+    std::uint8_t got[32] = {};
+    std::size_t have = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        const ssize_t n = read(pty.master, got + have, sizeof got - have);
+        if (n > 0) {
+            have += static_cast<std::size_t>(n);
+        }
+        return have >= sizeof request;
+    }));
+    EXPECT_EQ(0, std::memcmp(got, request, sizeof request));
+
+    const std::uint8_t reply[] = {1, 2, 3, 4, 5};
+    ASSERT_EQ(write(pty.master, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
+    std::uint8_t in[16] = {};
+    std::size_t inCount = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        inCount += port.ReadAvailable(in + inCount, sizeof in - inCount);
+        return inCount >= sizeof reply;
+    }));
+    EXPECT_GE(notifications, 1);
+    EXPECT_EQ(0, std::memcmp(in, reply, sizeof reply));
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_THROW(port.Write(request, 1), SerialPortError);
+}
+
+TEST_F(QtSerialPortTest, MissingDeviceFailsToOpen) {
+    QtSerialPort port;
+    port.SetName("/dev/lumvaris-no-such-port");
+    EXPECT_THROW(port.Open(), SerialPortError);
+    EXPECT_FALSE(port.IsOpen());
+    port.SetName("");
+    EXPECT_THROW(port.Open(), SerialPortError);
+}
+
+TEST_F(QtSerialPortTest, PeerHangUpClosesThePortAndReportsOnce) {
+    auto pty = std::make_unique<Pty>();
+    QtSerialPort port;
+    int errors = 0;
+    port.SetErrorNotification([&](const std::string&) { ++errors; });
+    port.SetName(pty->path);
+    port.Open();
+    ASSERT_TRUE(port.IsOpen());
+    close(pty->master);
+    pty->master = -1;
+    EXPECT_TRUE(PumpUntil([&] { return !port.IsOpen(); }));
+    EXPECT_EQ(errors, 1);
+}
+
+}  // namespace
+}  // namespace lumvaris::link
