@@ -1,5 +1,7 @@
 #include "StoreGridModel.h"
 
+#include <algorithm>
+
 #include "meterdata/RecordTextFormatter.h"
 #include "meterdata/TMatrixInterface.h"
 
@@ -112,14 +114,34 @@ void StoreGridModel::Show(const meterdata::TMatrixInterface& store, int storeRow
     rows_ = std::move(next);
     now_ = now;
     ++generation_;
-    emit dataChanged(index(0, 0), index(rowCount() - 1, columns_ - 1), {Qt::DisplayRole});
 }
 
 void StoreGridModel::ShowEmpty() {
     Resize(1);
     rows_.assign(1, Row{MeterRecord{}, -1, true});
     ++generation_;
-    emit dataChanged(index(0, 0), index(0, columns_ - 1), {Qt::DisplayRole});
+    PublishRows(0, 0);
+}
+
+void StoreGridModel::PublishRows(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    QStringList shown;
+    for (int row = first; row <= last; ++row) {
+        // The cache holds what the views were last given for this row.
+        shown = cache_[static_cast<std::size_t>(row)].texts;
+        const QStringList& now = RowTexts(row);
+        int from = -1;
+        for (int c = 0; c <= columns_; ++c) {
+            const bool changed = c < columns_ && (c >= shown.size() || shown[c] != now.value(c));
+            if (changed && from < 0) {
+                from = c;
+            } else if (!changed && from >= 0) {
+                emit dataChanged(index(row, from), index(row, c - 1), {Qt::DisplayRole});
+                from = -1;
+            }
+        }
+    }
 }
 
 QString StoreGridModel::Cell(int column, int gridRow) const {

@@ -35,9 +35,13 @@ public:
     // Fills the grid from one row of the store, as of `now` (a database time stamp):
     //  show-all on: one data row per slot 1 .. ColCount-1; with numberRows, text 0 is the slot;
     //  show-all off: one data row per present record, in slot order, or one cleared row if none.
+    // Only a change of the row count is signalled; PublishRows then tells the views which cells of
+    // the rows they show have new texts, and the other rows are made afresh when painted.
     void Show(const meterdata::TMatrixInterface& store, int storeRow, bool showAll, bool numberRows, double now);
     // One cleared data row, as before any database is open.
     void ShowEmpty();
+    // Signals the cells of data rows first..last whose texts differ from what was last shown.
+    void PublishRows(int first, int last);
 
     // The text of a cell: row 0 is the header row, data rows follow (as the grid counts them).
     QString Cell(int column, int gridRow) const;

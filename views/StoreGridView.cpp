@@ -60,10 +60,20 @@ void StoreGridView::ShowInGrid(const meterdata::TMatrixInterface& store, int row
     }
     const int remembered = CurrentRow();
     model_.Show(store, row, showAll, numberRows, meterdata::DaysFromDateTime(clock_.Now()));
+    PublishVisibleRows();
     SetCurrentRow(remembered);
     if (afterShow_) {
         afterShow_();
     }
+}
+
+void StoreGridView::PublishVisibleRows() {
+    // Rows out of sight are made afresh when they scroll in; only the visible ones are compared.
+    const int top = grid_->rowAt(0);
+    const int bottom = grid_->rowAt(grid_->viewport()->height() - 1);
+    const int first = top < 0 ? 0 : top;
+    const int last = bottom < 0 ? model_.rowCount() - 1 : bottom;
+    model_.PublishRows(first, std::min(last, first + kMaxPublishedRows));
 }
 
 void StoreGridView::Clear() {

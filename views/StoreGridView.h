@@ -48,6 +48,10 @@ public:
     QString CurrentMeterText() const;
 
 private:
+    // Bounds the comparison when the grid has no size yet (not laid out).
+    static constexpr int kMaxPublishedRows = 200;
+    void PublishVisibleRows();
+
     QPointer<QTabWidget> pages_;
     QPointer<QWidget> page_;
     QPointer<QTableView> grid_;
