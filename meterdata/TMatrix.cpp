@@ -262,9 +262,9 @@ LoadResult TMatrix::LoadFromFile() {
         file.close();
         return KeepAside(QStringLiteral("размеры %1 x %2").arg(cols).arg(rows));
     }
+    // Up to 2^62 records: compared by division, as their byte count could overflow.
     const std::int64_t records = static_cast<std::int64_t>(cols) * rows;
-    const std::int64_t bytes = records * recordSize_;  // < 2^62 for any int32 dimensions
-    if (bytes > size - kHeaderSize) {
+    if (records > (size - kHeaderSize) / recordSize_) {
         file.close();
         return KeepAside(QStringLiteral("файл короче своих записей"));
     }
@@ -274,6 +274,7 @@ LoadResult TMatrix::LoadFromFile() {
     }
     colCount_ = cols;
     rowCount_ = rows;
+    const qint64 bytes = records * recordSize_;
     if (file.read(reinterpret_cast<char*>(data_.get()), bytes) != bytes) {
         file.close();
         return KeepAside(QStringLiteral("ошибка чтения"));

@@ -137,14 +137,6 @@ TEST(TMatrix, InvalidPositionsChangeNothing) {
     }
 }
 
-TEST(TMatrix, ClearAndPutTouchOneRecord) {
-    TMatrix m(kSize, QString());
-    Fill(m, {{1, 2}, {3, 4}});
-    m.ClearRecord(1, 0);
-    m.PutRecord(R(9).data(), 0, 1);
-    EXPECT_EQ(Contents(m), (Rows{{1, 0}, {9, 4}}));
-}
-
 TEST(TMatrix, BufferGrowsByDoublingAndShrinksOnlyWhenThreeTimesTooLarge) {
     struct Step {
         int cols, rows, capacity;
@@ -180,14 +172,6 @@ TEST(TMatrix, OverflowingDimensionsAreRefusedAndTheStoreStaysWhole) {
     EXPECT_TRUE(m.SetRowCount(2));
     EXPECT_FALSE(m.SetRowCount(0x7FFFFFFF));
     EXPECT_EQ(Contents(m), (Rows{{1, 2}, {3, 4}}));
-}
-
-TEST(TMatrix, ResetGivesOneClearedRecord) {
-    TMatrix m(kSize, QString());
-    Fill(m, {{1, 2}, {3, 4}});
-    m.Reset();
-    EXPECT_TRUE(m.IsBlank());
-    EXPECT_EQ(Contents(m), (Rows{{0}}));
 }
 
 // Random operations against a plain vector-of-rows model.
