@@ -1,0 +1,116 @@
+#pragma once
+
+#include "meterdata/DatabaseSettings.h"
+#include "meterdata/MeterPacketIntake.h"
+#include "meterdata/TMatrixInterface.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace lumvaris::meterdata {
+
+class IBusyCursor;
+class IClock;
+class IMeterDataHooks;
+class IStoreView;
+
+// The local database of one serial port: the packet store and the day store with their files
+// "<program directory><port>-PACKETS.bin" and "-DAYS.bin", and the network store (no file). The
+// stores exist from Open to Close. Everything runs on the user-interface thread.
+//
+// The window owns one of these for the whole run and calls:
+//   Open(port)      after the port has opened (then reads Settings() back into the dialog);
+//   Close()         when a connection closes (no save); SaveAndClose() for a port or rate change;
+//   Save()          from TimerSave every 60 s and at window close;
+//   SetSettings() + Apply()   from the settings dialog's "Применить" and ButtonAopOKClick;
+//   EraseFiles()    for "erase all", followed by closing and reopening the connection;
+//   StoreMeterPacket() for a live packet or a PacketBufferRead reply, StoreMonthBuffer() for a
+//   MonthBufferRead reply.
+// A false result carries a file error in LastError() for the window's error report.
+class MeterDatabase {
+  public:
+    static constexpr const char* kPacketsSuffix = "-PACKETS.bin";
+    static constexpr const char* kDaysSuffix = "-DAYS.bin";
+
+    MeterDatabase(QString programDirectory, const IClock& clock);
+    ~MeterDatabase();
+    MeterDatabase(const MeterDatabase&) = delete;
+    MeterDatabase& operator=(const MeterDatabase&) = delete;
+
+    // Seams to the window; any may stay null.
+    void SetHooks(IMeterDataHooks* hooks) { hooks_ = hooks; }
+    void SetBusyCursor(IBusyCursor* busy) { busy_ = busy; }
+    void SetViews(IStoreView* net, IStoreView* packets, IStoreView* days);
+
+    // The dialog's values (each limited to its range).
+    const DatabaseSettings& Settings() const { return settings_; }
+    void SetSettings(const DatabaseSettings& settings) { settings_ = settings; }
+
+    // Only the last path component of the port name is used, so "/dev/ttyUSB0" and "ttyUSB0" share
+    // their files and no port name places a file outside the program directory.
+    static QString DatabaseFileName(const QString& programDirectory, const QString& portName,
+                                    const char* suffix);
+    QString PacketsFileName(const QString& portName) const;
+    QString DaysFileName(const QString& portName) const;
+
+    bool IsOpen() const { return packets_ != nullptr; }
+    const QString& PortName() const { return portName_; }
+
+    // Creates and loads the stores; a blank store takes its dimensions from the settings, and the
+    // settings then take the dimensions of the loaded packet and day stores. A file that could not
+    // be loaded is renamed aside and the user is told through the hooks. The stores exist after
+    // Open even when it returns false.
+    bool Open(const QString& portName);
+    // Releases the stores without saving.
+    void Close();
+    // Saves the packet store, then the day store; true while closed.
+    bool Save();
+    // Saves, then closes whatever the save gave (the stores are released either way).
+    bool SaveAndClose();
+    // Re-dimensions the open stores from the settings: rows = meters + 1, columns = depth + 1,
+    // network columns = packet rows; then captions, the three tables and the selected meter.
+    // Nothing is written to the files.
+    bool Apply();
+    // Deletes both files of the open port (a missing file is no error). The stores stay as they
+    // are: the caller closes and reopens the connection next.
+    bool EraseFiles();
+
+    // The three stores while open, otherwise null.
+    TMatrixInterface* PacketStore() const { return packets_.get(); }
+    TMatrixInterface* DayStore() const { return days_.get(); }
+    TMatrixInterface* NetStore() const { return net_.get(); }
+    MeterStores Stores() const { return {packets_.get(), days_.get(), net_.get()}; }
+
+    // The packet intake on the open stores; Ignored while closed.
+    IntakeResult StoreMeterPacket(const PacketFrame& frame);
+    MonthBufferResult StoreMonthBuffer(const PacketFrame& frame);
+
+    // The captions before any database is open ("Ёмкость сети 0 счётчиков", ...).
+    void ShowClosedCaptions() const;
+
+    const QString& LastError() const { return lastError_; }
+
+  private:
+    std::unique_ptr<TMatrixInterface> OpenStore(const QString& fileName, const char* prefix,
+                                                const char* suffix, IStoreView* view, int depth);
+    bool Dimension(TMatrixInterface& store, int rows, int cols);
+    void AddError(const QString& error);
+    void RedrawAll();
+
+    QString programDirectory_;
+    const IClock& clock_;
+    IMeterDataHooks* hooks_ = nullptr;
+    IBusyCursor* busy_ = nullptr;
+    IStoreView* netView_ = nullptr;
+    IStoreView* packetsView_ = nullptr;
+    IStoreView* daysView_ = nullptr;
+    DatabaseSettings settings_;
+    QString portName_;
+    std::unique_ptr<TMatrixInterface> packets_;
+    std::unique_ptr<TMatrixInterface> days_;
+    std::unique_ptr<TMatrixInterface> net_;
+    QString lastError_;
+};
+
+}  // namespace lumvaris::meterdata

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "meterdata/DateTimeTextFormat.h"
+#include "meterdata/MeterRecord.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+namespace lumvaris::meterdata {
+
+class IClock;
+class TMatrixInterface;
+
+// Turns a meter record into the eight texts of a table row: "Сч.#", "Пакет", "Текущее", "Срез",
+// "Уровень", "Дата", "Время", "Прошло". Generic texts first (meter, raw hex words, level, date,
+// time, elapsed time), then the decoder of the packet family (high nibble of Type) replaces
+// entries 1..3 with a label and decoded values.
+//
+// Dates use the locale's short date format, times its long time format without any time-zone
+// designator, decimals its decimal separator. The window passes QLocale::system(); tests pass a
+// fixed locale.
+class RecordTextFormatter {
+  public:
+    static constexpr int kTextCount = 8;
+
+    explicit RecordTextFormatter(const IClock& clock, const QLocale& locale = QLocale::system());
+
+    void SetLocale(const QLocale& locale);
+    const QString& DateFormat() const { return dateFormat_; }
+    const QString& TimeFormat() const { return timeFormat_; }
+
+    // Clears the list and fills exactly eight entries. "now" is the current local time as a
+    // database time stamp; without it the clock is read.
+    void RecordToTexts(const MeterRecord& record, QStringList& texts) const;
+    void RecordToTexts(const MeterRecord& record, double now, QStringList& texts) const;
+
+    // The texts of the record at (slot, row) of the store; an empty record of meter 0 when the row
+    // is -1 or the position lies outside the store.
+    void PositionTexts(const TMatrixInterface& store, QStringList& texts, int slot, int row) const;
+    void PositionTexts(const TMatrixInterface& store, QStringList& texts, int slot, int row,
+                       double now) const;
+
+    // The current local time as a database time stamp, for a batch of rows.
+    double Now() const;
+
+    // A time format with every time-zone field ('t' outside quotes) and the spaces that set it off
+    // removed.
+    static QString StripTimeZone(const QString& format);
+
+  private:
+    QString Fixed(long long scaled, int decimals) const;  // scaled / 10^decimals, "%.Nf"
+    QString SevenCharacters(long long hundredths) const;
+    void Decode(const MeterRecord& record, QStringList& texts) const;
+
+    const IClock& clock_;
+    QString dateFormat_;
+    QString timeFormat_;
+    DateTimeTextFormat date_;
+    DateTimeTextFormat time_;
+    QString decimalPoint_;
+};
+
+}  // namespace lumvaris::meterdata

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "meterdata/IClock.h"
+
+namespace lumvaris::meterdata {
+
+class SystemClock final : public IClock {
+  public:
+    QDateTime Now() const override;
+};
+
+}  // namespace lumvaris::meterdata

@@ -1,0 +1,322 @@
+#include "meterdata/TMatrix.h"
+
+#include "meterdata/IBusyCursor.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <new>
+#include <vector>
+
+namespace lumvaris::meterdata {
+
+namespace {
+
+constexpr std::int64_t kMinCapacity = 256;
+constexpr std::int64_t kMaxCapacity = std::numeric_limits<std::int32_t>::max();
+constexpr int kHeaderSize = 8;
+
+std::int32_t GetInt32(const char* p) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) {
+        v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(p[i])) << (8 * i);
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+void PutInt32(char* p, std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<char>(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+}
+
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+}  // namespace
+
+TMatrix::TMatrix(int recordSize, QString fileName)
+    : recordSize_(std::max(recordSize, 1)), fileName_(std::move(fileName)) {
+    Reset();
+}
+
+TMatrix::~TMatrix() = default;
+
+bool TMatrix::SizeBuffer(int cols, int rows) {
+    const std::int64_t need = static_cast<std::int64_t>(cols) * rows;
+    if (need > kMaxCapacity) {
+        return false;
+    }
+    std::int64_t capacity = std::max<std::int64_t>(capacity_, kMinCapacity);
+    while (need > capacity) {
+        capacity *= 2;
+    }
+    if (need != 0 && capacity > 2 * kMinCapacity) {
+        while (capacity > 3 * need) {
+            capacity /= 2;
+        }
+    }
+    if (capacity > kMaxCapacity) {
+        // Doubling overshot the limit, yet need itself fits: settle for the limit.
+        capacity = kMaxCapacity;
+    }
+    const auto bytes = static_cast<std::uint64_t>(capacity) * static_cast<std::uint64_t>(recordSize_);
+    if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
+        return false;
+    }
+    if (capacity == capacity_ && data_) {
+        return true;
+    }
+    std::unique_ptr<std::uint8_t[]> fresh(new (std::nothrow) std::uint8_t[bytes]);
+    if (!fresh) {
+        // Giving memory back may fail too; the larger buffer still holds the smaller store.
+        return capacity < capacity_;
+    }
+    // Only the records of the current dimensions carry anything worth keeping.
+    const auto keep = std::min<std::uint64_t>(bytes, static_cast<std::uint64_t>(Count()) * recordSize_);
+    if (data_ && keep > 0) {
+        std::memcpy(fresh.get(), data_.get(), keep);
+    }
+    data_ = std::move(fresh);
+    capacity_ = static_cast<int>(capacity);
+    return true;
+}
+
+void TMatrix::ClearRange(std::size_t firstRecord, std::size_t records) {
+    std::memset(data_.get() + firstRecord * recordSize_, 0, records * recordSize_);
+}
+
+void TMatrix::Reset() {
+    // A buffer for one record is always to be had once the store exists: SizeBuffer only fails
+    // here if the very first allocation (256 records) fails.
+    if (!SizeBuffer(1, 1)) {
+        throw std::bad_alloc();
+    }
+    colCount_ = 1;
+    rowCount_ = 1;
+    ClearRange(0, 1);
+}
+
+bool TMatrix::SetColCount(int n) {
+    const int old = colCount_;
+    if (n < 1) {
+        return true;
+    }
+    const std::size_t rs = recordSize_;
+    if (n < old) {
+        for (std::size_t r = 0; r < static_cast<std::size_t>(rowCount_); ++r) {
+            std::memmove(data_.get() + r * n * rs, data_.get() + r * old * rs, n * rs);
+        }
+        colCount_ = n;
+        SizeBuffer(colCount_, rowCount_);  // shrinking never leaves a buffer too small
+        return true;
+    }
+    if (!SizeBuffer(n, rowCount_)) {
+        return false;
+    }
+    colCount_ = n;
+    if (n > old) {
+        for (std::size_t r = rowCount_; r-- > 0;) {
+            std::memmove(data_.get() + r * n * rs, data_.get() + r * old * rs, old * rs);
+            ClearRange(r * n + old, n - old);
+        }
+    }
+    return true;
+}
+
+bool TMatrix::SetRowCount(int n) {
+    const int old = rowCount_;
+    if (n < 1) {
+        return true;
+    }
+    if (!SizeBuffer(colCount_, n)) {
+        return false;
+    }
+    rowCount_ = n;
+    if (n > old) {
+        ClearRange(static_cast<std::size_t>(old) * colCount_, static_cast<std::size_t>(n - old) * colCount_);
+    }
+    return true;
+}
+
+void TMatrix::ClearRecord(int col, int row) {
+    if (IsValidPosition(col, row)) {
+        std::memset(RecordAt(col, row), 0, recordSize_);
+    }
+}
+
+void TMatrix::PutRecord(const std::uint8_t* record, int col, int row) {
+    if (IsValidPosition(col, row)) {
+        std::memmove(RecordAt(col, row), record, recordSize_);
+    }
+}
+
+void TMatrix::InsertRecord(const std::uint8_t* record, int col, int row) {
+    if (!IsValidPosition(col, row)) {
+        return;
+    }
+    // A source inside this store would move under the shift; copy it out first.
+    std::vector<std::uint8_t> copy;
+    const std::uint8_t* begin = data_.get();
+    const std::uint8_t* end = begin + static_cast<std::size_t>(capacity_) * recordSize_;
+    if (!std::less<const std::uint8_t*>()(record, begin) && std::less<const std::uint8_t*>()(record, end)) {
+        copy.assign(record, record + recordSize_);
+        record = copy.data();
+    }
+    std::uint8_t* at = RecordAt(col, row);
+    std::memmove(at + recordSize_, at, static_cast<std::size_t>(colCount_ - 1 - col) * recordSize_);
+    std::memcpy(at, record, recordSize_);
+}
+
+bool TMatrix::GetRecord(std::uint8_t* record, int col, int row) const {
+    if (!IsValidPosition(col, row)) {
+        return false;
+    }
+    std::memmove(record, RecordAt(col, row), recordSize_);
+    return true;
+}
+
+LoadResult TMatrix::KeepAside(const QString& why) {
+    Reset();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString base = fileName_ + QStringLiteral(".damaged-") + stamp;
+    // QFile::rename never replaces an existing file, so a free name is found without a race.
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        const QString candidate = attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
+        if (QFile::exists(candidate)) {
+            continue;
+        }
+        if (QFile::rename(fileName_, candidate)) {
+            LoadResult result;
+            result.Status = LoadStatus::KeptAside;
+            result.KeptAsideName = candidate;
+            return result;
+        }
+        break;
+    }
+    LoadResult result;
+    result.Status = LoadStatus::Failed;
+    result.Error = QStringLiteral(
+                       "Файл базы данных «%1» не загружен (%2) и не может быть переименован; "
+                       "данные этого хранилища не будут сохраняться, чтобы файл остался "
+                       "нетронутым.")
+                       .arg(Native(fileName_), why);
+    lastError_ = result.Error;
+    fileName_.clear();
+    return result;
+}
+
+LoadResult TMatrix::LoadFromFile() {
+    lastError_.clear();
+    QFile file(fileName_);
+    if (!QFileInfo::exists(fileName_)) {
+        if (!file.open(QIODevice::WriteOnly)) {
+            LoadResult result;
+            result.Status = LoadStatus::Failed;
+            result.Error =
+                QStringLiteral("Не удалось создать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+            lastError_ = result.Error;
+            return result;
+        }
+        file.close();
+        Reset();
+        return {};
+    }
+    const QFileInfo info(fileName_);
+    if (!info.isFile()) {
+        LoadResult result;
+        result.Status = LoadStatus::Failed;
+        result.Error = QStringLiteral("«%1» не является файлом.").arg(Native(fileName_));
+        lastError_ = result.Error;
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (info.size() == 0) {
+            Reset();
+            return {};
+        }
+        return KeepAside(file.errorString());
+    }
+    const qint64 size = file.size();
+    if (size == 0) {
+        Reset();
+        return {};
+    }
+    char header[kHeaderSize];
+    if (file.read(header, kHeaderSize) != kHeaderSize) {
+        file.close();
+        return KeepAside(QStringLiteral("короткий заголовок"));
+    }
+    const std::int32_t cols = GetInt32(header);
+    const std::int32_t rows = GetInt32(header + 4);
+    if (cols < 1 || rows < 1) {
+        file.close();
+        return KeepAside(QStringLiteral("размеры %1 x %2").arg(cols).arg(rows));
+    }
+    // Up to 2^62 records: compared by division, as their byte count could overflow.
+    const std::int64_t records = static_cast<std::int64_t>(cols) * rows;
+    if (records > (size - kHeaderSize) / recordSize_) {
+        file.close();
+        return KeepAside(QStringLiteral("файл короче своих записей"));
+    }
+    if (!SizeBuffer(cols, rows)) {
+        file.close();
+        return KeepAside(QStringLiteral("нет памяти для %1 x %2 записей").arg(cols).arg(rows));
+    }
+    colCount_ = cols;
+    rowCount_ = rows;
+    const qint64 bytes = records * recordSize_;
+    if (file.read(reinterpret_cast<char*>(data_.get()), bytes) != bytes) {
+        file.close();
+        return KeepAside(QStringLiteral("ошибка чтения"));
+    }
+    LoadResult result;
+    result.Status = LoadStatus::Loaded;
+    return result;
+}
+
+bool TMatrix::SaveToFile() {
+    lastError_.clear();
+    if (fileName_.isEmpty()) {
+        lastError_ = QStringLiteral("У хранилища нет файла.");
+        return false;
+    }
+    QSaveFile file(fileName_);
+    if (!file.open(QIODevice::WriteOnly)) {
+        lastError_ =
+            QStringLiteral("Не удалось записать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+        return false;
+    }
+    char header[kHeaderSize];
+    PutInt32(header, colCount_);
+    PutInt32(header + 4, rowCount_);
+    const qint64 bytes = static_cast<qint64>(Count()) * recordSize_;
+    if (file.write(header, kHeaderSize) != kHeaderSize ||
+        file.write(reinterpret_cast<const char*>(data_.get()), bytes) != bytes || !file.commit()) {
+        lastError_ =
+            QStringLiteral("Не удалось записать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+LoadResult TMatrix::Load(IBusyCursor* busy) {
+    BusyScope scope(busy);
+    return LoadFromFile();
+}
+
+bool TMatrix::Save(IBusyCursor* busy) {
+    BusyScope scope(busy);
+    return SaveToFile();
+}
+
+}  // namespace lumvaris::meterdata

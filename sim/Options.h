@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Concentrator.h"
+
+namespace lumvaris::sim {
+
+// Every fault the simulator can put on the link, in one place. All off by default.
+struct Faults {
+    double garbage = 0.0;         // probability of random bytes ahead of a frame
+    double corrupt = 0.0;         // probability that a frame's payload checksum is wrong
+    double drop = 0.0;            // probability that a reply is not sent at all
+    int delayMs = 0;              // every reply waits this long
+    int dribbleMs = 0;            // > 0: bytes leave one at a time, this far apart
+    int refuseType = -1;          // this request type is answered AccessDenied
+    double silentAfterSec = 0.0;  // > 0: nothing more is sent after this time
+    int silentAfterRequests = 0;  // > 0: nothing more is sent after this many requests
+    double hangupAfterSec = 0.0;  // > 0: the port is closed (and the simulator ends) after this time
+    int hangupAfterRequests = 0;  // > 0: ... once the answer to this many requests is out
+};
+
+struct SimOptions {
+    std::string port;  // a real serial port; empty: a pseudo-terminal
+    int baud = 38400;
+    std::string linkPath;  // symbolic link to the pseudo-terminal
+    std::string logFile;   // empty: standard error
+    bool quiet = false;
+    ConcentratorSettings concentrator;
+    bool clockGiven = false;  // else the clock starts at this machine's local time
+    Faults faults;
+    bool help = false;
+};
+
+// Parses the command line (without the program name). On error, returns nothing and sets error.
+std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
+std::string HelpText();
+
+// Rate index of a line rate: 38400 → 0, 19200 → 1, 9600 → 2, else −1.
+int RateIndexOf(int baud);
+int BaudOf(int rateIndex);
+
+}  // namespace lumvaris::sim

@@ -1,0 +1,310 @@
+#include "Simulator.h"
+
+#include <poll.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "Catalogue.h"
+
+namespace lumvaris::sim {
+namespace {
+
+constexpr Millis kClientCheckMs = 50;  // how often a pseudo-terminal without client is looked at
+constexpr Millis kMaxWaitMs = 1000;
+constexpr std::size_t kMaxQueued = 256;  // frames waiting for the line
+constexpr std::uint64_t kFaultSeedMix = 0x5DEECE66Dull;
+
+}  // namespace
+
+Millis SteadyMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Simulator::Simulator(const SimOptions& options, Transport& transport, std::FILE* log)
+    : options_(options),
+      faults_(options_.faults),
+      transport_(transport),
+      log_(log),
+      concentrator_(options_.concentrator, SteadyMillis()),
+      random_(options_.concentrator.seed ^ kFaultSeedMix),
+      port_(transport.Fd()),
+      start_(SteadyMillis()) {}
+
+double Simulator::Elapsed() const {
+    return static_cast<double>(SteadyMillis() - start_) / 1000.0;
+}
+
+void Simulator::LogNote(const std::string& text) {
+    if (log_ != nullptr) {
+        std::fprintf(log_, "%10.3f -- %s\n", Elapsed(), text.c_str());
+        std::fflush(log_);
+    }
+}
+
+void Simulator::LogFrame(const char* direction, const std::uint8_t* bytes, std::size_t size,
+                         const char* remark) {
+    if (log_ == nullptr) {
+        return;
+    }
+    std::string hex;
+    hex.reserve(size * 3);
+    char cell[4];
+    for (std::size_t i = 0; i < size; ++i) {
+        std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
+        hex += cell;
+    }
+    std::fprintf(log_, "%10.3f %s %s | %s%s\n", Elapsed(), direction, hex.c_str(),
+                 DescribeFrame(bytes, size).c_str(), remark);
+    std::fflush(log_);
+}
+
+void Simulator::LogGarbage(const std::uint8_t* bytes, std::size_t size) {
+    if (log_ == nullptr) {
+        return;
+    }
+    std::string hex;
+    char cell[4];
+    for (std::size_t i = 0; i < size; ++i) {
+        std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
+        hex += cell;
+    }
+    std::fprintf(log_, "%10.3f GB %s | garbage\n", Elapsed(), hex.c_str());
+    std::fflush(log_);
+}
+
+void Simulator::Notes(const std::vector<std::string>& notes) {
+    for (const std::string& n : notes) {
+        LogNote(n);
+    }
+}
+
+void Simulator::Connect() {
+    client_ = true;
+    port_.ClearHangUp();
+    receiver_ = std::make_unique<link::Receiver>(port_);
+    receiver_->SetConsumer(this);
+    queue_.clear();
+    waitWritable_ = false;
+    LogNote(transport_.IsPseudoTerminal() ? "client opened the port" : "serving " + transport_.Path());
+}
+
+void Simulator::Disconnect(const char* why) {
+    client_ = false;
+    receiver_.reset();
+    queue_.clear();
+    waitWritable_ = false;
+    LogNote(why);
+}
+
+void Simulator::HandleReply(link::FrameBuffer& frame) {
+    const Millis now = SteadyMillis();
+    LogFrame("RX", frame.data(), link::FrameLength(frame), "");
+    const bool refuse = faults_.refuseType >= 0 && link::TypeCode(frame) == faults_.refuseType;
+    RequestResult result = concentrator_.HandleRequest(frame, now, refuse);
+    Notes(result.notes);
+    if (!result.addressed) {
+        LogNote("not addressed to this concentrator");
+        return;
+    }
+    ++requests_;
+    if (!Sending()) {
+        if (!result.out.empty()) {
+            LogNote("silent: no answer");
+        }
+        return;
+    }
+    for (Outgoing& out : result.out) {
+        if (random_.Chance(faults_.drop)) {
+            LogFrame("--", out.bytes.data(), out.bytes.size(), " [dropped]");
+            continue;
+        }
+        out.delayMs += faults_.delayMs;
+        Enqueue(std::move(out), now);
+    }
+    if (faults_.silentAfterRequests > 0 && requests_ >= faults_.silentAfterRequests && !silent_) {
+        silent_ = true;
+        LogNote("silent from now on (" + std::to_string(requests_) + " requests)");
+    }
+    if (faults_.hangupAfterRequests > 0 && requests_ >= faults_.hangupAfterRequests) {
+        hangupPending_ = true;
+    }
+}
+
+void Simulator::HandleMeterPacket(const link::FrameBuffer& frame) {
+    LogFrame("RX", frame.data(), link::FrameLength(frame), " [ignored]");
+}
+
+void Simulator::Enqueue(Outgoing out, Millis now) {
+    Item item;
+    item.due = now + std::max(out.delayMs, 0);
+    item.rateAfter = out.rateAfter;
+    if (random_.Chance(faults_.garbage)) {
+        const int count = random_.Between(1, 8);
+        for (int i = 0; i < count; ++i) {
+            item.bytes.push_back(static_cast<std::uint8_t>(random_.Below(256)));
+        }
+        item.garbage = item.bytes.size();
+    }
+    if (random_.Chance(faults_.corrupt) && !out.bytes.empty()) {
+        out.bytes.back() ^= static_cast<std::uint8_t>(random_.Between(1, 255));
+        item.corrupted = true;
+    }
+    item.bytes.insert(item.bytes.end(), out.bytes.begin(), out.bytes.end());
+    // Keep the order of due times; a frame already on its way is never cut into.
+    auto at = queue_.end();
+    while (at != queue_.begin()) {
+        auto before = std::prev(at);
+        if (before->due <= item.due || before->written > 0) {
+            break;
+        }
+        at = before;
+    }
+    queue_.insert(at, std::move(item));
+}
+
+bool Simulator::Flush(Millis now) {
+    waitWritable_ = false;
+    while (!queue_.empty()) {
+        Item& item = queue_.front();
+        if (item.written == 0 && item.due > now) {
+            return true;
+        }
+        if (faults_.dribbleMs > 0 && now < nextByteAt_) {
+            return true;
+        }
+        const std::size_t count = faults_.dribbleMs > 0 ? 1 : item.bytes.size() - item.written;
+        const ssize_t n = write(transport_.Fd(), item.bytes.data() + item.written, count);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                waitWritable_ = true;
+                return true;
+            }
+            return false;
+        }
+        item.written += static_cast<std::size_t>(n);
+        if (faults_.dribbleMs > 0) {
+            nextByteAt_ = now + faults_.dribbleMs;
+        }
+        if (item.written < item.bytes.size()) {
+            if (faults_.dribbleMs > 0) {
+                return true;
+            }
+            continue;
+        }
+        if (item.garbage > 0) {
+            LogGarbage(item.bytes.data(), item.garbage);
+        }
+        LogFrame("TX", item.bytes.data() + item.garbage, item.bytes.size() - item.garbage,
+                 item.corrupted ? " [corrupted checksum]" : "");
+        const int rate = item.rateAfter;
+        queue_.pop_front();
+        if (rate >= 0 && !transport_.IsPseudoTerminal()) {
+            // The answer has left at the old rate; the line follows the new one from here.
+            LogNote(transport_.SetRate(BaudOf(rate)) ? "line rate now " + std::to_string(BaudOf(rate))
+                                                     : std::string("line rate change failed"));
+        }
+        if (faults_.dribbleMs > 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
+int Simulator::Run(int stopFd) {
+    const Millis silentAt =
+        faults_.silentAfterSec > 0 ? start_ + static_cast<Millis>(faults_.silentAfterSec * 1000) : -1;
+    const Millis hangupAt =
+        faults_.hangupAfterSec > 0 ? start_ + static_cast<Millis>(faults_.hangupAfterSec * 1000) : -1;
+    const bool pty = transport_.IsPseudoTerminal();
+    for (;;) {
+        Millis now = SteadyMillis();
+        if (hangupAt >= 0 && now >= hangupAt) {
+            break;
+        }
+        if (silentAt >= 0 && now >= silentAt && !silent_) {
+            silent_ = true;
+            LogNote("silent from now on");
+        }
+        const bool present = transport_.ClientPresent();
+        if (present && !client_) {
+            Connect();
+        } else if (!present && client_) {
+            Disconnect("client closed the port");
+        }
+
+        RequestResult live = concentrator_.Tick(now);
+        Notes(live.notes);
+        if (Sending()) {
+            for (Outgoing& out : live.out) {
+                // A slow line cannot keep up with a very fast network: the surplus is not heard.
+                if (queue_.size() < kMaxQueued) {
+                    Enqueue(std::move(out), now);
+                }
+            }
+        }
+        if (client_ && !Flush(now)) {
+            if (!pty) {
+                LogNote("the serial port failed: " + std::string(std::strerror(errno)));
+                return 1;
+            }
+            Disconnect("client closed the port");
+        }
+        if (hangupPending_ && queue_.empty()) {
+            break;
+        }
+
+        // Sleep until the next thing to do.
+        Millis wake = std::min(concentrator_.NextEventTime(), now + kMaxWaitMs);
+        if (!queue_.empty() && !waitWritable_) {
+            wake = std::min(
+                wake, queue_.front().written > 0 ? nextByteAt_ : std::max(queue_.front().due, nextByteAt_));
+        }
+        if (pty && !client_) {
+            wake = std::min(wake, now + kClientCheckMs);
+        }
+        if (silentAt >= 0 && !silent_) {
+            wake = std::min(wake, silentAt);
+        }
+        if (hangupAt >= 0) {
+            wake = std::min(wake, hangupAt);
+        }
+        pollfd fds[2] = {{stopFd, POLLIN, 0}, {transport_.Fd(), 0, 0}};
+        nfds_t count = 1;
+        if (client_) {
+            fds[1].events = static_cast<short>(POLLIN | (waitWritable_ ? POLLOUT : 0));
+            count = 2;
+        }
+        const int timeout = static_cast<int>(std::clamp<Millis>(wake - now, 0, kMaxWaitMs));
+        if (poll(fds, count, timeout) < 0 && errno != EINTR) {
+            LogNote("poll failed: " + std::string(std::strerror(errno)));
+            return 1;
+        }
+        if (fds[0].revents != 0) {
+            LogNote("stopped by signal");
+            return 0;
+        }
+        if (client_ && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            receiver_->Step();
+            if (port_.HungUp() || (!pty && (fds[1].revents & (POLLHUP | POLLERR)) != 0)) {
+                if (!pty) {
+                    LogNote("the serial port went away");
+                    return 1;
+                }
+                Disconnect("client closed the port");
+            }
+        }
+    }
+    transport_.Close();
+    LogNote("hung up: port closed");
+    return 0;
+}
+
+}  // namespace lumvaris::sim

@@ -1,0 +1,132 @@
+// lumvaris-sim: a concentrator simulator on a pseudo-terminal or a real serial port.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "Options.h"
+#include "Simulator.h"
+#include "Transport.h"
+
+namespace {
+
+int gStopPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(gStopPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool InstallStopSignals() {
+    if (pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    if (sigaction(SIGINT, &sa, nullptr) != 0 || sigaction(SIGTERM, &sa, nullptr) != 0 ||
+        sigaction(SIGHUP, &sa, nullptr) != 0) {
+        return false;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+lumvaris::sim::RtcSeconds LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    lumvaris::sim::CivilTime t{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                               tm.tm_hour,        tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
+    if (!lumvaris::sim::IsValid(t) || t.year > 2099) {
+        t = {2000, 1, 1, 0, 0, 0};
+    }
+    return lumvaris::sim::ToRtcSeconds(t);
+}
+
+// The link is ours to replace only when it is a symbolic link or absent.
+bool MakeLink(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::fprintf(stderr, "lumvaris-sim: %s exists and is not a symbolic link\n", link.c_str());
+            return false;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::fprintf(stderr, "lumvaris-sim: cannot create %s: %s\n", link.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace lumvaris::sim;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<SimOptions> options = ParseOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "lumvaris-sim: %s\nTry 'lumvaris-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+    if (!options->clockGiven) {
+        options->concentrator.clockStart = LocalNow();
+    }
+    if (!InstallStopSignals()) {
+        std::fprintf(stderr, "lumvaris-sim: cannot install signal handlers: %s\n", std::strerror(errno));
+        return 1;
+    }
+
+    std::FILE* log = options->quiet ? nullptr : stderr;
+    if (!options->quiet && !options->logFile.empty()) {
+        log = std::fopen(options->logFile.c_str(), "w");
+        if (log == nullptr) {
+            std::fprintf(stderr, "lumvaris-sim: cannot write %s: %s\n", options->logFile.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+
+    std::unique_ptr<Transport> transport =
+        options->port.empty() ? Transport::OpenPseudoTerminal(error)
+                              : Transport::OpenSerialPort(options->port, options->baud, error);
+    if (!transport) {
+        std::fprintf(stderr, "lumvaris-sim: %s\n", error.c_str());
+        return 1;
+    }
+    const bool linked = transport->IsPseudoTerminal() && !options->linkPath.empty();
+    if (linked && !MakeLink(options->linkPath, transport->Path())) {
+        return 1;
+    }
+
+    int code = 0;
+    {
+        Simulator simulator(*options, *transport, log);
+        // The first line of standard output is the port to open; whoever started us waits for it.
+        std::printf("%s\n", transport->Path().c_str());
+        std::fflush(stdout);
+        code = simulator.Run(gStopPipe[0]);
+    }
+    transport->Close();
+    if (linked) {
+        unlink(options->linkPath.c_str());
+    }
+    if (log != nullptr && log != stderr) {
+        std::fclose(log);
+    }
+    return code;
+}

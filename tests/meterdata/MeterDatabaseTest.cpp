@@ -1,0 +1,326 @@
+#include "meterdata/MeterDatabase.h"
+
+#include "meterdata/IMeterDataHooks.h"
+#include "meterdata/IStoreView.h"
+
+#include "TestClock.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace lumvaris::meterdata {
+namespace {
+
+struct Hooks : IMeterDataHooks {
+    std::vector<StorePage> redrawn;
+    int reReads = 0;
+    QStringList messages;
+    StorePage ActivePage() const override { return StorePage::Other; }
+    int SelectedMeter() const override { return 0; }
+    void RedrawTable(StorePage page) override { redrawn.push_back(page); }
+    void ReReadSelectedMeter() override { ++reReads; }
+    void NotifyUser(const QString& message) override { messages << message; }
+};
+
+struct View : IStoreView {
+    QString caption;
+    int shown = 0;
+    void SetCaption(const QString& text) override { caption = text; }
+    void ShowInGrid(const TMatrixInterface&, int, bool, bool) override { ++shown; }
+};
+
+std::vector<std::uint8_t> Live(std::uint8_t type, std::uint16_t a) {
+    return {type, std::uint8_t(a), std::uint8_t(a >> 8), 0, 0, 0x04};
+}
+
+class Database : public testing::Test {
+  protected:
+    Database() { Reset(); }
+
+    void Reset() {
+        db_ = std::make_unique<MeterDatabase>(dir_.path(), clock_);
+        hooks_ = Hooks();
+        db_->SetHooks(&hooks_);
+        db_->SetViews(&net_, &packets_, &days_);
+    }
+
+    void Packet(int meter, std::uint8_t type, std::uint16_t a) {
+        clock_.AdvanceSeconds(60);
+        const auto payload = Live(type, a);
+        ASSERT_EQ(db_->StoreMeterPacket({std::uint16_t(0x1000 + meter), payload.data(), payload.size()}),
+                  IntakeResult::Stored);
+    }
+
+    std::vector<int> WordsA(const TMatrixInterface* store, int row) const {
+        std::vector<int> words;
+        MeterRecord r;
+        for (int slot = 1; slot < store->ColCount(); ++slot) {
+            store->GetMeterRecord(r, slot, row);
+            if (r.Valid)
+                words.push_back(r.WordA);
+        }
+        return words;
+    }
+
+    QString File(const char* name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+    test::TestClock clock_;
+    Hooks hooks_;
+    View net_, packets_, days_;
+    std::unique_ptr<MeterDatabase> db_;
+};
+
+TEST(DatabaseFileName, UsesOnlyTheLastComponentOfThePortName) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"/prog/", "COM3", "/prog/COM3-PACKETS.bin"},
+        {"/prog", "COM3", "/prog/COM3-PACKETS.bin"},
+        {"/prog/", "/dev/ttyUSB0", "/prog/ttyUSB0-PACKETS.bin"},
+        {"/prog/", "ttyUSB0", "/prog/ttyUSB0-PACKETS.bin"},
+        {"/prog/", "../../etc/passwd", "/prog/passwd-PACKETS.bin"},
+        {"/prog/", "..\\..\\Windows\\win", "/prog/win-PACKETS.bin"},
+        {"/prog/", "\\\\.\\COM10", "/prog/COM10-PACKETS.bin"},
+        {"/prog/", "C:COM1", "/prog/COM1-PACKETS.bin"},
+        {"/prog/", "a/b/", "/prog/b-PACKETS.bin"},
+        {"/prog/", "..", "/prog/..-PACKETS.bin"},
+        {"/prog/", "", "/prog/-PACKETS.bin"},
+        {"", "COM1", "COM1-PACKETS.bin"},
+        {"C:\\Program\\", "COM1", "C:\\Program\\COM1-PACKETS.bin"},
+    };
+    for (const auto& [dir, port, name] : cases) {
+        EXPECT_EQ(MeterDatabase::DatabaseFileName(dir, port, MeterDatabase::kPacketsSuffix).toStdString(),
+                  name)
+            << port;
+    }
+    EXPECT_EQ(MeterDatabase::DatabaseFileName("/p/", "/dev/ttyS1", MeterDatabase::kDaysSuffix).toStdString(),
+              "/p/ttyS1-DAYS.bin");
+}
+
+TEST(DatabaseSettingsRange, ValuesAreLimitedToTheirRange) {
+    const std::tuple<int, int> meters[] = {{0, 16},      {16, 16},     {100, 100},
+                                           {4096, 4096}, {5000, 4096}, {-7, 16}};
+    const std::tuple<int, int> depths[] = {{9, 10}, {10, 10}, {64, 64}, {1000, 1000}, {1001, 1000}};
+    DatabaseSettings s;
+    EXPECT_EQ(s.Meters(), 256);
+    EXPECT_EQ(s.PacketDepth(), 64);
+    EXPECT_EQ(s.DayDepth(), 64);
+    for (auto [in, out] : meters) {
+        s.SetMeters(in);
+        EXPECT_EQ(s.Meters(), out) << in;
+    }
+    for (auto [in, out] : depths) {
+        s.SetPacketDepth(in);
+        s.SetDayDepth(in);
+        EXPECT_EQ(s.PacketDepth(), out) << in;
+        EXPECT_EQ(s.DayDepth(), out) << in;
+    }
+}
+
+TEST_F(Database, FirstRunCreatesEmptyFilesAndSavesTheDefaultLayout) {
+    db_->ShowClosedCaptions();
+    EXPECT_EQ(net_.caption.toStdString(), "Ёмкость сети 0 счётчиков");
+    EXPECT_EQ(packets_.caption.toStdString(), "Последние 0 пакетов");
+    EXPECT_EQ(days_.caption.toStdString(), "Последние 0 дней");
+
+    ASSERT_TRUE(db_->Open("COM3")) << db_->LastError().toStdString();
+    EXPECT_EQ(QFileInfo(File("COM3-PACKETS.bin")).size(), 0);
+    EXPECT_EQ(QFileInfo(File("COM3-DAYS.bin")).size(), 0);
+    EXPECT_EQ(db_->PacketStore()->RowCount(), 257);
+    EXPECT_EQ(db_->PacketStore()->ColCount(), 65);
+    EXPECT_EQ(db_->DayStore()->RowCount(), 257);
+    EXPECT_EQ(db_->DayStore()->ColCount(), 65);
+    EXPECT_EQ(db_->NetStore()->RowCount(), 2);
+    EXPECT_EQ(db_->NetStore()->ColCount(), 257);
+    EXPECT_EQ(net_.caption.toStdString(), "Ёмкость сети 256 счётчиков");
+    EXPECT_EQ(packets_.caption.toStdString(), "Последние 64 пакетов");
+    EXPECT_EQ(days_.caption.toStdString(), "Последние 64 дней");
+    EXPECT_EQ(hooks_.redrawn, (std::vector<StorePage>{StorePage::Net, StorePage::Packets, StorePage::Days}));
+    EXPECT_TRUE(hooks_.messages.isEmpty());
+
+    ASSERT_TRUE(db_->Save()) << db_->LastError().toStdString();
+    EXPECT_EQ(QFileInfo(File("COM3-PACKETS.bin")).size(), 400928);
+    EXPECT_EQ(QFileInfo(File("COM3-DAYS.bin")).size(), 400928);
+    EXPECT_EQ(test::ReadFile(File("COM3-DAYS.bin")), test::HeaderImage(65, 257) + QByteArray(400920, 0));
+}
+
+TEST_F(Database, TheFilesDimensionsOverrideTheDialog) {
+    DatabaseSettings s;
+    s.SetMeters(100);
+    s.SetPacketDepth(20);
+    s.SetDayDepth(30);
+    db_->SetSettings(s);
+    ASSERT_TRUE(db_->Open("COM5"));
+    ASSERT_TRUE(db_->Save());
+
+    Reset();
+    EXPECT_EQ(db_->Settings(), DatabaseSettings());
+    ASSERT_TRUE(db_->Open("COM5"));
+    EXPECT_EQ(db_->Settings(), s);
+    EXPECT_EQ(net_.caption.toStdString(), "Ёмкость сети 100 счётчиков");
+    EXPECT_EQ(days_.caption.toStdString(), "Последние 30 дней");
+    EXPECT_EQ(db_->NetStore()->ColCount(), 101);
+}
+
+TEST_F(Database, PacketsSurviveARestartAndTheNetworkShowsEachMetersNewest) {
+    ASSERT_TRUE(db_->Open("/dev/ttyUSB0"));
+    Packet(5, 0x01, 11);
+    Packet(5, 0x02, 12);
+    Packet(200, 0x01, 21);
+    ASSERT_TRUE(db_->Save());
+
+    Reset();
+    ASSERT_TRUE(db_->Open("ttyUSB0"));  // the same files
+    EXPECT_EQ(WordsA(db_->PacketStore(), 5), (std::vector<int>{12, 11}));
+    EXPECT_EQ(WordsA(db_->DayStore(), 5), (std::vector<int>{12, 11}));
+    MeterRecord r;
+    ASSERT_TRUE(db_->NetStore()->GetMeterRecord(r, 5, 1));
+    EXPECT_EQ(r.WordA, 12);
+    ASSERT_TRUE(db_->NetStore()->GetMeterRecord(r, 200, 1));
+    EXPECT_EQ(r.WordA, 21);
+    ASSERT_TRUE(db_->NetStore()->GetMeterRecord(r, 6, 1));
+    EXPECT_EQ(r.Valid, 0);
+}
+
+TEST_F(Database, SaveAndCloseKeepsWhatArrivedSinceTheLastSaveAndCloseDropsIt) {
+    ASSERT_TRUE(db_->Open("COM1"));
+    ASSERT_TRUE(db_->Save());
+    Packet(3, 0x01, 1);
+    db_->Close();
+    EXPECT_FALSE(db_->IsOpen());
+    ASSERT_TRUE(db_->Open("COM1"));
+    EXPECT_TRUE(WordsA(db_->PacketStore(), 3).empty());
+
+    Packet(3, 0x01, 2);
+    ASSERT_TRUE(db_->SaveAndClose());
+    EXPECT_FALSE(db_->IsOpen());
+    EXPECT_EQ(db_->StoreMeterPacket({0x1003, Live(1, 3).data(), 6}), IntakeResult::Ignored);
+    ASSERT_TRUE(db_->Open("COM1"));
+    EXPECT_EQ(WordsA(db_->PacketStore(), 3), (std::vector<int>{2}));
+}
+
+TEST_F(Database, EachPortHasItsOwnFiles) {
+    ASSERT_TRUE(db_->Open("COM1"));
+    Packet(1, 0x01, 1);
+    ASSERT_TRUE(db_->SaveAndClose());
+    ASSERT_TRUE(db_->Open("COM2"));
+    EXPECT_TRUE(WordsA(db_->PacketStore(), 1).empty());
+    ASSERT_TRUE(db_->SaveAndClose());
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"COM1-DAYS.bin", "COM1-PACKETS.bin", "COM2-DAYS.bin", "COM2-PACKETS.bin"}));
+}
+
+TEST_F(Database, ApplyingSmallerSettingsKeepsTheNewestRecordsThatFit) {
+    ASSERT_TRUE(db_->Open("COM1"));
+    for (int i = 1; i <= 30; ++i)
+        Packet(2, 0x01, std::uint16_t(i));
+    Packet(17, 0x01, 170);
+    Packet(256, 0x01, 2560);
+
+    DatabaseSettings s = db_->Settings();
+    s.SetPacketDepth(10);
+    db_->SetSettings(s);
+    hooks_.redrawn.clear();
+    ASSERT_TRUE(db_->Apply());
+    EXPECT_EQ(WordsA(db_->PacketStore(), 2), (std::vector<int>{30, 29, 28, 27, 26, 25, 24, 23, 22, 21}));
+    EXPECT_EQ(packets_.caption.toStdString(), "Последние 10 пакетов");
+    EXPECT_EQ(hooks_.redrawn.size(), 3u);
+    EXPECT_EQ(hooks_.reReads, 1);
+
+    s.SetPacketDepth(64);
+    db_->SetSettings(s);
+    ASSERT_TRUE(db_->Apply());
+    EXPECT_EQ(WordsA(db_->PacketStore(), 2).size(), 10u);
+
+    s.SetMeters(16);
+    db_->SetSettings(s);
+    ASSERT_TRUE(db_->Apply());
+    EXPECT_EQ(db_->PacketStore()->RowCount(), 17);
+    EXPECT_EQ(db_->DayStore()->RowCount(), 17);
+    EXPECT_EQ(db_->NetStore()->ColCount(), 17);
+    EXPECT_EQ(net_.caption.toStdString(), "Ёмкость сети 16 счётчиков");
+    s.SetMeters(256);
+    db_->SetSettings(s);
+    ASSERT_TRUE(db_->Apply());
+    EXPECT_TRUE(WordsA(db_->PacketStore(), 17).empty());
+    EXPECT_TRUE(WordsA(db_->DayStore(), 256).empty());
+    MeterRecord r;
+    ASSERT_TRUE(db_->NetStore()->GetMeterRecord(r, 17, 1));
+    EXPECT_EQ(r.Valid, 0);
+    EXPECT_EQ(WordsA(db_->PacketStore(), 2).size(), 10u);
+}
+
+TEST_F(Database, NothingHappensWhileClosed) {
+    EXPECT_TRUE(db_->Apply());
+    EXPECT_TRUE(db_->Save());
+    EXPECT_TRUE(db_->EraseFiles());
+    EXPECT_TRUE(hooks_.redrawn.empty());
+    EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(Database, EraseDeletesBothFilesAndTheReopenedStoresAreBlank) {
+    ASSERT_TRUE(db_->Open("COM8"));
+    Packet(4, 0x01, 1);
+    ASSERT_TRUE(db_->Save());
+    ASSERT_TRUE(db_->EraseFiles());
+    EXPECT_FALSE(QFileInfo::exists(File("COM8-PACKETS.bin")));
+    EXPECT_FALSE(QFileInfo::exists(File("COM8-DAYS.bin")));
+    EXPECT_TRUE(db_->EraseFiles());  // a missing file is no error
+
+    db_->Close();
+    ASSERT_TRUE(db_->Open("COM8"));
+    EXPECT_TRUE(WordsA(db_->PacketStore(), 4).empty());
+    EXPECT_EQ(db_->PacketStore()->RowCount(), 257);
+    ASSERT_TRUE(db_->Save());
+    EXPECT_EQ(test::ReadFile(File("COM8-PACKETS.bin")), test::HeaderImage(65, 257) + QByteArray(400920, 0));
+}
+
+TEST_F(Database, ADamagedFileIsKeptAsideAndTheUserToldOnce) {
+    const QByteArray garbage("not a database file");
+    ASSERT_TRUE(test::WriteFile(File("COM4-PACKETS.bin"), garbage));
+    ASSERT_TRUE(db_->Open("COM4")) << db_->LastError().toStdString();
+
+    ASSERT_EQ(hooks_.messages.size(), 1);
+    const QStringList aside = QDir(dir_.path()).entryList({"COM4-PACKETS.bin.damaged-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    const QString keptName = dir_.filePath(aside[0]);
+    EXPECT_EQ(test::ReadFile(keptName), garbage);
+    EXPECT_TRUE(hooks_.messages[0].contains(QDir::toNativeSeparators(File("COM4-PACKETS.bin"))));
+    EXPECT_TRUE(hooks_.messages[0].contains(QDir::toNativeSeparators(keptName)));
+    EXPECT_EQ(db_->PacketStore()->RowCount(), 257);
+
+    Packet(1, 0x01, 1);
+    ASSERT_TRUE(db_->Save());
+    ASSERT_TRUE(db_->Save());
+    EXPECT_EQ(QFileInfo(File("COM4-PACKETS.bin")).size(), 400928);
+    EXPECT_EQ(test::ReadFile(keptName), garbage);
+    EXPECT_EQ(hooks_.messages.size(), 1);
+}
+
+TEST_F(Database, AnUnusableDirectoryIsReportedAndTheStoresStillWork) {
+    MeterDatabase db(dir_.filePath("no/such/dir"), clock_);
+    EXPECT_FALSE(db.Open("COM1"));
+    EXPECT_FALSE(db.LastError().isEmpty());
+    ASSERT_TRUE(db.IsOpen());
+    EXPECT_EQ(db.PacketStore()->RowCount(), 257);
+    const auto payload = Live(1, 9);
+    EXPECT_EQ(db.StoreMeterPacket({0x1001, payload.data(), payload.size()}), IntakeResult::Stored);
+    EXPECT_FALSE(db.Save());
+    EXPECT_FALSE(db.LastError().isEmpty());
+}
+
+TEST_F(Database, MonthRepliesGoThroughTheDatabase) {
+    ASSERT_TRUE(db_->Open("COM1"));
+    const std::vector<std::uint8_t> reply = {0x85, 9, 0, 0x40, 1, 0, 0, 0, 0, 0, 0, 0, 0, 21};
+    EXPECT_EQ(db_->StoreMonthBuffer({0x2FFF, reply.data(), reply.size()}).Stored, 1);
+    EXPECT_EQ(WordsA(db_->PacketStore(), 9), (std::vector<int>{1}));
+}
+
+}  // namespace
+}  // namespace lumvaris::meterdata

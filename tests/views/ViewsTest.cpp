@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTableView>
+#include <cmath>
+#include <limits>
+
+#include "meterdata/DayTime.h"
+#include "meterdata/IClock.h"
+#include "meterdata/RecordTextFormatter.h"
+#include "meterdata/TMatrixInterface.h"
+#include "views/StoreGridView.h"
+#include "views/StoreSort.h"
+#include "views/TableText.h"
+
+namespace lumvaris::views {
+namespace {
+
+using meterdata::MeterRecord;
+using meterdata::TMatrixInterface;
+
+struct FixedClock : meterdata::IClock {
+    QDateTime Now() const override { return now; }
+    QDateTime now{QDate(2026, 12, 8), QTime(12, 0, 0)};
+};
+
+double At(int hour, int minute = 0) { return meterdata::DaysFromDateTime(QDate(2026, 12, 7), QTime(hour, minute)); }
+
+MeterRecord Packet(int meter, int type, double time) {
+    MeterRecord r;
+    r.Meter = static_cast<std::uint16_t>(meter);
+    r.Type = static_cast<std::uint8_t>(type);
+    r.WordA = 0x1234;
+    r.Valid = 0xFF;
+    r.Time = time;
+    return r;
+}
+
+class ViewsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char arg0[] = "views_tests";
+        static char* argv[] = {arg0, nullptr};
+        static QApplication app(argc, argv);
+    }
+
+    ViewsTest() {
+        auto* other = new QWidget;
+        pages.addTab(netPage, "NET");
+        pages.addTab(packetPage, "PACKETS");
+        pages.addTab(other, "other");
+        net.SetColumnWidths({36, 96, 64, 64, 64, 64, 64, 64});
+        netStore.SetCaptionTexts("Ёмкость сети ", " счётчиков");
+        packetStore.SetCaptionTexts("Последние ", " пакетов");
+        pages.resize(600, 400);
+        pages.show();
+    }
+
+    FixedClock clock;
+    meterdata::RecordTextFormatter formatter{clock, QLocale(QLocale::Russian, QLocale::Russia)};
+    QTabWidget pages;
+    QWidget* netPage = new QWidget;
+    QWidget* packetPage = new QWidget;
+    QTableView* netGrid = new QTableView(netPage);
+    QTableView* packetGrid = new QTableView(packetPage);
+    StoreGridView net{&pages, netPage, netGrid, 8, formatter, clock};
+    StoreGridView packets{&pages, packetPage, packetGrid, 7, formatter, clock};
+    TMatrixInterface netStore{QString()};
+    TMatrixInterface packetStore{QString()};
+};
+
+TEST_F(ViewsTest, NetworkTableWithAndWithoutShowAll) {
+    netStore.SetRowCount(2);
+    netStore.SetColCount(17);  // 16 meters
+    pages.setCurrentWidget(netPage);
+
+    net.ShowInGrid(netStore, 1, false, true);
+    EXPECT_EQ(pages.tabText(0), "Ёмкость сети 16 счётчиков");
+    ASSERT_EQ(net.Model().GridRowCount(), 2);  // header + one cleared row
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_EQ(net.Model().Cell(c, 1), "") << c;
+    }
+    EXPECT_EQ(net.Model().Cell(0, 0), "Сч.#");
+    EXPECT_EQ(net.Model().Cell(7, 0), "Прошло");
+
+    netStore.PutMeterRecord(Packet(5, 0x01, At(11)), 5, 1);
+    net.ShowInGrid(netStore, 1, true, true);
+    ASSERT_EQ(net.Model().GridRowCount(), 17);
+    EXPECT_EQ(net.Model().Cell(0, 1), "1");
+    EXPECT_EQ(net.Model().Cell(1, 1), " .....");
+    EXPECT_EQ(net.Model().Cell(7, 16), " .....");
+    EXPECT_EQ(net.Model().Cell(0, 5), "5");
+    EXPECT_NE(net.Model().Cell(1, 5), " .....");
+
+    net.ShowInGrid(netStore, 1, false, true);
+    ASSERT_EQ(net.Model().GridRowCount(), 2);
+    EXPECT_EQ(net.Model().Cell(0, 1), "5");
+}
+
+TEST_F(ViewsTest, HiddenPageKeepsItsGridButTakesTheCaption) {
+    netStore.SetRowCount(2);
+    netStore.SetColCount(33);
+    pages.setCurrentIndex(2);
+    net.ShowInGrid(netStore, 1, true, true);
+    EXPECT_EQ(pages.tabText(0), "Ёмкость сети 32 счётчиков");
+    EXPECT_EQ(net.Model().GridRowCount(), 2);
+}
+
+TEST_F(ViewsTest, ShorterTableMakesTheLastRowCurrentAndTheHookRuns) {
+    int clicks = 0;
+    net.SetAfterShow([&] { ++clicks; });
+    netStore.SetRowCount(2);
+    netStore.SetColCount(65);
+    pages.setCurrentWidget(netPage);
+    net.ShowInGrid(netStore, 1, true, true);
+    net.SetCurrentRow(60);
+    EXPECT_EQ(net.CurrentMeterText(), "60");
+    netStore.SetColCount(17);
+    net.ShowInGrid(netStore, 1, true, true);
+    EXPECT_EQ(net.CurrentRow(), 16);
+    EXPECT_EQ(net.CurrentMeterText(), "16");
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(ViewsTest, ElapsedColumnFollowsTheClockOnRedraw) {
+    netStore.SetRowCount(2);
+    netStore.SetColCount(17);
+    netStore.PutMeterRecord(Packet(3, 0x01, meterdata::DaysFromDateTime(clock.now.addSecs(-5))), 3, 1);
+    pages.setCurrentWidget(netPage);
+    net.ShowInGrid(netStore, 1, false, true);
+    const QString first = net.Model().Cell(7, 1);
+    EXPECT_TRUE(first.endsWith(" !!!")) << first.toStdString();
+    clock.now = clock.now.addSecs(60);
+    net.ShowInGrid(netStore, 1, false, true);
+    const QString later = net.Model().Cell(7, 1);
+    EXPECT_FALSE(later.endsWith(" !!!")) << later.toStdString();
+    EXPECT_NE(first, later);
+}
+
+TEST_F(ViewsTest, CopyGivesHeaderAndRowsAsTabSeparatedLines) {
+    packetStore.SetRowCount(9);
+    packetStore.SetColCount(11);
+    for (int slot = 1; slot <= 3; ++slot) {
+        packetStore.PutMeterRecord(Packet(7, 0x40, At(slot)), slot, 7);
+    }
+    pages.setCurrentWidget(packetPage);
+    packets.ShowInGrid(packetStore, 7, false, false);
+    const QString text = TableText(packets.Model());
+    const QStringList lines = text.split("\r\n");
+    ASSERT_EQ(lines.size(), 5);  // four lines, each ended by CR LF
+    EXPECT_EQ(lines.last(), "");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(lines[i].count('\t'), 6) << i;
+        EXPECT_FALSE(lines[i].contains('\n') || lines[i].contains('\r'));
+    }
+    EXPECT_TRUE(lines[0].startsWith("Сч.#\tПакет\tТекущее"));
+    EXPECT_TRUE(lines[0].endsWith("\tВремя"));
+    EXPECT_TRUE(lines[1].startsWith("7\t"));
+}
+
+TEST_F(ViewsTest, SortRemovesDuplicatesAndOrdersByTypeThenNewestFirst) {
+    packetStore.SetRowCount(3);
+    packetStore.SetColCount(6);
+    const MeterRecord a = Packet(2, 0x40, At(10)), b = Packet(2, 0x01, At(9)), c = Packet(2, 0x40, At(11));
+    packetStore.PutMeterRecord(a, 1, 2);
+    packetStore.PutMeterRecord(b, 2, 2);
+    packetStore.PutMeterRecord(c, 3, 2);
+    packetStore.PutMeterRecord(a, 4, 2);  // duplicate of slot 1
+    // Row 1 has a gap: the records move around the empty slot.
+    packetStore.PutMeterRecord(Packet(1, 0x05, At(1)), 1, 1);
+    packetStore.PutMeterRecord(Packet(1, 0x02, At(2)), 3, 1);
+
+    SortStore(packetStore);
+
+    auto at = [&](int slot, int row) {
+        MeterRecord r;
+        packetStore.GetMeterRecord(r, slot, row);
+        return r;
+    };
+    EXPECT_EQ(at(1, 2), b);
+    EXPECT_EQ(at(2, 2), c);
+    EXPECT_EQ(at(3, 2), a);
+    EXPECT_EQ(at(4, 2), MeterRecord{});
+    EXPECT_EQ(at(5, 2), MeterRecord{});
+    EXPECT_EQ(at(1, 1).Type, 0x02);
+    EXPECT_EQ(at(2, 1), MeterRecord{});
+    EXPECT_EQ(at(3, 1).Type, 0x05);
+}
+
+TEST_F(ViewsTest, SortSurvivesHostileTimes) {
+    packetStore.SetRowCount(2);
+    packetStore.SetColCount(40);
+    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), -0.0, 0.0,
+                          std::numeric_limits<double>::infinity(), -1e308, 3.0};
+    for (int slot = 1; slot < 40; ++slot) {
+        packetStore.PutMeterRecord(Packet(1, slot % 3, odd[slot % 6]), slot, 1);
+    }
+    SortStore(packetStore);
+    int previousType = -1;
+    for (int slot = 1; slot < 40; ++slot) {
+        MeterRecord r;
+        packetStore.GetMeterRecord(r, slot, 1);
+        if (r.Valid != 0) {
+            EXPECT_GE(r.Type, previousType);
+            previousType = r.Type;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumvaris::views

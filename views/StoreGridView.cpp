@@ -1,0 +1,132 @@
+#include "StoreGridView.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableView>
+
+#include "meterdata/DayTime.h"
+#include "meterdata/IClock.h"
+#include "meterdata/TMatrixInterface.h"
+
+namespace lumvaris::views {
+
+namespace {
+
+// Paints a cell as a string grid does: its text on one line, left-aligned, two pixels in. Much
+// lighter than the styled delegate, which matters for the once-a-second redraw.
+class GridCellDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) {
+            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        }
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+    }
+};
+
+}  // namespace
+
+StoreGridView::StoreGridView(QTabWidget* pages, QWidget* page, QTableView* grid, int columnCount,
+                             const meterdata::RecordTextFormatter& formatter, const meterdata::IClock& clock)
+    : pages_(pages), page_(page), grid_(grid), clock_(clock), model_(columnCount, formatter) {
+    grid_->setModel(&model_);
+    grid_->setItemDelegate(new GridCellDelegate(grid_));
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setWordWrap(false);
+    grid_->setCornerButtonEnabled(false);
+    grid_->verticalHeader()->setVisible(false);
+    grid_->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid_->horizontalHeader()->setHighlightSections(false);
+    grid_->horizontalHeader()->setStretchLastSection(false);
+    SetCurrentRow(1);
+}
+
+void StoreGridView::SetColumnWidths(const std::vector<int>& widths) {
+    for (std::size_t c = 0; c < widths.size() && static_cast<int>(c) < model_.columnCount(); ++c) {
+        grid_->setColumnWidth(static_cast<int>(c), widths[c]);
+    }
+}
+
+std::vector<int> StoreGridView::ColumnWidths() const {
+    std::vector<int> widths;
+    for (int c = 0; c < model_.columnCount(); ++c) {
+        widths.push_back(grid_->columnWidth(c));
+    }
+    return widths;
+}
+
+void StoreGridView::SetCaption(const QString& caption) {
+    if (pages_ && page_) {
+        const int index = pages_->indexOf(page_);
+        if (index >= 0) {
+            pages_->setTabText(index, caption);
+        }
+    }
+}
+
+bool StoreGridView::IsShowing() const { return pages_ && page_ && pages_->currentWidget() == page_; }
+
+void StoreGridView::ShowInGrid(const meterdata::TMatrixInterface& store, int row, bool showAll, bool numberRows) {
+    SetCaption(store.Caption());
+    if (!IsShowing()) {
+        return;
+    }
+    const int remembered = CurrentRow();
+    model_.Show(store, row, showAll, numberRows, meterdata::DaysFromDateTime(clock_.Now()));
+    PublishVisibleRows();
+    SetCurrentRow(remembered);
+    if (afterShow_) {
+        afterShow_();
+    }
+}
+
+void StoreGridView::PublishVisibleRows() {
+    // Rows out of sight are made afresh when they scroll in; only the visible ones are compared.
+    const int top = grid_->rowAt(0);
+    const int bottom = grid_->rowAt(grid_->viewport()->height() - 1);
+    const int first = top < 0 ? 0 : top;
+    const int last = bottom < 0 ? model_.rowCount() - 1 : bottom;
+    model_.PublishRows(first, std::min(last, first + kMaxPublishedRows));
+}
+
+void StoreGridView::Clear() {
+    const int remembered = CurrentRow();
+    model_.ShowEmpty();
+    SetCurrentRow(remembered);
+}
+
+int StoreGridView::CurrentRow() const {
+    const QModelIndex current = grid_->currentIndex();
+    return current.isValid() ? current.row() + 1 : 1;
+}
+
+void StoreGridView::SetCurrentRow(int gridRow) {
+    const int rows = model_.rowCount();
+    if (rows == 0) {
+        return;
+    }
+    // A table that became shorter than the remembered row ends on its last row.
+    const int dataRow = std::clamp(gridRow - 1, 0, rows - 1);
+    const QModelIndex target = model_.index(dataRow, 0);
+    if (grid_->currentIndex() != target) {
+        grid_->selectionModel()->setCurrentIndex(target,
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else if (!grid_->selectionModel()->isRowSelected(dataRow, {})) {
+        grid_->selectionModel()->select(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+QString StoreGridView::CurrentMeterText() const { return model_.Cell(0, CurrentRow()); }
+
+}  // namespace lumvaris::views
