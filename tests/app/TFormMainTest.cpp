@@ -164,6 +164,7 @@ TEST_F(TFormMainTest, ModemLinesThatFailForRealCloseThePortAgain) {
     EXPECT_EQ(broken.openedNames, std::vector<std::string>{"ttyUSB0"});
     EXPECT_FALSE(broken.IsOpen());
     EXPECT_FALSE(F().PageControl->isVisible());
+    window_.reset();  // before the port it uses
 }
 
 TEST_F(TFormMainTest, OpensByEnterAndClosesWithTheWindow) {
