@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QValueAxis>
 #include <algorithm>
@@ -246,32 +247,27 @@ void TFormMain::SetUpChart() {
 }
 
 void TFormMain::SetUpGridHeaders() {
-    QTableWidget* net = ui_->StringGridNET;
-    QTableWidget* others[2] = {ui_->StringGridPACKETS, ui_->StringGridDAYS};
+    // Until the stores are attached, each table shows its header row and one empty data row.
     const int widths[8] = {36, 96, 64, 64, 64, 64, 64, 64};
-    auto setUp = [](QTableWidget* grid, int columns, const int* columnWidths) {
-        grid->setColumnCount(columns);
-        QStringList headers;
+    auto setUp = [&widths](QTableView* grid, int columns) {
+        auto* model = new QStandardItemModel(1, columns, grid);
         for (int c = 0; c < columns; ++c) {
-            headers << Text(kGridHeaders[c]);
+            model->setHeaderData(c, Qt::Horizontal, Text(kGridHeaders[c]));
         }
-        grid->setHorizontalHeaderLabels(headers);
+        grid->setModel(model);
         grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
         grid->horizontalHeader()->setHighlightSections(false);
         grid->horizontalHeader()->setMinimumSectionSize(8);
         for (int c = 0; c < columns; ++c) {
-            grid->setColumnWidth(c, columnWidths[c]);
+            grid->setColumnWidth(c, widths[c]);
         }
         grid->verticalHeader()->hide();
         grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
         grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-        grid->setWordWrap(false);
-        grid->setRowCount(1);
     };
-    setUp(net, 8, widths);
-    for (QTableWidget* grid : others) {
-        setUp(grid, 7, widths);
-    }
+    setUp(ui_->StringGridNET, 8);
+    setUp(ui_->StringGridPACKETS, 7);
+    setUp(ui_->StringGridDAYS, 7);
 }
 
 void TFormMain::ConnectControls() {
@@ -524,10 +520,14 @@ void TFormMain::SelectMeter(int meter) {
 }
 
 void TFormMain::StringGridNETClick() {
-    QTableWidget* net = ui_->StringGridNET;
-    const QTableWidgetItem* cell = net->item(std::max(net->currentRow(), 0), 0);
+    const QTableView* net = ui_->StringGridNET;
+    const QAbstractItemModel* model = net->model();
     bool ok = false;
-    const int meter = cell != nullptr ? cell->text().trimmed().toInt(&ok) : 0;
+    int meter = 0;
+    if (model != nullptr) {
+        const int row = std::max(net->currentIndex().row(), 0);
+        meter = model->index(row, 0).data(Qt::DisplayRole).toString().trimmed().toInt(&ok);
+    }
     SelectMeter(ok ? meter : 0);
     UpdateCaption();
 }

@@ -126,6 +126,13 @@ TEST_F(TFormMainTest, StartsWithoutConnection) {
     EXPECT_EQ(F().StringGridLineState->item(0, 0)->text(), QStringLiteral("20 kHz"));
     EXPECT_EQ(F().StringGridLineState->item(15, 0)->text(), QStringLiteral("95 kHz"));
     EXPECT_EQ(F().StringGridLineState->item(16, 0)->text(), QStringLiteral("Corr."));
+    const QAbstractItemModel* net = F().StringGridNET->model();
+    ASSERT_EQ(net->columnCount(), 8);
+    EXPECT_EQ(net->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Сч.#"));
+    EXPECT_EQ(net->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Прошло"));
+    EXPECT_EQ(net->rowCount(), 1);
+    EXPECT_EQ(F().StringGridPACKETS->model()->columnCount(), 7);
+    EXPECT_EQ(F().StringGridDAYS->columnWidth(1), 96);
     EXPECT_EQ(keyFiles_, QStringList{dir_.path() + QStringLiteral("/Keys.ini")});
     EXPECT_EQ(F().ComboBoxKey->count(), 2);
     EXPECT_EQ(F().ComboBoxKey->currentIndex(), -1);
