@@ -107,6 +107,9 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       receiver_(platform.port) {
     ui_->setupUi(this);
     receiver_.SetConsumer(this);
+    for (int i = 0; i < ui_->PageControl->count(); ++i) {
+        pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
+    }
 
     auto guarded = [this](void (TFormMain::*handler)()) {
         return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
@@ -538,13 +541,34 @@ void TFormMain::SetPortFieldText(const QString& text) {
 }
 
 void TFormMain::SetTabVisible(QWidget* page, bool visible) {
+    // A hidden page leaves the tab row and comes back in its place. (Hiding it in the row instead
+    // makes the tab bar scroll wrongly while its last tab, the service page, is hidden.)
     QTabWidget* tabs = ui_->PageControl;
-    tabs->setTabVisible(tabs->indexOf(page), visible);
+    const int index = tabs->indexOf(page);
+    if (visible == (index >= 0)) {
+        return;
+    }
+    const auto entry =
+        std::find_if(pages_.begin(), pages_.end(), [page](const auto& p) { return p.first == page; });
+    if (entry == pages_.end()) {
+        return;
+    }
+    if (!visible) {
+        entry->second = tabs->tabText(index);
+        tabs->removeTab(index);
+        return;
+    }
+    int at = 0;
+    for (auto p = pages_.begin(); p != entry; ++p) {
+        if (tabs->indexOf(p->first) >= 0) {
+            ++at;
+        }
+    }
+    tabs->insertTab(at, page, entry->second);
 }
 
 bool TFormMain::TabVisible(QWidget* page) const {
-    const QTabWidget* tabs = ui_->PageControl;
-    return tabs->isTabVisible(tabs->indexOf(page));
+    return ui_->PageControl->indexOf(page) >= 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "link/Receiver.h"
 #include "link/Requester.h"
@@ -115,6 +117,10 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     // The grid click: the selected meter follows the current row of the network table.
     void StringGridNETClick();
 
+    // Shows or hides the tab of a page of PageControl; the pages keep their order.
+    void SetTabVisible(QWidget* page, bool visible);
+    bool TabVisible(QWidget* page) const;
+
     // --- Chrome.
     // Paints a control's font maroon until the colour reset timer fires.
     void Highlight(QWidget* control);
@@ -141,6 +147,8 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void PageControlChange();
     void FormClose();
 
+    // The line series of ChartSweep: 0 red (phase of column 1), 1 green, 2 blue.
+    QLineSeries* Series(int index) const { return index >= 0 && index < 3 ? series_[index] : nullptr; }
     // The status bar panels (0: received bytes, 1: port state, 2: request status).
     QLabel* StatusPanel(int index) const;
 
@@ -173,8 +181,6 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void ConnectLocalRules();
     void LoadKeyNames();
     void SetPortFieldText(const QString& text);
-    void SetTabVisible(QWidget* page, bool visible);
-    bool TabVisible(QWidget* page) const;
     void OnPortLost(const QString& reason);
     int BaudRateOfItem() const;
     QList<QWidget*> HighlightedControls() const;
@@ -198,6 +204,7 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     std::unique_ptr<ITimer> timerAlt_;
     std::unique_ptr<ITimer> timerSave_;
 
+    std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
     QLineSeries* series_[3] = {};
     QString gaugeStyle_;

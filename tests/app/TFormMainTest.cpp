@@ -70,7 +70,14 @@ class TFormMainTest : public ::testing::Test {
         QTest::keyClick(F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
     }
 
-    bool TabShown(QWidget* page) { return F().PageControl->isTabVisible(F().PageControl->indexOf(page)); }
+    bool TabShown(QWidget* page) { return window_->TabVisible(page); }
+    QStringList Tabs() {
+        QStringList titles;
+        for (int i = 0; i < F().PageControl->count(); ++i) {
+            titles << F().PageControl->tabText(i);
+        }
+        return titles;
+    }
     QString Panel(int i) { return window_->StatusPanel(i)->text(); }
     bool Maroon(QWidget* w) { return ui::FontColour(w) == ui::kHighlightColour; }
 
@@ -409,6 +416,8 @@ TEST_F(TFormMainTest, ServicePageTogglesWithCtrlClickOnPanel9WhileConnected) {
     ctrlClick(true);
     EXPECT_TRUE(TabShown(F().TabSheetService));
     EXPECT_EQ(F().PageControl->currentWidget(), F().TabSheetService);
+    EXPECT_EQ(Tabs(), (QStringList{"Концентратор", "Ёмкость сети 0 счётчиков", "Последние 0 пакетов",
+                                   "Последние 0 дней", "'Защищённые' команды", "Состояние линии", "Сервис"}));
 
     ctrlClick(true);
     EXPECT_FALSE(TabShown(F().TabSheetService));
