@@ -92,11 +92,15 @@ class Client final : public link::IFrameConsumer, public link::IRequestView, pub
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs = kReplyMs) {
         QElapsedTimer t;
         t.start();
-        while (!done() && t.elapsed() < timeoutMs) {
+        // The condition is asked once per round: asking again after the loop could see a log or a
+        // reply that changed in between and contradict what ended the loop.
+        bool met = done();
+        while (!met && t.elapsed() < timeoutMs) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             receiver_.Step();
+            met = done();
         }
-        return done();
+        return met;
     }
 
     // Sends and returns the payload of the next reply, or "none".
@@ -235,6 +239,8 @@ TEST_F(SimulatorEndToEndTest, GarbageAndCorruptionHideNoGoodFrame) {
     // One request makes the simulator fall silent once it has answered, so its log is complete.
     client.Send(0x2FFF, "81", 0x81);
     ASSERT_TRUE(client.PumpUntil([&] { return ReadFile(log).contains("silent from now on"); }));
+    // The clock answer (source 2FFF, N = 8, type 81) is logged once written, maybe after that note.
+    ASSERT_TRUE(client.PumpUntil([&] { return ReadFile(log).contains("FF 2F FF FF 08 81"); }));
 
     std::vector<std::string> sent;
     int corrupted = 0;
