@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QValueAxis>
 #include <algorithm>
@@ -23,7 +22,10 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
+#include "app/MeterDataBinding.h"
+#include "app/TFormAppOptions.h"
 #include "app/PortList.h"
+#include "meterdata/SystemClock.h"
 #include "ui/ModeCaptions.h"
 #include "ui/RadioGroup.h"
 #include "ui/WidgetColours.h"
@@ -37,6 +39,7 @@ constexpr int kTimerGaugeInterval = 100;
 constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
+constexpr int kTimerRefreshInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
 constexpr int kGridRowHeight = 16;
@@ -44,9 +47,6 @@ constexpr int kLineStateRows = 17;
 constexpr int kLineStateWidths[4] = {70, 40, 40, 40};
 // Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
 constexpr int kBaudRates[3] = {38400, 19200, 9600};
-
-const char* const kGridHeaders[8] = {"Сч.#",    "Пакет", "Текущее", "Срез",
-                                     "Уровень", "Дата",  "Время",   "Прошло"};
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -107,6 +107,13 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       receiver_(platform.port) {
     ui_->setupUi(this);
     receiver_.SetConsumer(this);
+    if (platform.clock == nullptr) {
+        ownClock_ = std::make_unique<meterdata::SystemClock>();
+    }
+    meterData_ = std::make_unique<MeterDataBinding>(*this, programDirectory_,
+                                                    platform.clock != nullptr ? *platform.clock : *ownClock_);
+    database_ = meterData_.get();
+    meterPacketHandler_ = [this](const link::FrameBuffer& frame) { meterData_->StoreLivePacket(frame); };
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
         pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
     }
@@ -121,6 +128,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                               guarded(&TFormMain::TimerResetColorTimer));
     timerAlt_ = platform.timers.Create("TimerAlt", kTimerAltInterval, guarded(&TFormMain::TimerAltTimer));
     timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
+    timerRefresh_ = platform.timers.Create("TimerRefresh", kTimerRefreshInterval,
+                                           guarded(&TFormMain::TimerRefreshTimer));
 
     SetUpStatusBar();
     SetUpChart();
@@ -140,6 +149,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     timerRX_->Start();
     timerAlt_->Start();
     timerSave_->Start();
+    timerRefresh_->Start();
 }
 
 TFormMain::~TFormMain() {
@@ -160,7 +170,8 @@ void TFormMain::FormCreate() {
     ShowPortState();
     ShowByteCounter(receiver_.ReceivedBytes());
 
-    SetUpGridHeaders();
+    // The tables' headers and widths were set when the meter data was attached; no database yet.
+    meterData_->Database().ShowClosedCaptions();
     StringGridNETClick();
     SetTabVisible(ui_->TabSheetSystem, false);
     SetTabVisible(ui_->TabSheetService, false);
@@ -249,30 +260,6 @@ void TFormMain::SetUpChart() {
     ui_->ChartSweep->setRenderHint(QPainter::Antialiasing);
 }
 
-void TFormMain::SetUpGridHeaders() {
-    // Until the stores are attached, each table shows its header row and one empty data row.
-    const int widths[8] = {36, 96, 64, 64, 64, 64, 64, 64};
-    auto setUp = [&widths](QTableView* grid, int columns) {
-        auto* model = new QStandardItemModel(1, columns, grid);
-        for (int c = 0; c < columns; ++c) {
-            model->setHeaderData(c, Qt::Horizontal, Text(kGridHeaders[c]));
-        }
-        grid->setModel(model);
-        grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-        grid->horizontalHeader()->setHighlightSections(false);
-        grid->horizontalHeader()->setMinimumSectionSize(8);
-        for (int c = 0; c < columns; ++c) {
-            grid->setColumnWidth(c, widths[c]);
-        }
-        grid->verticalHeader()->hide();
-        grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
-        grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-    };
-    setUp(ui_->StringGridNET, 8);
-    setUp(ui_->StringGridPACKETS, 7);
-    setUp(ui_->StringGridDAYS, 7);
-}
-
 void TFormMain::ConnectControls() {
     auto on = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
         connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
@@ -283,6 +270,17 @@ void TFormMain::ConnectControls() {
     on(ui_->SpeedButtonHelp, &QToolButton::clicked, &TFormMain::NMainHelpGetHelpClick);
     on(ui_->NMainHelpGetHelp, &QAction::triggered, &TFormMain::NMainHelpGetHelpClick);
     on(ui_->PageControl, &QTabWidget::currentChanged, &TFormMain::PageControlChange);
+    on(ui_->NMainOptionsOptions, &QAction::triggered, &TFormMain::NMainOptionsOptionsClick);
+    on(ui_->NMainOptionsFullSet, &QAction::triggered, &TFormMain::NMainOptionsFullSetClick);
+    on(ui_->NMainEditEraseAll, &QAction::triggered, &TFormMain::NMainEditEraseAllClick);
+    on(ui_->NMainEditSort, &QAction::triggered, &TFormMain::NMainEditSortClick);
+    on(ui_->NMainEditToExcel, &QAction::triggered, &TFormMain::NMainEditToExcelClick);
+    // The grid click of all three tables; the network table's row may also move by keyboard.
+    for (QTableView* grid : {ui_->StringGridNET, ui_->StringGridPACKETS, ui_->StringGridDAYS}) {
+        on(grid, &QAbstractItemView::clicked, &TFormMain::StringGridNETClick);
+    }
+    on(ui_->StringGridNET->selectionModel(), &QItemSelectionModel::currentRowChanged,
+       &TFormMain::StringGridNETClick);
     connect(ui_->MainNFileExit, &QAction::triggered, this, &QWidget::close);
     // The timeout items tick themselves through their exclusive group; the timeout is read from
     // the menu each time a reply wait starts.
@@ -423,9 +421,14 @@ void TFormMain::OpenConnection() {
 
     ui_->PageControl->show();
     // Outside the protected block: a database that cannot be loaded reaches the general error
-    // report and the port stays open.
+    // report once the window is set up, and the port stays open.
+    QString databaseError;
     if (database_ != nullptr) {
-        database_->Open(QString::fromStdString(port_.Name()));
+        try {
+            database_->Open(QString::fromStdString(port_.Name()));
+        } catch (const std::exception& e) {
+            databaseError = QString::fromUtf8(e.what());
+        }
     }
 
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
@@ -441,24 +444,41 @@ void TFormMain::OpenConnection() {
 
     applicationTitle_ =
         versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) + QStringLiteral("]");
+    if (!databaseError.isEmpty()) {
+        busy.Release();
+        ReportError(databaseError);
+    }
 }
 
-void TFormMain::CloseConnection() {
+void TFormMain::CloseConnection(bool saveFirst) {
     if (port_.IsOpen()) {
         port_.Close();
     }
     port_.SetReceiveNotification(nullptr);
+    // A failed save still closes the connection; the report follows.
+    QString saveError;
     if (database_ != nullptr) {
-        database_->Release();
+        if (saveFirst) {
+            try {
+                database_->SaveAndRelease();
+            } catch (const std::exception& e) {
+                saveError = QString::fromUtf8(e.what());
+            }
+        } else {
+            database_->Release();
+        }
     }
     ShowPortState();
     ShowByteCounter(receiver_.ReceivedBytes());
     ui_->PanelGauge->hide();
     pause_.Pause(kClosePauseMs);
+    if (!saveError.isEmpty()) {
+        ReportError(saveError);
+    }
 }
 
 void TFormMain::ComboBoxBaudRateChange() {
-    CloseConnection();
+    CloseConnection(true);
     link::LineSettings settings = port_.Settings();
     settings.baudRate = BaudRateOfItem();
     port_.SetLineSettings(settings);
@@ -477,7 +497,7 @@ void TFormMain::ComboBoxPortNameDropDown() {
 }
 
 void TFormMain::ComboBoxPortNameSelect() {
-    CloseConnection();
+    CloseConnection(true);
     OpenConnection();
 }
 
@@ -801,6 +821,71 @@ bool TFormMain::FormKeyDown(QKeyEvent* event) {
 void TFormMain::PageControlChange() {
     QTabWidget* tabs = ui_->PageControl;
     ui_->NMainEditToExcel->setEnabled(tabs->currentIndex() <= tabs->indexOf(ui_->TabSheetDAYS));
+    meterData_->RedrawAll();
+    if (tabs->currentWidget() == ui_->TabSheetPACKETS) {
+        ui_->StringGridPACKETS->setFocus();
+    } else if (tabs->currentWidget() == ui_->TabSheetDAYS) {
+        ui_->StringGridDAYS->setFocus();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Local database
+
+void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
+    dialogs_ = dialogs;
+    if (dialogs_.appOptions != nullptr) {
+        connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
+                [this] { Guarded([this] { ButtonAopOKClick(); }); });
+    }
+}
+
+void TFormMain::ButtonAopOKClick() {
+    meterData_->ApplySettings();
+}
+
+void TFormMain::NMainOptionsOptionsClick() {
+    if (dialogs_.appOptions != nullptr && port_.IsOpen()) {
+        dialogs_.appOptions->exec();
+    }
+}
+
+void TFormMain::NMainOptionsFullSetClick() {
+    // The action's check mark has toggled already.
+    if (port_.IsOpen()) {
+        meterData_->RedrawAll();
+    }
+}
+
+void TFormMain::NMainEditEraseAllClick() {
+    if (!port_.IsOpen()) {
+        return;
+    }
+    QString eraseError;
+    try {
+        meterData_->EraseFiles();
+    } catch (const std::exception& e) {
+        eraseError = QString::fromUtf8(e.what());
+    }
+    CloseConnection();
+    OpenConnection();
+    if (!eraseError.isEmpty()) {
+        ReportError(eraseError);
+    }
+}
+
+void TFormMain::NMainEditSortClick() {
+    if (port_.IsOpen()) {
+        meterData_->SortStores();
+    }
+}
+
+void TFormMain::NMainEditToExcelClick() {
+    meterData_->CopyTable();
+}
+
+void TFormMain::TimerRefreshTimer() {
+    meterData_->RefreshTick();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

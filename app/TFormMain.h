@@ -13,6 +13,10 @@
 #include "link/Requester.h"
 #include "link/SerialPort.h"
 
+namespace lumvaris::meterdata {
+class IClock;
+}
+
 class QLabel;
 class QKeyEvent;
 class QLineSeries;
@@ -28,6 +32,7 @@ class IMessageBox;
 class IModifierKeys;
 class ITimer;
 class ITimerFactory;
+class MeterDataBinding;
 class TFormAppOptions;
 class TFormDebug;
 class TFormGauge;
@@ -48,6 +53,8 @@ struct MainWindowPlatform {
     std::function<void(const QString& path)> openDocument;
     // Identifiers of section "Keys" of the key file, in file order; empty when there is no file.
     std::function<QStringList(const QString& keyFilePath)> readKeyNames;
+    // The workstation's clock for the meter data and the date fields; null: the system clock.
+    const meterdata::IClock* clock = nullptr;
 };
 
 // The five dialogs, created after the main window.
@@ -84,8 +91,10 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     const QString& ProgramDirectory() const { return programDirectory_; }
 
     // --- Seams wired by the composition (all optional).
-    // The local database of the open connection.
+    // The local database of the open connection; the window's own meter data unless replaced.
     void SetDatabase(IConnectionDatabase* database) { database_ = database; }
+    // The local database and the three tables (owned by the window).
+    MeterDataBinding& MeterData() { return *meterData_; }
     // Every good frame from outside the meter range.
     void SetReplyHandler(std::function<void(link::FrameBuffer&)> handler) {
         replyHandler_ = std::move(handler);
@@ -94,15 +103,17 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
     }
-    void SetDialogs(const MainWindowDialogs& dialogs) { dialogs_ = dialogs; }
+    // Also connects the settings dialog's "Применить" to ButtonAopOKClick.
+    void SetDialogs(const MainWindowDialogs& dialogs);
     const MainWindowDialogs& Dialogs() const { return dialogs_; }
 
     // --- Serial connection.
     // Opens the port named in the port field at the rate of the rate field, attaches the receive
     // path and opens the database. A failure shows the error message and leaves no connection.
     void OpenConnection();
-    // Closes the port, releases the stores without saving, then pauses 500 ms.
-    void CloseConnection();
+    // Closes the port, releases the stores (saving them first when asked: a port or rate change),
+    // then pauses 500 ms.
+    void CloseConnection(bool saveFirst = false);
     // The rate change: close, then open at the rate chosen in ComboBoxBaudRate.
     void ComboBoxBaudRateChange();
     // The destination address of every request: the hex field parse of EditAddress, low 16 bits.
@@ -140,12 +151,20 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void TimerAltTimer();
     void TimerResetColorTimer();
     void TimerSaveTimer();
+    void TimerRefreshTimer();
     void NMainHelpGetHelpClick();
     void Panel9Click();
     // Key preview: returns whether the window took the key.
     bool FormKeyDown(QKeyEvent* event);
     void PageControlChange();
     void FormClose();
+    // The local database's menu items and the settings dialog's "Применить".
+    void ButtonAopOKClick();
+    void NMainOptionsOptionsClick();
+    void NMainOptionsFullSetClick();
+    void NMainEditEraseAllClick();
+    void NMainEditSortClick();
+    void NMainEditToExcelClick();
 
     // The line series of ChartSweep: 0 red (phase of column 1), 1 green, 2 blue.
     QLineSeries* Series(int index) const { return index >= 0 && index < 3 ? series_[index] : nullptr; }
@@ -176,7 +195,6 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void SetUpStatusBar();
     void SetUpLineState();
     void SetUpChart();
-    void SetUpGridHeaders();
     void ConnectControls();
     void ConnectLocalRules();
     void LoadKeyNames();
@@ -203,12 +221,15 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     std::unique_ptr<ITimer> timerResetColor_;
     std::unique_ptr<ITimer> timerAlt_;
     std::unique_ptr<ITimer> timerSave_;
+    std::unique_ptr<ITimer> timerRefresh_;
 
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
     QLineSeries* series_[3] = {};
     QString gaugeStyle_;
 
+    std::unique_ptr<meterdata::IClock> ownClock_;
+    std::unique_ptr<MeterDataBinding> meterData_;
     IConnectionDatabase* database_ = nullptr;
     std::function<void(link::FrameBuffer&)> replyHandler_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;

@@ -165,7 +165,8 @@ TEST_F(TFormMainTest, FailedOpenShowsTheMessageAndLeavesNoConnection) {
     EXPECT_FALSE(F().NMainEditEraseAll->isEnabled());
     EXPECT_EQ(Panel(1), kNotOpen);
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [] - Сч.#0"));
-    EXPECT_EQ(database_.log, QStringList{"release"}) << "no database opens for a failed port";
+    // Choosing a port saves and releases first (nothing was open here).
+    EXPECT_EQ(database_.log, (QStringList{"save", "release"})) << "no database opens for a failed port";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -199,13 +200,13 @@ TEST_F(TFormMainTest, OpensByEnterAndClosesWithTheWindow) {
     EXPECT_TRUE(F().NMainEditEraseAll->isEnabled());
     EXPECT_TRUE(F().NMainOptionsOptions->isEnabled());
     EXPECT_EQ(Panel(1), kOpen);
-    // Enter closes first (nothing was open), pausing as every close does, then opens.
-    EXPECT_EQ(database_.log, (QStringList{"release", "open /dev/pts/7"}));
+    // Enter saves and closes first (nothing was open), pausing as every close does, then opens.
+    EXPECT_EQ(database_.log, (QStringList{"save", "release", "open /dev/pts/7"}));
     EXPECT_EQ(pause_.pauses, std::vector<int>{TFormMain::kClosePauseMs});
 
     window_->close();
     EXPECT_FALSE(port_.IsOpen());
-    EXPECT_EQ(database_.log, (QStringList{"release", "open /dev/pts/7", "save", "release"}));
+    EXPECT_EQ(database_.log, (QStringList{"save", "release", "open /dev/pts/7", "save", "release"}));
     EXPECT_EQ(Panel(1), kNotOpen);
 }
 
@@ -226,6 +227,9 @@ TEST_F(TFormMainTest, RateChangeReopensAtTheChosenRate) {
         EXPECT_EQ(port_.openedNames.back(), "ttyS0");
         EXPECT_EQ(port_.Settings().baudRate, c.rate) << "item " << c.item;
         EXPECT_TRUE(port_.IsOpen());
+        // The stores are written before the rate change closes them.
+        EXPECT_EQ(database_.log.mid(database_.log.size() - 3),
+                  (QStringList{"save", "release", "open ttyS0"}));
     }
     EXPECT_EQ(pause_.pauses.size(), opens);
 }
@@ -458,7 +462,8 @@ TEST_F(TFormMainTest, ADatabaseFailureIsReportedAndThePortStaysOpen) {
 
     EXPECT_EQ(messages_.errors, QStringList{QStringLiteral("PACKETS.bin: нет доступа")});
     EXPECT_TRUE(port_.IsOpen());
-    EXPECT_FALSE(F().Panel7->isVisible()) << "the steps after the database are skipped";
+    EXPECT_TRUE(F().Panel7->isVisible()) << "the window is set up before the report";
+    EXPECT_EQ(F().PageControl->currentWidget(), F().TabSheetSystem);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass does not stay";
 }
 

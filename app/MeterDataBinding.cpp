@@ -1,0 +1,316 @@
+#include "app/MeterDataBinding.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableView>
+#include <stdexcept>
+
+#include "app/TFormAppOptions.h"
+#include "app/TFormMain.h"
+#include "meterdata/IClock.h"
+#include "meterdata/TMatrixInterface.h"
+#include "ui/WidgetColours.h"
+#include "ui_FormAppOptions.h"
+#include "ui_FormMain.h"
+#include "views/StoreSort.h"
+#include "views/TableText.h"
+
+namespace lumvaris::app {
+namespace {
+
+using meterdata::StorePage;
+
+const char* const kWeekdays[7] = {"Понедельник", "Вторник", "Среда",      "Четверг",
+                                  "Пятница",     "Суббота", "Воскресенье"};
+
+}  // namespace
+
+MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDirectory,
+                                   const meterdata::IClock& clock)
+    : window_(window), clock_(clock), formatter_(clock), database_(programDirectory, clock) {
+    Ui::TFormMain& f = window_.Form();
+    net_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetNET, f.StringGridNET, kNetColumns,
+                                                  formatter_, clock_);
+    packets_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetPACKETS, f.StringGridPACKETS,
+                                                      kStoreColumns, formatter_, clock_);
+    days_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetDAYS, f.StringGridDAYS,
+                                                   kStoreColumns, formatter_, clock_);
+    // The network table sets the widths; the two others copy its first seven.
+    net_->SetColumnWidths({36, 96, 64, 64, 64, 64, 64, 64});
+    std::vector<int> widths = net_->ColumnWidths();
+    widths.resize(kStoreColumns);
+    packets_->SetColumnWidths(widths);
+    days_->SetColumnWidths(widths);
+    for (views::StoreGridView* view : {net_.get(), packets_.get(), days_.get()}) {
+        view->SetAfterShow([this] { window_.StringGridNETClick(); });
+        view->Clear();
+    }
+    database_.SetViews(net_.get(), packets_.get(), days_.get());
+    database_.SetHooks(this);
+    database_.SetBusyCursor(this);
+    database_.ShowClosedCaptions();
+
+    f.StringGridNET->installEventFilter(this);
+    f.StringGridPACKETS->installEventFilter(this);
+    f.StringGridDAYS->installEventFilter(this);
+    f.StringGridDAYS->viewport()->installEventFilter(this);
+}
+
+MeterDataBinding::~MeterDataBinding() {
+    database_.SetHooks(nullptr);
+    database_.SetBusyCursor(nullptr);
+}
+
+views::StoreGridView& MeterDataBinding::View(StorePage page) {
+    switch (page) {
+        case StorePage::Packets:
+            return *packets_;
+        case StorePage::Days:
+            return *days_;
+        default:
+            return *net_;
+    }
+}
+
+void MeterDataBinding::ThrowIfFailed(bool ok) const {
+    if (!ok) {
+        throw std::runtime_error(database_.LastError().toStdString());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection
+
+void MeterDataBinding::Open(const QString& portName) {
+    ReadSettingsFromDialog();
+    const bool ok = database_.Open(portName);
+    WriteSettingsToDialog();
+    ThrowIfFailed(ok);
+}
+
+void MeterDataBinding::Save() {
+    ThrowIfFailed(database_.Save());
+}
+
+void MeterDataBinding::Release() {
+    database_.Close();
+}
+
+void MeterDataBinding::SaveAndRelease() {
+    ThrowIfFailed(database_.SaveAndClose());
+}
+
+void MeterDataBinding::StoreLivePacket(const link::FrameBuffer& frame) {
+    const meterdata::PacketFrame packet{link::SourceAddress(frame), link::Payload(frame),
+                                        link::PayloadLength(frame)};
+    database_.StoreMeterPacket(packet);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings, erase, sort, copy
+
+void MeterDataBinding::ReadSettingsFromDialog() {
+    TFormAppOptions* dialog = window_.Dialogs().appOptions;
+    if (dialog == nullptr) {
+        return;
+    }
+    Ui::TFormAppOptions& form = dialog->Form();
+    meterdata::DatabaseSettings settings;
+    settings.SetMeters(form.SpinEditCount->value());
+    settings.SetPacketDepth(form.SpinEditPackets->value());
+    settings.SetDayDepth(form.SpinEditDays->value());
+    database_.SetSettings(settings);
+}
+
+void MeterDataBinding::WriteSettingsToDialog() {
+    TFormAppOptions* dialog = window_.Dialogs().appOptions;
+    if (dialog == nullptr) {
+        return;
+    }
+    const meterdata::DatabaseSettings& settings = database_.Settings();
+    dialog->Form().SpinEditCount->setValue(settings.Meters());
+    dialog->Form().SpinEditPackets->setValue(settings.PacketDepth());
+    dialog->Form().SpinEditDays->setValue(settings.DayDepth());
+}
+
+void MeterDataBinding::ApplySettings() {
+    if (!database_.IsOpen()) {
+        return;
+    }
+    ReadSettingsFromDialog();
+    ThrowIfFailed(database_.Apply());
+}
+
+void MeterDataBinding::EraseFiles() {
+    ThrowIfFailed(database_.EraseFiles());
+}
+
+void MeterDataBinding::SortStores() {
+    if (!database_.IsOpen()) {
+        return;
+    }
+    views::SortStore(*database_.PacketStore());
+    views::SortStore(*database_.DayStore());
+    RedrawTable(StorePage::Packets);
+    RedrawTable(StorePage::Days);
+}
+
+void MeterDataBinding::CopyTable() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const StorePage page = ActivePage();
+    if (page == StorePage::Other) {
+        return;
+    }
+    clipboard->setText(views::TableText(View(page).Model()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Redraws
+
+bool MeterDataBinding::ShowAll() const {
+    return window_.Form().NMainOptionsFullSet->isChecked();
+}
+
+void MeterDataBinding::RedrawAll() {
+    RedrawTable(StorePage::Net);
+    RedrawTable(StorePage::Packets);
+    RedrawTable(StorePage::Days);
+}
+
+void MeterDataBinding::RedrawTable(StorePage page) {
+    if (!database_.IsOpen()) {
+        return;
+    }
+    switch (page) {
+        case StorePage::Net:
+            database_.NetStore()->ShowInGrid(1, ShowAll(), true);
+            break;
+        case StorePage::Packets:
+            database_.PacketStore()->ShowInGrid(SelectedMeter(), ShowAll(), false);
+            break;
+        case StorePage::Days:
+            database_.DayStore()->ShowInGrid(SelectedMeter(), ShowAll(), false);
+            break;
+        case StorePage::Other:
+            break;
+    }
+}
+
+void MeterDataBinding::RefreshTick() {
+    Ui::TFormMain& f = window_.Form();
+    // A maroon date is the concentrator's time, read a moment ago: it stays until the colour resets.
+    if (ui::FontColour(f.EditDate) != ui::kHighlightColour) {
+        const QDateTime now = clock_.Now();
+        const QLocale locale = QLocale::system();
+        f.EditDate->setText(locale.toString(now.date(), formatter_.DateFormat()));
+        f.EditTime->setText(locale.toString(now.time(), formatter_.TimeFormat()));
+        const int weekday = now.date().dayOfWeek();  // 1 = Monday
+        f.LabelWD->setText(weekday >= 1 && weekday <= 7 ? QString::fromUtf8(kWeekdays[weekday - 1]) : QString());
+    }
+    RedrawTable(StorePage::Net);
+}
+
+void MeterDataBinding::StepMeter(StorePage page, int delta) {
+    const int row = net_->CurrentRow();
+    const int next = row + delta;
+    if (next >= 1 && next <= net_->Model().rowCount()) {
+        net_->SetCurrentRow(next);
+    }
+    window_.StringGridNETClick();
+    RedrawTable(page);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hooks
+
+StorePage MeterDataBinding::ActivePage() const {
+    const QWidget* page = window_.Form().PageControl->currentWidget();
+    const Ui::TFormMain& f = window_.Form();
+    if (page == f.TabSheetNET) {
+        return StorePage::Net;
+    }
+    if (page == f.TabSheetPACKETS) {
+        return StorePage::Packets;
+    }
+    if (page == f.TabSheetDAYS) {
+        return StorePage::Days;
+    }
+    return StorePage::Other;
+}
+
+int MeterDataBinding::SelectedMeter() const {
+    return window_.SelectedMeter();
+}
+
+void MeterDataBinding::ReReadSelectedMeter() {
+    window_.StringGridNETClick();
+}
+
+void MeterDataBinding::NotifyUser(const QString& message) {
+    window_.ReportError(message);
+}
+
+void MeterDataBinding::BeginBusy() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void MeterDataBinding::EndBusy() {
+    QApplication::restoreOverrideCursor();
+}
+
+bool MeterDataBinding::eventFilter(QObject* watched, QEvent* event) {
+    Ui::TFormMain& f = window_.Form();
+    const auto pageOf = [&f](QObject* grid) {
+        if (grid == f.StringGridPACKETS) {
+            return StorePage::Packets;
+        }
+        if (grid == f.StringGridDAYS) {
+            return StorePage::Days;
+        }
+        return grid == f.StringGridNET ? StorePage::Net : StorePage::Other;
+    };
+    switch (event->type()) {
+        case QEvent::FocusIn: {
+            // Entering a table (the network page through its grid) redraws it.
+            const StorePage page = pageOf(watched);
+            if (page != StorePage::Other) {
+                window_.Guarded([this, page] { RedrawTable(page); });
+            }
+            break;
+        }
+        case QEvent::KeyPress: {
+            const StorePage page = pageOf(watched);
+            if (page != StorePage::Packets && page != StorePage::Days) {
+                break;
+            }
+            const QString text = static_cast<QKeyEvent*>(event)->text();
+            int delta = 0;
+            if (text == QLatin1String("q") || text == QLatin1String("Q")) {
+                delta = -1;
+            } else if (text == QLatin1String("a") || text == QLatin1String("A")) {
+                delta = 1;
+            }
+            if (delta != 0) {
+                window_.Guarded([this, page, delta] { StepMeter(page, delta); });
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (watched == f.StringGridDAYS->viewport()) {
+                f.PageControl->setCurrentWidget(f.TabSheetNET);
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace lumvaris::app
