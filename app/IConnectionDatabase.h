@@ -6,7 +6,8 @@ namespace lumvaris::app {
 
 // The local database of the open connection, as the window drives it: opened after the port has
 // opened, saved and released for a port or rate change, released without saving when erasing,
-// saved by the timer and at window close. A failure is thrown as an exception and reaches the window's general error report.
+// saved by the timer and at window close. A failure is thrown as an exception and reaches the window's
+// general error report.
 class IConnectionDatabase {
   public:
     virtual ~IConnectionDatabase() = default;

@@ -210,7 +210,8 @@ void MeterDataBinding::RefreshTick() {
         f.EditDate->setText(locale.toString(now.date(), formatter_.DateFormat()));
         f.EditTime->setText(locale.toString(now.time(), formatter_.TimeFormat()));
         const int weekday = now.date().dayOfWeek();  // 1 = Monday
-        f.LabelWD->setText(weekday >= 1 && weekday <= 7 ? QString::fromUtf8(kWeekdays[weekday - 1]) : QString());
+        f.LabelWD->setText(weekday >= 1 && weekday <= 7 ? QString::fromUtf8(kWeekdays[weekday - 1])
+                                                        : QString());
     }
     RedrawTable(StorePage::Net);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTabWidget>
 #include <QTableView>
-#include <QString>
 #include <memory>
 
 #include "app/IConnectionDatabase.h"

@@ -23,8 +23,8 @@
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
 #include "app/MeterDataBinding.h"
-#include "app/TFormAppOptions.h"
 #include "app/PortList.h"
+#include "app/TFormAppOptions.h"
 #include "meterdata/SystemClock.h"
 #include "ui/ModeCaptions.h"
 #include "ui/RadioGroup.h"
@@ -128,8 +128,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                               guarded(&TFormMain::TimerResetColorTimer));
     timerAlt_ = platform.timers.Create("TimerAlt", kTimerAltInterval, guarded(&TFormMain::TimerAltTimer));
     timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
-    timerRefresh_ = platform.timers.Create("TimerRefresh", kTimerRefreshInterval,
-                                           guarded(&TFormMain::TimerRefreshTimer));
+    timerRefresh_ =
+        platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
 
     SetUpStatusBar();
     SetUpChart();
