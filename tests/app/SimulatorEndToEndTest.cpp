@@ -10,10 +10,12 @@
 #include <QTest>
 
 #include "AppTestDoubles.h"
+#include "app/MeterDataBinding.h"
 #include "app/QtTimerFactory.h"
 #include "app/TFormMain.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
+#include "meterdata/TMatrixInterface.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::testing {
@@ -31,8 +33,9 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 // The simulator in its own process; the first line of its output is the path of its port.
 class Simulator {
   public:
-    bool Start() {
+    bool Start(const QStringList& arguments = {}) {
         process_.setProgram(QString::fromUtf8(LUMVARIS_SIM_PATH));
+        process_.setArguments(arguments);
         process_.setReadChannel(QProcess::StandardOutput);
         process_.start();
         if (!process_.waitForStarted(5000)) {
@@ -121,6 +124,72 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
     window.close();
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(messages.errors.isEmpty());
+}
+
+// Meters whose newest packet stands in slot 1 of a store.
+int MetersWithPackets(const meterdata::TMatrixInterface& store) {
+    int meters = 0;
+    meterdata::MeterRecord record;
+    for (int meter = 1; meter < store.RowCount(); ++meter) {
+        if (store.GetMeterRecord(record, 1, meter) && record.Valid != 0) {
+            ++meters;
+        }
+    }
+    return meters;
+}
+
+TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.1")}))
+        << "the simulator did not announce its port";
+
+    QTemporaryDir dir;
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    FakeModifierKeys keys;
+    FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     nullptr,
+                                     nullptr};
+    app::TFormMain window(platform);
+    window.show();
+    QComboBox* field = window.Form().ComboBoxPortName;
+    field->setEditText(sim.Path());
+    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(port.IsOpen());
+    window.Form().PageControl->setCurrentWidget(window.Form().TabSheetNET);
+
+    meterdata::MeterDatabase& database = window.MeterData().Database();
+    ASSERT_TRUE(database.IsOpen());
+    ASSERT_TRUE(PumpUntil([&] { return MetersWithPackets(*database.PacketStore()) >= 3; }, 15000))
+        << "no live packets from the simulator";
+    EXPECT_GE(MetersWithPackets(*database.DayStore()), 3);
+    // The network table lists the meters heard, after its once-a-second refresh.
+    ASSERT_TRUE(PumpUntil(
+        [&] { return window.MeterData().View(meterdata::StorePage::Net).Model().rowCount() >= 3; }, 3000));
+
+    window.TimerSaveTimer();
+    const QString name = QFileInfo(sim.Path()).fileName();
+    meterdata::TMatrixInterface saved(dir.path() + QStringLiteral("/") + name +
+                                      QStringLiteral("-PACKETS.bin"));
+    ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+    EXPECT_GE(MetersWithPackets(saved), 3);
+    EXPECT_EQ(QFileInfo(dir.path() + QStringLiteral("/") + name + QStringLiteral("-DAYS.bin")).size(),
+              400928);
+
+    window.close();
+    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
 }
 
 }  // namespace
