@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableView>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/TFormAppOptions.h"
@@ -24,6 +26,10 @@ namespace {
 
 using meterdata::StorePage;
 
+constexpr int kDateColumn = 5;
+constexpr int kTimeColumn = 6;
+constexpr int kCellPadding = 8;  // the text's inset on both sides and the grid line
+
 const char* const kWeekdays[7] = {"Понедельник", "Вторник", "Среда",      "Четверг",
                                   "Пятница",     "Суббота", "Воскресенье"};
 
@@ -39,8 +45,18 @@ MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDire
                                                       kStoreColumns, formatter_, clock_);
     days_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetDAYS, f.StringGridDAYS,
                                                    kStoreColumns, formatter_, clock_);
-    // The network table sets the widths; the two others copy its first seven.
-    net_->SetColumnWidths({36, 96, 64, 64, 64, 64, 64, 64});
+    // The network table sets the widths; the two others copy its first seven. The date and time
+    // columns widen where the workstation's formats and font need more room than 64 pixels.
+    std::vector<int> netWidths{36, 96, 64, 64, 64, 64, 64, 64};
+    const QFontMetrics metrics(f.StringGridNET->font());
+    const QLocale locale = QLocale::system();
+    const QString widestDate = locale.toString(QDate(2026, 12, 28), formatter_.DateFormat());
+    const QString widestTime = locale.toString(QTime(23, 58, 58), formatter_.TimeFormat());
+    netWidths[kDateColumn] =
+        std::max(netWidths[kDateColumn], metrics.horizontalAdvance(widestDate) + kCellPadding);
+    netWidths[kTimeColumn] =
+        std::max(netWidths[kTimeColumn], metrics.horizontalAdvance(widestTime) + kCellPadding);
+    net_->SetColumnWidths(netWidths);
     std::vector<int> widths = net_->ColumnWidths();
     widths.resize(kStoreColumns);
     packets_->SetColumnWidths(widths);

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -129,11 +130,19 @@ TEST_F(MeterDataWiringTest, TablesBeforeAnyDatabase) {
     EXPECT_EQ(Caption(F().TabSheetNET), QStringLiteral("Ёмкость сети 0 счётчиков"));
     EXPECT_EQ(Caption(F().TabSheetPACKETS), QStringLiteral("Последние 0 пакетов"));
     EXPECT_EQ(Caption(F().TabSheetDAYS), QStringLiteral("Последние 0 дней"));
-    const std::vector<int> widths{36, 96, 64, 64, 64, 64, 64};
-    std::vector<int> net = Data().View(StorePage::Net).ColumnWidths();
-    EXPECT_EQ(net.size(), 8u);
-    net.resize(7);
-    EXPECT_EQ(net, widths);
+    std::vector<int> widths = Data().View(StorePage::Net).ColumnWidths();
+    ASSERT_EQ(widths.size(), 8u);
+    EXPECT_EQ(widths[0], 36);
+    EXPECT_EQ(widths[1], 96);
+    for (int c : {2, 3, 4, 7}) {
+        EXPECT_EQ(widths[c], 64) << "column " << c;
+    }
+    // Date and time: at least 64, and wide enough for the workstation's texts.
+    const QFontMetrics metrics(F().StringGridNET->font());
+    const QString date = QLocale::system().toString(QDate(2026, 12, 28), QLocale::ShortFormat);
+    EXPECT_GE(widths[5], std::max(64, metrics.horizontalAdvance(date)));
+    EXPECT_GE(widths[6], 64);
+    widths.resize(7);
     EXPECT_EQ(Data().View(StorePage::Packets).ColumnWidths(), widths);
     EXPECT_EQ(Data().View(StorePage::Days).ColumnWidths(), widths);
     for (StorePage page : {StorePage::Net, StorePage::Packets, StorePage::Days}) {
