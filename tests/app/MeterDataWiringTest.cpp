@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "AppTestDoubles.h"
 #include "app/MeterDataBinding.h"
@@ -218,6 +219,25 @@ TEST_F(MeterDataWiringTest, ApplyReDimensionsTheStoresAndLeavesTheDialogOpen) {
     QTest::mouseClick(O().ButtonAopCancel, Qt::LeftButton);
     EXPECT_FALSE(options_.isVisible());
     EXPECT_TRUE(messages_.errors.isEmpty());
+}
+
+TEST_F(MeterDataWiringTest, TheMenuOpensTheSettingsModallyOnlyWhileConnected) {
+    bool shown = false;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, [&] {
+            shown = QApplication::activeModalWidget() == &options_;
+            options_.Form().ButtonAopCancel->click();
+        });
+    };
+    EXPECT_FALSE(F().NMainOptionsOptions->isEnabled());
+    window_->NMainOptionsOptionsClick();
+    EXPECT_FALSE(options_.isVisible()) << "not while closed";
+
+    Connect(QStringLiteral("ttyS0"));
+    closeWhenShown();
+    F().NMainOptionsOptions->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(options_.isVisible());
 }
 
 TEST_F(MeterDataWiringTest, PortAndRateChangesSaveWhatArrivedSinceTheLastTimedSave) {
