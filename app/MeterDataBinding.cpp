@@ -68,7 +68,6 @@ MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDire
     database_.SetViews(net_.get(), packets_.get(), days_.get());
     database_.SetHooks(this);
     database_.SetBusyCursor(this);
-    database_.ShowClosedCaptions();
 
     f.StringGridNET->installEventFilter(this);
     f.StringGridPACKETS->installEventFilter(this);
