@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/Receiver.h"
+#include "support/BytesSerialPort.h"
 
 namespace {
 
@@ -29,39 +30,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace lumvaris::link {
 namespace {
-
-// Hands out a prepared stream in pieces of the size a serial driver would deliver.
-class StreamPort final : public ISerialPort {
-public:
-    explicit StreamPort(const std::vector<std::uint8_t>& data) : data_(data) {}
-    void Rewind() { pos_ = 0; }
-    bool Done() const { return pos_ == data_.size(); }
-
-    std::vector<std::string> ListPorts() override { return {}; }
-    void SetName(const std::string&) override {}
-    std::string Name() const override { return {}; }
-    void SetLineSettings(const LineSettings&) override {}
-    LineSettings Settings() const override { return {}; }
-    void SetReceiveNotification(std::function<void()>) override {}
-    void SetErrorNotification(std::function<void(const std::string&)>) override {}
-    void Open() override {}
-    void RaiseRts() override {}
-    void RaiseDtr() override {}
-    std::size_t Write(const std::uint8_t*, std::size_t count) override { return count; }
-    std::size_t ReadAvailable(std::uint8_t* buffer, std::size_t maxCount) override {
-        const std::size_t n = std::min({maxCount, data_.size() - pos_, kPiece});
-        std::memcpy(buffer, data_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-    bool IsOpen() const override { return true; }
-    void Close() override {}
-
-private:
-    static constexpr std::size_t kPiece = 4096;
-    const std::vector<std::uint8_t>& data_;
-    std::size_t pos_ = 0;
-};
 
 struct CountingConsumer final : IFrameConsumer {
     void HandleReply(FrameBuffer& f) override { bytes += FrameLength(f); }
@@ -95,7 +63,7 @@ std::vector<std::uint8_t> MakeStream(std::size_t size) {
 
 void BM_FrameAssembler(benchmark::State& state) {
     const std::vector<std::uint8_t> stream = MakeStream(4 << 20);
-    StreamPort port(stream);
+    testing::BytesSerialPort port(stream.data(), stream.size(), 4096);  // a driver's piece
     CountingConsumer consumer;
     Receiver receiver(port);
     receiver.SetConsumer(&consumer);

@@ -5,42 +5,11 @@
 #include <cstring>
 
 #include "link/Receiver.h"
+#include "support/BytesSerialPort.h"
 
 namespace {
 
 using namespace lumvaris::link;
-
-class BytesPort final : public ISerialPort {
-public:
-    BytesPort(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::size_t piece = 1;
-
-    std::vector<std::string> ListPorts() override { return {}; }
-    void SetName(const std::string&) override {}
-    std::string Name() const override { return {}; }
-    void SetLineSettings(const LineSettings&) override {}
-    LineSettings Settings() const override { return {}; }
-    void SetReceiveNotification(std::function<void()>) override {}
-    void SetErrorNotification(std::function<void(const std::string&)>) override {}
-    void Open() override {}
-    void RaiseRts() override {}
-    void RaiseDtr() override {}
-    std::size_t Write(const std::uint8_t*, std::size_t n) override { return n; }
-    std::size_t ReadAvailable(std::uint8_t* buffer, std::size_t maxCount) override {
-        const std::size_t n = std::min({maxCount, size_ - pos_, piece});
-        std::memcpy(buffer, data_ + pos_, n);
-        pos_ += n;
-        return n;
-    }
-    bool IsOpen() const override { return true; }
-    void Close() override {}
-    bool Done() const { return pos_ == size_; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
 
 struct CheckingConsumer final : IFrameConsumer {
     static void Check(const FrameBuffer& f) {
@@ -70,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) {
         return 0;
     }
-    BytesPort port(data + 1, size - 1);
-    port.piece = 1 + data[0] * 8u;
+    lumvaris::testing::BytesSerialPort port(data + 1, size - 1, 1 + data[0] * 8u);
     CheckingConsumer consumer;
     Receiver receiver(port);
     receiver.SetConsumer(&consumer);
