@@ -28,6 +28,7 @@ using meterdata::StorePage;
 
 constexpr int kDateColumn = 5;
 constexpr int kTimeColumn = 6;
+constexpr int kElapsedColumn = 7;
 constexpr int kCellPadding = 8;  // the text's inset on both sides and the grid line
 
 const char* const kWeekdays[7] = {"Понедельник", "Вторник", "Среда",      "Четверг",
@@ -45,8 +46,9 @@ MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDire
                                                       kStoreColumns, formatter_, clock_);
     days_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetDAYS, f.StringGridDAYS,
                                                    kStoreColumns, formatter_, clock_);
-    // The network table sets the widths; the two others copy its first seven. The date and time
-    // columns widen where the workstation's formats and font need more room than 64 pixels.
+    // The network table sets the widths; the two others copy its first seven. The date, time and
+    // elapsed columns widen where the workstation's formats and font need more room than 64
+    // pixels, so a fresh packet's " !!!" mark is not cut off.
     std::vector<int> netWidths{36, 96, 64, 64, 64, 64, 64, 64};
     const QFontMetrics metrics(f.StringGridNET->font());
     const QLocale locale = QLocale::system();
@@ -56,6 +58,9 @@ MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDire
         std::max(netWidths[kDateColumn], metrics.horizontalAdvance(widestDate) + kCellPadding);
     netWidths[kTimeColumn] =
         std::max(netWidths[kTimeColumn], metrics.horizontalAdvance(widestTime) + kCellPadding);
+    const QString widestElapsed = locale.toString(QTime(0, 0, 14), formatter_.TimeFormat()) + " !!!";
+    netWidths[kElapsedColumn] =
+        std::max(netWidths[kElapsedColumn], metrics.horizontalAdvance(widestElapsed) + kCellPadding);
     net_->SetColumnWidths(netWidths);
     std::vector<int> widths = net_->ColumnWidths();
     widths.resize(kStoreColumns);

@@ -135,14 +135,16 @@ TEST_F(MeterDataWiringTest, TablesBeforeAnyDatabase) {
     ASSERT_EQ(widths.size(), 8u);
     EXPECT_EQ(widths[0], 36);
     EXPECT_EQ(widths[1], 96);
-    for (int c : {2, 3, 4, 7}) {
+    for (int c : {2, 3, 4}) {
         EXPECT_EQ(widths[c], 64) << "column " << c;
     }
-    // Date and time: at least 64, and wide enough for the workstation's texts.
+    // Date, time and elapsed time: at least 64, and wide enough for the workstation's texts.
     const QFontMetrics metrics(F().StringGridNET->font());
     const QString date = QLocale::system().toString(QDate(2026, 12, 28), QLocale::ShortFormat);
     EXPECT_GE(widths[5], std::max(64, metrics.horizontalAdvance(date)));
     EXPECT_GE(widths[6], 64);
+    // A fresh packet's elapsed time keeps its " !!!" mark in view.
+    EXPECT_GE(widths[7], std::max(64, metrics.horizontalAdvance(QStringLiteral("00:00:14 !!!"))));
     widths.resize(7);
     EXPECT_EQ(Data().View(StorePage::Packets).ColumnWidths(), widths);
     EXPECT_EQ(Data().View(StorePage::Days).ColumnWidths(), widths);
