@@ -69,7 +69,9 @@ std::vector<int> StoreGridView::ColumnWidths() const {
 void StoreGridView::SetCaption(const QString& caption) {
     if (pages_ && page_) {
         const int index = pages_->indexOf(page_);
-        if (index >= 0) {
+        // Setting a tab's text lays out the whole tab bar even when the text is the same, which
+        // would cost more than the rest of a once-a-second redraw.
+        if (index >= 0 && pages_->tabText(index) != caption) {
             pages_->setTabText(index, caption);
         }
     }
