@@ -17,6 +17,8 @@ class IMessageBox {
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
     // A warning with OK and Cancel; true for OK.
     virtual bool Warning(QWidget* parent, const QString& text) = 0;
+    // A failure that can be tried again: "Повторить" (true) or the caption of giving up (false).
+    virtual bool Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) = 0;
 };
 
 }  // namespace lumvaris::app

@@ -108,6 +108,9 @@ void MeterDataBinding::ThrowIfFailed(bool ok) const {
 void MeterDataBinding::Open(const QString& portName) {
     ReadSettingsFromDialog();
     const bool ok = database_.Open(portName);
+    if (database_.InUse()) {
+        throw DatabaseInUse(database_.LastError().toStdString());
+    }
     WriteSettingsToDialog();
     ThrowIfFailed(ok);
 }
@@ -118,10 +121,6 @@ void MeterDataBinding::Save() {
 
 void MeterDataBinding::Release() {
     database_.Close();
-}
-
-void MeterDataBinding::SaveAndRelease() {
-    ThrowIfFailed(database_.SaveAndClose());
 }
 
 void MeterDataBinding::StoreLivePacket(const link::FrameBuffer& frame) {
@@ -175,6 +174,7 @@ void MeterDataBinding::SortStores() {
     }
     views::SortStore(*database_.PacketStore());
     views::SortStore(*database_.DayStore());
+    database_.MarkChanged();
     RedrawTable(StorePage::Packets);
     RedrawTable(StorePage::Days);
 }

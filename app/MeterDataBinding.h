@@ -44,9 +44,11 @@ class MeterDataBinding final : public QObject,
 
     // IConnectionDatabase. A file error is thrown for the window's general error report.
     void Open(const QString& portName) override;
+    void DeliverNotices() override { database_.DeliverNotices(); }
     void Save() override;
     void Release() override;
-    void SaveAndRelease() override;
+    bool HasUnsavedChanges() const override { return database_.HasUnsavedChanges(); }
+    bool SavingFails() const override { return database_.SavingFails(); }
 
     // A live meter packet from the frame dispatch.
     void StoreLivePacket(const link::FrameBuffer& frame);

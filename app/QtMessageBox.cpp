@@ -1,6 +1,7 @@
 #include "QtMessageBox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lumvaris::app {
 
@@ -16,6 +17,15 @@ bool QtMessageBox::Confirm(QWidget* parent, const QString& text) {
 bool QtMessageBox::Warning(QWidget* parent, const QString& text) {
     return QMessageBox::warning(parent, title_, text, QMessageBox::Ok | QMessageBox::Cancel,
                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool QtMessageBox::Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) {
+    QMessageBox box(QMessageBox::Warning, title_, text, QMessageBox::NoButton, parent);
+    QPushButton* retry = box.addButton(QStringLiteral("Повторить"), QMessageBox::AcceptRole);
+    box.addButton(giveUpCaption, QMessageBox::DestructiveRole);
+    box.setDefaultButton(retry);
+    box.exec();
+    return box.clickedButton() == retry;
 }
 
 }  // namespace lumvaris::app

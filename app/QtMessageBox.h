@@ -13,6 +13,7 @@ class QtMessageBox final : public IMessageBox {
     void Error(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
     bool Warning(QWidget* parent, const QString& text) override;
+    bool Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) override;
 
   private:
     QString title_;

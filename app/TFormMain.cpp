@@ -16,6 +16,7 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "app/HexField.h"
 #include "app/IConnectionDatabase.h"
@@ -400,35 +401,30 @@ void TFormMain::OpenConnection() {
         ui_->NMainOptionsOptions->setEnabled(true);
         ui_->NMainEditEraseAll->setEnabled(true);
         ui_->PanelGauge->show();
-    } catch (const std::exception&) {
-        // Leave nothing half open: a port that opened but could not be set up is closed again.
-        port_.Close();
-        port_.SetReceiveNotification(nullptr);
-        port_.SetName(std::string());
-        SetTabVisible(ui_->TabSheetSystem, false);
-        SetTabVisible(ui_->TabSheetService, false);
-        ui_->NMainEditEraseAll->setEnabled(false);
-        ui_->NMainOptionsOptions->setEnabled(false);
-        ui_->PanelGauge->hide();
-        ui_->PageControl->hide();
-        ui_->Panel7->hide();
-        ShowPortState();
+    } catch (const std::exception& e) {
         busy.Release();
-        messageBox_.Error(this, Text(kOpenErrorText));
-        SetPortFieldText(Text(kDefaultPortName));
+        // The port's own reason on a second line: in use, no access, no such device.
+        AbandonConnection(Text(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
         return;
     }
 
     ui_->PageControl->show();
     // Outside the protected block: a database that cannot be loaded reaches the general error
-    // report once the window is set up, and the port stays open.
+    // report once the window is set up, and the port stays open. Files that another instance of
+    // the program holds are never shared: the connection is not opened.
     QString databaseError;
     if (database_ != nullptr) {
         try {
             database_->Open(QString::fromStdString(port_.Name()));
+        } catch (const DatabaseInUse& e) {
+            busy.Release();
+            AbandonConnection(QString::fromUtf8(e.what()));
+            return;
         } catch (const std::exception& e) {
             databaseError = QString::fromUtf8(e.what());
         }
+        // What the open found is told once, as the files could not be written.
+        saveFailureReported_ = database_->SavingFails();
     }
 
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
@@ -444,37 +440,76 @@ void TFormMain::OpenConnection() {
 
     applicationTitle_ =
         versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) + QStringLiteral("]");
+    busy.Release();
+    // Only now, with the stores attached and the counters reset, may a message box hold the
+    // window: frames go on arriving and being stored under it.
+    if (database_ != nullptr) {
+        database_->DeliverNotices();
+    }
     if (!databaseError.isEmpty()) {
-        busy.Release();
         ReportError(databaseError);
     }
 }
 
+void TFormMain::AbandonConnection(const QString& message) {
+    // Leave nothing half open: a port that opened but could not be set up is closed again.
+    port_.Close();
+    port_.SetReceiveNotification(nullptr);
+    port_.SetName(std::string());
+    SetTabVisible(ui_->TabSheetSystem, false);
+    SetTabVisible(ui_->TabSheetService, false);
+    ui_->NMainEditEraseAll->setEnabled(false);
+    ui_->NMainOptionsOptions->setEnabled(false);
+    ui_->PanelGauge->hide();
+    ui_->PageControl->hide();
+    ui_->Panel7->hide();
+    ShowPortState();
+    messageBox_.Error(this, message);
+    SetPortFieldText(Text(kDefaultPortName));
+}
+
+void TFormMain::SaveBeforeClosing(const QString& discardCaption) {
+    if (database_ == nullptr) {
+        return;
+    }
+    for (;;) {
+        try {
+            database_->Save();
+            return;
+        } catch (const std::exception& e) {
+            // Nothing that arrived since the last good save would be lost: no need to ask.
+            if (!database_->HasUnsavedChanges()) {
+                return;
+            }
+            const QString text = QStringLiteral(
+                                     "Не удалось сохранить локальную базу данных:\n%1\n\n"
+                                     "Данные, принятые после последнего сохранения, будут потеряны. "
+                                     "Повторить попытку?")
+                                     .arg(QString::fromUtf8(e.what()));
+            if (!messageBox_.Retry(this, text, discardCaption)) {
+                return;
+            }
+        }
+    }
+}
+
 void TFormMain::CloseConnection(bool saveFirst) {
+    // Saved while the port is still open, so nothing that arrives during a question is lost;
+    // also after the port vanished, as the stores still hold what came before.
+    if (saveFirst) {
+        SaveBeforeClosing(QStringLiteral("Продолжить без сохранения"));
+    }
     if (port_.IsOpen()) {
         port_.Close();
     }
     port_.SetReceiveNotification(nullptr);
-    // A failed save still closes the connection; the report follows.
-    QString saveError;
     if (database_ != nullptr) {
-        if (saveFirst) {
-            try {
-                database_->SaveAndRelease();
-            } catch (const std::exception& e) {
-                saveError = QString::fromUtf8(e.what());
-            }
-        } else {
-            database_->Release();
-        }
+        database_->Release();
     }
     ShowPortState();
     ShowByteCounter(receiver_.ReceivedBytes());
     ui_->PanelGauge->hide();
     pause_.Pause(kClosePauseMs);
-    if (!saveError.isEmpty()) {
-        ReportError(saveError);
-    }
 }
 
 void TFormMain::ComboBoxBaudRateChange() {
@@ -531,7 +566,11 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::ShowPortState() {
-    statusPanels_[1]->setText(Text(port_.IsOpen() ? kPortOpenText : kPortClosedText));
+    QString text = Text(port_.IsOpen() ? kPortOpenText : kPortClosedText);
+    if (port_.IsOpen() && database_ != nullptr && database_->SavingFails()) {
+        text += Text(kNotSavedText);
+    }
+    statusPanels_[1]->setText(text);
 }
 
 void TFormMain::SelectMeter(int meter) {
@@ -595,11 +634,7 @@ bool TFormMain::TabVisible(QWidget* page) const {
 // Window close
 
 void TFormMain::FormClose() {
-    Guarded([this] {
-        if (database_ != nullptr) {
-            database_->Save();
-        }
-    });
+    Guarded([this] { SaveBeforeClosing(QStringLiteral("Закрыть без сохранения")); });
     Guarded([this] { CloseConnection(); });
 }
 
@@ -620,8 +655,20 @@ void TFormMain::TimerGaugeTimer() {
 }
 
 void TFormMain::TimerSaveTimer() {
-    if (database_ != nullptr) {
+    if (database_ == nullptr) {
+        return;
+    }
+    // Files that cannot be written are reported once per connection; the status bar keeps
+    // saying so, and every minute the save is tried again in case the cause is gone.
+    try {
         database_->Save();
+        ShowPortState();
+    } catch (const std::exception&) {
+        ShowPortState();
+        if (std::exchange(saveFailureReported_, true)) {
+            return;
+        }
+        throw;
     }
 }
 

@@ -76,6 +76,8 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     static constexpr const char* kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
     static constexpr const char* kPortOpenText = " Коммуникационный порт открыт.";
     static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
+    // Follows the open-port text while the local database cannot be written.
+    static constexpr const char* kNotSavedText = " Локальная база не сохраняется!";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
     static constexpr const char* kKeyFileName = "Keys.ini";
     static constexpr const char* kDefaultPortName = "COM";
@@ -111,8 +113,8 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     // Opens the port named in the port field at the rate of the rate field, attaches the receive
     // path and opens the database. A failure shows the error message and leaves no connection.
     void OpenConnection();
-    // Closes the port, releases the stores (saving them first when asked: a port or rate change),
-    // then pauses 500 ms.
+    // Closes the port, releases the stores (saving them first when asked: a port or rate change;
+    // a failed save with new data asks whether to retry), then pauses 500 ms.
     void CloseConnection(bool saveFirst = false);
     // The rate change: close, then open at the rate chosen in ComboBoxBaudRate.
     void ComboBoxBaudRateChange();
@@ -199,6 +201,10 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void ConnectLocalRules();
     void LoadKeyNames();
     void SetPortFieldText(const QString& text);
+    // The failure path of an open: no connection, the message, the port field back to "COM".
+    void AbandonConnection(const QString& message);
+    // Saves the database; while a save fails and data would be lost, asks whether to retry.
+    void SaveBeforeClosing(const QString& discardCaption);
     void OnPortLost(const QString& reason);
     int BaudRateOfItem() const;
     QList<QWidget*> HighlightedControls() const;
@@ -236,6 +242,7 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     MainWindowDialogs dialogs_;
 
     int selectedMeter_ = 0;
+    bool saveFailureReported_ = false;  // this connection's files were said to be unwritable
     QString applicationTitle_;
 };
 

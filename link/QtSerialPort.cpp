@@ -1,7 +1,12 @@
 #include "QtSerialPort.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace lumvaris::link {
 namespace {
@@ -9,9 +14,49 @@ namespace {
 constexpr qint64 kQueueSize = 8192;
 constexpr int kWriteTimeoutMs = 2000;
 
-std::string Text(const QString& s) { return s.toStdString(); }
+std::string Text(const QString& s) {
+    return s.toStdString();
+}
+
+OpenFailure ExamineOpenFailure(const std::string& name, const QSerialPort& port) {
+    OpenFailure failure;
+    failure.name = name;
+    failure.error = port.error();
+    failure.errorText = Text(port.errorString());
+#ifdef Q_OS_UNIX
+    // A bare name is a device under /dev, as the port library takes it.
+    QString location = QString::fromStdString(name);
+    if (!location.startsWith(QLatin1Char('/'))) {
+        location.prepend(QStringLiteral("/dev/"));
+    }
+    const QFileInfo device(location);
+    failure.deviceExists = device.exists();
+    failure.accessAllowed =
+        failure.deviceExists && ::access(QFile::encodeName(location).constData(), R_OK | W_OK) == 0;
+#endif
+    return failure;
+}
 
 }  // namespace
+
+std::string DescribeOpenFailure(const OpenFailure& failure) {
+    const std::string quoted = "«" + failure.name + "»";
+    if (failure.name.empty()) {
+        return "Не задано имя порта.";
+    }
+    if (!failure.deviceExists || failure.error == QSerialPort::DeviceNotFoundError) {
+        return "Устройство " + quoted + " не найдено.";
+    }
+    if (!failure.accessAllowed) {
+        return "Нет доступа к порту " + quoted +
+               " (отказано в доступе). Пользователь должен входить в группу dialout: "
+               "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова.";
+    }
+    if (failure.error == QSerialPort::PermissionError) {
+        return "Порт " + quoted + " занят другой программой.";
+    }
+    return "Порт " + quoted + " не открывается: " + failure.errorText;
+}
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::readyRead, this, [this] {
@@ -22,7 +67,9 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
 }
 
-QtSerialPort::~QtSerialPort() { Close(); }
+QtSerialPort::~QtSerialPort() {
+    Close();
+}
 
 std::vector<std::string> QtSerialPort::ListPorts() {
     std::vector<std::string> names;
@@ -48,7 +95,7 @@ void QtSerialPort::Open() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.setReadBufferSize(kQueueSize);
     if (name_.empty() || !port_.open(QIODevice::ReadWrite)) {
-        const std::string why = name_.empty() ? std::string("no port name") : Text(port_.errorString());
+        const std::string why = DescribeOpenFailure(ExamineOpenFailure(name_, port_));
         port_.clearError();
         throw SerialPortError(why);
     }
@@ -70,8 +117,12 @@ void QtSerialPort::RaiseLine(bool rts) {
     throw SerialPortError(why);
 }
 
-void QtSerialPort::RaiseRts() { RaiseLine(true); }
-void QtSerialPort::RaiseDtr() { RaiseLine(false); }
+void QtSerialPort::RaiseRts() {
+    RaiseLine(true);
+}
+void QtSerialPort::RaiseDtr() {
+    RaiseLine(false);
+}
 
 std::size_t QtSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
     if (!port_.isOpen()) {

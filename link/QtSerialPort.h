@@ -12,7 +12,7 @@ namespace lumvaris::link {
 // a listed name ("ttyUSB0", "COM3") or a full device path ("/dev/pts/5").
 class QtSerialPort final : public QObject, public ISerialPort {
     Q_OBJECT
-public:
+  public:
     explicit QtSerialPort(QObject* parent = nullptr);
     ~QtSerialPort() override;
 
@@ -34,7 +34,7 @@ public:
     bool IsOpen() const override { return port_.isOpen(); }
     void Close() override;
 
-private:
+  private:
     void OnError(QSerialPort::SerialPortError error);
     void RaiseLine(bool rts);
 
@@ -46,9 +46,22 @@ private:
     std::function<void(const std::string&)> onError_;
 };
 
+// What is known about a port that would not open, for the reason shown to the user.
+struct OpenFailure {
+    std::string name;           // as the user typed or chose it
+    bool deviceExists = true;   // the device file is there
+    bool accessAllowed = true;  // the user may read and write it
+    QSerialPort::SerialPortError error = QSerialPort::UnknownError;
+    std::string errorText;  // the port library's own text
+};
+
+// One Russian sentence: in use, no access (with the hint for the serial-port group), no such
+// device, or the library's own text.
+std::string DescribeOpenFailure(const OpenFailure& failure);
+
 // Blocks the calling thread; bytes arriving meanwhile wait in the port's queue.
 class ThreadPause final : public IPause {
-public:
+  public:
     void Pause(int milliseconds) override;
 };
 

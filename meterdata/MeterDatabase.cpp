@@ -5,7 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
+#include <QSaveFile>
+
+#include <utility>
 
 namespace lumvaris::meterdata {
 
@@ -20,6 +25,32 @@ const char* const kDaysCaptionSuffix = " дней";
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+// Why a save of this file would fail, or empty when it would not. The check opens the file the
+// way a save does (a temporary file beside it) and then discards the temporary file, so the
+// file itself is never touched.
+QString WriteProblem(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        return QStringLiteral("«%1» не является файлом.").arg(Native(fileName));
+    }
+    QSaveFile probe(fileName);
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.cancelWriting();
+        return {};
+    }
+    const QFileInfo directory(info.absolutePath());
+    if (!directory.isDir()) {
+        return QStringLiteral("папка «%1» не существует.").arg(Native(info.absolutePath()));
+    }
+    if (info.exists() && !info.isWritable()) {
+        return QStringLiteral("файл «%1» защищён от записи.").arg(Native(fileName));
+    }
+    if (!directory.isWritable()) {
+        return QStringLiteral("нет права записи в папку «%1».").arg(Native(info.absolutePath()));
+    }
+    return QStringLiteral("файл «%1» не может быть записан: %2").arg(Native(fileName), probe.errorString());
 }
 
 }  // namespace
@@ -61,6 +92,44 @@ QString MeterDatabase::DaysFileName(const QString& portName) const {
     return DatabaseFileName(programDirectory_, portName, kDaysSuffix);
 }
 
+QString MeterDatabase::LockFileName(const QString& portName) const {
+    return DatabaseFileName(programDirectory_, portName, kLockSuffix);
+}
+
+bool MeterDatabase::TakeLock(const QString& portName) {
+    lock_ = std::make_unique<QLockFile>(LockFileName(portName));
+    // Only a lock whose process has ended is stale: an instance may keep its port open for days.
+    lock_->setStaleLockTime(0);
+    if (lock_->tryLock(0)) {
+        return true;
+    }
+    if (lock_->error() != QLockFile::LockFailedError) {
+        // A directory where no lock can be made cannot take the files either; the write check
+        // of the open tells the user.
+        lock_.reset();
+        return true;
+    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    lock_->getLockInfo(&pid, &host, &application);
+    lock_.reset();
+    inUse_ = true;
+    QString holder = QStringLiteral("процесс %1").arg(pid);
+    if (!application.isEmpty()) {
+        holder += QStringLiteral(" «%1»").arg(application);
+    }
+    if (!host.isEmpty()) {
+        holder += QStringLiteral(", компьютер %1").arg(host);
+    }
+    lastError_ = QStringLiteral(
+                     "Файлы локальной базы данных «%1» и «%2» уже используются другой копией "
+                     "программы (%3).\nЭта копия их не изменит: соединение не открыто. Закройте "
+                     "другую копию программы или выберите порт с другим именем.")
+                     .arg(Native(PacketsFileName(portName)), Native(DaysFileName(portName)), holder);
+    return false;
+}
+
 void MeterDatabase::AddError(const QString& error) {
     if (error.isEmpty()) {
         return;
@@ -87,14 +156,18 @@ std::unique_ptr<TMatrixInterface> MeterDatabase::OpenStore(const QString& fileNa
     store->SetCaptionTexts(QString::fromUtf8(prefix), QString::fromUtf8(suffix));
     store->SetView(view);
     const LoadResult loaded = store->Load(busy_);
-    if (loaded.Status == LoadStatus::KeptAside && hooks_ != nullptr) {
-        hooks_->NotifyUser(
-            QStringLiteral("Файл локальной базы данных «%1» повреждён и не может быть загружен.\n"
-                           "Он сохранён без изменений под именем «%2»; данные порта "
-                           "накапливаются в новом файле.")
-                .arg(Native(fileName), Native(loaded.KeptAsideName)));
+    if (loaded.Status == LoadStatus::KeptAside) {
+        notices_ << QStringLiteral(
+                        "Файл локальной базы данных «%1» повреждён и не может быть загружен.\n"
+                        "Он сохранён без изменений под именем «%2»; данные порта "
+                        "накапливаются в новом файле.")
+                        .arg(Native(fileName), Native(loaded.KeptAsideName));
     }
-    AddError(loaded.Error);
+    if (loaded.Status == LoadStatus::Failed) {
+        writeProblems_ << loaded.Error;
+    } else if (const QString problem = WriteProblem(fileName); !problem.isEmpty()) {
+        writeProblems_ << problem;
+    }
     if (store->IsBlank()) {
         Dimension(*store, settings_.Meters() + 1, depth + 1);
     }
@@ -104,7 +177,11 @@ std::unique_ptr<TMatrixInterface> MeterDatabase::OpenStore(const QString& fileNa
 bool MeterDatabase::Open(const QString& portName) {
     Close();
     lastError_.clear();
+    inUse_ = false;
     portName_ = portName;
+    if (!TakeLock(portName)) {
+        return false;
+    }
     packets_ = OpenStore(PacketsFileName(portName), kPacketsCaptionPrefix, kPacketsCaptionSuffix,
                          packetsView_, settings_.PacketDepth());
     days_ = OpenStore(DaysFileName(portName), kDaysCaptionPrefix, kDaysCaptionSuffix, daysView_,
@@ -125,14 +202,37 @@ bool MeterDatabase::Open(const QString& portName) {
             net_->PutMeterRecord(newest, meter, 1);
         }
     }
+    changed_ = false;
+    savingFails_ = !writeProblems_.isEmpty();
+    if (savingFails_) {
+        notices_ << QStringLiteral(
+                        "Данные порта «%1» не будут сохраняться в локальной базе данных, "
+                        "пока не устранена причина:\n%2")
+                        .arg(portName, writeProblems_.join(QLatin1Char('\n')));
+    }
     RedrawAll();
     return lastError_.isEmpty();
+}
+
+void MeterDatabase::DeliverNotices() {
+    const QStringList notices = std::exchange(notices_, {});
+    if (hooks_ == nullptr) {
+        return;
+    }
+    for (const QString& notice : notices) {
+        hooks_->NotifyUser(notice);
+    }
 }
 
 void MeterDatabase::Close() {
     packets_.reset();
     days_.reset();
     net_.reset();
+    lock_.reset();
+    notices_.clear();
+    writeProblems_.clear();
+    changed_ = false;
+    savingFails_ = false;
 }
 
 bool MeterDatabase::Save() {
@@ -147,7 +247,11 @@ bool MeterDatabase::Save() {
             AddError(store->LastError());
         }
     }
-    return lastError_.isEmpty();
+    savingFails_ = !lastError_.isEmpty();
+    if (!savingFails_) {
+        changed_ = false;
+    }
+    return !savingFails_;
 }
 
 bool MeterDatabase::SaveAndClose() {
@@ -167,6 +271,7 @@ bool MeterDatabase::Apply() {
     if (!net_->SetColCount(packets_->RowCount())) {
         AddError(QStringLiteral("Недостаточно памяти для таблицы сети."));
     }
+    changed_ = true;
     RedrawAll();
     if (hooks_ != nullptr) {
         hooks_->ReReadSelectedMeter();
@@ -204,14 +309,22 @@ IntakeResult MeterDatabase::StoreMeterPacket(const PacketFrame& frame) {
     if (!IsOpen()) {
         return IntakeResult::Ignored;
     }
-    return lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_);
+    const IntakeResult result = lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_);
+    if (result == IntakeResult::Stored) {
+        changed_ = true;
+    }
+    return result;
 }
 
 MonthBufferResult MeterDatabase::StoreMonthBuffer(const PacketFrame& frame) {
     if (!IsOpen()) {
         return {};
     }
-    return lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_);
+    const MonthBufferResult result = lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_);
+    if (result.Stored > 0) {
+        changed_ = true;
+    }
+    return result;
 }
 
 void MeterDatabase::ShowClosedCaptions() const {

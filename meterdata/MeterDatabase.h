@@ -5,8 +5,11 @@
 #include "meterdata/TMatrixInterface.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+
+class QLockFile;
 
 namespace lumvaris::meterdata {
 
@@ -20,14 +23,19 @@ class IStoreView;
 // stores exist from Open to Close. Everything runs on the user-interface thread.
 //
 // The window owns one of these for the whole run and calls:
-//   Open(port)      after the port has opened (then reads Settings() back into the dialog);
-//   Close()         when a connection closes (no save); SaveAndClose() for a port or rate change;
+//   Open(port)      after the port has opened (then reads Settings() back into the dialog), and
+//                   DeliverNotices() once the window is set up;
+//   Close()         when a connection closes (no save; Save() first for a port or rate change);
 //   Save()          from TimerSave every 60 s and at window close;
 //   SetSettings() + Apply()   from the settings dialog's "Применить" and ButtonAopOKClick;
 //   EraseFiles()    for "erase all", followed by closing and reopening the connection;
 //   StoreMeterPacket() for a live packet or a PacketBufferRead reply, StoreMonthBuffer() for a
 //   MonthBufferRead reply.
 // A false result carries a file error in LastError() for the window's error report.
+//
+// While open, the database holds a lock file beside its files ("<port>-DATABASE.lock"), so that
+// a second instance of the program in the same directory never writes the same files; a lock
+// left by a process that has ended is taken over.
 class MeterDatabase {
   public:
     static constexpr const char* kPacketsSuffix = "-PACKETS.bin";
@@ -57,15 +65,31 @@ class MeterDatabase {
     bool IsOpen() const { return packets_ != nullptr; }
     const QString& PortName() const { return portName_; }
 
+    static constexpr const char* kLockSuffix = "-DATABASE.lock";
+    QString LockFileName(const QString& portName) const;
+
     // Creates and loads the stores; a blank store takes its dimensions from the settings, and the
-    // settings then take the dimensions of the loaded packet and day stores. A file that could not
-    // be loaded is renamed aside and the user is told through the hooks. The stores exist after
-    // Open even when it returns false.
+    // settings then take the dimensions of the loaded packet and day stores. Every store exists
+    // before anything is said to the user: what Open has to tell (a file renamed aside, files
+    // that cannot be written) waits in Notices() until DeliverNotices(). The stores exist after
+    // Open even when it returns false, except when the files are in use by another instance:
+    // then nothing is opened, InUse() is true and LastError() says by whom.
     bool Open(const QString& portName);
+    bool InUse() const { return inUse_; }
+    // The messages of the last Open, not yet delivered.
+    const QStringList& Notices() const { return notices_; }
+    // Hands the waiting messages to the hooks' NotifyUser, one by one.
+    void DeliverNotices();
     // Releases the stores without saving.
     void Close();
     // Saves the packet store, then the day store; true while closed.
     bool Save();
+    // Records came in or the stores changed since the last successful save (or since Open).
+    bool HasUnsavedChanges() const { return IsOpen() && changed_; }
+    // The files of this port cannot be written: found at Open or by the last save.
+    bool SavingFails() const { return IsOpen() && savingFails_; }
+    // For changes made to the stores from outside (sorting).
+    void MarkChanged() { changed_ = true; }
     // Saves, then closes whatever the save gave (the stores are released either way).
     bool SaveAndClose();
     // Re-dimensions the open stores from the settings: rows = meters + 1, columns = depth + 1,
@@ -95,6 +119,7 @@ class MeterDatabase {
     std::unique_ptr<TMatrixInterface> OpenStore(const QString& fileName, const char* prefix,
                                                 const char* suffix, IStoreView* view, int depth);
     bool Dimension(TMatrixInterface& store, int rows, int cols);
+    bool TakeLock(const QString& portName);
     void AddError(const QString& error);
     void RedrawAll();
 
@@ -110,7 +135,13 @@ class MeterDatabase {
     std::unique_ptr<TMatrixInterface> packets_;
     std::unique_ptr<TMatrixInterface> days_;
     std::unique_ptr<TMatrixInterface> net_;
+    std::unique_ptr<QLockFile> lock_;
     QString lastError_;
+    QStringList notices_;
+    QStringList writeProblems_;  // why files of the open port cannot be written, found at Open
+    bool inUse_ = false;
+    bool changed_ = false;
+    bool savingFails_ = false;
 };
 
 }  // namespace lumvaris::meterdata

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -62,7 +63,12 @@ class FakeModifierKeys final : public app::IModifierKeys {
 
 class FakeMessageBox final : public app::IMessageBox {
   public:
-    void Error(QWidget*, const QString& text) override { errors << text; }
+    void Error(QWidget*, const QString& text) override {
+        errors << text;
+        if (whileShown) {
+            whileShown(text);
+        }
+    }
     bool Confirm(QWidget*, const QString& text) override {
         questions << text;
         return answer;
@@ -71,9 +77,28 @@ class FakeMessageBox final : public app::IMessageBox {
         questions << text;
         return answer;
     }
+    bool Retry(QWidget*, const QString& text, const QString& giveUpCaption) override {
+        retries << text;
+        giveUpCaptions << giveUpCaption;
+        if (whileAsking) {
+            whileAsking(text);
+        }
+        if (retryAnswers.empty()) {
+            return false;
+        }
+        const bool again = retryAnswers.front();
+        retryAnswers.erase(retryAnswers.begin());
+        return again;
+    }
     QStringList errors;
     QStringList questions;
+    QStringList retries;
+    QStringList giveUpCaptions;
     bool answer = true;
+    std::vector<bool> retryAnswers;  // answered in turn; "give up" once they run out
+    // Runs while an error box "is open": what the window's timers would do under a modal box.
+    std::function<void(const QString& text)> whileShown;
+    std::function<void(const QString& text)> whileAsking;
 };
 
 class FakePause final : public link::IPause {

@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -308,6 +310,142 @@ TEST_F(MeterDataWiringTest, ADamagedFileIsKeptAsideWithOneMessage) {
     timers_.Advance(60000);
     EXPECT_EQ(QFileInfo(packets).size(), 400928);
     EXPECT_EQ(messages_.errors.size(), 1);
+}
+
+// While the message about a damaged file is on screen, the window's timers go on: packets keep
+// arriving, the tables redraw every second, and everything received lands in the stores and then
+// in the files. Either file may be the damaged one.
+TEST_F(MeterDataWiringTest, PacketsArrivingUnderADamagedFileMessageAreKept) {
+    for (const char* damagedName : {"ttyS0-DAYS.bin", "ttyS1-PACKETS.bin"}) {
+        SCOPED_TRACE(damagedName);
+        const QString port = QString::fromLatin1(damagedName).section(QLatin1Char('-'), 0, 0);
+        {
+            QFile file(File(QString::fromLatin1(damagedName)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("abc", 3);
+        }
+        int packetsUnderTheBox = 0;
+        messages_.errors.clear();
+        messages_.whileShown = [&](const QString&) {
+            for (int i = 1; i <= 6; ++i) {
+                FeedPacket(7, 0x40, 700 + i);
+                timers_.Advance(900);  // with the 100 ms of the feed: one redraw per packet
+                ++packetsUnderTheBox;
+            }
+        };
+        Connect(port);
+        messages_.whileShown = nullptr;
+        ASSERT_EQ(messages_.errors.size(), 1);
+        EXPECT_TRUE(messages_.errors[0].contains(QString::fromLatin1(damagedName)));
+        ASSERT_EQ(packetsUnderTheBox, 6);
+        EXPECT_EQ(WordsOf(Packets(), 7), (std::vector<int>{706, 705, 704, 703, 702, 701}));
+        EXPECT_EQ(WordsOf(*Data().Database().DayStore(), 7), std::vector<int>{706});
+        timers_.Advance(60000);
+        EXPECT_EQ(WordsInFile(File(port + QStringLiteral("-PACKETS.bin")), 7),
+                  (std::vector<int>{706, 705, 704, 703, 702, 701}));
+        EXPECT_EQ(messages_.errors.size(), 1);
+    }
+}
+
+// Two windows in one program directory, on two ports whose names end alike: the second is told
+// which files are in use and by which process, opens no connection and never writes the files.
+TEST_F(MeterDataWiringTest, ASecondWindowNeverSharesTheFilesOfAPort) {
+    Connect(QStringLiteral("/tmp/a/simlink"));
+    FeedPacket(3, 0x40, 31);
+
+    FakeSerialPort otherPort;
+    FakePause otherPause;
+    FakeModifierKeys otherKeys;
+    FakeMessageBox otherMessages;
+    FakeTimerFactory otherTimers;
+    app::TFormAppOptions otherOptions;
+    app::MainWindowPlatform platform{
+        otherPort, otherPause, otherKeys, otherMessages, otherTimers, dir_.path() + "/",
+        QString(), {},         {},        &clock_};
+    auto other = std::make_unique<TFormMain>(platform);
+    other->SetDialogs({nullptr, nullptr, &otherOptions, nullptr, nullptr});
+    other->Form().ComboBoxPortName->setEditText(QStringLiteral("/tmp/b/simlink"));
+    QTest::keyClick(other->Form().ComboBoxPortName->lineEdit(), Qt::Key_Return);
+
+    ASSERT_EQ(otherMessages.errors.size(), 1);
+    const QString text = otherMessages.errors[0];
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(File(QStringLiteral("simlink-PACKETS.bin")))));
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(File(QStringLiteral("simlink-DAYS.bin")))));
+    EXPECT_TRUE(text.contains(QStringLiteral("процесс %1").arg(QCoreApplication::applicationPid())))
+        << text.toStdString();
+    EXPECT_FALSE(otherPort.IsOpen());
+    EXPECT_FALSE(other->Form().PageControl->isVisible());
+    EXPECT_EQ(other->Form().ComboBoxPortName->currentText(), QStringLiteral("COM"));
+    otherTimers.Advance(60000);
+    other->close();
+    other.reset();
+
+    // The first window's packets are whole, in the stores and in the files.
+    timers_.Advance(60000);
+    EXPECT_EQ(WordsInFile(File(QStringLiteral("simlink-PACKETS.bin")), 3), std::vector<int>{31});
+    EXPECT_TRUE(messages_.errors.isEmpty());
+}
+
+// Files that cannot be written are found at the open and said once; the timed save tries again
+// silently; at window close, with packets received since then, the engineer chooses between
+// trying again and closing without saving.
+TEST_F(MeterDataWiringTest, UnwritableFilesAreSaidOnceAndTheCloseAsksBeforeLosingData) {
+    const QString packets = File(QStringLiteral("ttyS0-PACKETS.bin"));
+    ASSERT_TRUE(QDir().mkdir(packets));
+    Connect(QStringLiteral("ttyS0"));
+    ASSERT_EQ(messages_.errors.size(), 1);
+    EXPECT_TRUE(messages_.errors[0].contains(QStringLiteral("не будут сохраняться")))
+        << messages_.errors[0].toStdString();
+    EXPECT_TRUE(messages_.errors[0].contains(QStringLiteral("не является файлом")));
+    EXPECT_EQ(window_->StatusPanel(1)->text(),
+              QStringLiteral(" Коммуникационный порт открыт. Локальная база не сохраняется!"));
+
+    // Nothing new since the open: nothing to lose, no question.
+    window_->close();
+    EXPECT_TRUE(messages_.retries.isEmpty());
+    window_->show();
+    Connect(QStringLiteral("ttyS0"));
+    ASSERT_EQ(messages_.errors.size(), 2) << "said again for the new connection";
+
+    FeedPacket(2, 0x40, 21);
+    for (int minute = 0; minute < 3; ++minute) {
+        timers_.Advance(60000);
+    }
+    EXPECT_EQ(messages_.errors.size(), 2) << "not repeated every minute";
+
+    // Give up once (the question comes back after a second failure), then mend and retry.
+    messages_.retryAnswers = {true};
+    window_->close();
+    ASSERT_EQ(messages_.retries.size(), 2);
+    EXPECT_EQ(messages_.giveUpCaptions[0], QStringLiteral("Закрыть без сохранения"));
+    EXPECT_FALSE(QFileInfo(packets).isFile());
+
+    window_->show();
+    Connect(QStringLiteral("ttyS0"));
+    FeedPacket(2, 0x40, 22);
+    messages_.retries.clear();
+    messages_.retryAnswers = {true};
+    QDir().rmdir(packets);
+    window_->close();
+    EXPECT_TRUE(messages_.retries.isEmpty()) << "mended before the close: saved at once";
+    EXPECT_EQ(WordsInFile(packets, 2), std::vector<int>{22});
+}
+
+TEST_F(MeterDataWiringTest, APortChangeAsksBeforeLosingWhatCouldNotBeSaved) {
+    const QString packets = File(QStringLiteral("ttyS0-PACKETS.bin"));
+    ASSERT_TRUE(QDir().mkdir(packets));
+    Connect(QStringLiteral("ttyS0"));
+    FeedPacket(2, 0x40, 21);
+    // The question comes while the port is still open: a packet arriving meanwhile is kept.
+    messages_.whileAsking = [&](const QString&) {
+        FeedPacket(2, 0x40, 23);
+        QDir().rmdir(packets);
+    };
+    messages_.retryAnswers = {true};
+    Connect(QStringLiteral("ttyS1"));
+    ASSERT_EQ(messages_.retries.size(), 1);
+    EXPECT_EQ(messages_.giveUpCaptions[0], QStringLiteral("Продолжить без сохранения"));
+    EXPECT_EQ(WordsInFile(packets, 2), (std::vector<int>{23, 21}));
 }
 
 TEST_F(MeterDataWiringTest, LivePacketsFillTheNetworkTableAndTheSelectionFollowsItsRow) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -190,6 +191,79 @@ TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
 
     window.close();
     EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
+}
+
+int PacketsIn(const meterdata::TMatrixInterface& store) {
+    int packets = 0;
+    meterdata::MeterRecord record;
+    for (int meter = 1; meter < store.RowCount(); ++meter) {
+        for (int slot = 1; slot < store.ColCount(); ++slot) {
+            if (store.GetMeterRecord(record, slot, meter) && record.Valid != 0) {
+                ++packets;
+            }
+        }
+    }
+    return packets;
+}
+
+// A damaged day file's message stays on screen for three seconds (a modal box runs its own event
+// loop, so the window's timers go on): the packets the simulator sends meanwhile are all stored.
+TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.2")}))
+        << "the simulator did not announce its port";
+
+    QTemporaryDir dir;
+    const QString name = QFileInfo(sim.Path()).fileName();
+    {
+        QFile damaged(dir.path() + QStringLiteral("/") + name + QStringLiteral("-DAYS.bin"));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("abc", 3);
+    }
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    FakeModifierKeys keys;
+    FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     nullptr,
+                                     nullptr};
+    app::TFormMain window(platform);
+    window.show();
+    meterdata::MeterDatabase& database = window.MeterData().Database();
+    int storedUnderTheBox = 0;
+    messages.whileShown = [&](const QString&) {
+        QElapsedTimer open;
+        open.start();
+        while (open.elapsed() < 3000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        storedUnderTheBox = PacketsIn(*database.PacketStore());
+    };
+    QComboBox* field = window.Form().ComboBoxPortName;
+    field->setEditText(sim.Path());
+    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_EQ(messages.errors.size(), 1);
+    // One packet per 0.2 s for three seconds; a margin for a loaded machine.
+    EXPECT_GE(storedUnderTheBox, 8);
+    EXPECT_GE(PacketsIn(*database.DayStore()), 1);
+
+    window.close();
+    meterdata::TMatrixInterface saved(dir.path() + QStringLiteral("/") + name +
+                                      QStringLiteral("-PACKETS.bin"));
+    ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+    EXPECT_GE(PacketsIn(saved), storedUnderTheBox) << "and the close saved them";
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ TEST_F(TFormMainTest, FailedOpenShowsTheMessageAndLeavesNoConnection) {
     port_.failOpen = true;
     TypePortAndPressEnter(QStringLiteral("ttyS7"));
 
-    EXPECT_EQ(messages_.errors, QStringList{kOpenError});
+    // The port's own reason follows on a second line.
+    EXPECT_EQ(messages_.errors, QStringList{kOpenError + QStringLiteral("\nno such port: ttyS7")});
     EXPECT_EQ(F().ComboBoxPortName->currentText(), QStringLiteral("COM"));
     EXPECT_FALSE(F().PageControl->isVisible());
     EXPECT_FALSE(F().Panel7->isVisible());
@@ -175,7 +176,7 @@ TEST_F(TFormMainTest, ModemLinesThatFailForRealCloseThePortAgain) {
     Create(broken);
     TypePortAndPressEnter(QStringLiteral("ttyUSB0"));
 
-    EXPECT_EQ(messages_.errors, QStringList{kOpenError});
+    EXPECT_EQ(messages_.errors, QStringList{kOpenError + QStringLiteral("\nDTR failed")});
     EXPECT_EQ(broken.openedNames, std::vector<std::string>{"ttyUSB0"});
     EXPECT_FALSE(broken.IsOpen());
     EXPECT_FALSE(F().PageControl->isVisible());

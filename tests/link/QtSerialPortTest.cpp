@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 
 #include "link/QtSerialPort.h"
 
@@ -48,7 +49,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
 }
 
 class QtSerialPortTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         static int argc = 1;
         static char arg0[] = "link_qt_tests";
@@ -102,13 +103,58 @@ TEST_F(QtSerialPortTest, OpensAPseudoTerminalByPathAndMovesBytesBothWays) {
     EXPECT_THROW(port.Write(request, 1), SerialPortError);
 }
 
-TEST_F(QtSerialPortTest, MissingDeviceFailsToOpen) {
+std::string OpenError(QtSerialPort& port) {
+    try {
+        port.Open();
+    } catch (const SerialPortError& e) {
+        return e.what();
+    }
+    return "opened";
+}
+
+TEST_F(QtSerialPortTest, AFailedOpenSaysWhyInRussian) {
     QtSerialPort port;
     port.SetName("/dev/lumvaris-no-such-port");
-    EXPECT_THROW(port.Open(), SerialPortError);
+    EXPECT_EQ(OpenError(port), "Устройство «/dev/lumvaris-no-such-port» не найдено.");
     EXPECT_FALSE(port.IsOpen());
     port.SetName("");
-    EXPECT_THROW(port.Open(), SerialPortError);
+    EXPECT_EQ(OpenError(port), "Не задано имя порта.");
+
+    // A port another program holds.
+    Pty pty;
+    QProcess holder;
+    holder.start(QStringLiteral(LUMVARIS_PORT_HOLDER), {QString::fromStdString(pty.path)});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readLine().trimmed(), "open");
+    QtSerialPort second;
+    second.SetName(pty.path);
+    EXPECT_EQ(OpenError(second), "Порт «" + pty.path + "» занят другой программой.");
+    EXPECT_FALSE(second.IsOpen());
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(5000));
+    EXPECT_EQ(OpenError(second), "opened") << "free again once the other program lets go";
+}
+
+TEST(DescribeOpenFailure, NamesTheCauseTheEngineerCanAct) {
+    const struct {
+        OpenFailure failure;
+        const char* text;
+    } cases[] = {
+        {{"ttyUSB0", false, true, QSerialPort::DeviceNotFoundError, "No such file"},
+         "Устройство «ttyUSB0» не найдено."},
+        {{"ttyUSB0", true, true, QSerialPort::DeviceNotFoundError, "x"}, "Устройство «ttyUSB0» не найдено."},
+        {{"ttyS0", true, false, QSerialPort::PermissionError, "Permission denied"},
+         "Нет доступа к порту «ttyS0» (отказано в доступе). Пользователь должен входить в группу "
+         "dialout: sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова."},
+        {{"ttyS0", true, true, QSerialPort::PermissionError, "Device or resource busy"},
+         "Порт «ttyS0» занят другой программой."},
+        {{"ttyS0", true, true, QSerialPort::OpenError, "Device is already open"},
+         "Порт «ttyS0» не открывается: Device is already open"},
+        {{"", false, false, QSerialPort::UnknownError, ""}, "Не задано имя порта."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DescribeOpenFailure(c.failure), c.text) << c.failure.name << " " << c.failure.errorText;
+    }
 }
 
 TEST_F(QtSerialPortTest, PeerHangUpClosesThePortAndReportsOnce) {

@@ -8,11 +8,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+
+#include <unistd.h>
 #include <vector>
 
 namespace lumvaris::meterdata {
@@ -281,38 +285,163 @@ TEST_F(Database, EraseDeletesBothFilesAndTheReopenedStoresAreBlank) {
     EXPECT_EQ(test::ReadFile(File("COM8-PACKETS.bin")), test::HeaderImage(65, 257) + QByteArray(400920, 0));
 }
 
-TEST_F(Database, ADamagedFileIsKeptAsideAndTheUserToldOnce) {
+TEST_F(Database, ADamagedFileIsKeptAsideAndTheUserToldOnceTheStoresAreAttached) {
     const QByteArray garbage("not a database file");
-    ASSERT_TRUE(test::WriteFile(File("COM4-PACKETS.bin"), garbage));
+    ASSERT_TRUE(test::WriteFile(File("COM4-DAYS.bin"), garbage));
     ASSERT_TRUE(db_->Open("COM4")) << db_->LastError().toStdString();
 
+    // Nothing is said while the open runs: a message box then would let the window's timers
+    // reach stores that do not exist yet.
+    EXPECT_TRUE(hooks_.messages.isEmpty());
+    ASSERT_EQ(db_->Notices().size(), 1);
+    db_->DeliverNotices();
     ASSERT_EQ(hooks_.messages.size(), 1);
-    const QStringList aside = QDir(dir_.path()).entryList({"COM4-PACKETS.bin.damaged-*"}, QDir::Files);
+    EXPECT_TRUE(db_->Notices().isEmpty());
+    const QStringList aside = QDir(dir_.path()).entryList({"COM4-DAYS.bin.damaged-*"}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);
     const QString keptName = dir_.filePath(aside[0]);
     EXPECT_EQ(test::ReadFile(keptName), garbage);
-    EXPECT_TRUE(hooks_.messages[0].contains(QDir::toNativeSeparators(File("COM4-PACKETS.bin"))));
+    EXPECT_TRUE(hooks_.messages[0].contains(QDir::toNativeSeparators(File("COM4-DAYS.bin"))));
     EXPECT_TRUE(hooks_.messages[0].contains(QDir::toNativeSeparators(keptName)));
-    EXPECT_EQ(db_->PacketStore()->RowCount(), 257);
+    EXPECT_EQ(db_->DayStore()->RowCount(), 257);
+    EXPECT_FALSE(db_->SavingFails());
 
     Packet(1, 0x01, 1);
     ASSERT_TRUE(db_->Save());
     ASSERT_TRUE(db_->Save());
-    EXPECT_EQ(QFileInfo(File("COM4-PACKETS.bin")).size(), 400928);
+    EXPECT_EQ(QFileInfo(File("COM4-DAYS.bin")).size(), 400928);
     EXPECT_EQ(test::ReadFile(keptName), garbage);
+    db_->DeliverNotices();
     EXPECT_EQ(hooks_.messages.size(), 1);
 }
 
-TEST_F(Database, AnUnusableDirectoryIsReportedAndTheStoresStillWork) {
-    MeterDatabase db(dir_.filePath("no/such/dir"), clock_);
-    EXPECT_FALSE(db.Open("COM1"));
-    EXPECT_FALSE(db.LastError().isEmpty());
-    ASSERT_TRUE(db.IsOpen());
-    EXPECT_EQ(db.PacketStore()->RowCount(), 257);
-    const auto payload = Live(1, 9);
-    EXPECT_EQ(db.StoreMeterPacket({0x1001, payload.data(), payload.size()}), IntakeResult::Stored);
-    EXPECT_FALSE(db.Save());
-    EXPECT_FALSE(db.LastError().isEmpty());
+// Files that cannot be written are found when the database opens, with one notice naming the
+// cause; the stores work in memory, every save tries again, and a save that succeeds once the
+// cause is gone clears the state.
+TEST_F(Database, UnwritableFilesAreFoundAtOpenAndTheStoresStillWork) {
+    struct Case {
+        const char* what;
+        std::function<void(const QString& dir)> spoil;
+        std::function<void(const QString& dir)> mend;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"a directory with the packet file's name",
+         [](const QString& dir) { QDir(dir).mkdir("COM1-PACKETS.bin"); },
+         [](const QString& dir) { QDir(dir).rmdir("COM1-PACKETS.bin"); }, "не является файлом"},
+        {"a missing program directory", [](const QString&) {}, [](const QString& dir) { QDir().mkpath(dir); },
+         "Не удалось создать файл"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir root;
+        const QString dir = root.filePath("program");
+        if (std::string(c.what) != "a missing program directory") {
+            QDir().mkpath(dir);
+        }
+        c.spoil(dir);
+        MeterDatabase db(dir, clock_);
+        Hooks hooks;
+        db.SetHooks(&hooks);
+        ASSERT_TRUE(db.Open("COM1")) << db.LastError().toStdString();
+        ASSERT_TRUE(db.IsOpen());
+        EXPECT_TRUE(db.SavingFails());
+        db.DeliverNotices();
+        ASSERT_EQ(hooks.messages.size(), 1);
+        EXPECT_TRUE(hooks.messages[0].startsWith("Данные порта «COM1» не будут сохраняться"));
+        EXPECT_TRUE(hooks.messages[0].contains(c.cause)) << hooks.messages[0].toStdString();
+
+        EXPECT_EQ(db.PacketStore()->RowCount(), 257);
+        EXPECT_FALSE(db.HasUnsavedChanges());
+        const auto payload = Live(1, 9);
+        EXPECT_EQ(db.StoreMeterPacket({0x1001, payload.data(), payload.size()}), IntakeResult::Stored);
+        EXPECT_TRUE(db.HasUnsavedChanges());
+        EXPECT_FALSE(db.Save());
+        EXPECT_FALSE(db.LastError().isEmpty());
+        EXPECT_TRUE(db.SavingFails());
+        EXPECT_TRUE(db.HasUnsavedChanges()) << "what could not be saved is still unsaved";
+
+        c.mend(dir);
+        EXPECT_TRUE(db.Save()) << db.LastError().toStdString();
+        EXPECT_FALSE(db.SavingFails());
+        EXPECT_FALSE(db.HasUnsavedChanges());
+        EXPECT_EQ(QFileInfo(dir + "/COM1-PACKETS.bin").size(), 400928);
+    }
+}
+
+TEST_F(Database, AReadOnlyFileIsFoundAtOpen) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "file modes do not bind the superuser";
+    }
+    ASSERT_TRUE(test::WriteFile(File("COM2-PACKETS.bin"), QByteArray()));
+    QFile(File("COM2-PACKETS.bin")).setPermissions(QFileDevice::ReadOwner);
+    ASSERT_TRUE(db_->Open("COM2"));
+    EXPECT_TRUE(db_->SavingFails());
+    ASSERT_EQ(db_->Notices().size(), 1);
+    EXPECT_TRUE(db_->Notices()[0].contains("защищён от записи")) << db_->Notices()[0].toStdString();
+}
+
+// Changes since the last good save: packets, month records, re-dimensioning and sorting count;
+// a save or a fresh open clears them.
+TEST_F(Database, ChangesAreCountedUntilTheNextSuccessfulSave) {
+    ASSERT_TRUE(db_->Open("COM5"));
+    EXPECT_FALSE(db_->HasUnsavedChanges());
+    const std::vector<std::uint8_t> noRecords = {0x85, 9, 0, 0x40};
+    db_->StoreMonthBuffer({0x2FFF, noRecords.data(), noRecords.size()});
+    EXPECT_FALSE(db_->HasUnsavedChanges()) << "a reply without records changes nothing";
+    const std::vector<std::uint8_t> reply = {0x85, 9, 0, 0x40, 1, 0, 0, 0, 0, 0, 0, 0, 0, 21};
+    db_->StoreMonthBuffer({0x2FFF, reply.data(), reply.size()});
+    EXPECT_TRUE(db_->HasUnsavedChanges());
+    ASSERT_TRUE(db_->Save());
+    EXPECT_FALSE(db_->HasUnsavedChanges());
+    ASSERT_TRUE(db_->Apply());
+    EXPECT_TRUE(db_->HasUnsavedChanges());
+    ASSERT_TRUE(db_->Save());
+    db_->MarkChanged();
+    EXPECT_TRUE(db_->HasUnsavedChanges());
+    ASSERT_TRUE(db_->Open("COM5"));
+    EXPECT_FALSE(db_->HasUnsavedChanges());
+}
+
+// A second instance in the same directory never shares a port's files; the first one's lock
+// goes with its process, however it ends.
+TEST_F(Database, ThePortsFilesBelongToOneInstanceAtATime) {
+    QProcess other;
+    other.start(LUMVARIS_LOCK_CHILD, {dir_.path(), "/tmp/a/simlink"});
+    ASSERT_TRUE(other.waitForReadyRead(5000));
+    ASSERT_EQ(other.readLine().trimmed(), "open");
+
+    const QDateTime written = QFileInfo(File("simlink-PACKETS.bin")).lastModified();
+    EXPECT_FALSE(db_->Open("/tmp/b/simlink"));
+    EXPECT_TRUE(db_->InUse());
+    EXPECT_FALSE(db_->IsOpen());
+    const QString text = db_->LastError();
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(File("simlink-PACKETS.bin")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(File("simlink-DAYS.bin"))));
+    EXPECT_TRUE(text.contains(QString("процесс %1").arg(other.processId()))) << text.toStdString();
+    EXPECT_TRUE(db_->Save());
+    EXPECT_EQ(QFileInfo(File("simlink-PACKETS.bin")).size(), 0) << "nothing written";
+    EXPECT_EQ(QFileInfo(File("simlink-PACKETS.bin")).lastModified(), written);
+    ASSERT_TRUE(db_->Open("other")) << "another port's files are free";
+
+    // A process killed outright leaves its lock file; the lock is taken over.
+    other.kill();
+    ASSERT_TRUE(other.waitForFinished(5000));
+    EXPECT_TRUE(QFileInfo::exists(File("simlink-DATABASE.lock")));
+    ASSERT_TRUE(db_->Open("simlink")) << db_->LastError().toStdString();
+    EXPECT_FALSE(db_->InUse());
+
+    // While this one holds it, the other is refused, and after Close it is free again.
+    QProcess second;
+    second.start(LUMVARIS_LOCK_CHILD, {dir_.path(), "simlink"});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.readAll().trimmed(), "refused");
+    db_->Close();
+    second.start(LUMVARIS_LOCK_CHILD, {dir_.path(), "simlink"});
+    ASSERT_TRUE(second.waitForReadyRead(5000));
+    EXPECT_EQ(second.readLine().trimmed(), "open");
+    second.closeWriteChannel();
+    ASSERT_TRUE(second.waitForFinished(5000));
 }
 
 TEST_F(Database, MonthRepliesGoThroughTheDatabase) {
