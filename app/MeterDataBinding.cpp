@@ -129,6 +129,25 @@ void MeterDataBinding::StoreLivePacket(const link::FrameBuffer& frame) {
     database_.StoreMeterPacket(packet);
 }
 
+meterdata::IntakeResult MeterDataBinding::StoreBufferRecord(const meterdata::PacketFrame& frame) {
+    return database_.StoreMeterPacket(frame);
+}
+
+meterdata::MonthBufferResult MeterDataBinding::StoreMonthBuffer(const meterdata::PacketFrame& frame) {
+    return database_.StoreMonthBuffer(frame);
+}
+
+void MeterDataBinding::ApplyNetworkSize(int meters) {
+    if (TFormAppOptions* dialog = window_.Dialogs().appOptions) {
+        dialog->Form().SpinEditCount->setValue(meters);
+    } else {
+        meterdata::DatabaseSettings settings = database_.Settings();
+        settings.SetMeters(meters);
+        database_.SetSettings(settings);
+    }
+    ApplySettings();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Settings, erase, sort, copy
 

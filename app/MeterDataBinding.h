@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/IConnectionDatabase.h"
+#include "commands/ReplyDisplays.h"
 #include "link/Frame.h"
 #include "meterdata/IBusyCursor.h"
 #include "meterdata/IMeterDataHooks.h"
@@ -30,7 +31,8 @@ class TFormMain;
 class MeterDataBinding final : public QObject,
                                public IConnectionDatabase,
                                public meterdata::IMeterDataHooks,
-                               public meterdata::IBusyCursor {
+                               public meterdata::IBusyCursor,
+                               public commands::IMeterIntake {
     Q_OBJECT
   public:
     static constexpr int kNetColumns = 8;
@@ -79,6 +81,12 @@ class MeterDataBinding final : public QObject,
     void RedrawTable(meterdata::StorePage page) override;
     void ReReadSelectedMeter() override;
     void NotifyUser(const QString& message) override;
+
+    // commands::IMeterIntake: the buffer records of the replies, and the concentrator's network
+    // size as the database's meter count.
+    meterdata::IntakeResult StoreBufferRecord(const meterdata::PacketFrame& frame) override;
+    meterdata::MonthBufferResult StoreMonthBuffer(const meterdata::PacketFrame& frame) override;
+    void ApplyNetworkSize(int meters) override;
 
     // meterdata::IBusyCursor
     void BeginBusy() override;

@@ -18,7 +18,7 @@
 #include <exception>
 #include <utility>
 
-#include "app/HexField.h"
+#include "app/ConcentratorPage.h"
 #include "app/IConnectionDatabase.h"
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
@@ -26,8 +26,12 @@
 #include "app/MeterDataBinding.h"
 #include "app/PortList.h"
 #include "app/TFormAppOptions.h"
+#include "app/UartIdPanel.h"
+#include "commands/CommandSender.h"
+#include "commands/HexField.h"
+#include "commands/ModeTable.h"
+#include "commands/ReplyHandler.h"
 #include "meterdata/SystemClock.h"
-#include "ui/ModeCaptions.h"
 #include "ui/RadioGroup.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
@@ -115,6 +119,9 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                                     platform.clock != nullptr ? *platform.clock : *ownClock_);
     database_ = meterData_.get();
     meterPacketHandler_ = [this](const link::FrameBuffer& frame) { meterData_->StoreLivePacket(frame); };
+    sender_ = std::make_unique<commands::CommandSender>(requester_, *this);
+    replyHandler_ = std::make_unique<commands::ReplyHandler>(
+        requester_, *this, platform.clock != nullptr ? *platform.clock : *ownClock_);
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
         pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
     }
@@ -136,6 +143,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     SetUpChart();
     ConnectControls();
     ConnectLocalRules();
+    SetUpCommands(platform.timers);
     port_.SetErrorNotification([this](const std::string& reason) {
         // The port reports from inside its own signal; the message box waits until that is over.
         const QString text = QString::fromStdString(reason);
@@ -291,12 +299,6 @@ void TFormMain::ConnectControls() {
 }
 
 void TFormMain::ConnectLocalRules() {
-    // The two meter-number fields always name the same meter.
-    connect(ui_->SpinEditBuffSlotNumber, &QSpinBox::valueChanged, this,
-            [this](int value) { ui_->SpinEditBuffSlotNumberMonth->setValue(value); });
-    connect(ui_->SpinEditBuffSlotNumberMonth, &QSpinBox::valueChanged, this,
-            [this](int value) { ui_->SpinEditBuffSlotNumber->setValue(value); });
-
     // The date fields of the test page steer the calendar.
     connect(ui_->SpinEditYear, &QSpinBox::valueChanged, this, [this](int year) {
         const QDate shown = ui_->Calendar->selectedDate();
@@ -333,8 +335,7 @@ void TFormMain::ConnectLocalRules() {
             ui_->EditPasswordOld->clear();
             ui_->EditPasswordNew->clear();
         } else {
-            for (QPushButton* b :
-                 {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet}) {
+            for (QPushButton* b : ProtectedSetButtons()) {
                 b->setEnabled(true);
             }
         }
@@ -354,6 +355,26 @@ void TFormMain::ConnectLocalRules() {
     ui_->ComboBoxFill->setFont(fixedPitch);
     ui_->ComboBoxFill->view()->setFont(fixedPitch);
     ui_->SpeedButtonCopy->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+}
+
+void TFormMain::SetUpCommands(ITimerFactory& timers) {
+    const PageServices services{*sender_,
+                                requester_,
+                                *this,
+                                messageBox_,
+                                timers,
+                                this,
+                                [this](QWidget* control) { Highlight(control); },
+                                [this](const std::function<void()>& handler) { Guarded(handler); }};
+    uartIdPanel_ = std::make_unique<UartIdPanel>(*ui_, services);
+    concentratorPage_ = std::make_unique<ConcentratorPage>(*ui_, services, *replyHandler_, [this] {
+        const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
+        return net != nullptr ? net->ColCount() - 1 : 0;
+    });
+    commands::ReplyTargets& targets = replyHandler_->Targets();
+    targets.concentrator = concentratorPage_.get();
+    targets.intake = meterData_.get();
+    targets.messages = this;
 }
 
 void TFormMain::LoadKeyNames() {
@@ -556,7 +577,7 @@ void TFormMain::OnPortLost(const QString& reason) {
 }
 
 std::uint16_t TFormMain::UartId() const {
-    return static_cast<std::uint16_t>(HexFieldParse(ui_->EditAddress->text()) & 0xFFFF);
+    return static_cast<std::uint16_t>(commands::HexFieldParse(ui_->EditAddress->text()) & 0xFFFF);
 }
 
 void TFormMain::UpdateCaption() {
@@ -672,38 +693,37 @@ void TFormMain::TimerSaveTimer() {
     }
 }
 
+QAbstractButton* TFormMain::ModeButtonWidget(commands::ModeButton button) const {
+    using commands::ModeButton;
+    switch (button) {
+        case ModeButton::Address:
+            return ui_->ButtonAddress;
+        case ModeButton::Config:
+            return ui_->ButtonConfig;
+        case ModeButton::LP:
+            return ui_->ButtonLP;
+        case ModeButton::LM:
+            return ui_->ButtonLM;
+        case ModeButton::RTC:
+            return ui_->ButtonRTC;
+        case ModeButton::Version:
+            return ui_->ButtonVersion;
+        case ModeButton::SetLongCommand:
+            return ui_->ButtonSetLongCommand;
+    }
+    return nullptr;
+}
+
 void TFormMain::TimerAltTimer() {
-    using namespace lumvaris::ui;
     const Qt::KeyboardModifiers keys = modifierKeys_.Modifiers();
-    // Shift before Ctrl before Alt; a mode relabels only its own buttons.
-    if (keys & Qt::ShiftModifier) {
-        SetCaption(ui_->ButtonLP, kCaptionReadAll);
-        SetCaption(ui_->ButtonLM, kCaptionReadAll);
-        return;
+    const commands::ModeKey mode =
+        commands::ModeOf(keys & Qt::ShiftModifier, keys & Qt::ControlModifier, keys & Qt::AltModifier);
+    // A mode relabels only its own buttons; the others keep what they show.
+    for (commands::ModeButton button : commands::kModeButtons) {
+        if (const char* caption = commands::ModeCaption(button, mode)) {
+            SetCaption(ModeButtonWidget(button), caption);
+        }
     }
-    if (keys & Qt::ControlModifier) {
-        SetCaption(ui_->ButtonAddress, kCaptionWrite);
-        SetCaption(ui_->ButtonConfig, kCaptionWrite);
-        SetCaption(ui_->ButtonLP, kCaptionClearAll);
-        SetCaption(ui_->ButtonLM, kCaptionClearAll);
-        SetCaption(ui_->ButtonRTC, kCaptionWrite);
-        SetCaption(ui_->ButtonVersion, kCaptionLoadNew);
-        SetCaption(ui_->ButtonSetLongCommand, kCaptionToClipboard);
-        return;
-    }
-    if (keys & Qt::AltModifier) {
-        SetCaption(ui_->ButtonConfig, kCaptionDebug);
-        SetCaption(ui_->ButtonLM, kCaptionClearOne);
-        SetCaption(ui_->ButtonVersion, kCaptionLoadNewLegacy);
-        return;
-    }
-    SetCaption(ui_->ButtonAddress, kCaptionRead);
-    SetCaption(ui_->ButtonConfig, kCaptionRead);
-    SetCaption(ui_->ButtonLP, kCaptionRead);
-    SetCaption(ui_->ButtonLM, kCaptionRead);
-    SetCaption(ui_->ButtonRTC, kCaptionRead);
-    SetCaption(ui_->ButtonVersion, kCaptionRead);
-    SetCaption(ui_->ButtonSetLongCommand, kCaptionExecute);
 }
 
 QList<QWidget*> TFormMain::HighlightedControls() const {
@@ -789,9 +809,12 @@ bool TFormMain::AccessControlOn() const {
     return ui_->CheckBoxPasswordProtection->isChecked();
 }
 
+QList<QPushButton*> TFormMain::ProtectedSetButtons() const {
+    return {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet};
+}
+
 void TFormMain::DisableProtectedButtons() {
-    for (QPushButton* b :
-         {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet}) {
+    for (QPushButton* b : ProtectedSetButtons()) {
         b->setEnabled(false);
     }
 }
@@ -813,9 +836,25 @@ int TFormMain::PortTimeoutSeconds() const {
 }
 
 void TFormMain::HandleReply(link::FrameBuffer& frame) {
-    if (replyHandler_) {
-        replyHandler_(frame);
-    }
+    // A reply that cannot be shown is reported here, and the frames after it go on being handled.
+    Guarded([this, &frame] { replyHandler_->HandleReply(frame); });
+}
+
+void TFormMain::ShowReplyError(const QString& text) {
+    messageBox_.Error(this, text);
+}
+
+void TFormMain::ShowUartId(std::uint16_t address) {
+    ui_->EditAddress->setText(QString::asprintf("%04X", address));
+    Highlight(ui_->EditAddress);
+}
+
+void TFormMain::SwitchRate(int rateIndex) {
+    ui_->ComboBoxBaudRate->setCurrentIndex(rateIndex);
+    Highlight(ui_->ComboBoxBaudRate);
+    // The port is closed and opened again once the reply has been handled, not inside it.
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { ComboBoxBaudRateChange(); }); }, Qt::QueuedConnection);
 }
 
 void TFormMain::HandleMeterPacket(const link::FrameBuffer& frame) {
@@ -862,6 +901,10 @@ bool TFormMain::FormKeyDown(QKeyEvent* event) {
         Guarded([this] { NMainHelpGetHelpClick(); });
         return true;
     }
+    // Esc stops a read of all buffers.
+    if (event->key() == Qt::Key_Escape && concentratorPage_->StopReadAll()) {
+        return true;
+    }
     return false;
 }
 
@@ -881,6 +924,7 @@ void TFormMain::PageControlChange() {
 
 void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     dialogs_ = dialogs;
+    uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "commands/IConnectionControl.h"
+#include "commands/ModeTable.h"
+#include "commands/ReplyDisplays.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "link/SerialPort.h"
@@ -16,8 +19,14 @@
 namespace lumvaris::meterdata {
 class IClock;
 }
+namespace lumvaris::commands {
+class CommandSender;
+class ReplyHandler;
+}  // namespace lumvaris::commands
 
+class QAbstractButton;
 class QLabel;
+class QPushButton;
 class QKeyEvent;
 class QLineSeries;
 
@@ -32,7 +41,9 @@ class IMessageBox;
 class IModifierKeys;
 class ITimer;
 class ITimerFactory;
+class ConcentratorPage;
 class MeterDataBinding;
+class UartIdPanel;
 class TFormAppOptions;
 class TFormDebug;
 class TFormGauge;
@@ -66,11 +77,16 @@ struct MainWindowDialogs {
     TFormHashCalculate* hashCalculate = nullptr;
 };
 
-// The main window and the composition root of the link: it owns the request sender and the receive
-// path, opens and closes the serial connection, and carries the window chrome (status bar, gauge,
-// modifier-key captions, colour reset, help, service page). The command pages, the reply handler
-// and the meter data are attached through the seams below.
-class TFormMain : public QMainWindow, public link::IRequestView, public link::IFrameConsumer {
+// The main window and the composition root: it owns the request sender and the receive path, the
+// command sender, the reply handler and the command pages, opens and closes the serial connection,
+// and carries the window chrome (status bar, gauge, modifier-key captions, colour reset, help,
+// service page). It is the command layer's connection: the UART-ID, the rate the concentrator
+// reports, the selected meter.
+class TFormMain : public QMainWindow,
+                  public link::IRequestView,
+                  public link::IFrameConsumer,
+                  public commands::IConnectionControl,
+                  public commands::IReplyMessages {
     Q_OBJECT
   public:
     static constexpr const char* kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
@@ -97,10 +113,9 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void SetDatabase(IConnectionDatabase* database) { database_ = database; }
     // The local database and the three tables (owned by the window).
     MeterDataBinding& MeterData() { return *meterData_; }
-    // Every good frame from outside the meter range.
-    void SetReplyHandler(std::function<void(link::FrameBuffer&)> handler) {
-        replyHandler_ = std::move(handler);
-    }
+    commands::ReplyHandler& ReplyHandler() { return *replyHandler_; }
+    commands::CommandSender& Sender() { return *sender_; }
+    ConcentratorPage& Concentrator() { return *concentratorPage_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -119,14 +134,14 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     // The rate change: close, then open at the rate chosen in ComboBoxBaudRate.
     void ComboBoxBaudRateChange();
     // The destination address of every request: the hex field parse of EditAddress, low 16 bits.
-    std::uint16_t UartId() const;
+    std::uint16_t UartId() const override;
     // "<version caption> [<port>] - Сч.#<meter>".
     void UpdateCaption();
     QString ApplicationTitle() const { return applicationTitle_; }
     void ShowPortState();
     // The selected meter (0 for none); a meter other than 0 also goes to both meter-number fields.
     void SelectMeter(int meter);
-    int SelectedMeter() const { return selectedMeter_; }
+    int SelectedMeter() const override { return selectedMeter_; }
     // The grid click: the selected meter follows the current row of the network table.
     void StringGridNETClick();
 
@@ -183,6 +198,14 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void DisableProtectedButtons() override;
     int PortTimeoutSeconds() const override;
 
+    // commands::IConnectionControl (UartId and SelectedMeter above)
+    bool IsOpen() const override { return port_.IsOpen(); }
+    void ShowUartId(std::uint16_t address) override;
+    void SwitchRate(int rateIndex) override;
+
+    // commands::IReplyMessages
+    void ShowReplyError(const QString& text) override;
+
     // link::IFrameConsumer
     void HandleReply(link::FrameBuffer& frame) override;
     void HandleMeterPacket(const link::FrameBuffer& frame) override;
@@ -199,7 +222,12 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     void SetUpChart();
     void ConnectControls();
     void ConnectLocalRules();
+    void SetUpCommands(ITimerFactory& timers);
     void LoadKeyNames();
+    QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
+    // ButtonTimeSet, ButtonBDRset, ButtonBDAYset, ButtonPasswordSet: the set buttons of the
+    // requests the catalogue marks protected.
+    QList<QPushButton*> ProtectedSetButtons() const;
     void SetPortFieldText(const QString& text);
     // The failure path of an open: no connection, the message, the port field back to "COM".
     void AbandonConnection(const QString& message);
@@ -237,7 +265,10 @@ class TFormMain : public QMainWindow, public link::IRequestView, public link::IF
     std::unique_ptr<meterdata::IClock> ownClock_;
     std::unique_ptr<MeterDataBinding> meterData_;
     IConnectionDatabase* database_ = nullptr;
-    std::function<void(link::FrameBuffer&)> replyHandler_;
+    std::unique_ptr<commands::CommandSender> sender_;
+    std::unique_ptr<commands::ReplyHandler> replyHandler_;
+    std::unique_ptr<UartIdPanel> uartIdPanel_;
+    std::unique_ptr<ConcentratorPage> concentratorPage_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

@@ -24,7 +24,8 @@ std::string RequestStatusText(RequestStatus status, const std::string& customTex
 Requester::Requester(ISerialPort& port, IPause& pause, IRequestView& view)
     : port_(port), pause_(pause), view_(view) {}
 
-void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds) {
+void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds,
+                            bool usesUpAccess) {
     SetRequestStatus(RequestStatus::None);
     ShowRequestStatus();
 
@@ -39,8 +40,7 @@ void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int
     if (pauseMilliseconds != 0) {
         pause_.Pause(pauseMilliseconds);
     }
-    // Every request but the password itself uses up the right to one protected command.
-    if (TypeCode(sendBuffer_) != kPasswordSendType && view_.AccessControlOn()) {
+    if (usesUpAccess && view_.AccessControlOn()) {
         view_.DisableProtectedButtons();
     }
 }
@@ -92,6 +92,8 @@ void Requester::EndReplyWait(bool answered) {
     view_.SetConnectionInputsEnabled(true);
 }
 
-void Requester::ShowRequestStatus() { view_.ShowRequestStatusText(" " + RequestStatusText(status_, statusText_)); }
+void Requester::ShowRequestStatus() {
+    view_.ShowRequestStatusText(" " + RequestStatusText(status_, statusText_));
+}
 
 }  // namespace lumvaris::link

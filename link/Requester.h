@@ -36,7 +36,7 @@ struct GaugeState {
 
 // The window side of sending: it paints what the sender decides and applies its locks.
 class IRequestView {
-public:
+  public:
     virtual ~IRequestView() = default;
     // Third status panel: one blank followed by the status text.
     virtual void ShowRequestStatusText(const std::string& panelText) = 0;
@@ -56,7 +56,7 @@ public:
 
 // Blocks the user-interface thread; received bytes wait in the port's own queue meanwhile.
 class IPause {
-public:
+  public:
     virtual ~IPause() = default;
     virtual void Pause(int milliseconds) = 0;
 };
@@ -64,18 +64,19 @@ public:
 // Sends one request at a time and runs its reply wait: no queue, no retry. A new request replaces
 // the wait of the previous one.
 class Requester {
-public:
+  public:
     // Expected reply type of a request that has no reply.
     static constexpr int kNoWait = 0x8000;
-    static constexpr std::uint8_t kPasswordSendType = 0x0B;
     static constexpr int kTicksPerSecond = 10;  // the gauge ticks every 100 ms
 
     Requester(ISerialPort& port, IPause& pause, IRequestView& view);
 
     // Completes a copy of the frame (checksum, header CRC), writes it in one write, starts the reply
-    // wait unless expectedReplyType is kNoWait, pauses, and re-locks the protected set buttons.
-    // A failed write throws SerialPortError before any wait starts.
-    void SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds);
+    // wait unless expectedReplyType is kNoWait, pauses, and (unless the request is the password
+    // itself, which the catalogue says) re-locks the protected set buttons while access control
+    // is on. A failed write throws SerialPortError before any wait starts.
+    void SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds,
+                     bool usesUpAccess = true);
 
     // TimerGauge: one 100 ms tick of the countdown.
     void GaugeTick();
@@ -95,7 +96,7 @@ public:
     const FrameBuffer& SendBuffer() const { return sendBuffer_; }
     const GaugeState& Gauge() const { return gauge_; }
 
-private:
+  private:
     void StartReplyWait();
 
     ISerialPort& port_;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "app/HexField.h"
 #include "app/PortList.h"
 
 namespace lumvaris::app {
@@ -24,25 +23,6 @@ TEST(PortListTest, ComPortsComeFirstInAscendingNumber) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(OrderPortList(c.found), c.listed);
-    }
-}
-
-TEST(HexFieldTest, EveryCharacterShiftsAndOnlyHexDigitsAdd) {
-    const struct {
-        const char* text;
-        std::uint32_t value;
-    } cases[] = {{"", 0},
-                 {"0", 0},
-                 {"2fff", 0x2FFF},
-                 {"2FFF", 0x2FFF},
-                 {"aBcD", 0xABCD},
-                 {"0x10", 0x010},
-                 {"1 2", 0x102},
-                 {"Ж1", 0x01},
-                 {"FFFFFFFF", 0xFFFFFFFF},
-                 {"123456789", 0x23456789}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(HexFieldParse(QString::fromUtf8(c.text)), c.value) << c.text;
     }
 }
 

@@ -90,12 +90,6 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
                                      nullptr};
     app::TFormMain window(platform);
     window.SetDatabase(&database);
-    std::vector<link::FrameBuffer> replies;
-    window.SetReplyHandler([&](link::FrameBuffer& frame) {
-        replies.push_back(frame);
-        window.Requester().SetRequestStatus(link::RequestStatus::Ok);
-        window.Requester().EndReplyWait(true);
-    });
     window.show();
 
     // The port field takes the full path of the pseudo-terminal; Enter opens it.
@@ -108,17 +102,13 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
     EXPECT_EQ(window.StatusPanel(1)->text(), QStringLiteral(" Коммуникационный порт открыт."));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [%1] - Сч.#0").arg(sim.Path()));
 
-    // A clock read to the UART-ID of the field comes back as a clock reply.
-    link::FrameBuffer request{};
-    link::FillHeader(request, link::kWorkstationAddress, window.UartId(), 1, 0x81);
-    window.Requester().SendRequest(request, 0x81, 100);
-    ASSERT_TRUE(PumpUntil([&] { return !replies.empty(); }, 5000)) << "no reply from the simulator";
-    const link::FrameBuffer& reply = replies.front();
-    EXPECT_EQ(link::TypeCode(reply), 0x81);
-    EXPECT_EQ(link::PayloadLength(reply), 8);
-    EXPECT_EQ(link::SourceAddress(reply), 0x2FFF);
-    EXPECT_EQ(link::DestinationAddress(reply), link::kWorkstationAddress);
-    EXPECT_EQ(window.StatusPanel(2)->text(), QStringLiteral(" OK"));
+    // The concentrator's address comes back into the UART-ID field.
+    window.Form().EditAddress->setText(QStringLiteral("2fff"));
+    window.Form().ButtonAddress->setText(QStringLiteral("Прочитать"));
+    QTest::mouseClick(window.Form().ButtonAddress, Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000))
+        << "no reply from the simulator";
+    EXPECT_EQ(window.Form().EditAddress->text(), QStringLiteral("2FFF"));
     EXPECT_TRUE(window.StatusPanel(0)->text().startsWith(QStringLiteral(" Байт принято = ")));
     EXPECT_NE(window.StatusPanel(0)->text(), QStringLiteral(" Байт принято = 0"));
 

@@ -13,6 +13,7 @@
 #include "app/Revision.h"
 #include "app/TFormMain.h"
 #include "app/TVersionInfo.h"
+#include "commands/CommandSender.h"
 #include "link/Frame.h"
 #include "support/FakeSerialPort.h"
 #include "ui/WidgetColours.h"
@@ -386,21 +387,26 @@ TEST_F(TFormMainTest, ReplyWaitPaintsTheGaugeAndLocksTheConnectionInputs) {
     EXPECT_FALSE(timers_.Find("TimerGauge")->IsActive());
 }
 
-TEST_F(TFormMainTest, FramesReachTheSeamsAndTheCounterResetsOnDoubleClick) {
-    std::vector<std::uint8_t> replyTypes;
+TEST_F(TFormMainTest, FramesReachTheReplyHandlerAndTheIntakeAndTheCounterResetsOnDoubleClick) {
     std::vector<std::uint16_t> meterSources;
-    window_->SetReplyHandler([&](link::FrameBuffer& f) { replyTypes.push_back(link::TypeCode(f)); });
     window_->SetMeterPacketHandler(
         [&](const link::FrameBuffer& f) { meterSources.push_back(link::SourceAddress(f)); });
     TypePortAndPressEnter(QStringLiteral("ttyS0"));
+    window_->Sender().Send(commands::request::Plain(commands::RequestType::AddressRead));
 
-    Feed(Frame(0x2FFF, 8, 0x81));  // 17 bytes
+    link::FrameBuffer address = Frame(0x2FFF, 3, 0x86);
+    link::Payload(address)[1] = 0x01;
+    link::Payload(address)[2] = 0x20;
+    link::CompleteFrame(address);
+    Feed(address);                 // 12 bytes
     Feed(Frame(0x1005, 6, 0x40));  // 15 bytes
-    EXPECT_TRUE(replyTypes.empty()) << "frames wait for the assembler tick";
+    EXPECT_EQ(F().EditAddress->text(), QStringLiteral("2FFF")) << "frames wait for the assembler tick";
     timers_.Advance(100);
-    EXPECT_EQ(replyTypes, std::vector<std::uint8_t>{0x81});
+    EXPECT_EQ(F().EditAddress->text(), QStringLiteral("2001"));
+    EXPECT_TRUE(Maroon(F().EditAddress));
+    EXPECT_EQ(Panel(2), QStringLiteral(" OK"));
     EXPECT_EQ(meterSources, std::vector<std::uint16_t>{0x1005});
-    EXPECT_EQ(Panel(0), QStringLiteral(" Байт принято = 32"));
+    EXPECT_EQ(Panel(0), QStringLiteral(" Байт принято = 27"));
 
     QTest::mouseDClick(window_->StatusPanel(1), Qt::LeftButton);
     EXPECT_EQ(Panel(0), QStringLiteral(" Байт принято = 0"));

@@ -35,7 +35,7 @@ struct RecordingPause : IPause {
 };
 
 class RequesterTest : public ::testing::Test {
-protected:
+  protected:
     RequesterTest() { port.Open(); }
 
     FrameBuffer Request(std::uint8_t type, std::uint8_t length = 1) {
@@ -153,7 +153,7 @@ TEST_F(RequesterTest, ProtectedButtonsFollowAccessControlAndPasswordRequest) {
                          Case{false, 0x0B, true}}) {
         view.accessControl = c.accessControl;
         view.protectedEnabled = true;
-        requester.SendRequest(Request(c.type), c.type, 0);
+        requester.SendRequest(Request(c.type), c.type, 0, /*usesUpAccess=*/c.type != 0x0B);
         EXPECT_EQ(view.protectedEnabled, c.stillEnabled) << int(c.type) << " access " << c.accessControl;
     }
     EXPECT_TRUE(pause.pauses.empty());  // a zero pause does not pause

@@ -1,6 +1,6 @@
-#include "HexField.h"
+#include "commands/HexField.h"
 
-namespace lumvaris::app {
+namespace lumvaris::commands {
 
 std::uint32_t HexFieldParse(const QString& text) {
     std::uint32_t value = 0;
@@ -19,4 +19,4 @@ std::uint32_t HexFieldParse(const QString& text) {
     return value;
 }
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::commands

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+#include "commands/Catalogue.h"
+#include "commands/ReplyDisplays.h"
+
+namespace lumvaris::commands {
+
+// Reading one buffer of every meter 1..M, one request per meter in order, at the pace of the
+// sender's pause, without waiting for each reply. The window sends what Next() names from a
+// timer, so pending events (and the replies) are handled between two requests. It counts the
+// replies as the reply handler reports them, so that the end says how many meters delivered
+// records, how many answered without data and how many gave no answer: a partial read never
+// looks like a plain "OK".
+class ReadAllLoop final : public IBufferReplyObserver {
+  public:
+    enum class State { Idle, Sending, AwaitingLast };
+
+    // PacketBufferRead or MonthBufferRead for meters 1..meters; nothing to do when meters < 1.
+    void Start(RequestType type, int meters);
+    State CurrentState() const { return state_; }
+    bool Running() const { return state_ != State::Idle; }
+    RequestType Type() const { return type_; }
+
+    // The meter to ask for now, or 0 once every request has gone out.
+    int Next();
+    // Esc or a lost port: nothing more is sent; the count stops where it is.
+    void Stop();
+    // Every request sent has had its reply.
+    bool AllAnswered() const;
+    // The end: idle again, the summary stays readable.
+    void Finish();
+
+    // "17 / 256"
+    QString ProgressText() const;
+    QString SummaryText() const;
+    int Delivered() const { return delivered_; }
+    int WithoutData() const { return withoutData_; }
+    int WithoutReply() const;
+
+    void BufferReply(RequestType type, int meter, bool delivered) override;
+
+  private:
+    enum : std::uint8_t { kNoReply = 0, kNoData = 1, kRecords = 2 };
+
+    State state_ = State::Idle;
+    RequestType type_ = RequestType::PacketBufferRead;
+    int meters_ = 0;
+    int sent_ = 0;
+    bool stopped_ = false;
+    std::vector<std::uint8_t> heard_;  // per meter 1..M
+    int delivered_ = 0;
+    int withoutData_ = 0;
+};
+
+}  // namespace lumvaris::commands

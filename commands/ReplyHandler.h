@@ -1,0 +1,60 @@
+#pragma once
+
+#include <stdexcept>
+
+#include "commands/ReplyDisplays.h"
+#include "link/Frame.h"
+#include "link/Requester.h"
+
+namespace lumvaris::meterdata {
+class IClock;
+}
+
+namespace lumvaris::commands {
+
+class IConnectionControl;
+
+// A reply whose values cannot be shown (a clock or buffer record that forms no date): the text is
+// for the window's general error report; the reply wait goes on to its timeout.
+class ReplyError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The one place where replies are interpreted. Acceptance, in this order: the destination must be
+// the source of the last request (the workstation); the type must be the expected reply type or
+// the refusal 0x40. The request status then becomes "Ошибка!", the type's rule runs (each checks
+// the payload length before it reads a byte), and the reply wait ends as answered with the status
+// the rule left. The handler keeps no state of its own between replies.
+class ReplyHandler {
+  public:
+    ReplyHandler(link::Requester& requester, IConnectionControl& connection, const meterdata::IClock& clock);
+
+    // The pages and stores the rules hand their values to; null parts receive nothing.
+    ReplyTargets& Targets() { return targets_; }
+    void SetBufferReplyObserver(IBufferReplyObserver* observer) { observer_ = observer; }
+
+    // A good frame from outside the meter range. Throws ReplyError as said above.
+    void HandleReply(const link::FrameBuffer& frame);
+
+  private:
+    // The rule of the type; false when the rule has already ended the wait itself.
+    bool ApplyRule(std::uint8_t type, const std::uint8_t* p, int n, const link::FrameBuffer& frame);
+    void Status(link::RequestStatus status);
+    void StatusText(const QString& text);
+    void TellFirmware(std::uint8_t type, int n);
+    void TellObserver(RequestType type, const std::uint8_t* p, int n, bool delivered);
+
+    link::Requester& requester_;
+    IConnectionControl& connection_;
+    const meterdata::IClock& clock_;
+    ReplyTargets targets_;
+    IBufferReplyObserver* observer_ = nullptr;
+};
+
+// "Memory pages total: 2048, memory test OK" or "...; ERR offset: -32768; ERR page: 5".
+QString MemoryTestText(const std::uint8_t* p);
+// One line per register word: "%0.4X.%0.4X: %0.4X" of page, offset + i and the word.
+QStringList RegisterListing(std::uint32_t page, std::uint32_t offset, const std::uint8_t* words, int count);
+
+}  // namespace lumvaris::commands

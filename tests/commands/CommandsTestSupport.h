@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "commands/CommandSender.h"
+#include "commands/IConnectionControl.h"
+#include "commands/ReplyHandler.h"
+#include "link/Requester.h"
+#include "meterdata/IClock.h"
+#include "support/FakeSerialPort.h"
+
+namespace lumvaris::commands::test {
+
+struct View : link::IRequestView {
+    void ShowRequestStatusText(const std::string& text) override { status = text; }
+    void ShowGauge(const link::GaugeState&) override {}
+    void SetGaugeTimerEnabled(bool) override {}
+    void RestartColorResetTimer() override {}
+    void SetConnectionInputsEnabled(bool) override {}
+    bool AccessControlOn() const override { return accessControl; }
+    void DisableProtectedButtons() override { protectedEnabled = false; }
+    int PortTimeoutSeconds() const override { return 2; }
+    std::string status;
+    bool accessControl = false;
+    bool protectedEnabled = true;
+};
+
+struct NoPause : link::IPause {
+    void Pause(int) override {}
+};
+
+struct Connection : IConnectionControl {
+    bool IsOpen() const override { return true; }
+    std::uint16_t UartId() const override { return uartId; }
+    void ShowUartId(std::uint16_t a) override {
+        calls.push_back("uart-id " + QString::asprintf("%04X", a).toStdString());
+    }
+    void SwitchRate(int index) override { calls.push_back("switch-rate " + std::to_string(index)); }
+    int SelectedMeter() const override { return 0; }
+    std::uint16_t uartId = 0x2FFF;
+    std::vector<std::string> calls;
+};
+
+struct FixedClock : meterdata::IClock {
+    QDateTime Now() const override { return now; }
+    QDateTime now{QDate(2026, 12, 7), QTime(10, 0, 0)};
+};
+
+// The link of a window without the window: a fake port, the sender and the reply handler.
+struct Link {
+    Link() { port.Open(); }
+    testing::FakeSerialPort port;
+    View view;
+    NoPause pause;
+    link::Requester requester{port, pause, view};
+    Connection connection;
+    FixedClock clock;
+    CommandSender sender{requester, connection};
+    ReplyHandler handler{requester, connection, clock};
+
+    // The last frame written, as hex.
+    std::string Written() const {
+        return port.writes.empty() ? std::string() : testing::ToHex(port.writes.back());
+    }
+    // A reply from the concentrator to the workstation with this payload (type code first).
+    static link::FrameBuffer Reply(const std::vector<std::uint8_t>& payload,
+                                   std::uint16_t destination = 0xFFFF, std::uint16_t source = 0x2FFF) {
+        link::FrameBuffer f{};
+        link::FillHeader(f, source, destination, static_cast<std::uint8_t>(payload.size()),
+                         payload.empty() ? 0 : payload[0]);
+        for (std::size_t i = 0; i < payload.size(); ++i) {
+            link::Payload(f)[i] = payload[i];
+        }
+        link::CompleteFrame(f);
+        return f;
+    }
+};
+
+}  // namespace lumvaris::commands::test
