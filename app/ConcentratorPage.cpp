@@ -154,7 +154,7 @@ void ConcentratorPage::ReadAllStep() {
                                   : request::MonthBufferRead(meter));
     } catch (...) {
         // A port lost in the middle: stop here, the summary says how far the loop came.
-        loop_.Stop();
+        loop_.SendFailed();
         FinishReadAll();
         throw;
     }

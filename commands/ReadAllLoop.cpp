@@ -33,6 +33,14 @@ void ReadAllLoop::Stop() {
     }
 }
 
+void ReadAllLoop::SendFailed() {
+    if (state_ == State::Sending && sent_ > 0) {
+        --sent_;
+    }
+    stopped_ = true;
+    state_ = State::AwaitingLast;
+}
+
 bool ReadAllLoop::AllAnswered() const {
     return delivered_ + withoutData_ >= sent_;
 }

@@ -30,6 +30,9 @@ class ReadAllLoop final : public IBufferReplyObserver {
     int Next();
     // Esc or a lost port: nothing more is sent; the count stops where it is.
     void Stop();
+    // The request Next() named could not be written (a lost port): it does not count as sent,
+    // and the loop stops.
+    void SendFailed();
     // Every request sent has had its reply.
     bool AllAnswered() const;
     // The end: idle again, the summary stays readable.

@@ -14,6 +14,13 @@
 #include "app/ITimer.h"
 #include "link/Requester.h"
 
+#include <ostream>
+
+// Readable texts in the failure messages of the window tests.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace lumvaris::testing {
 
 class FakeTimerFactory;

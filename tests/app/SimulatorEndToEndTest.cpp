@@ -1,22 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "AppTestDoubles.h"
+#include "app/ConcentratorPage.h"
 #include "app/MeterDataBinding.h"
 #include "app/QtTimerFactory.h"
+#include "app/TFormAppOptions.h"
 #include "app/TFormMain.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
+#include "ui/RadioGroup.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::testing {
@@ -254,6 +259,113 @@ TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
                                       QStringLiteral("-PACKETS.bin"));
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
     EXPECT_GE(PacketsIn(saved), storedUnderTheBox) << "and the close saved them";
+}
+
+// The window with its real database and dialogs on the simulator's port.
+class SimulatorWindow {
+  public:
+    explicit SimulatorWindow(const QString& portPath)
+        : platform_{port_,
+                    pause_,
+                    keys_,
+                    messages_,
+                    timers_,
+                    dir_.path() + QStringLiteral("/"),
+                    QStringLiteral("Lumvaris Rev.1.0"),
+                    nullptr,
+                    nullptr},
+          window_(platform_) {
+        window_.SetDialogs({nullptr, nullptr, &options_, nullptr, nullptr});
+        window_.show();
+        QComboBox* field = window_.Form().ComboBoxPortName;
+        field->setEditText(portPath);
+        QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    }
+    app::TFormMain& Window() { return window_; }
+    Ui::TFormMain& F() { return window_.Form(); }
+    // Holds the keys until the mode tick has relabelled the button, then clicks it.
+    bool Click(QAbstractButton* button, Qt::KeyboardModifiers keys, const QString& caption) {
+        keys_.held = keys;
+        if (!PumpUntil([&] { return button->text() == caption; }, 3000)) {
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        keys_.held = Qt::NoModifier;
+        return true;
+    }
+    QString Status() { return window_.StatusPanel(2)->text(); }
+    FakeMessageBox& Messages() { return messages_; }
+
+  private:
+    QTemporaryDir dir_;
+    link::QtSerialPort port_;
+    link::ThreadPause pause_;
+    FakeModifierKeys keys_;
+    FakeMessageBox messages_;
+    app::QtTimerFactory timers_;
+    app::TFormAppOptions options_;
+    app::MainWindowPlatform platform_;
+    app::TFormMain window_;
+};
+
+TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorHolds) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    // Five meters, the fifth a water meter without a buffered packet; no live packets meanwhile.
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                           QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 120000));
+    EXPECT_EQ(w.Status(), QStringLiteral(" Прочитано 256: с записями 4, без данных 252, без ответа 0"));
+    EXPECT_EQ(w.F().SpinEditBuffSlotNumber->value(), 256);
+    const meterdata::TMatrixInterface& packets = *w.Window().MeterData().Database().PacketStore();
+    meterdata::MeterRecord record;
+    for (int meter = 1; meter <= 5; ++meter) {
+        ASSERT_TRUE(packets.GetMeterRecord(record, 1, meter));
+        EXPECT_EQ(record.Valid != 0, meter != 5) << "meter " << meter;
+    }
+    EXPECT_EQ(MetersWithPackets(packets), 4);
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBack) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    ui::SetRadioGroupItemIndex(f.RadioGroupRET, 2);
+    ui::SetRadioGroupItemIndex(f.RadioGroupPlcStop, 0);
+    ui::SetRadioGroupItemIndex(f.RadioGroupPortMode, 1);
+    f.CheckBoxSwitchTime->setChecked(true);
+    f.SpinEditSetAMCount->setValue(512);
+    ASSERT_TRUE(w.Click(f.ButtonConfig, Qt::ControlModifier, QStringLiteral("Записать")));
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+
+    // Change the controls, then read: the concentrator's values come back.
+    ui::SetRadioGroupItemIndex(f.RadioGroupRET, 0);
+    f.CheckBoxSwitchTime->setChecked(false);
+    f.SpinEditSetAMCount->setValue(16);
+    ASSERT_TRUE(w.Click(f.ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    ASSERT_TRUE(PumpUntil([&] { return f.SpinEditSetAMCount->value() == 512; }, 5000));
+    EXPECT_EQ(ui::RadioGroupItemIndex(f.RadioGroupRET), 2);
+    EXPECT_EQ(ui::RadioGroupItemIndex(f.RadioGroupPortMode), 1);
+    EXPECT_EQ(ui::RadioGroupItemIndex(f.RadioGroupPlcStop), 0);
+    EXPECT_TRUE(f.CheckBoxSwitchTime->isChecked());
+    EXPECT_EQ(w.Window().MeterData().Database().NetStore()->ColCount(), 513)
+        << "the database follows the network";
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
 }  // namespace
