@@ -4,7 +4,7 @@
 
 namespace lumvaris::app {
 
-// Qt's keyboard modifiers as last seen in the program's own input events.
+// The keyboard modifiers: polled while the program has the keyboard, else as last seen.
 class QtModifierKeys final : public IModifierKeys {
   public:
     Qt::KeyboardModifiers Modifiers() const override;

@@ -762,7 +762,11 @@ void TFormMain::Highlight(QWidget* control) {
 }
 
 void TFormMain::ShowRequestStatusText(const std::string& panelText) {
-    statusPanels_[2]->setText(QString::fromStdString(panelText));
+    const QString text = QString::fromStdString(panelText);
+    statusPanels_[2]->setText(text);
+    // The last panel ends at the window's edge: a long status (a memory test, a read-all summary)
+    // is read whole in the tooltip.
+    statusPanels_[2]->setToolTip(text.trimmed());
 }
 
 void TFormMain::ShowGauge(const link::GaugeState& gauge) {

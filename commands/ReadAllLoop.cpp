@@ -81,14 +81,16 @@ QString ReadAllLoop::ProgressText() const {
 }
 
 QString ReadAllLoop::SummaryText() const {
-    const QString counts = QStringLiteral("с записями %1, без данных %2, без ответа %3")
+    // What did not answer first: the panel may be too narrow for the whole line (the tooltip
+    // has it).
+    const QString counts = QStringLiteral("без ответа %1, записи %2, без данных %3")
+                               .arg(WithoutReply())
                                .arg(delivered_)
-                               .arg(withoutData_)
-                               .arg(WithoutReply());
+                               .arg(withoutData_);
     if (stopped_) {
-        return QStringLiteral("Остановлено на %1 / %2: ").arg(sent_).arg(meters_) + counts;
+        return QStringLiteral("Стоп %1/%2: ").arg(sent_).arg(meters_) + counts;
     }
-    return QStringLiteral("Прочитано %1: ").arg(meters_) + counts;
+    return QStringLiteral("Все %1: ").arg(meters_) + counts;
 }
 
 }  // namespace lumvaris::commands

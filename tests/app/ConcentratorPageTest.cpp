@@ -249,7 +249,7 @@ TEST_F(ReadAllTest, EveryMeterInOrderAndASummaryThatCountsTheReplies) {
     EXPECT_TRUE(window_->Concentrator().ReadAllRunning()) << "the last reply is awaited";
     timers_.Advance(2100);  // the port timeout
     EXPECT_FALSE(window_->Concentrator().ReadAllRunning());
-    EXPECT_EQ(Status(), QStringLiteral(" Прочитано 16: с записями 2, без данных 13, без ответа 1"));
+    EXPECT_EQ(Status(), QStringLiteral(" Все 16: без ответа 1, записи 2, без данных 13"));
     meterdata::MeterRecord record;
     ASSERT_TRUE(window_->MeterData().Database().PacketStore()->GetMeterRecord(record, 1, 9));
     EXPECT_EQ(record.WordA, 9);
@@ -262,7 +262,7 @@ TEST_F(ReadAllTest, TheMonthBufferEndsAsSoonAsEveryMeterAnsweredAndEscStopsIt) {
     Run([this](int meter) { Reply(QString::asprintf("85 %02X 00", meter).toStdString()); });
     timers_.Advance(100);
     EXPECT_FALSE(window_->Concentrator().ReadAllRunning()) << "every meter answered: no need to wait";
-    EXPECT_EQ(Status(), QStringLiteral(" Прочитано 16: с записями 0, без данных 16, без ответа 0"));
+    EXPECT_EQ(Status(), QStringLiteral(" Все 16: без ответа 0, записи 0, без данных 16"));
 
     Click(F().ButtonLP, Qt::ShiftModifier);
     keys_.held = Qt::NoModifier;
@@ -271,7 +271,7 @@ TEST_F(ReadAllTest, TheMonthBufferEndsAsSoonAsEveryMeterAnsweredAndEscStopsIt) {
     EXPECT_EQ(Status(), QStringLiteral(" 3 / 16"));
     QTest::keyClick(F().ButtonLP, Qt::Key_Escape);
     EXPECT_FALSE(window_->Concentrator().ReadAllRunning());
-    EXPECT_EQ(Status(), QStringLiteral(" Остановлено на 3 / 16: с записями 0, без данных 0, без ответа 3"));
+    EXPECT_EQ(Status(), QStringLiteral(" Стоп 3/16: без ответа 3, записи 0, без данных 0"));
     timers_.Advance(100);
     EXPECT_EQ(Written().size(), 3u) << "nothing after Esc";
 }
@@ -283,7 +283,7 @@ TEST_F(ReadAllTest, AConnectionLostOnTheWayEndsTheLoopWithTheSummary) {
     port_.Vanish("adapter pulled");
     timers_.Advance(1);
     EXPECT_FALSE(window_->Concentrator().ReadAllRunning());
-    EXPECT_TRUE(Status().startsWith(QStringLiteral(" Остановлено на 2 / 16"))) << Status().toStdString();
+    EXPECT_TRUE(Status().startsWith(QStringLiteral(" Стоп 2/16"))) << Status().toStdString();
 }
 
 }  // namespace

@@ -321,7 +321,7 @@ TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorH
     ASSERT_TRUE(w.Window().IsOpen());
     ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
     ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 120000));
-    EXPECT_EQ(w.Status(), QStringLiteral(" Прочитано 256: с записями 4, без данных 252, без ответа 0"));
+    EXPECT_EQ(w.Status(), QStringLiteral(" Все 256: без ответа 0, записи 4, без данных 252"));
     EXPECT_EQ(w.F().SpinEditBuffSlotNumber->value(), 256);
     const meterdata::TMatrixInterface& packets = *w.Window().MeterData().Database().PacketStore();
     meterdata::MeterRecord record;

@@ -34,7 +34,7 @@ TEST(ReadAllLoopTest, SendsEveryMeterInOrderAndCountsWhatCameBack) {
     loop.BufferReply(RequestType::PacketBufferRead, 6, true);
     loop.Finish();
     EXPECT_FALSE(loop.Running());
-    EXPECT_EQ(loop.SummaryText(), QStringLiteral("Прочитано 5: с записями 2, без данных 1, без ответа 2"));
+    EXPECT_EQ(loop.SummaryText(), QStringLiteral("Все 5: без ответа 2, записи 2, без данных 1"));
     loop.BufferReply(RequestType::PacketBufferRead, 3, true);
     EXPECT_EQ(loop.Delivered(), 2) << "late replies after the end are not counted";
 }
@@ -66,8 +66,7 @@ TEST(ReadAllLoopTest, StoppedPartWayTheSummarySaysWhere) {
     loop.Stop();
     EXPECT_EQ(loop.Next(), 0) << "nothing more is sent";
     loop.Finish();
-    EXPECT_EQ(loop.SummaryText(),
-              QStringLiteral("Остановлено на 17 / 256: с записями 1, без данных 0, без ответа 16"));
+    EXPECT_EQ(loop.SummaryText(), QStringLiteral("Стоп 17/256: без ответа 16, записи 1, без данных 0"));
 
     loop.Start(RequestType::PacketBufferRead, 0);
     EXPECT_FALSE(loop.Running()) << "a meter count below 1 sends nothing";
