@@ -60,17 +60,15 @@ TEST_F(ConcentratorPageTest, EachButtonWritesItsFrameInEachCaptionMode) {
              F().SpinEditSetAMCount->setValue(256);
          },
          {"to 2FFF: 00 00 01 35"}},
-        {"config write, defaults, 4096 meters",
-         F().ButtonConfig,
-         Qt::ControlModifier,
+        {"config write, SLAVE-SR, PLC stopped, 4096 meters", F().ButtonConfig, Qt::ControlModifier,
          [this] {
-             ui::SetRadioGroupItemIndex(F().RadioGroupRET, 0);
-             ui::SetRadioGroupItemIndex(F().RadioGroupPlcStop, 0);
+             ui::SetRadioGroupItemIndex(F().RadioGroupRET, 3);
+             ui::SetRadioGroupItemIndex(F().RadioGroupPlcStop, 1);
              ui::SetRadioGroupItemIndex(F().RadioGroupPortMode, 0);
              F().CheckBoxSwitchTime->setChecked(false);
              F().SpinEditSetAMCount->setValue(4096);
          },
-         {"to 2FFF: 00 00 10 00"}},
+         {"to 2FFF: 00 00 10 2C"}},
         {"address read", F().ButtonAddress, none, nullptr, {"to 2FFF: 86"}},
         {"address read to the typed UART-ID",
          F().ButtonAddress,
