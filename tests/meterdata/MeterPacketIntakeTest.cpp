@@ -244,6 +244,31 @@ TEST_F(Intake, TheDayStoreKeepsOneRecordPerDayAndTypeInItsSlot) {
     EXPECT_EQ(WordsA(days_, 2, 4), (std::vector<std::uint16_t>{4, 2, 3, 0}));
 }
 
+// The same-day record is found in every slot of the day store, the last one included: a full row of
+// `depth` days, then a later packet of the day in slot k takes that slot and nothing falls out.
+TEST_F(Intake, TheDayStoreFindsTheSameDayInEverySlotUpToTheLast) {
+    for (int depth = 1; depth <= 4; ++depth) {
+        for (int slot = 1; slot <= depth; ++slot) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", same day in slot " << slot);
+            for (TMatrixInterface* store : {&packets_, &days_, &net_})
+                store->Reset();
+            Dimension(4, 10, depth);
+            // Days 1 .. depth of March, word A = the day: slot 1 holds the newest day.
+            std::vector<std::uint16_t> expected;
+            for (int day = 1; day <= depth; ++day) {
+                clock_.Set(QDateTime(QDate(2024, 3, day), QTime(8, 0)));
+                ASSERT_EQ(Store(0x1003, Live(0x40, std::uint16_t(day), 0, 0)), IntakeResult::Stored);
+                expected.insert(expected.begin(), std::uint16_t(day));
+            }
+            const int day = depth - slot + 1;
+            clock_.Set(QDateTime(QDate(2024, 3, day), QTime(23, 0)));
+            ASSERT_EQ(Store(0x1003, Live(0x40, 100, 0, 0)), IntakeResult::Stored);
+            expected[std::size_t(slot - 1)] = 100;
+            EXPECT_EQ(WordsA(days_, 3, depth), expected);
+        }
+    }
+}
+
 TEST_F(Intake, SortingPutsTheNewestRecordFirstAndNeverExchangesEqualKeys) {
     std::vector<Bytes> records = {
         Stored(0xA1, 1, 0, 0, 2021, 3, 1, 0, 0), Stored(0xA2, 2, 0, 0, 2021, 3, 1, 0, 1),
