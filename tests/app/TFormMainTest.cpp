@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QDate>
 #include <QFile>
@@ -410,6 +412,50 @@ TEST_F(TFormMainTest, FramesReachTheReplyHandlerAndTheIntakeAndTheCounterResetsO
 
     QTest::mouseDClick(window_->StatusPanel(1), Qt::LeftButton);
     EXPECT_EQ(Panel(0), QStringLiteral(" Байт принято = 0"));
+}
+
+// Every connection counts its own bytes: whichever way the port is opened again, the counter starts
+// from 0 and then counts only what the new connection receives.
+TEST_F(TFormMainTest, TheByteCounterStartsFromZeroOnEveryNewConnection) {
+    const struct {
+        const char* name;
+        std::function<void()> reopen;
+    } cases[] = {
+        {"Enter on the same port", [this] { TypePortAndPressEnter(QStringLiteral("ttyS0")); }},
+        {"Enter on another port", [this] { TypePortAndPressEnter(QStringLiteral("ttyS1")); }},
+        {"rate change",
+         [this] {
+             F().ComboBoxBaudRate->setCurrentIndex(1);
+             emit F().ComboBoxBaudRate->activated(1);
+         }},
+        {"port list item",
+         [this] {
+             port_.ports = {"ttyS0"};
+             F().ComboBoxPortName->showPopup();
+             F().ComboBoxPortName->hidePopup();
+             F().ComboBoxPortName->setCurrentIndex(0);
+             emit F().ComboBoxPortName->activated(0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TypePortAndPressEnter(QStringLiteral("ttyS0"));
+        ASSERT_TRUE(port_.IsOpen());
+        QTest::mouseDClick(window_->StatusPanel(1), Qt::LeftButton);  // each case on its own
+        Feed(Frame(0x2FFF, 8, 0x81));                                 // 17 bytes
+        timers_.Advance(100);
+        ASSERT_EQ(Panel(0).toStdString(), " Байт принято = 17");
+
+        const std::size_t opens = port_.openedNames.size();
+        c.reopen();
+        ASSERT_EQ(port_.openedNames.size(), opens + 1);
+        ASSERT_TRUE(port_.IsOpen());
+        EXPECT_EQ(Panel(0).toStdString(), " Байт принято = 0");
+
+        Feed(Frame(0x1005, 6, 0x40));  // 15 bytes
+        timers_.Advance(100);
+        EXPECT_EQ(Panel(0).toStdString(), " Байт принято = 15");
+    }
 }
 
 TEST_F(TFormMainTest, ServicePageTogglesWithCtrlClickOnPanel9WhileConnected) {

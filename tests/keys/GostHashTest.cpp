@@ -87,6 +87,35 @@ TEST(GostHash, MatchesReferenceForRandomMessagesFedInRandomPieces) {
     }
 }
 
+// The control sum's carry chains: a word of the sum that is all ones when the carry from the word
+// below arrives must pass that carry on. Random messages almost never reach such a word; blocks of
+// FF bytes make the sum all ones (or FF..FE after two), and the next block adds just enough at one
+// byte for the carry to ripple through every word above it.
+TEST(GostHash, ControlSumCarriesThroughWordsOfAllOnes) {
+    const struct {
+        int ffBlocks;
+        std::size_t at;  // byte of the last block that holds `value`; the others are zero
+        std::uint8_t value;
+        std::size_t lastBlock;  // 32, or fewer for a padded last block
+    } cases[] = {
+        {1, 0, 0x01, 32},  {1, 4, 0x01, 32}, {1, 8, 0x01, 32},
+        {1, 12, 0x01, 32}, {1, 0, 0x01, 1},  {2, 0, 0x02, 32},
+    };
+    GostHashContext context;
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> message(32 * c.ffBlocks, 0xFF);
+        message.resize(message.size() + c.lastBlock, 0x00);
+        message[32 * c.ffBlocks + c.at] = c.value;
+        context.Init();
+        context.Update(message.data(), static_cast<std::uint32_t>(message.size()));
+        BinaryKey result{};
+        context.Final(result);
+        EXPECT_EQ(Hex(result), Hex(ReferenceHash(message.data(), message.size())))
+            << c.ffBlocks << " FF blocks, then " << int(c.value) << " at byte " << c.at << " of "
+            << c.lastBlock;
+    }
+}
+
 TEST(GostHash, RehashKeyMatchesReferenceChain) {
     BinaryKey expected{};
     for (std::size_t i = 0; i < expected.size(); ++i) {

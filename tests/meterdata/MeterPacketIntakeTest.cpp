@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace lumvaris::meterdata {
@@ -243,6 +244,31 @@ TEST_F(Intake, TheDayStoreKeepsOneRecordPerDayAndTypeInItsSlot) {
     EXPECT_EQ(WordsA(days_, 2, 4), (std::vector<std::uint16_t>{4, 2, 3, 0}));
 }
 
+// The same-day record is found in every slot of the day store, the last one included: a full row of
+// `depth` days, then a later packet of the day in slot k takes that slot and nothing falls out.
+TEST_F(Intake, TheDayStoreFindsTheSameDayInEverySlotUpToTheLast) {
+    for (int depth = 1; depth <= 4; ++depth) {
+        for (int slot = 1; slot <= depth; ++slot) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << ", same day in slot " << slot);
+            for (TMatrixInterface* store : {&packets_, &days_, &net_})
+                store->Reset();
+            Dimension(4, 10, depth);
+            // Days 1 .. depth of March, word A = the day: slot 1 holds the newest day.
+            std::vector<std::uint16_t> expected;
+            for (int day = 1; day <= depth; ++day) {
+                clock_.Set(QDateTime(QDate(2024, 3, day), QTime(8, 0)));
+                ASSERT_EQ(Store(0x1003, Live(0x40, std::uint16_t(day), 0, 0)), IntakeResult::Stored);
+                expected.insert(expected.begin(), std::uint16_t(day));
+            }
+            const int day = depth - slot + 1;
+            clock_.Set(QDateTime(QDate(2024, 3, day), QTime(23, 0)));
+            ASSERT_EQ(Store(0x1003, Live(0x40, 100, 0, 0)), IntakeResult::Stored);
+            expected[std::size_t(slot - 1)] = 100;
+            EXPECT_EQ(WordsA(days_, 3, depth), expected);
+        }
+    }
+}
+
 TEST_F(Intake, SortingPutsTheNewestRecordFirstAndNeverExchangesEqualKeys) {
     std::vector<Bytes> records = {
         Stored(0xA1, 1, 0, 0, 2021, 3, 1, 0, 0), Stored(0xA2, 2, 0, 0, 2021, 3, 1, 0, 1),
@@ -271,6 +297,51 @@ TEST_F(Intake, AMonthReplyStoresItsWholeRecordsNewestInSlotOne) {
     EXPECT_EQ(WordsA(packets_, 12, 3), (std::vector<std::uint16_t>{200, 100, 0}));
     EXPECT_EQ(WordsA(days_, 12, 3), (std::vector<std::uint16_t>{200, 100, 0}));
     EXPECT_EQ(Get(net_, 12, 1).WordA, 200);
+}
+
+// Bytes after the last whole record, of every length a record can leave, are not a record: the
+// reply stores exactly its whole records and reports no error. The trailing bytes are the start of
+// a valid third record, and the payload lies in a block of exactly its size, so that reading one
+// record too many goes past the payload (which the sanitizer build sees) or stores that record.
+TEST_F(Intake, AMonthReplyIgnoresEveryRemainderAfterItsWholeRecords) {
+    const Bytes first = Stored(0x40, 100, 0x0102, 0x21, 2021, 1, 31, 23, 59);
+    const Bytes second = Stored(0x40, 200, 0x0304, 0x42, 2021, 2, 28, 0, 0);
+    const Bytes third = Stored(0x40, 300, 0x0506, 0x84, 2021, 3, 31, 12, 30);
+    auto expected = [](const Bytes& stored) {
+        MeterRecord r;
+        r.Meter = 12;
+        r.Type = stored[0];
+        r.WordA = std::uint16_t(stored[1] | stored[2] << 8);
+        r.WordB = std::uint16_t(stored[3] | stored[4] << 8);
+        r.Level = stored[5];
+        r.Valid = 0xFF;
+        r.Time = DaysFromDateTime(QDate(2000 + stored[10], stored[9] + 1, stored[8] + 1),
+                                  QTime(stored[7], stored[6]));
+        return r;
+    };
+    for (std::size_t remainder = 0; remainder < kBufferRecordSize; ++remainder) {
+        SCOPED_TRACE(testing::Message() << remainder << " trailing bytes");
+        for (TMatrixInterface* store : {&packets_, &days_, &net_})
+            store->Reset();
+        Dimension(16, 4, 4);
+
+        Bytes reply = MonthReply(12, {first, second});
+        reply.insert(reply.end(), third.begin(), third.begin() + std::ptrdiff_t(remainder));
+        const auto exact = std::make_unique<std::uint8_t[]>(reply.size());
+        std::memcpy(exact.get(), reply.data(), reply.size());
+        const MonthBufferResult result =
+            StoreMonthBuffer(stores_, {kConcentrator, exact.get(), reply.size()}, clock_, nullptr);
+
+        EXPECT_EQ(result.Stored, 2);
+        EXPECT_FALSE(result.BadTime);
+        EXPECT_TRUE(result.Error.isEmpty()) << result.Error.toStdString();
+        for (const TMatrixInterface* store : {&packets_, &days_}) {
+            EXPECT_EQ(Get(*store, 1, 12), expected(second));
+            EXPECT_EQ(Get(*store, 2, 12), expected(first));
+            EXPECT_EQ(Get(*store, 3, 12), MeterRecord{});
+        }
+        EXPECT_EQ(Get(net_, 12, 1), expected(second));
+    }
 }
 
 TEST_F(Intake, MonthRecordsInEitherOrderGiveTheSameStores) {

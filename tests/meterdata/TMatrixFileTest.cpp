@@ -4,23 +4,15 @@
 #include "TestFiles.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <random>
-#include <thread>
 
 #ifdef __unix__
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
+#include "KillDuringSave.h"
 #endif
 
 namespace lumvaris::meterdata {
@@ -191,93 +183,25 @@ TEST_F(TMatrixFile, LoadAndSaveHoldTheBusyCursorForTheirDuration) {
 #ifdef __unix__
 // A child saves a 24 MB store again and again and is killed at a random moment of a save. The
 // file must then load whole, holding either the last save that finished or the one that was
-// under way, never a mixture or a truncated file.
+// under way, never a mixture or a truncated file. (scripts/kill-during-save runs 100 such kills.)
 TEST_F(TMatrixFile, AKillDuringASaveLeavesACompleteFile) {
     const QString name = Path("COM9-PACKETS.bin");
     constexpr int kCols = 1001, kRows = 1025;
-    {
-        // The content before the child runs: every byte 0xFF.
-        TMatrix old(24, name);
-        ASSERT_TRUE(old.SetRowCount(kRows));
-        ASSERT_TRUE(old.SetColCount(kCols));
-        std::vector<std::uint8_t> rec(24, 0xFF);
-        for (int r = 0; r < kRows; ++r)
-            for (int c = 0; c < kCols; ++c)
-                old.PutRecord(rec.data(), c, r);
-        ASSERT_TRUE(old.SaveToFile());
-    }
+    ASSERT_TRUE(test::WriteStoreImage(name, kCols, kRows, test::SaveFill(0)));
     std::mt19937 rng(2024);
     int killedMidSave = 0;
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const QByteArray file = name.toLocal8Bit();
-        const std::string cols = std::to_string(kCols), rows = std::to_string(kRows);
-        char* argv[] = {const_cast<char*>(LUMVARIS_SAVE_CHILD), const_cast<char*>(file.constData()),
-                        const_cast<char*>(cols.c_str()), const_cast<char*>(rows.c_str()), nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, LUMVARIS_SAVE_CHILD, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        FILE* lines = fdopen(out[0], "r");
-        ASSERT_NE(lines, nullptr);
-
-        int begun = 0, ended = 0;
-        qint64 saveMs = 0;
-        QElapsedTimer timer;
-        char line[64];
-        // Let two saves finish to learn how long one takes, then kill inside the fourth.
-        while (std::fgets(line, sizeof line, lines) != nullptr) {
-            int k = 0;
-            if (std::sscanf(line, "begin %d", &k) == 1) {
-                begun = k;
-                timer.start();
-                if (k == 4) {
-                    // Within the first half of a save, so that on a loaded machine, where one
-                    // save may run much faster than the one measured, the kill still lands inside.
-                    const auto delay =
-                        std::uniform_int_distribution<qint64>(0, std::max<qint64>(saveMs / 2 - 1, 0))(rng);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-                    kill(pid, SIGKILL);
-                    break;
-                }
-            } else if (std::sscanf(line, "end %d", &k) == 1) {
-                ended = k;
-                saveMs = timer.elapsed();
-            } else {
-                ADD_FAILURE() << "child: " << line;
-                kill(pid, SIGKILL);
-                break;
-            }
-        }
-        while (std::fgets(line, sizeof line, lines) != nullptr) {
-            int k = 0;
-            if (std::sscanf(line, "end %d", &k) == 1)
-                ended = k;
-        }
-        std::fclose(lines);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
-        killedMidSave += begun > ended ? 1 : 0;
+        const test::KillRound r = test::KillDuringSave(LUMVARIS_SAVE_CHILD, name, kCols, kRows, 4, 0.5, rng);
+        ASSERT_EQ(r.error, "");
+        killedMidSave += r.begun > r.ended ? 1 : 0;
+        EXPECT_TRUE(r.intact) << r.damage << " (begun " << r.begun << ", ended " << r.ended << ")";
+        EXPECT_TRUE(r.leftBeside.isEmpty()) << r.leftBeside.join(' ').toStdString();
 
         TMatrix loaded(24, name);
         ASSERT_EQ(loaded.LoadFromFile().Status, LoadStatus::Loaded);
-        ASSERT_EQ(loaded.ColCount(), kCols);
-        ASSERT_EQ(loaded.RowCount(), kRows);
-        const std::uint8_t first = loaded.Data()[0];
-        const int finished = ended % 250 + 1, underWay = begun % 250 + 1;
-        EXPECT_TRUE(first == finished || first == underWay) << int(first);
-        const std::size_t bytes = std::size_t(loaded.Count()) * 24;
-        std::size_t same = 0;
-        while (same < bytes && loaded.Data()[same] == first)
-            ++same;
-        EXPECT_EQ(same, bytes) << "mixed content at byte " << same;
+        EXPECT_EQ(loaded.ColCount(), kCols);
+        EXPECT_EQ(loaded.RowCount(), kRows);
     }
     EXPECT_GE(killedMidSave, 1) << "no kill landed inside a save";
 }

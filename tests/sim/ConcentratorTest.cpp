@@ -271,6 +271,41 @@ TEST(ConcentratorTest, BuffersHoldTheNewestPacketAndUpTo22MonthRecordsPerMeter) 
     EXPECT_EQ(Ask(c, "82 01 00"), "82 01 00");
 }
 
+// The time stamp of a buffer record is minute, hour, day − 1, month − 1, year − 2000 (the last five
+// of its 11 bytes). Month ends are where a day counted from 1 shows: the record would name a day
+// the month does not have, and the workstation would refuse the whole month reply.
+TEST(ConcentratorTest, BufferRecordsCountDayAndMonthFromZero) {
+    const struct {
+        CivilTime clock;
+        const char* midnight;   // the last packet at power-up: today 00:00
+        const char* lastMonth;  // the newest month record: the first of the month before
+        const char* packet;     // a packet 30 s after power-up
+    } cases[] = {
+        {{2024, 1, 31, 23, 59, 0}, "00 00 1E 00 18", "00 00 00 0B 17", "3B 17 1E 00 18"},
+        {{2024, 2, 29, 10, 5, 0}, "00 00 1C 01 18", "00 00 00 00 18", "05 0A 1C 01 18"},
+        {{2024, 4, 30, 12, 0, 0}, "00 00 1D 03 18", "00 00 00 02 18", "00 0C 1D 03 18"},
+        {{2023, 12, 31, 23, 59, 0}, "00 00 1E 0B 17", "00 00 00 0A 17", "3B 17 1E 0B 17"},
+        {{2024, 3, 1, 0, 0, 0}, "00 00 00 02 18", "00 00 00 01 18", "00 00 00 02 18"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.clock.year << "-" << c.clock.month << "-" << c.clock.day);
+        ConcentratorSettings s = Quiet();
+        s.clockStart = ToRtcSeconds(c.clock);
+        s.meters = 1;
+        s.intervalMs = 30'000;
+        Concentrator concentrator(s, 0);
+        const auto stamp = [](const std::string& payload) {
+            return payload.size() < 14 ? payload : payload.substr(payload.size() - 14);
+        };
+        EXPECT_EQ(stamp(Ask(concentrator, "82 01 00")), c.midnight);
+        const std::string months = Ask(concentrator, "85 01 00");
+        ASSERT_GE(months.size(), 9u + 3 * 11);
+        EXPECT_EQ(months.substr(9 + 3 * 6, 14), c.lastMonth);  // bytes 6..10 of the first record
+        concentrator.Tick(30'000);
+        EXPECT_EQ(stamp(Ask(concentrator, "82 01 00", 30'000)), c.packet);
+    }
+}
+
 TEST(ConcentratorTest, ForwardsLivePacketsFromTheMeterAddressesWithPortMode1) {
     ConcentratorSettings s = Quiet();
     s.meters = 3;

@@ -5,6 +5,8 @@
 #include <QTableView>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "meterdata/DayTime.h"
 #include "meterdata/IClock.h"
@@ -25,7 +27,9 @@ struct FixedClock : meterdata::IClock {
     QDateTime now{QDate(2026, 12, 8), QTime(12, 0, 0)};
 };
 
-double At(int hour, int minute = 0) { return meterdata::DaysFromDateTime(QDate(2026, 12, 7), QTime(hour, minute)); }
+double At(int hour, int minute = 0) {
+    return meterdata::DaysFromDateTime(QDate(2026, 12, 7), QTime(hour, minute));
+}
 
 MeterRecord Packet(int meter, int type, double time) {
     MeterRecord r;
@@ -38,7 +42,7 @@ MeterRecord Packet(int meter, int type, double time) {
 }
 
 class ViewsTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         static int argc = 1;
         static char arg0[] = "views_tests";
@@ -189,11 +193,50 @@ TEST_F(ViewsTest, SortRemovesDuplicatesAndOrdersByTypeThenNewestFirst) {
     EXPECT_EQ(at(3, 1).Type, 0x05);
 }
 
+// A duplicate has both the same type and the same time. Packets of different types stamped at the
+// same moment (the readings a meter sends together, a month buffer's midnight values) all stay.
+TEST_F(ViewsTest, SortClearsOnlyRecordsOfTheSameTypeAndTime) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, double>> before;  // type and time of slots 1, 2, ...
+        std::vector<std::pair<int, double>> after;   // type 0: an empty slot
+    };
+    const Case cases[] = {
+        {"two types, one time", {{0x40, At(10)}, {0x01, At(10)}}, {{0x01, At(10)}, {0x40, At(10)}}},
+        {"three types, one time",
+         {{0x42, At(0)}, {0x41, At(0)}, {0x40, At(0)}},
+         {{0x40, At(0)}, {0x41, At(0)}, {0x42, At(0)}}},
+        {"same type, same time", {{0x40, At(10)}, {0x40, At(10)}}, {{0x40, At(10)}, {0, 0}}},
+        {"same type, another time", {{0x40, At(10)}, {0x40, At(11)}}, {{0x40, At(11)}, {0x40, At(10)}}},
+        {"a duplicate beside another type at its time",
+         {{0x41, At(9)}, {0x40, At(9)}, {0x41, At(9)}},
+         {{0x40, At(9)}, {0x41, At(9)}, {0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        packetStore.Reset();
+        packetStore.SetRowCount(2);
+        packetStore.SetColCount(static_cast<int>(c.before.size()) + 1);
+        for (std::size_t i = 0; i < c.before.size(); ++i) {
+            packetStore.PutMeterRecord(Packet(1, c.before[i].first, c.before[i].second),
+                                       static_cast<int>(i) + 1, 1);
+        }
+        SortStore(packetStore);
+        for (std::size_t i = 0; i < c.after.size(); ++i) {
+            MeterRecord r;
+            packetStore.GetMeterRecord(r, static_cast<int>(i) + 1, 1);
+            const MeterRecord expected =
+                c.after[i].first == 0 ? MeterRecord{} : Packet(1, c.after[i].first, c.after[i].second);
+            EXPECT_EQ(r, expected) << "slot " << i + 1;
+        }
+    }
+}
+
 TEST_F(ViewsTest, SortSurvivesHostileTimes) {
     packetStore.SetRowCount(2);
     packetStore.SetColCount(40);
-    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), -0.0, 0.0,
-                          std::numeric_limits<double>::infinity(), -1e308, 3.0};
+    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), -0.0,   0.0,
+                          std::numeric_limits<double>::infinity(),  -1e308, 3.0};
     for (int slot = 1; slot < 40; ++slot) {
         packetStore.PutMeterRecord(Packet(1, slot % 3, odd[slot % 6]), slot, 1);
     }
