@@ -121,6 +121,7 @@ std::optional<RequestStatus> FirmwareUpload::OnReply(std::uint8_t type, std::siz
                 sendsOfLine_ = 0;
                 tries_ = 0;
                 awaiting_ = false;
+                triesExhausted_ = false;  // the tenth try was answered late, but answered
                 sendDue_ = true;
                 view_.ShowLinesLeft(LinesLeft());
                 ScheduleStepOnce();
