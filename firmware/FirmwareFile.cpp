@@ -13,19 +13,18 @@ bool FirmwareFile::LoadFromFile(const QString& path) {
         lastError_ = QStringLiteral("Не удалось открыть файл\r\n'%1':\r\n%2").arg(path, file.errorString());
         return false;
     }
-    if (file.size() > kMaxFileSize) {
-        lastError_ = QStringLiteral(
-                         "Файл\r\n'%1'\r\nслишком велик для прошивки концентратора: %2 байт "
-                         "(допустимо не более %3).")
-                         .arg(path)
-                         .arg(file.size())
-                         .arg(kMaxFileSize);
-        return false;
-    }
-    // One byte more than allowed tells a file that grew after the size check.
+    // One byte more than allowed is enough to tell a file too large, whatever its size.
     const QByteArray bytes = file.read(kMaxFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
         lastError_ = QStringLiteral("Не удалось прочитать файл\r\n'%1':\r\n%2").arg(path, file.errorString());
+        return false;
+    }
+    if (bytes.size() > kMaxFileSize) {
+        lastError_ = QStringLiteral(
+                         "Файл\r\n'%1'\r\nслишком велик для прошивки концентратора "
+                         "(допустимо не более %2 байт).")
+                         .arg(path)
+                         .arg(kMaxFileSize);
         return false;
     }
     return LoadFromBytes(bytes);

@@ -110,7 +110,9 @@ TEST(FirmwareFileTest, UnreadableAndOversizedFilesAreRefused) {
         ASSERT_TRUE(out.resize(kMaxFileSize + 1));  // sparse: nothing is written
     }
     EXPECT_FALSE(file.LoadFromFile(huge));
-    EXPECT_TRUE(file.LastError().contains(QStringLiteral("слишком велик"))) << file.LastError().toStdString();
+    EXPECT_EQ(file.LastError(),
+              "Файл\r\n'" + huge +
+                  "'\r\nслишком велик для прошивки концентратора (допустимо не более 16777216 байт).");
 
     const QString good = dir.filePath("good.hex");
     {
