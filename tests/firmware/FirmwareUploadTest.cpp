@@ -374,14 +374,5 @@ TEST(FirmwareUploadTest, FileChoiceAndConfirmation) {
     }
 }
 
-TEST(FirmwareUploadTest, ALineOf254CharactersFillsOneFrame) {
-    UploadHarness h;
-    ASSERT_TRUE(h.Start(QByteArray(254, 'F')));
-    h.Reply(kFirmwareBeginType);
-    ASSERT_EQ(h.port.writes.size(), 2u);
-    EXPECT_EQ(h.port.writes[1].size(), 264u);
-    EXPECT_EQ(h.port.writes[1][link::kOffsetLength], 255);
-}
-
 }  // namespace
 }  // namespace lumvaris::firmware::test
