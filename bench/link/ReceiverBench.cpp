@@ -25,8 +25,17 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
+// The replacement new above takes its memory from malloc, so free is its partner; GCC cannot see
+// that through the replacement and warns.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace lumvaris::link {
 namespace {
