@@ -93,7 +93,7 @@ class TFormMain : public QMainWindow,
     static constexpr const char* kPortOpenText = " Коммуникационный порт открыт.";
     static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
     // Follows the open-port text while the local database cannot be written.
-    static constexpr const char* kNotSavedText = " Локальная база не сохраняется!";
+    static constexpr const char* kNotSavedText = " Данные не сохраняются!";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
     static constexpr const char* kKeyFileName = "Keys.ini";
     static constexpr const char* kDefaultPortName = "COM";

@@ -398,7 +398,7 @@ TEST_F(MeterDataWiringTest, UnwritableFilesAreSaidOnceAndTheCloseAsksBeforeLosin
         << messages_.errors[0].toStdString();
     EXPECT_TRUE(messages_.errors[0].contains(QStringLiteral("не является файлом")));
     EXPECT_EQ(window_->StatusPanel(1)->text(),
-              QStringLiteral(" Коммуникационный порт открыт. Локальная база не сохраняется!"));
+              QStringLiteral(" Коммуникационный порт открыт. Данные не сохраняются!"));
 
     // Nothing new since the open: nothing to lose, no question.
     window_->close();
