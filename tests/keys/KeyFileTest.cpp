@@ -269,42 +269,29 @@ TEST_F(KeyFileTest, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(Entries(), QStringList{"Keys.ini"});
 }
 
-struct ChildResult {
-    int status = -1;
-    std::string output;
-};
-
-ChildResult RunChild(const std::vector<std::string>& arguments) {
+// Starts the key file child; its standard output is the stream returned (null on failure).
+FILE* SpawnChild(const std::vector<std::string>& arguments, pid_t& pid) {
     std::vector<char*> argv{const_cast<char*>(LUMVARIS_KEY_FILE_CHILD)};
     for (const std::string& a : arguments) {
         argv.push_back(const_cast<char*>(a.c_str()));
     }
     argv.push_back(nullptr);
-    ChildResult result;
     int out[2];
     if (pipe(out) != 0) {
-        return result;
+        return nullptr;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    pid_t pid = 0;
     const int spawned = posix_spawn(&pid, LUMVARIS_KEY_FILE_CHILD, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    if (spawned == 0) {
-        char buffer[256];
-        ssize_t n = 0;
-        while ((n = read(out[0], buffer, sizeof buffer)) > 0) {
-            result.output.append(buffer, static_cast<std::size_t>(n));
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (spawned != 0) {
+        close(out[0]);
+        return nullptr;
     }
-    close(out[0]);
-    return result;
+    return fdopen(out[0], "r");
 }
 
 // A key file the user may not read, in a folder the user may write: replacing it would lose every
@@ -315,10 +302,19 @@ TEST_F(KeyFileTest, AnExistingFileThatCannotBeReadIsNotReplaced) {
     ASSERT_EQ(chmod(QFile::encodeName(dir_.path()).constData(), 0777), 0);
     ASSERT_EQ(chmod(QFile::encodeName(Path()).constData(), 0), 0);
 
-    const ChildResult child = RunChild({"write", QFile::encodeName(Path()).toStdString(), "New", "00"});
-    EXPECT_EQ(child.status, 3) << child.output;
-    EXPECT_EQ(child.output.rfind(U("Не удалось прочитать файл ключей «").toStdString(), 0), 0u)
-        << child.output;
+    pid_t pid = 0;
+    FILE* out = SpawnChild({"write", QFile::encodeName(Path()).toStdString(), "New", "00"}, pid);
+    ASSERT_NE(out, nullptr);
+    std::string output;
+    char line[512];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        output += line;
+    }
+    std::fclose(out);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << output;
+    EXPECT_EQ(output.rfind(U("Не удалось прочитать файл ключей «").toStdString(), 0), 0u) << output;
     chmod(QFile::encodeName(Path()).constData(), 0644);
     EXPECT_EQ(ReadBytes(Path()), old);
 }
@@ -371,20 +367,8 @@ TEST_F(KeyFileTest, AKillDuringAWriteLeavesAWholeFile) {
 
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const QByteArray file = QFile::encodeName(Path());
-        char* argv[] = {const_cast<char*>(LUMVARIS_KEY_FILE_CHILD), const_cast<char*>("loop"),
-                        const_cast<char*>(file.constData()), nullptr};
         pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, LUMVARIS_KEY_FILE_CHILD, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        FILE* lines = fdopen(out[0], "r");
+        FILE* lines = SpawnChild({"loop", QFile::encodeName(Path()).toStdString()}, pid);
         ASSERT_NE(lines, nullptr);
 
         // Two saves finish; the third is killed once it writes.
