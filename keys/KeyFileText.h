@@ -15,9 +15,9 @@ namespace lumvaris::keys {
 //   section header, and its name (between the brackets, blanks trimmed) is compared without regard
 //   to letter case; every section named "Keys" is read, in file order;
 // - in those sections a line "identifier=value" is an entry: the identifier is the text before the
-//   first "=", the value the text after it, both without leading and trailing blanks (bytes up to
-//   0x20 and DEL); identifiers are matched without regard to letter case, and the first of equal
-//   identifiers is the one that counts;
+//   first "=", the value the text after it, both without leading and trailing blanks and control
+//   characters (bytes up to 0x20, DEL and the undefined 0x98); identifiers are matched without regard to
+//   letter case, and the first of equal identifiers is the one that counts;
 // - a line starting with ";" is a comment; blank lines, lines without "=" or with an empty
 //   identifier, and every line outside section "Keys" are not entries.
 // Texts are code page 1251. Whatever the bytes, nothing is lost: SetValue changes or inserts one

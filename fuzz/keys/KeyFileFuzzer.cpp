@@ -59,7 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList names = text.KeyNames();
     QSet<QString> folded;
     for (const QString& n : names) {
-        Check(!n.isEmpty());
+        // Every identifier listed is a key name as typed; one can be refused only for a lone CR
+        // inside it, which the file holds as part of a line.
+        Check(!n.isEmpty() && n == KeyNameFromText(n));
+        Check(KeyNameError(n).isEmpty() || n.contains(QLatin1Char('\r')));
         Check(!folded.contains(n.toCaseFolded()));
         folded.insert(n.toCaseFolded());
         (void)text.Value(n);

@@ -59,6 +59,7 @@ TEST(KeyFileText, FindsTheValueOfAKeyName) {
         {"[KEYS] anything after the bracket\nA=1", "A", "1"},
         {"[Keys]\nA=x=y\n", "A", "x=y"},
         {"[Keys]\nA = 1\r\r\n", "A", "1"},
+        {"[Keys]\n\u0098A\u0098=\u0098 1\n", "A", "1"},  // 0x98 is undefined in the page: a control
         {"[Keys]\nA=1\nA=2\na=3\n", "a", "1"},
         {"[Keys]\nA=1\n[Other]\nB=2\n[keys]\nB=3\n", "B", "3"},
         // not entries of the section
