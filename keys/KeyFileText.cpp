@@ -1,5 +1,7 @@
 #include "keys/KeyFileText.h"
 
+#include <QSet>
+
 #include <utility>
 
 #include "keys/Cp1251.h"
@@ -9,9 +11,12 @@ namespace lumvaris::keys {
 
 namespace {
 
+// The bytes of blanks and control characters: up to 0x20, DEL, and 0x98, which the code page leaves
+// undefined and which decodes to a control character. So an identifier read from a file is always
+// a key name as KeyNameFromText gives it.
 bool IsBlank(char c) {
     const auto u = static_cast<unsigned char>(c);
-    return u <= 0x20 || u == 0x7F;
+    return u <= 0x20 || u == 0x7F || u == 0x98;
 }
 
 QByteArrayView Trimmed(QByteArrayView bytes) {
@@ -79,10 +84,10 @@ void KeyFileText::Parse() {
 
 QStringList KeyFileText::KeyNames() const {
     QStringList names;
-    QStringList folded;
+    QSet<QString> folded;
     for (const Line& line : lines_) {
         if (line.entry && !folded.contains(line.folded)) {
-            folded << line.folded;
+            folded.insert(line.folded);
             names << FromCp1251(Trimmed(QByteArrayView(image_).sliced(line.begin, line.equals)));
         }
     }

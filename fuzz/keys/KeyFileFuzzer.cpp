@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "keys/Cp1251.h"
@@ -21,8 +22,9 @@ using namespace lumvaris::keys;
 
 namespace {
 
-void Check(bool condition) {
+void Check(bool condition, int line = __builtin_LINE()) {
     if (!condition) {
+        std::fprintf(stderr, "check failed at line %d\n", line);
         std::abort();
     }
 }
