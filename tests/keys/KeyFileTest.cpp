@@ -194,6 +194,7 @@ TEST(KeyName, RefusesWhatTheKeyFileCannotHold) {
         {";a", "Имя ключа не может начинаться со знака «;»."},
         {"Schlüssel", "Имя ключа содержит знак «ü», которого нет в кодовой странице 1251."},
         {"ключ 😀", "Имя ключа содержит знак «😀», которого нет в кодовой странице 1251."},
+        {"Ключ после отказа", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(KeyNameError(U(c.name)), U(c.message)) << c.name;
