@@ -14,6 +14,7 @@
 #include "app/TFormHashCalculate.h"
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
+#include "keys/KeyFile.h"
 #include "link/QtSerialPort.h"
 
 using namespace lumvaris;
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
                                      revision.programDirectory,
                                      revision.versionCaption,
                                      app::OpenWithDefaultViewer,
-                                     app::ReadKeyNames};
+                                     [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
 
     // The main window first; its creation must not use the other windows.
     app::TFormMain formMain(platform);
