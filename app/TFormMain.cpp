@@ -567,6 +567,9 @@ bool TFormMain::ComboBoxPortNameKeyDown(int key) {
 }
 
 void TFormMain::OnPortLost(const QString& reason) {
+    // Nothing more arrives on this port: what it brought is saved now, not only at the next
+    // minute or the next choice of port.
+    Guarded([this] { TimerSaveTimer(); });
     ShowPortState();
     QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
     if (!reason.isEmpty()) {

@@ -368,5 +368,45 @@ TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBac
         << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
+// The simulator hangs up in the middle of a read of all buffers: one clear message, the read
+// ends with its summary, what arrived is in the files at once, and a fresh simulator connects.
+TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextConnectionWorks) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(
+        sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                   QStringLiteral("3600"), QStringLiteral("--hangup-after-requests"), QStringLiteral("20")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 30000)) << "the loss is reported";
+    ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 10000));
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].startsWith(
+        QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")));
+    EXPECT_TRUE(w.Status().startsWith(QStringLiteral(" Стоп 2"))) << w.Status().toStdString();
+    EXPECT_EQ(w.Window().StatusPanel(1)->text(),
+              QStringLiteral(" ВНИМАНИЕ! Коммуникационный порт не открыт!"));
+
+    // The four records read before the loss are in the file already.
+    const QString packetsFile = w.Window().MeterData().Database().PacketsFileName(sim.Path());
+    meterdata::TMatrixInterface saved(packetsFile);
+    ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+    EXPECT_EQ(MetersWithPackets(saved), 4);
+
+    Simulator fresh;
+    ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    w.F().ComboBoxPortName->setEditText(fresh.Path());
+    QTest::keyClick(w.F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
 }  // namespace
 }  // namespace lumvaris::testing
