@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include "app/TVersionInfo.h"
 
@@ -43,6 +44,7 @@ RevisionValues MakeRevisionValues(const QString& programPath, const TVersionInfo
     v.versionCaption = version.ProductName() + QStringLiteral(" Rev.") + version.FileShortVersion();
     v.revisionCopyName = v.programDirectory + version.ProductName() + QStringLiteral(".Rev.") +
                          version.FileShortVersion() + ExecutableSuffix();
+    v.dataDirectory = v.programDirectory;
     return v;
 }
 
@@ -80,10 +82,38 @@ bool RefreshRevisionCopy(const QString& programPath, const QString& revisionCopy
     return true;
 }
 
+bool ProgramDirectoryTakesFiles(const QString& programDirectory) {
+#ifdef Q_OS_UNIX
+    const QString canonical = QFileInfo(programDirectory).canonicalFilePath() + QLatin1Char('/');
+    for (const char* system : {"/usr/", "/bin/", "/sbin/", "/lib/", "/opt/"}) {
+        if (canonical.startsWith(QLatin1String(system))) {
+            return false;
+        }
+    }
+#endif
+    const QFileInfo directory(programDirectory.isEmpty() ? QStringLiteral(".") : programDirectory);
+    return directory.isDir() && directory.isWritable();
+}
+
+QString UserDataDirectory() {
+    QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (directory.isEmpty()) {
+        directory = QDir::homePath() + QStringLiteral("/.local/share/Lumvaris");
+    }
+    return QDir::fromNativeSeparators(directory) + QLatin1Char('/');
+}
+
 void RevisionStart(const QString& programPath) {
     const TVersionInfo version(programPath);
     Values() = MakeRevisionValues(programPath, version);
-    RefreshRevisionCopy(Values().programPath, Values().revisionCopyName);
+    RevisionValues& v = Values();
+    if (ProgramDirectoryTakesFiles(v.programDirectory)) {
+        v.dataDirectory = v.programDirectory;
+        RefreshRevisionCopy(v.programPath, v.revisionCopyName);
+    } else {
+        v.dataDirectory = UserDataDirectory();
+        QDir().mkpath(v.dataDirectory);
+    }
 }
 
 const RevisionValues& Revision() {

@@ -14,7 +14,17 @@ struct RevisionValues {
     QString programFileName;
     QString versionCaption;    // product name + " Rev." + short version
     QString revisionCopyName;  // program directory + product name + ".Rev." + short version + suffix
+    // Where the database and key files live, with a trailing '/': the program directory when it
+    // takes files (a portable copy, a build folder), otherwise the user's data directory
+    // (~/.local/share/Lumvaris/ on Linux), for a program installed under /usr.
+    QString dataDirectory;
 };
+
+// Whether the program's own directory takes its files: writable by this user, and not a system
+// directory of installed programs (where even the superuser's program must not write).
+bool ProgramDirectoryTakesFiles(const QString& programDirectory);
+// The user's data directory of the program, with a trailing '/'.
+QString UserDataDirectory();
 
 // The platform's executable suffix: ".exe" on Windows, none elsewhere.
 QString ExecutableSuffix();
@@ -30,8 +40,9 @@ RevisionValues MakeRevisionValues(const QString& programPath, const TVersionInfo
 // copy never leaves a truncated one. Failures are ignored; returns whether a copy was written.
 bool RefreshRevisionCopy(const QString& programPath, const QString& revisionCopyName);
 
-// At program start, before any window: reads the version, fixes the values above and refreshes the
-// revision copy.
+// At program start, before any window: reads the version, fixes the values above, refreshes the
+// revision copy when the program directory takes files and otherwise makes the user's data
+// directory.
 void RevisionStart(const QString& programPath);
 
 // The values set by RevisionStart (empty before it ran).

@@ -104,6 +104,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
       programDirectory_(platform.programDirectory),
+      helpDirectory_(platform.helpDirectory.isEmpty() ? platform.programDirectory : platform.helpDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
@@ -620,7 +621,8 @@ void TFormMain::StringGridNETClick() {
 
 void TFormMain::SetPortFieldText(const QString& text) {
     ui_->ComboBoxPortName->setEditText(text);
-    ui_->ComboBoxPortName->lineEdit()->setCursorPosition(static_cast<int>(text.size()));
+    // The caret at the end and the text selected: what the engineer types replaces "COM".
+    ui_->ComboBoxPortName->lineEdit()->setSelection(0, static_cast<int>(text.size()));
 }
 
 void TFormMain::SetTabVisible(QWidget* page, bool visible) {
@@ -887,7 +889,7 @@ QLabel* TFormMain::StatusPanel(int index) const {
 // Chrome
 
 void TFormMain::NMainHelpGetHelpClick() {
-    const QString path = programDirectory_ + Text(kHelpFileName);
+    const QString path = helpDirectory_ + Text(kHelpFileName);
     // A missing help file is not reported.
     if (openDocument_ && QFileInfo::exists(path)) {
         openDocument_(path);

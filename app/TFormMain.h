@@ -66,6 +66,10 @@ struct MainWindowPlatform {
     std::function<QStringList(const QString& keyFilePath)> readKeyNames;
     // The workstation's clock for the meter data and the date fields; null: the system clock.
     const meterdata::IClock* clock = nullptr;
+    // Where the help file is looked for; empty: the program directory above. (The program
+    // directory above is where the program keeps its files, the user's data directory for an
+    // installed program.)
+    QString helpDirectory;
 };
 
 // The five dialogs, created after the main window.
@@ -242,6 +246,7 @@ class TFormMain : public QMainWindow,
     IModifierKeys& modifierKeys_;
     IMessageBox& messageBox_;
     QString programDirectory_;
+    QString helpDirectory_;
     QString versionCaption_;
     std::function<void(const QString&)> openDocument_;
     std::function<QStringList(const QString&)> readKeyNames_;

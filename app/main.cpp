@@ -21,6 +21,8 @@ using namespace lumvaris;
 
 int main(int argc, char** argv) {
     app::LumvarisApplication application(argc, argv);
+    // Names the user's data directory of an installed program (~/.local/share/Lumvaris).
+    QCoreApplication::setApplicationName(QStringLiteral("Lumvaris"));
     app::RevisionStart(QCoreApplication::applicationFilePath());
     const app::RevisionValues& revision = app::Revision();
 
@@ -38,10 +40,11 @@ int main(int argc, char** argv) {
                                      modifierKeys,
                                      messageBox,
                                      timers,
-                                     revision.programDirectory,
+                                     revision.dataDirectory,
                                      revision.versionCaption,
                                      app::OpenWithDefaultViewer,
                                      [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
+    platform.helpDirectory = revision.programDirectory;
 
     // The main window first; its creation must not use the other windows.
     app::TFormMain formMain(platform);

@@ -122,6 +122,11 @@ TEST_F(TFormMainTest, StartsWithoutConnection) {
     EXPECT_EQ(Panel(2), QStringLiteral(" "));
     EXPECT_EQ(F().ComboBoxPortName->currentText(), QStringLiteral("COM"));
     EXPECT_EQ(F().ComboBoxPortName->lineEdit()->cursorPosition(), 3);
+    // Typed text replaces the selected "COM" instead of following it.
+    EXPECT_EQ(F().ComboBoxPortName->lineEdit()->selectedText(), QStringLiteral("COM"));
+    F().ComboBoxPortName->setFocus();
+    QTest::keyClicks(F().ComboBoxPortName->lineEdit(), QStringLiteral("/tmp/sim"));
+    EXPECT_EQ(F().ComboBoxPortName->currentText(), QStringLiteral("/tmp/sim"));
     EXPECT_EQ(F().ComboBoxBaudRate->currentText(), QStringLiteral("38400"));
     EXPECT_EQ(F().EditAddress->text(), QStringLiteral("2FFF"));
     EXPECT_FALSE(F().NMainEditEraseAll->isEnabled());

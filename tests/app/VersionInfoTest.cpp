@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -90,6 +92,32 @@ TEST(RevisionTest, ProgramDirectoryKeepsOneTrailingSlash) {
     EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/opt/x/Lumvaris")), QStringLiteral("/opt/x/"));
     EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/Lumvaris")), QStringLiteral("/"));
     EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("Lumvaris")), QString());
+}
+
+TEST(RevisionTest, OnlyAWritableDirectoryOutsideTheSystemsOwnTakesTheProgramsFiles) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString own = dir.path() + QStringLiteral("/");
+    QDir(dir.path()).mkdir(QStringLiteral("locked"));
+    QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::link(QStringLiteral("/usr/bin"), dir.filePath(QStringLiteral("into-usr")));
+    const struct {
+        QString directory;
+        bool takesFiles;
+    } cases[] = {
+        {own, true},
+        {QStringLiteral("/usr/bin/"), false},
+        {QStringLiteral("/usr/local/bin/"), false},
+        {dir.filePath(QStringLiteral("into-usr")) + QStringLiteral("/"), false},  // installed, reached by a link
+        {dir.filePath(QStringLiteral("missing")) + QStringLiteral("/"), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProgramDirectoryTakesFiles(c.directory), c.takesFiles) << c.directory.toStdString();
+    }
+    if (geteuid() != 0) {  // file modes do not bind the superuser
+        EXPECT_FALSE(ProgramDirectoryTakesFiles(dir.filePath(QStringLiteral("locked")) + QStringLiteral("/")));
+    }
+    EXPECT_TRUE(UserDataDirectory().endsWith(QStringLiteral("/")));
 }
 
 class RevisionCopyTest : public ::testing::Test {
