@@ -160,7 +160,9 @@ TEST_F(PlcCommandsPageTest, LongCommandsToAllOrOneMeterAndToTheClipboard) {
     EXPECT_TRUE(F().SpinEditAddress->isEnabled());
     F().SpinEditAddress->setValue(5);
     F().SpinEditLongCommandType->setValue(-2);
-    EXPECT_EQ(LongCommand(QStringLiteral("ABCDE")).front(), "to 1005: D8 05 10 FE 02");
+    const Frames toMeter5 = LongCommand(QStringLiteral("ABCDE"));
+    ASSERT_EQ(toMeter5.size(), 3u);
+    EXPECT_EQ(toMeter5.front(), "to 1005: D8 05 10 FE 02");
 
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     F().CheckBoxBroadcast->setChecked(true);
@@ -219,17 +221,38 @@ TEST_F(PlcCommandsPageTest, TheFramesGoOneAStepAndASecondCommandWaitsForTheFirst
     EXPECT_EQ(LongCommand(QStringLiteral("01")).size(), 3u);
 }
 
-TEST_F(PlcCommandsPageTest, ALostPortEndsTheCommandAndFreesTheButton) {
-    F().ComboBoxLongCommand->setEditText(QString(QStringLiteral("11")).repeated(30));
-    Click(F().ButtonSetLongCommand);
-    timers_.Advance(1);
-    port_.Vanish("adapter pulled");
-    for (int guard = 0; guard < 100 && Page().LongCommandGoing(); ++guard) {
+TEST_F(PlcCommandsPageTest, AConnectionThatEndsMidwayEndsTheCommandAndFreesTheButton) {
+    const struct {
+        const char* what;
+        bool pulled;  // the adapter vanishes (the next write fails) or the engineer closes the port
+        int errors;
+    } cases[] = {
+        {"closed: the rest is dropped without a message", false, 0},
+        {"adapter pulled: the failed write is reported once", true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!port_.IsOpen()) {
+            Connect();
+        }
+        messages_.errors.clear();
+        F().ComboBoxLongCommand->setEditText(QString(QStringLiteral("11")).repeated(30));
+        Click(F().ButtonSetLongCommand);
         timers_.Advance(1);
+        if (c.pulled) {
+            port_.Vanish("adapter pulled");
+        } else {
+            window_->CloseConnection();
+        }
+        for (int guard = 0; guard < 100 && Page().LongCommandGoing(); ++guard) {
+            timers_.Advance(1);
+        }
+        EXPECT_FALSE(Page().LongCommandGoing());
+        EXPECT_TRUE(F().ButtonSetLongCommand->isEnabled());
+        EXPECT_EQ(port_.writes.size(), 2u);
+        EXPECT_EQ(messages_.errors.size(), c.errors)
+            << messages_.errors.join(QStringLiteral("; ")).toStdString();
     }
-    EXPECT_FALSE(Page().LongCommandGoing());
-    EXPECT_TRUE(F().ButtonSetLongCommand->isEnabled());
-    EXPECT_EQ(port_.writes.size(), 2u);
 }
 
 TEST_F(PlcCommandsPageTest, EmptyAndOverlongCommandsAreRefusedWithAMessage) {
@@ -282,7 +305,7 @@ TEST_F(PlcCommandsPageTest, TheHistoryKeepsEachCommandWithItsControlByte) {
     }
     ASSERT_FALSE(zero.isEmpty());
 
-    LongCommand(QStringLiteral("01 02 03"), Qt::ControlModifier);
+    LongCommand(QStringLiteral(" 01 02  03"), Qt::ControlModifier);
     LongCommand(zero);
     LongCommand(QStringLiteral("010203"));
     LongCommand(QStringLiteral("010203"));
@@ -291,7 +314,7 @@ TEST_F(PlcCommandsPageTest, TheHistoryKeepsEachCommandWithItsControlByte) {
     EXPECT_EQ(box->itemText(0), QStringLiteral("010203")) << "repeated commands, repeated entries";
     EXPECT_EQ(box->itemText(1), QStringLiteral("010203"));
     EXPECT_EQ(box->itemText(2), zero);
-    EXPECT_EQ(box->itemText(3), QStringLiteral("01 02 03")) << "as typed, the copied one too";
+    EXPECT_EQ(box->itemText(3), QStringLiteral(" 01 02  03")) << "as typed, the copied one too";
     EXPECT_EQ(box->currentText(), QStringLiteral("010203"));
 
     const struct {
