@@ -121,6 +121,11 @@ void PlcCommandsPage::ButtonSetLongCommandClick() {
     RecordLongCommand(typed, command.controlByte);
     pending_.assign(command.requests.begin() + 1, command.requests.end());
     next_ = 0;
+    // A disabled button hands its focus down the chain to the port field, where a keystroke
+    // would overwrite the port's name; the command text is where the engineer goes on.
+    if (form_.ButtonSetLongCommand->hasFocus()) {
+        form_.ComboBoxLongCommand->setFocus();
+    }
     form_.ButtonSetLongCommand->setEnabled(false);
     stepTimer_->Start();
 }

@@ -168,9 +168,13 @@ TEST_F(PlcCommandsPageTest, LongCommandsToAllOrOneMeterAndToTheClipboard) {
 TEST_F(PlcCommandsPageTest, TheFramesGoOneAStepAndASecondCommandWaitsForTheFirst) {
     F().ComboBoxLongCommand->setEditText(QString(QStringLiteral("A5")).repeated(40));  // header + 11 blocks
     pause_.pauses.clear();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    F().ButtonSetLongCommand->setFocus();
     Click(F().ButtonSetLongCommand);
     EXPECT_EQ(Written().size(), 1u) << "only the header goes inside the click";
     EXPECT_FALSE(F().ButtonSetLongCommand->isEnabled());
+    EXPECT_TRUE(F().ComboBoxLongCommand->hasFocus()) << "not the port field, next in the chain";
 
     // The window runs between the frames: a reply of an earlier request is shown meanwhile.
     Step(2);
