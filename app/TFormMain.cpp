@@ -24,6 +24,7 @@
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
 #include "app/MeterDataBinding.h"
+#include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
 #include "app/TFormAppOptions.h"
 #include "app/UartIdPanel.h"
@@ -323,10 +324,6 @@ void TFormMain::ConnectLocalRules() {
     connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
             [this](bool on) { ui_->PanelKey->setVisible(on); });
 
-    // A long command goes to one meter only while "Для всех" is clear.
-    connect(ui_->CheckBoxBroadcast, &QCheckBox::toggled, this,
-            [this](bool on) { ui_->SpinEditAddress->setEnabled(!on); });
-
     // Access control, window side: the password group shows while it is on, and the protected set
     // buttons wait for an accepted password.
     connect(ui_->CheckBoxPasswordProtection, &QCheckBox::toggled, this, [this](bool on) {
@@ -374,6 +371,9 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     });
     commands::ReplyTargets& targets = replyHandler_->Targets();
     targets.concentrator = concentratorPage_.get();
+    plcCommandsPage_ = std::make_unique<PlcCommandsPage>(*ui_, services);
+    concentratorPage_->SetDebugAction([page = plcCommandsPage_.get()] { page->DebugModeClick(); });
+    targets.plc = plcCommandsPage_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
 }
@@ -934,6 +934,7 @@ void TFormMain::PageControlChange() {
 void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     dialogs_ = dialogs;
     uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
+    plcCommandsPage_->SetDebugDialog(dialogs_.debug);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });

@@ -43,6 +43,7 @@ class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
 class MeterDataBinding;
+class PlcCommandsPage;
 class UartIdPanel;
 class TFormAppOptions;
 class TFormDebug;
@@ -120,6 +121,7 @@ class TFormMain : public QMainWindow,
     commands::ReplyHandler& ReplyHandler() { return *replyHandler_; }
     commands::CommandSender& Sender() { return *sender_; }
     ConcentratorPage& Concentrator() { return *concentratorPage_; }
+    PlcCommandsPage& PlcCommands() { return *plcCommandsPage_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -274,6 +276,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<commands::ReplyHandler> replyHandler_;
     std::unique_ptr<UartIdPanel> uartIdPanel_;
     std::unique_ptr<ConcentratorPage> concentratorPage_;
+    std::unique_ptr<PlcCommandsPage> plcCommandsPage_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

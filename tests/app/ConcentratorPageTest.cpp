@@ -13,6 +13,7 @@
 #include "meterdata/TMatrixInterface.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormAppOptions.h"
+#include "ui_FormDebug.h"
 #include "ui_FormNewAddress.h"
 
 namespace lumvaris::testing {
@@ -101,7 +102,11 @@ TEST_F(ConcentratorPageTest, EachButtonWritesItsFrameInEachCaptionMode) {
          Qt::ShiftModifier,
          nullptr,
          {"to 2FFF: 80"}},
-        {"debug without its dialog sends nothing here", F().ButtonConfig, Qt::AltModifier, nullptr, {}},
+        {"debug cancelled in its dialog sends nothing",
+         F().ButtonConfig,
+         Qt::AltModifier,
+         [this] { QTimer::singleShot(0, [this] { debug_.Form().ButtonCancel->click(); }); },
+         {}},
         {"clock of the subordinate nodes",
          F().ButtonForceTimeDate,
          Qt::ControlModifier,

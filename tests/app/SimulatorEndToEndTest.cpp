@@ -408,5 +408,75 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
     EXPECT_EQ(w.Messages().errors.size(), 1);
 }
 
+// A long command to a meter the simulator has: the meter carries it out and reports its state in a
+// packet of type DAh (the command's type in the high byte of the first word), which the window
+// files as that meter's newest packet.
+TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                           QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    f.CheckBoxBroadcast->setChecked(false);
+    f.SpinEditAddress->setValue(3);
+    f.SpinEditLongCommandType->setValue(0x42);
+    // 30 command bytes: a header and nine blocks.
+    f.ComboBoxLongCommand->setEditText(QStringLiteral("01 02 03 04 05 06 07 08 09 0A").repeated(3));
+    ASSERT_TRUE(w.Click(f.ButtonSetLongCommand, Qt::NoModifier, QStringLiteral("Выполнить")));
+    EXPECT_FALSE(f.ButtonSetLongCommand->isEnabled()) << "the blocks are still going";
+    const meterdata::TMatrixInterface& packets = *w.Window().MeterData().Database().PacketStore();
+    meterdata::MeterRecord record;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return packets.GetMeterRecord(record, 1, 3) && record.Valid != 0 && record.Type == 0xDA; },
+        10000))
+        << "no report from meter 3";
+    EXPECT_EQ(record.Meter, 3);
+    EXPECT_EQ(record.WordA >> 8, 0x42);
+    EXPECT_TRUE(f.ButtonSetLongCommand->isEnabled());
+    EXPECT_EQ(MetersWithPackets(packets), 1) << "only the addressed meter answered";
+    EXPECT_EQ(f.ComboBoxLongCommand->itemText(0), f.ComboBoxLongCommand->currentText());
+    EXPECT_TRUE(f.Label25->text().endsWith(QLatin1Char('h')));
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+// A short command takes one cell of the concentrator's PLC buffer (the buffer sends nothing on
+// during the test).
+TEST(SimulatorEndToEndTest, AShortCommandTakesACellOfThePlcBuffer) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(
+        sim.Start({QStringLiteral("--plc-cells"), QStringLiteral("16"), QStringLiteral("--plc-cell-ms"),
+                   QStringLiteral("3600000"), QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    const auto freeCells = [&]() -> QString {
+        f.LabelPlcEmpty->setText(QStringLiteral("***"));
+        if (!w.Click(f.ButtonPlcEmpty, Qt::NoModifier, QStringLiteral("Прочитать")) ||
+            !PumpUntil([&] { return f.LabelPlcEmpty->text() != QStringLiteral("***"); }, 5000)) {
+            return QString();
+        }
+        return f.LabelPlcEmpty->text();
+    };
+    EXPECT_EQ(freeCells(), QStringLiteral("16"));
+    f.ComboBoxFill->setCurrentIndex(10);
+    emit f.ComboBoxFill->activated(10);
+    ASSERT_TRUE(w.Click(f.ButtonSetPlcComm, Qt::NoModifier, QStringLiteral("Записать")));
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000))
+        << w.Status().toStdString();
+    EXPECT_EQ(freeCells(), QStringLiteral("15"));
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
 }  // namespace
 }  // namespace lumvaris::testing
