@@ -888,10 +888,26 @@ QLabel* TFormMain::StatusPanel(int index) const {
 // ---------------------------------------------------------------------------------------------
 // Chrome
 
+QString TFormMain::HelpDocument() const {
+    // The help file beside the program first; else the manual beside it (a build folder, a
+    // portable copy) or where the package installs it.
+    const QStringList candidates = {
+        helpDirectory_ + Text(kHelpFileName),
+        helpDirectory_ + QStringLiteral("manual/index.html"),
+        helpDirectory_ + QStringLiteral("../share/doc/lumvaris/manual/index.html"),
+    };
+    for (const QString& path : candidates) {
+        if (QFileInfo(path).isFile()) {
+            return QFileInfo(path).absoluteFilePath();
+        }
+    }
+    return {};
+}
+
 void TFormMain::NMainHelpGetHelpClick() {
-    const QString path = helpDirectory_ + Text(kHelpFileName);
     // A missing help file is not reported.
-    if (openDocument_ && QFileInfo::exists(path)) {
+    const QString path = HelpDocument();
+    if (openDocument_ && !path.isEmpty()) {
         openDocument_(path);
     }
 }

@@ -176,6 +176,9 @@ class TFormMain : public QMainWindow,
     void TimerSaveTimer();
     void TimerRefreshTimer();
     void NMainHelpGetHelpClick();
+    // What help opens: "Lumvaris.chm" in the program directory, else the HTML manual; empty when
+    // there is neither.
+    QString HelpDocument() const;
     void Panel9Click();
     // Key preview: returns whether the window took the key.
     bool FormKeyDown(QKeyEvent* event);

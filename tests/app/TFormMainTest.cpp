@@ -514,6 +514,36 @@ TEST_F(TFormMainTest, HelpOpensTheHelpFileFromEveryEntryWhenItExists) {
     EXPECT_TRUE(messages_.errors.isEmpty());
 }
 
+TEST_F(TFormMainTest, WithoutTheHelpFileHelpOpensTheManualBesideTheProgramOrWhereThePackagePutsIt) {
+    const QDir root(dir_.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("share/doc/lumvaris/manual")));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin/manual")));
+    const QString installed = dir_.filePath(QStringLiteral("share/doc/lumvaris/manual/index.html"));
+    const QString beside = dir_.filePath(QStringLiteral("bin/manual/index.html"));
+    const QString chm = dir_.filePath(QStringLiteral("bin/Lumvaris.chm"));
+    const app::TVersionInfo version(QCoreApplication::applicationFilePath());
+    app::MainWindowPlatform platform{port_,     pause_,
+                                     keys_,     messages_,
+                                     timers_,   dir_.path() + QStringLiteral("/data/"),
+                                     QString(), [this](const QString& path) { documents_ << path; },
+                                     {}};
+    platform.helpDirectory = dir_.path() + QStringLiteral("/bin/");
+    window_ = std::make_unique<TFormMain>(platform);
+    const struct {
+        QString create;
+        QString opened;
+    } steps[] = {{QString(), QString()}, {installed, installed}, {beside, beside}, {chm, chm}};
+    for (const auto& step : steps) {
+        if (!step.create.isEmpty()) {
+            QFile f(step.create);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+        documents_.clear();
+        window_->NMainHelpGetHelpClick();
+        EXPECT_EQ(documents_, step.opened.isEmpty() ? QStringList() : QStringList{step.opened});
+    }
+}
+
 TEST_F(TFormMainTest, ADatabaseFailureIsReportedAndThePortStaysOpen) {
     database_.openError = "PACKETS.bin: нет доступа";
     TypePortAndPressEnter(QStringLiteral("ttyS0"));
