@@ -15,7 +15,8 @@ const QStringList& StoreGridModel::Headers() {
     return headers;
 }
 
-StoreGridModel::StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter, QObject* parent)
+StoreGridModel::StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter,
+                               QObject* parent)
     : QAbstractTableModel(parent), columns_(columnCount), formatter_(formatter) {
     ShowEmpty();
 }
@@ -24,16 +25,22 @@ int StoreGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int StoreGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+int StoreGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
 
 QVariant StoreGridModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() || index.column() >= columns_) {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() ||
+        index.column() >= columns_) {
         return {};
     }
     return RowTexts(index.row()).value(index.column());
 }
 
 QVariant StoreGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
+        return Headers().value(section);  // a narrow column's label, read whole
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
@@ -83,8 +90,8 @@ void StoreGridModel::Resize(int rows) {
     }
 }
 
-void StoreGridModel::Show(const meterdata::TMatrixInterface& store, int storeRow, bool showAll, bool numberRows,
-                          double now) {
+void StoreGridModel::Show(const meterdata::TMatrixInterface& store, int storeRow, bool showAll,
+                          bool numberRows, double now) {
     std::vector<Row> next;
     const int slotCount = store.ColCount() - 1;
     if (showAll) {

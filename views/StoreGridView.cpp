@@ -1,10 +1,12 @@
 #include "StoreGridView.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
 
 #include "meterdata/DayTime.h"
 #include "meterdata/IClock.h"
@@ -17,21 +19,57 @@ namespace {
 // Paints a cell as a string grid does: its text on one line, left-aligned, two pixels in. Much
 // lighter than the styled delegate, which matters for the once-a-second redraw.
 class GridCellDelegate final : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const bool selected = option.state & QStyle::State_Selected;
         if (selected) {
             painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
         }
         painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter->drawText(option.rect.adjusted(2, 0, -2, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
     }
 };
 
+// A cell whose text does not fit its column shows it whole in a tooltip; one that fits shows none.
+class CellToolTips final : public QObject {
+  public:
+    explicit CellToolTips(QTableView* grid) : QObject(grid), grid_(grid) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) {
+            return false;
+        }
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = grid_->indexAt(help->pos());
+        const QString text = CutOffText(*grid_, index);
+        if (!text.isEmpty()) {
+            QToolTip::showText(help->globalPos(), text, grid_->viewport(), grid_->visualRect(index));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+
+  private:
+    QTableView* grid_;
+};
+
 }  // namespace
+
+bool TextFits(const QFontMetrics& metrics, const QString& text, int columnWidth) {
+    // The delegate paints two pixels in from each side.
+    return metrics.horizontalAdvance(text) + 4 <= columnWidth;
+}
+
+QString CutOffText(const QTableView& grid, const QModelIndex& index) {
+    const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+    return TextFits(grid.fontMetrics(), text, grid.columnWidth(index.column())) ? QString() : text;
+}
 
 StoreGridView::StoreGridView(QTabWidget* pages, QWidget* page, QTableView* grid, int columnCount,
                              const meterdata::RecordTextFormatter& formatter, const meterdata::IClock& clock)
@@ -49,6 +87,10 @@ StoreGridView::StoreGridView(QTabWidget* pages, QWidget* page, QTableView* grid,
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->horizontalHeader()->setStretchLastSection(false);
+    // As in a spreadsheet: drag a header border to widen a column, double-click it to fit the text.
+    QObject::connect(grid_->horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, grid_,
+                     [grid = grid_](int column) { grid->resizeColumnToContents(column); });
+    grid_->viewport()->installEventFilter(new CellToolTips(grid_));
     SetCurrentRow(1);
 }
 
@@ -77,9 +119,12 @@ void StoreGridView::SetCaption(const QString& caption) {
     }
 }
 
-bool StoreGridView::IsShowing() const { return pages_ && page_ && pages_->currentWidget() == page_; }
+bool StoreGridView::IsShowing() const {
+    return pages_ && page_ && pages_->currentWidget() == page_;
+}
 
-void StoreGridView::ShowInGrid(const meterdata::TMatrixInterface& store, int row, bool showAll, bool numberRows) {
+void StoreGridView::ShowInGrid(const meterdata::TMatrixInterface& store, int row, bool showAll,
+                               bool numberRows) {
     SetCaption(store.Caption());
     if (!IsShowing()) {
         return;
@@ -122,13 +167,16 @@ void StoreGridView::SetCurrentRow(int gridRow) {
     const int dataRow = std::clamp(gridRow - 1, 0, rows - 1);
     const QModelIndex target = model_.index(dataRow, 0);
     if (grid_->currentIndex() != target) {
-        grid_->selectionModel()->setCurrentIndex(target,
-                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        grid_->selectionModel()->setCurrentIndex(
+            target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else if (!grid_->selectionModel()->isRowSelected(dataRow, {})) {
-        grid_->selectionModel()->select(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        grid_->selectionModel()->select(target,
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }
 
-QString StoreGridView::CurrentMeterText() const { return model_.Cell(0, CurrentRow()); }
+QString StoreGridView::CurrentMeterText() const {
+    return model_.Cell(0, CurrentRow());
+}
 
 }  // namespace lumvaris::views

@@ -8,16 +8,24 @@
 #include "meterdata/IStoreView.h"
 #include "views/StoreGridModel.h"
 
+class QFontMetrics;
+class QModelIndex;
 class QTabWidget;
 class QTableView;
 class QWidget;
 
 namespace lumvaris::views {
 
+// Whether a cell's text shows whole in a column of this width.
+bool TextFits(const QFontMetrics& metrics, const QString& text, int columnWidth);
+// The text of a cell that its column cuts off (its tooltip), or empty when it shows whole.
+QString CutOffText(const QTableView& grid, const QModelIndex& index);
+
 // One table of the main window: a tab sheet of the page control with its string grid, showing one
-// store. The grid has whole-row selection, resizable columns and rows 16 pixels high.
+// store. The grid has whole-row selection, rows 16 pixels high, and columns that are widened by
+// dragging or double-clicking a header border; a text cut off by its column shows in a tooltip.
 class StoreGridView final : public meterdata::IStoreView {
-public:
+  public:
     static constexpr int kRowHeight = 16;
 
     // columnCount: 8 for the network table, 7 for the packet and day tables.
@@ -31,7 +39,8 @@ public:
     std::vector<int> ColumnWidths() const;
 
     void SetCaption(const QString& caption) override;
-    void ShowInGrid(const meterdata::TMatrixInterface& store, int row, bool showAll, bool numberRows) override;
+    void ShowInGrid(const meterdata::TMatrixInterface& store, int row, bool showAll,
+                    bool numberRows) override;
     // One cleared data row (no database open).
     void Clear();
 
@@ -47,7 +56,7 @@ public:
     // The text of column 0 of the current row.
     QString CurrentMeterText() const;
 
-private:
+  private:
     // Bounds the comparison when the grid has no size yet (not laid out).
     static constexpr int kMaxPublishedRows = 200;
     void PublishVisibleRows();

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <random>
@@ -104,13 +105,18 @@ std::multiset<Packet> PacketsOfStore(const meterdata::TMatrixInterface& store) {
     return packets;
 }
 
-// How many of the wanted packets the store lacks (the store may hold more: buffer records).
-int Missing(const std::multiset<Packet>& wanted, std::multiset<Packet> have) {
+// How many of the wanted packets the store lacks (the store may hold more: buffer records); the
+// meters of the missing ones are counted in missingOfMeter.
+int Missing(const std::multiset<Packet>& wanted, std::multiset<Packet> have,
+            std::map<int, int>* missingOfMeter = nullptr) {
     int missing = 0;
     for (const Packet& p : wanted) {
         const auto found = have.find(p);
         if (found == have.end()) {
             ++missing;
+            if (missingOfMeter != nullptr) {
+                ++(*missingOfMeter)[std::get<0>(p)];
+            }
         } else {
             have.erase(found);
         }
@@ -130,7 +136,8 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
     const QString log = dir.filePath(QStringLiteral("sim.log"));
     QProcess sim;
     sim.setProgram(QString::fromUtf8(LUMVARIS_SIM_PATH));
-    sim.setArguments({QStringLiteral("--meters"), QStringLiteral("20"), QStringLiteral("--interval"),
+    // 40 meters: even the long run stays within the packet store's depth of 1000 per meter.
+    sim.setArguments({QStringLiteral("--meters"), QStringLiteral("40"), QStringLiteral("--interval"),
                       QStringLiteral("0.05"), QStringLiteral("--garbage"), QStringLiteral("0.1"),
                       QStringLiteral("--corrupt"), QStringLiteral("0.05"), QStringLiteral("--drop"),
                       QStringLiteral("0.05"), QStringLiteral("--memory-test-ms"), QStringLiteral("20"),
@@ -146,7 +153,7 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
     FakeMessageBox messages;
     app::QtTimerFactory timers;
     app::TFormAppOptions options;
-    options.Form().SpinEditCount->setValue(32);
+    options.Form().SpinEditCount->setValue(48);
     options.Form().SpinEditPackets->setValue(1000);
     app::MainWindowPlatform platform{
         port, pause, keys, messages, timers, dir.path() + QStringLiteral("/"), QString(), {}, {}, nullptr};
@@ -235,7 +242,16 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
     const std::multiset<Packet> sent = IntactPacketsOfLog(log, corrupted);
     meterdata::TMatrixInterface saved(packetsFile);
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
-    const int missingInStores = Missing(sent, stored);
+    std::map<int, int> missingOfMeter;
+    const int missingInStores = Missing(sent, stored, &missingOfMeter);
+    for (const auto& [meter, count] : missingOfMeter) {
+        std::printf(
+            "meter %d: %d missing of %zu sent, %zu in the store\n", meter, count,
+            static_cast<std::size_t>(std::count_if(
+                sent.begin(), sent.end(), [m = meter](const Packet& p) { return std::get<0>(p) == m; })),
+            static_cast<std::size_t>(std::count_if(
+                stored.begin(), stored.end(), [m = meter](const Packet& p) { return std::get<0>(p) == m; })));
+    }
     const int missingInFiles = Missing(sent, PacketsOfStore(saved));
     std::printf(
         "fault injection: %d requests (%d answered, %d timed out, %d without reply wait, %d hanging), "

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -101,6 +104,46 @@ TEST_F(ViewsTest, NetworkTableWithAndWithoutShowAll) {
     net.ShowInGrid(netStore, 1, false, true);
     ASSERT_EQ(net.Model().GridRowCount(), 2);
     EXPECT_EQ(net.Model().Cell(0, 1), "5");
+}
+
+// A text cut off by its column shows whole in a tooltip; the column widens by a double click on
+// its header border to fit its texts.
+TEST_F(ViewsTest, CutOffTextsShowInATooltipAndADoubleClickFitsTheColumn) {
+    netStore.SetRowCount(2);
+    netStore.SetColCount(17);
+    MeterRecord r = Packet(3, 0x40, At(9));
+    r.WordA = 0x1234;
+    netStore.PutMeterRecord(r, 3, 1);
+    pages.setCurrentWidget(netPage);
+    netGrid->resize(560, 300);
+    net.ShowInGrid(netStore, 1, false, true);
+    QApplication::processEvents();
+
+    const auto cutOff = [this](int column) { return CutOffText(*netGrid, net.Model().index(0, column)); };
+    const QFontMetrics metrics(netGrid->font());
+    int cut = 0;
+    for (int column = 0; column < 8; ++column) {
+        const QString text = net.Model().Cell(column, 1);
+        const bool fits = metrics.horizontalAdvance(text) + 4 <= netGrid->columnWidth(column);
+        cut += !fits;
+        EXPECT_EQ(cutOff(column), fits ? QString() : text)
+            << "column " << column << ": " << text.toStdString();
+    }
+    EXPECT_GT(cut, 0) << "the unit text does not fit 64 pixels";
+    netGrid->setColumnWidth(3, 10);
+    ASSERT_EQ(cutOff(3), net.Model().Cell(3, 1)) << "a narrowed column's text in full";
+    // The tooltip shows it.
+    const QRect cell = netGrid->visualRect(net.Model().index(0, 3));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), netGrid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(netGrid->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), net.Model().Cell(3, 1));
+    EXPECT_EQ(net.Model().headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(),
+              net.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString());
+
+    for (int column : {2, 3}) {
+        emit netGrid->horizontalHeader()->sectionHandleDoubleClicked(column);
+        EXPECT_TRUE(cutOff(column).isEmpty()) << "fits now: column " << column;
+    }
 }
 
 TEST_F(ViewsTest, HiddenPageKeepsItsGridButTakesTheCaption) {
