@@ -5,6 +5,8 @@
 #include <QChartView>
 #include <QHeaderView>
 #include <QLineSeries>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QValueAxis>
 
@@ -15,6 +17,24 @@ namespace {
 
 constexpr int kAxisSteps = 5;
 constexpr int kSmallestAxisTop = 100;
+
+// Paints a cell as a string grid does: its background and its text on one line, two pixels in,
+// never elided, so "100%" and five-digit levels stay readable in the 40-pixel columns; lighter
+// than the styled delegate too.
+class LineStateCellDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>()) {
+            painter->fillRect(option.rect, background.value<QBrush>());
+        }
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+    }
+};
 
 void SetText(QTableWidget* grid, int row, int column, const QString& text) {
     QTableWidgetItem* item = grid->item(row, column);
@@ -31,6 +51,7 @@ LineStateView::LineStateView(QTableWidget* grid, QChartView* chart) : grid_(grid
 }
 
 void LineStateView::SetUpGrid() {
+    grid_->setItemDelegate(new LineStateCellDelegate(grid_));
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setMinimumSectionSize(kRowHeight);
