@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QSpinBox>
 
 #include "WindowFixture.h"
@@ -39,31 +38,10 @@ class ProtectedPageTest : public WindowTest {
     }
 };
 
-TEST_F(ProtectedPageTest, StartsOpenWithTheMemoAndTodayInTheClockGroup) {
+TEST_F(ProtectedPageTest, StartsOpenWithTodayInTheClockGroup) {
     EXPECT_FALSE(F().CheckBoxPasswordProtection->isChecked());
     EXPECT_FALSE(F().GroupBoxPassword->isVisibleTo(F().TabSheetSystemProtected));
     EXPECT_TRUE(SetButtonsEnabled());
-    EXPECT_EQ(F().MemoProtection->toPlainText().split(QLatin1Char('\n')),
-              (QStringList{"На этой закладке собраны т.н. ",
-                           "'защищённые' команды, т.е. ",
-                           "команды, доступ к которым может ",
-                           "быть ограничен путём установки ",
-                           "пароля, отличного от пустой строки. ",
-                           "Механизм ограничения доступа ",
-                           "работает следующим образом:",
-                           "",
-                           "1. Отправка правильного текущего ",
-                           "пароля разрешает выполнение одной ",
-                           "'защищённой' команды.",
-                           "",
-                           "2. Установка нового пароля также ",
-                           "является 'защищённой' командой.",
-                           "",
-                           "3. Установка в качестве нового",
-                           "пароля пустой строки (исходное",
-                           "значение) снимает все",
-                           "ограничения доступа ",
-                           "к 'защищённым' командам."}));
     // The workstation's clock of the window.
     EXPECT_EQ(F().SpinEditYear->value(), 2026);
     EXPECT_EQ(F().ComboBoxMonth->currentIndex(), 11);
