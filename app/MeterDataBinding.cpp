@@ -15,7 +15,6 @@
 #include "app/TFormMain.h"
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
-#include "ui/WidgetColours.h"
 #include "ui_FormAppOptions.h"
 #include "ui_FormMain.h"
 #include "views/StoreSort.h"
@@ -30,9 +29,6 @@ constexpr int kDateColumn = 5;
 constexpr int kTimeColumn = 6;
 constexpr int kElapsedColumn = 7;
 constexpr int kCellPadding = 8;  // the text's inset on both sides and the grid line
-
-const char* const kWeekdays[7] = {"Понедельник", "Вторник", "Среда",      "Четверг",
-                                  "Пятница",     "Суббота", "Воскресенье"};
 
 }  // namespace
 
@@ -241,17 +237,6 @@ void MeterDataBinding::RedrawTable(StorePage page) {
 }
 
 void MeterDataBinding::RefreshTick() {
-    Ui::TFormMain& f = window_.Form();
-    // A maroon date is the concentrator's time, read a moment ago: it stays until the colour resets.
-    if (ui::FontColour(f.EditDate) != ui::kHighlightColour) {
-        const QDateTime now = clock_.Now();
-        const QLocale locale = QLocale::system();
-        f.EditDate->setText(locale.toString(now.date(), formatter_.DateFormat()));
-        f.EditTime->setText(locale.toString(now.time(), formatter_.TimeFormat()));
-        const int weekday = now.date().dayOfWeek();  // 1 = Monday
-        f.LabelWD->setText(weekday >= 1 && weekday <= 7 ? QString::fromUtf8(kWeekdays[weekday - 1])
-                                                        : QString());
-    }
     RedrawTable(StorePage::Net);
 }
 

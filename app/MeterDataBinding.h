@@ -68,8 +68,7 @@ class MeterDataBinding final : public QObject,
     void CopyTable();
     // The three tables.
     void RedrawAll();
-    // TimerRefresh: the workstation's date, time and weekday (unless a concentrator time is shown),
-    // then the network table.
+    // TimerRefresh: the network table, so its elapsed column counts up.
     void RefreshTick();
     // q/Q (delta -1) or a/A (delta +1) in the packet or day grid: moves the network row, runs the
     // grid click and redraws that page's table.

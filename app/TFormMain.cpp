@@ -1,19 +1,13 @@
 #include "TFormMain.h"
 
 #include <QApplication>
-#include <QCategoryAxis>
-#include <QChart>
 #include <QCloseEvent>
-#include <QDate>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMouseEvent>
 #include <QStatusBar>
-#include <QValueAxis>
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -23,9 +17,12 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
+#include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
+#include "app/ProtectedPage.h"
+#include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
 #include "app/UartIdPanel.h"
 #include "commands/CommandSender.h"
@@ -48,9 +45,6 @@ constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerRefreshInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
-constexpr int kGridRowHeight = 16;
-constexpr int kLineStateRows = 17;
-constexpr int kLineStateWidths[4] = {70, 40, 40, 40};
 // Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
 constexpr int kBaudRates[3] = {38400, 19200, 9600};
 
@@ -117,13 +111,12 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     if (platform.clock == nullptr) {
         ownClock_ = std::make_unique<meterdata::SystemClock>();
     }
-    meterData_ = std::make_unique<MeterDataBinding>(*this, programDirectory_,
-                                                    platform.clock != nullptr ? *platform.clock : *ownClock_);
+    clock_ = platform.clock != nullptr ? platform.clock : ownClock_.get();
+    meterData_ = std::make_unique<MeterDataBinding>(*this, programDirectory_, *clock_);
     database_ = meterData_.get();
     meterPacketHandler_ = [this](const link::FrameBuffer& frame) { meterData_->StoreLivePacket(frame); };
     sender_ = std::make_unique<commands::CommandSender>(requester_, *this);
-    replyHandler_ = std::make_unique<commands::ReplyHandler>(
-        requester_, *this, platform.clock != nullptr ? *platform.clock : *ownClock_);
+    replyHandler_ = std::make_unique<commands::ReplyHandler>(requester_, *this, *clock_);
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
         pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
     }
@@ -142,7 +135,6 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
         platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
 
     SetUpStatusBar();
-    SetUpChart();
     ConnectControls();
     ConnectLocalRules();
     SetUpCommands(platform.timers);
@@ -172,11 +164,6 @@ TFormMain::~TFormMain() {
 // Creation
 
 void TFormMain::FormCreate() {
-    const QDate today = QDate::currentDate();
-    ui_->SpinEditYear->setValue(today.year());
-    ui_->ComboBoxMonth->setCurrentIndex(today.month() - 1);
-
-    SetUpLineState();
     SetPortFieldText(Text(kDefaultPortName));
     ShowPortState();
     ShowByteCounter(receiver_.ReceivedBytes());
@@ -212,65 +199,6 @@ void TFormMain::SetUpStatusBar() {
     }
 }
 
-void TFormMain::SetUpLineState() {
-    QTableWidget* grid = ui_->StringGridLineState;
-    grid->horizontalHeader()->hide();
-    grid->verticalHeader()->hide();
-    grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
-    grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-    grid->setRowCount(kLineStateRows);
-    grid->setColumnCount(4);
-    for (int c = 0; c < 4; ++c) {
-        grid->setColumnWidth(c, kLineStateWidths[c]);
-    }
-    const QBrush fixed = grid->palette().brush(QPalette::Button);
-    for (int r = 0; r < kLineStateRows; ++r) {
-        grid->setRowHeight(r, kGridRowHeight);
-        const QString text = r < 16 ? QStringLiteral("%1 kHz").arg(20 + 5 * r) : QStringLiteral("Corr.");
-        auto* item = new QTableWidgetItem(text);
-        item->setBackground(fixed);  // column 0 is the fixed column
-        item->setFlags(Qt::ItemIsEnabled);
-        grid->setItem(r, 0, item);
-    }
-}
-
-void TFormMain::SetUpChart() {
-    QChart* chart = ui_->ChartSweep->chart();
-    chart->legend()->hide();
-    chart->setTitle(QString());
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->setBackgroundRoundness(0);
-    const QColor colours[3] = {Qt::red, Qt::green, Qt::blue};
-    auto* axisX = new QCategoryAxis(chart);
-    for (int r = 0; r < 16; ++r) {
-        axisX->append(QStringLiteral("%1 kHz").arg(20 + 5 * r), r);
-    }
-    axisX->setRange(0, 15);
-    axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    axisX->setLabelsAngle(-90);
-    axisX->setTruncateLabels(false);
-    QFont labels = axisX->labelsFont();
-    labels.setPointSize(7);
-    axisX->setLabelsFont(labels);
-    auto* axisY = new QValueAxis(chart);
-    axisY->setLabelFormat(QStringLiteral("%d"));
-    axisY->setRange(0, 100);
-    axisY->setLabelsFont(labels);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    for (int i = 0; i < 3; ++i) {
-        auto* series = new QLineSeries(chart);
-        series->setObjectName(QStringLiteral("Series%1").arg(i + 1));
-        series->setColor(colours[i]);
-        series->setPointsVisible(false);
-        chart->addSeries(series);
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-        series_[i] = series;
-    }
-    ui_->ChartSweep->setRenderHint(QPainter::Antialiasing);
-}
-
 void TFormMain::ConnectControls() {
     auto on = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
         connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
@@ -301,58 +229,15 @@ void TFormMain::ConnectControls() {
 }
 
 void TFormMain::ConnectLocalRules() {
-    // The date fields of the test page steer the calendar.
-    connect(ui_->SpinEditYear, &QSpinBox::valueChanged, this, [this](int year) {
-        const QDate shown = ui_->Calendar->selectedDate();
-        const QDate first(year, shown.month(), 1);
-        ui_->Calendar->setSelectedDate(
-            QDate(year, shown.month(), std::min(shown.day(), first.daysInMonth())));
-        ui_->Calendar->setCurrentPage(year, shown.month());
-    });
-    connect(ui_->ComboBoxMonth, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index < 0) {
-            return;
-        }
-        const QDate shown = ui_->Calendar->selectedDate();
-        const QDate first(shown.year(), index + 1, 1);
-        ui_->Calendar->setSelectedDate(
-            QDate(shown.year(), index + 1, std::min(shown.day(), first.daysInMonth())));
-        ui_->Calendar->setCurrentPage(shown.year(), index + 1);
-    });
-
     // The key panel shows while closed networks are ticked.
     connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
             [this](bool on) { ui_->PanelKey->setVisible(on); });
 
-    // Access control, window side: the password group shows while it is on, and the protected set
-    // buttons wait for an accepted password.
-    connect(ui_->CheckBoxPasswordProtection, &QCheckBox::toggled, this, [this](bool on) {
-        ui_->GroupBoxPassword->setVisible(on);
-        if (on) {
-            DisableProtectedButtons();
-            ui_->EditPasswordOld->clear();
-            ui_->EditPasswordNew->clear();
-        } else {
-            for (QPushButton* b : ProtectedSetButtons()) {
-                b->setEnabled(true);
-            }
-        }
-    });
-
-    // The calendar speaks the program's language whatever the workstation's locale.
-    ui_->Calendar->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
-
-    ui::SetReadOnlyBackground(ui_->EditDate);
-    ui::SetReadOnlyBackground(ui_->EditTime);
-    ui::SetReadOnlyBackground(ui_->MemoProtection);
-    ui::SetReadOnlyBackground(ui_->MemoReg);
     QFont fixedPitch(QStringLiteral("Courier New"));
     fixedPitch.setStyleHint(QFont::TypeWriter);
     fixedPitch.setPointSize(9);
-    ui_->MemoReg->setFont(fixedPitch);
     ui_->ComboBoxFill->setFont(fixedPitch);
     ui_->ComboBoxFill->view()->setFont(fixedPitch);
-    ui_->SpeedButtonCopy->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
 }
 
 void TFormMain::SetUpCommands(ITimerFactory& timers) {
@@ -369,11 +254,17 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
         const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
         return net != nullptr ? net->ColCount() - 1 : 0;
     });
+    protectedPage_ = std::make_unique<ProtectedPage>(*ui_, services, *clock_);
+    servicePage_ = std::make_unique<ServicePage>(*ui_, services);
+    lineStatePage_ = std::make_unique<LineStatePage>(*ui_, services);
     commands::ReplyTargets& targets = replyHandler_->Targets();
     targets.concentrator = concentratorPage_.get();
     plcCommandsPage_ = std::make_unique<PlcCommandsPage>(*ui_, services);
     concentratorPage_->SetDebugAction([page = plcCommandsPage_.get()] { page->DebugModeClick(); });
     targets.plc = plcCommandsPage_.get();
+    targets.protectedPage = protectedPage_.get();
+    targets.service = servicePage_.get();
+    targets.lineState = lineStatePage_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
 }
@@ -815,17 +706,11 @@ void TFormMain::SetConnectionInputsEnabled(bool enabled) {
 }
 
 bool TFormMain::AccessControlOn() const {
-    return ui_->CheckBoxPasswordProtection->isChecked();
-}
-
-QList<QPushButton*> TFormMain::ProtectedSetButtons() const {
-    return {ui_->ButtonTimeSet, ui_->ButtonBDRset, ui_->ButtonBDAYset, ui_->ButtonPasswordSet};
+    return protectedPage_->AccessControlOn();
 }
 
 void TFormMain::DisableProtectedButtons() {
-    for (QPushButton* b : ProtectedSetButtons()) {
-        b->setEnabled(false);
-    }
+    protectedPage_->SetProtectedButtonsEnabled(false);
 }
 
 int TFormMain::PortTimeoutSeconds() const {
@@ -1002,6 +887,7 @@ void TFormMain::NMainEditToExcelClick() {
 }
 
 void TFormMain::TimerRefreshTimer() {
+    protectedPage_->ShowWorkstationClock();
     meterData_->RefreshTick();
 }
 

@@ -28,7 +28,6 @@ class QAbstractButton;
 class QLabel;
 class QPushButton;
 class QKeyEvent;
-class QLineSeries;
 
 namespace Ui {
 class TFormMain;
@@ -42,8 +41,11 @@ class IModifierKeys;
 class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
+class LineStatePage;
 class MeterDataBinding;
 class PlcCommandsPage;
+class ProtectedPage;
+class ServicePage;
 class UartIdPanel;
 class TFormAppOptions;
 class TFormDebug;
@@ -122,6 +124,9 @@ class TFormMain : public QMainWindow,
     commands::CommandSender& Sender() { return *sender_; }
     ConcentratorPage& Concentrator() { return *concentratorPage_; }
     PlcCommandsPage& PlcCommands() { return *plcCommandsPage_; }
+    ProtectedPage& Protected() { return *protectedPage_; }
+    ServicePage& Service() { return *servicePage_; }
+    LineStatePage& LineStateTab() { return *lineStatePage_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -192,8 +197,6 @@ class TFormMain : public QMainWindow,
     void NMainEditSortClick();
     void NMainEditToExcelClick();
 
-    // The line series of ChartSweep: 0 red (phase of column 1), 1 green, 2 blue.
-    QLineSeries* Series(int index) const { return index >= 0 && index < 3 ? series_[index] : nullptr; }
     // The status bar panels (0: received bytes, 1: port state, 2: request status).
     QLabel* StatusPanel(int index) const;
 
@@ -227,16 +230,11 @@ class TFormMain : public QMainWindow,
   private:
     void FormCreate();
     void SetUpStatusBar();
-    void SetUpLineState();
-    void SetUpChart();
     void ConnectControls();
     void ConnectLocalRules();
     void SetUpCommands(ITimerFactory& timers);
     void LoadKeyNames();
     QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
-    // ButtonTimeSet, ButtonBDRset, ButtonBDAYset, ButtonPasswordSet: the set buttons of the
-    // requests the catalogue marks protected.
-    QList<QPushButton*> ProtectedSetButtons() const;
     void SetPortFieldText(const QString& text);
     // The failure path of an open: no connection, the message, the port field back to "COM".
     void AbandonConnection(const QString& message);
@@ -269,10 +267,10 @@ class TFormMain : public QMainWindow,
 
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
-    QLineSeries* series_[3] = {};
     QString gaugeStyle_;
 
     std::unique_ptr<meterdata::IClock> ownClock_;
+    const meterdata::IClock* clock_ = nullptr;  // the platform's, or the own one
     std::unique_ptr<MeterDataBinding> meterData_;
     IConnectionDatabase* database_ = nullptr;
     std::unique_ptr<commands::CommandSender> sender_;
@@ -280,6 +278,9 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<UartIdPanel> uartIdPanel_;
     std::unique_ptr<ConcentratorPage> concentratorPage_;
     std::unique_ptr<PlcCommandsPage> plcCommandsPage_;
+    std::unique_ptr<ProtectedPage> protectedPage_;
+    std::unique_ptr<ServicePage> servicePage_;
+    std::unique_ptr<LineStatePage> lineStatePage_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

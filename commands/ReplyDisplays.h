@@ -32,11 +32,14 @@ struct ClockReading {
     QString weekday;             // "Понедельник" ..., "???" for a byte above 6
 };
 
-// "'Защищённые' команды": clock, rate, billing day and the access to the protected commands.
+// "'Защищённые' команды" and the clock group of the tests page: clock, rate, billing day, the
+// access to the protected commands and the time of the last start.
 class IProtectedDisplay {
   public:
     virtual ~IProtectedDisplay() = default;
     virtual void ShowClock(const ClockReading& clock) = 0;
+    // Year, month and day of the last start (a date the calendar can show), hour and minute.
+    virtual void ShowLastStart(const QDate& date, int hour, int minute) = 0;
     virtual void ShowUartRate(int rateIndex) = 0;
     virtual void ShowBillingDay(int billingDay) = 0;
     // The text of the current-password field, to compare with what the concentrator accepted.
@@ -44,13 +47,11 @@ class IProtectedDisplay {
     virtual void SetProtectedButtonsEnabled(bool enabled) = 0;
 };
 
-// The service pages: clock trim, last start, registers.
+// The service pages: clock trim and registers.
 class IServiceDisplay {
   public:
     virtual ~IServiceDisplay() = default;
     virtual void ShowClockTrim(int ppm) = 0;
-    // Year, month and day of the last start (a date the calendar can show), hour and minute.
-    virtual void ShowLastStart(const QDate& date, int hour, int minute) = 0;
     // The page and offset fields, read when the register reply is handled.
     virtual QString RegisterPageText() const = 0;
     virtual QString RegisterOffsetText() const = 0;

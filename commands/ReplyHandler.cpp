@@ -159,8 +159,8 @@ bool ReplyHandler::ApplyRule(std::uint8_t type, const std::uint8_t* p, int n,
                                      .arg(2000 + p[7])
                                      .toStdString());
             }
-            if (t.service != nullptr) {
-                t.service->ShowLastStart(date, p[3], p[2]);
+            if (t.protectedPage != nullptr) {
+                t.protectedPage->ShowLastStart(date, p[3], p[2]);
             }
             Status(RequestStatus::Ok);
             break;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -476,6 +477,118 @@ TEST(SimulatorEndToEndTest, AShortCommandTakesACellOfThePlcBuffer) {
     EXPECT_EQ(freeCells(), QStringLiteral("15"));
     EXPECT_TRUE(w.Messages().errors.isEmpty())
         << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+void Press(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--clock"), QStringLiteral("2024-01-01 12:12"),
+                           QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
+    const QLocale locale = QLocale::system();
+
+    Press(f.ButtonTimeGet);
+    ASSERT_TRUE(PumpUntil([&] { return f.LabelWD->text() == QStringLiteral("Понедельник"); }, 5000));
+    EXPECT_EQ(f.EditDate->text(), locale.toString(QDate(2024, 1, 1), QLocale::ShortFormat));
+    EXPECT_TRUE(f.EditTime->text().startsWith(QStringLiteral("12:12"))) << f.EditTime->text().toStdString();
+
+    // Set from the workstation's clock: the concentrator's clock comes back within a second or two.
+    Press(f.ButtonTimeSet);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return f.EditDate->text() == locale.toString(QDate::currentDate(), QLocale::ShortFormat); },
+        5000));
+    const QString offset = f.LabelSecOffset->text();
+    ASSERT_TRUE(offset.startsWith(QStringLiteral("откл. ")) && offset.endsWith(QStringLiteral(" с")))
+        << offset.toStdString();
+    EXPECT_LE(std::abs(offset.mid(6, offset.size() - 8).toInt()), 2) << offset.toStdString();
+
+    f.SpinEditBDAY->setValue(-7);
+    Press(f.ButtonBDAYset);
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    f.SpinEditBDAY->setValue(0);
+    Press(f.ButtonBDAYget);
+    ASSERT_TRUE(PumpUntil([&] { return f.SpinEditBDAY->value() == -7; }, 5000));
+
+    // The rate: the local port follows the concentrator to 9600, and the link goes on there.
+    f.ComboBoxBaudrateNew->setCurrentIndex(2);
+    Press(f.ButtonBDRset);
+    link::ISerialPort& port = w.Window().Port();
+    ASSERT_TRUE(PumpUntil([&] { return port.IsOpen() && port.Settings().baudRate == 9600; }, 5000));
+    EXPECT_EQ(f.ComboBoxBaudRate->currentText(), QStringLiteral("9600"));
+    f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);  // the new connection shows its first page
+    f.ComboBoxBaudrateNew->setCurrentIndex(0);
+    Press(f.ButtonBDRget);
+    ASSERT_TRUE(PumpUntil([&] { return f.ComboBoxBaudrateNew->currentIndex() == 2; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return port.IsOpen(); }, 5000));
+    EXPECT_EQ(port.Settings().baudRate, 9600);
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+TEST(SimulatorEndToEndTest, APasswordOpensOneProtectedCommandAndCanBeChanged) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret"),
+                           QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
+    QStringList& errors = w.Messages().errors;
+    const auto sendPassword = [&](const QString& text) {
+        f.EditPasswordOld->setText(text);
+        Press(f.ButtonPasswordSend);
+    };
+
+    f.CheckBoxPasswordProtection->setChecked(true);
+    EXPECT_FALSE(f.ButtonBDAYset->isEnabled());
+    sendPassword(QStringLiteral("wrong"));
+    ASSERT_TRUE(PumpUntil([&] { return !errors.isEmpty(); }, 5000));
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Пароль неверный!")});
+    EXPECT_FALSE(f.ButtonBDAYset->isEnabled());
+
+    sendPassword(QStringLiteral("secret"));
+    ASSERT_TRUE(PumpUntil([&] { return f.ButtonBDAYset->isEnabled(); }, 5000));
+    f.SpinEditBDAY->setValue(4);
+    Press(f.ButtonBDAYset);
+    EXPECT_FALSE(f.ButtonBDAYset->isEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+
+    // The window's lock off, the concentrator's still on: the next write is refused and changes nothing.
+    f.CheckBoxPasswordProtection->setChecked(false);
+    f.SpinEditBDAY->setValue(9);
+    Press(f.ButtonBDAYset);
+    ASSERT_TRUE(PumpUntil([&] { return errors.size() == 2; }, 5000));
+    EXPECT_EQ(errors.last(), QStringLiteral("Команда недоступна, введите пароль!"));
+    Press(f.ButtonBDAYget);
+    ASSERT_TRUE(PumpUntil([&] { return f.SpinEditBDAY->value() == 4; }, 5000));
+
+    // A new password in Cyrillic: the old one is wrong from then on, the new one opens.
+    f.CheckBoxPasswordProtection->setChecked(true);
+    sendPassword(QStringLiteral("secret"));
+    ASSERT_TRUE(PumpUntil([&] { return f.ButtonPasswordSet->isEnabled(); }, 5000));
+    f.EditPasswordNew->setText(QStringLiteral("новый"));
+    Press(f.ButtonPasswordSet);
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    sendPassword(QStringLiteral("secret"));
+    ASSERT_TRUE(PumpUntil([&] { return errors.size() == 3; }, 5000));
+    EXPECT_EQ(errors.last(), QStringLiteral("Пароль неверный!"));
+    sendPassword(QStringLiteral("новый"));
+    ASSERT_TRUE(PumpUntil([&] { return f.ButtonTimeSet->isEnabled(); }, 5000));
+    EXPECT_EQ(errors.size(), 3);
 }
 
 }  // namespace

@@ -133,5 +133,39 @@ TEST(Text1251Test, TextsThatCodePage1251CannotHoldAreRefused) {
     EXPECT_EQ(FromCp1251(version, 5), QStringLiteral("Вер 1"));
 }
 
+TEST(Text1251Test, ATextGoesOnTheLinkWholeOrNotAtAll) {
+    const QString subject = QStringLiteral("Новый пароль");
+    const struct {
+        const char* what;
+        QString text;
+        int bytes;           // -1: refused
+        const char* reason;  // a part of the refusal
+    } cases[] = {
+        {"empty", QString(), 0, nullptr},
+        {"Cyrillic, one byte a character", QStringLiteral("пароль№"), 7, nullptr},
+        {"254 characters, the most a request carries", QString(254, QLatin1Char('x')), 254, nullptr},
+        {"255 characters", QString(255, QLatin1Char('x')), -1, "255 символов"},
+        {"255 Cyrillic characters", QString(255, QChar(0x0416)), -1, "255 символов"},
+        {"a character outside the code page, named", QStringLiteral("abc中d"), -1, "символ «中» (U+4E2D)"},
+        {"a character outside the plane, named whole", QStringLiteral("a😀"), -1, "символ «😀» (U+1F600)"},
+        {"the character comes before the length", QString(300, QLatin1Char('x')) + QStringLiteral("ā"), -1,
+         "символ «ā» (U+0101)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const LinkText link = TextForLink(c.text, subject);
+        if (c.bytes >= 0) {
+            EXPECT_FALSE(link.Refused()) << link.refusal.toStdString();
+            EXPECT_EQ(link.bytes.size(), c.bytes);
+        } else {
+            ASSERT_TRUE(link.Refused());
+            EXPECT_TRUE(link.bytes.isEmpty());
+            EXPECT_TRUE(link.refusal.startsWith(subject + QStringLiteral(" не отправлен: ")))
+                << link.refusal.toStdString();
+            EXPECT_TRUE(link.refusal.contains(QString::fromUtf8(c.reason))) << link.refusal.toStdString();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lumvaris::commands
