@@ -38,12 +38,14 @@ namespace lumvaris::app {
 
 class IConnectionDatabase;
 class IMessageBox;
+class IOpenDialog;
 class IModifierKeys;
 class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
 class MeterDataBinding;
 class UartIdPanel;
+class VersionPanel;
 class TFormAppOptions;
 class TFormDebug;
 class TFormGauge;
@@ -68,13 +70,14 @@ struct MainWindowPlatform {
     const meterdata::IClock* clock = nullptr;
 };
 
-// The five dialogs, created after the main window.
+// The five dialogs, created after the main window, and the firmware file dialog.
 struct MainWindowDialogs {
     TFormGauge* gauge = nullptr;
     TFormNewAddress* newAddress = nullptr;
     TFormAppOptions* appOptions = nullptr;
     TFormDebug* debug = nullptr;
     TFormHashCalculate* hashCalculate = nullptr;
+    IOpenDialog* openDialog = nullptr;
 };
 
 // The main window and the composition root: it owns the request sender and the receive path, the
@@ -116,6 +119,7 @@ class TFormMain : public QMainWindow,
     commands::ReplyHandler& ReplyHandler() { return *replyHandler_; }
     commands::CommandSender& Sender() { return *sender_; }
     ConcentratorPage& Concentrator() { return *concentratorPage_; }
+    VersionPanel& Version() { return *versionPanel_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -269,6 +273,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<commands::ReplyHandler> replyHandler_;
     std::unique_ptr<UartIdPanel> uartIdPanel_;
     std::unique_ptr<ConcentratorPage> concentratorPage_;
+    std::unique_ptr<VersionPanel> versionPanel_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 
