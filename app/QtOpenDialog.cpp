@@ -5,21 +5,16 @@
 
 namespace lumvaris::app {
 
-std::unique_ptr<QFileDialog> QtOpenDialog::Make(QWidget* parent) const {
-    auto dialog = std::make_unique<QFileDialog>(parent, QString::fromUtf8(kTitle), directory_,
-                                                QString::fromUtf8(kFilter));
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setDefaultSuffix(QString::fromUtf8(kDefaultExtension));
-    return dialog;
-}
-
 QString QtOpenDialog::Execute(QWidget* parent) {
-    const std::unique_ptr<QFileDialog> dialog = Make(parent);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+    QFileDialog dialog(parent, QStringLiteral("Прошивка новой версии кода концентратора"), directory_,
+                       QStringLiteral("Hex файлы (*.hex)"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("hex"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const QString path = QFileInfo(dialog->selectedFiles().constFirst()).absoluteFilePath();
+    const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
     directory_ = QFileInfo(path).absolutePath();
     return path;
 }
