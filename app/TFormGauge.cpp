@@ -1,5 +1,7 @@
 #include "TFormGauge.h"
 
+#include <QCloseEvent>
+
 #include "app/Desktop.h"
 #include "ui_FormGauge.h"
 
@@ -17,6 +19,15 @@ TFormGauge::~TFormGauge() = default;
 void TFormGauge::showEvent(QShowEvent* event) {
     CentreOnScreen(*this);
     QDialog::showEvent(event);
+}
+
+void TFormGauge::closeEvent(QCloseEvent* event) {
+    // The program hides it; a close from outside would leave no window of the program on screen.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 }  // namespace lumvaris::app

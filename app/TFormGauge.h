@@ -9,8 +9,9 @@ class TFormGauge;
 
 namespace lumvaris::app {
 
-// "Загрузка hex-файла": the progress window of a firmware upload. It has no close box; the user
-// stops an upload with ButtonAbort.
+// "Загрузка hex-файла": the progress window of a firmware upload. The user cannot close it (no
+// close box, Esc and the window manager's close do nothing): while it shows, the main window is
+// hidden, and ButtonAbort is the one way to stop the upload.
 class TFormGauge : public QDialog {
     Q_OBJECT
   public:
@@ -19,8 +20,12 @@ class TFormGauge : public QDialog {
 
     Ui::TFormGauge& Form() { return *ui_; }
 
+    // Esc: the window stays.
+    void reject() override {}
+
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     std::unique_ptr<Ui::TFormGauge> ui_;

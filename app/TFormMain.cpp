@@ -25,6 +25,7 @@
 #include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
 #include "app/UartIdPanel.h"
+#include "app/VersionPanel.h"
 #include "commands/CommandSender.h"
 #include "commands/HexField.h"
 #include "commands/ModeTable.h"
@@ -265,6 +266,9 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     targets.protectedPage = protectedPage_.get();
     targets.service = servicePage_.get();
     targets.lineState = lineStatePage_.get();
+    versionPanel_ = std::make_unique<VersionPanel>(*ui_, services);
+    targets.version = versionPanel_.get();
+    targets.firmware = versionPanel_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
 }
@@ -298,7 +302,16 @@ void TFormMain::OpenConnection() {
         link::LineSettings settings;
         settings.baudRate = BaudRateOfItem();
         port_.SetLineSettings(settings);
-        port_.SetReceiveNotification([this] { Guarded([this] { receiver_.ReceiveNotification(); }); });
+        port_.SetReceiveNotification([this] {
+            Guarded([this] {
+                receiver_.ReceiveNotification();
+                // While firmware lines go out, each acknowledgement is handled as it arrives, not
+                // at the next TimerRX tick: the upload's pace is the concentrator's.
+                if (versionPanel_->LinePhase()) {
+                    receiver_.Step();
+                }
+            });
+        });
         port_.Open();
         // Pseudo-terminals have no modem-control lines; that does not stop the link.
         try {
@@ -468,6 +481,10 @@ void TFormMain::OnPortLost(const QString& reason) {
         text += QStringLiteral(" (") + reason + QStringLiteral(")");
     }
     text += QStringLiteral(".\nПроверьте подключение и выберите порт заново.");
+    // A running firmware upload ends now, and its end message says this too.
+    if (versionPanel_->PortLost(text)) {
+        return;
+    }
     messageBox_.Error(this, text);
 }
 
@@ -568,7 +585,11 @@ void TFormMain::TimerRXTimer() {
 }
 
 void TFormMain::TimerGaugeTimer() {
+    const bool waiting = requester_.WaitInProgress();
     requester_.GaugeTick();
+    if (waiting && !requester_.WaitInProgress()) {
+        versionPanel_->ReplyTimedOut();  // a firmware line is sent again
+    }
 }
 
 void TFormMain::TimerSaveTimer() {
@@ -836,6 +857,7 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     dialogs_ = dialogs;
     uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
     plcCommandsPage_->SetDebugDialog(dialogs_.debug);
+    versionPanel_->SetDialogs(dialogs_.gauge, dialogs_.openDialog);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });

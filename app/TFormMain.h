@@ -37,6 +37,7 @@ namespace lumvaris::app {
 
 class IConnectionDatabase;
 class IMessageBox;
+class IOpenDialog;
 class IModifierKeys;
 class ITimer;
 class ITimerFactory;
@@ -47,6 +48,7 @@ class PlcCommandsPage;
 class ProtectedPage;
 class ServicePage;
 class UartIdPanel;
+class VersionPanel;
 class TFormAppOptions;
 class TFormDebug;
 class TFormGauge;
@@ -75,13 +77,14 @@ struct MainWindowPlatform {
     QString helpDirectory;
 };
 
-// The five dialogs, created after the main window.
+// The five dialogs, created after the main window, and the firmware file dialog.
 struct MainWindowDialogs {
     TFormGauge* gauge = nullptr;
     TFormNewAddress* newAddress = nullptr;
     TFormAppOptions* appOptions = nullptr;
     TFormDebug* debug = nullptr;
     TFormHashCalculate* hashCalculate = nullptr;
+    IOpenDialog* openDialog = nullptr;
 };
 
 // The main window and the composition root: it owns the request sender and the receive path, the
@@ -127,6 +130,7 @@ class TFormMain : public QMainWindow,
     ProtectedPage& Protected() { return *protectedPage_; }
     ServicePage& Service() { return *servicePage_; }
     LineStatePage& LineStateTab() { return *lineStatePage_; }
+    VersionPanel& Version() { return *versionPanel_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -281,6 +285,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<ProtectedPage> protectedPage_;
     std::unique_ptr<ServicePage> servicePage_;
     std::unique_ptr<LineStatePage> lineStatePage_;
+    std::unique_ptr<VersionPanel> versionPanel_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

@@ -6,6 +6,7 @@
 #include "app/LumvarisApplication.h"
 #include "app/QtMessageBox.h"
 #include "app/QtModifierKeys.h"
+#include "app/QtOpenDialog.h"
 #include "app/QtTimerFactory.h"
 #include "app/Revision.h"
 #include "app/TFormAppOptions.h"
@@ -53,7 +54,9 @@ int main(int argc, char** argv) {
     app::TFormAppOptions formAppOptions;
     app::TFormDebug formDebug;
     app::TFormHashCalculate formHashCalculate;
-    formMain.SetDialogs({&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate});
+    app::QtOpenDialog openDialog;
+    formMain.SetDialogs(
+        {&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate, &openDialog});
 
     app::CentreOnScreen(formMain);
     formMain.show();

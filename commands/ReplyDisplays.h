@@ -6,9 +6,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 #include "commands/Catalogue.h"
 #include "commands/Records.h"
+#include "link/Requester.h"
 #include "meterdata/MeterPacketIntake.h"
 
 namespace lumvaris::commands {
@@ -85,11 +87,15 @@ class IVersionDisplay {
 };
 
 // The firmware upload hears its replies: 0x7A, 0x7E and 0x7F with their payload length, and a
-// refusal (0x40) that came while one of them was awaited.
+// refusal (0x40) that came while one of them was awaited. The upload knows what its replies mean
+// (the start it made, the line it sent), so a status it returns is the one the reply leaves.
 class IFirmwareReplies {
   public:
     virtual ~IFirmwareReplies() = default;
-    virtual void FirmwareReply(std::uint8_t type, int length) = 0;
+    virtual std::optional<link::RequestStatus> FirmwareReply(std::uint8_t type, int length) = 0;
+    // True while the upload's own end message speaks for a refusal (the line phase, main window
+    // hidden): the refusal then opens no box of its own, so refused lines never stack boxes.
+    virtual bool ReportsRefusals() const = 0;
 };
 
 // Where buffer records go, and the database settings that follow the concentrator's network.

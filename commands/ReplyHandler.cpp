@@ -66,8 +66,11 @@ void ReplyHandler::StatusText(const QString& text) {
 }
 
 void ReplyHandler::TellFirmware(std::uint8_t type, int n) {
-    if (targets_.firmware != nullptr) {
-        targets_.firmware->FirmwareReply(type, n);
+    if (targets_.firmware == nullptr) {
+        return;
+    }
+    if (const std::optional<RequestStatus> status = targets_.firmware->FirmwareReply(type, n)) {
+        Status(*status);
     }
 }
 
@@ -129,23 +132,26 @@ bool ReplyHandler::ApplyRule(std::uint8_t type, const std::uint8_t* p, int n,
                 StatusText(QString::fromUtf8(kPlcBufferFull));
             }
             break;
-        case kAccessDenied:
+        case kAccessDenied: {
             if (!meets) {
                 break;
             }
+            bool covered = false;
             if (IsFirmwareReply(requester_.ExpectedReplyType())) {
+                covered = t.firmware != nullptr && t.firmware->ReportsRefusals();
                 TellFirmware(type, n);
             }
             // The wait ends before the box: frames go on being handled while it is open.
             Status(RequestStatus::Ok);
             requester_.EndReplyWait(true);
-            if (t.messages != nullptr) {
+            if (t.messages != nullptr && !covered) {
                 t.messages->ShowReplyError(QString::fromUtf8(
                     requester_.ExpectedReplyType() == static_cast<int>(RequestType::PasswordSend)
                         ? kWrongPassword
                         : kPasswordNeeded));
             }
             return false;
+        }
         case 0x75: {  // LastStartRead: P1 second and P4 weekday are not shown
             if (!meets) {
                 break;
@@ -180,7 +186,7 @@ bool ReplyHandler::ApplyRule(std::uint8_t type, const std::uint8_t* p, int n,
                 StatusText(MemoryTestText(p));
             }
             break;
-        case 0x7A:  // FirmwareBegin: no rule of its own
+        case 0x7A:  // FirmwareBegin: no rule of its own; the upload says what its answer means
             TellFirmware(type, n);
             break;
         case 0x7E:  // FirmwareLine: acknowledged only with N = 1

@@ -120,6 +120,7 @@ std::optional<RequestStatus> FirmwareUpload::OnReply(std::uint8_t type, std::siz
                 ++ackCount_;
                 sendsOfLine_ = 0;
                 tries_ = 0;
+                lineRefused_ = false;
                 awaiting_ = false;
                 triesExhausted_ = false;  // the tenth try was answered late, but answered
                 sendDue_ = true;
@@ -130,6 +131,9 @@ std::optional<RequestStatus> FirmwareUpload::OnReply(std::uint8_t type, std::siz
         }
         if (type == kFirmwareLineType || type == kAccessDeniedType) {
             // The reply ends the wait without acknowledging: no timeout will come for this send.
+            if (type == kAccessDeniedType && awaiting_) {
+                lineRefused_ = true;  // the reply handler shows no box for it: the end message will
+            }
             FailedTry();
             return std::nullopt;
         }
@@ -223,6 +227,7 @@ void FirmwareUpload::EnterLinePhase() {
     ackCount_ = 0;
     tries_ = 0;
     sendsOfLine_ = 0;
+    lineRefused_ = false;
     awaiting_ = false;
     triesExhausted_ = false;
     sendDue_ = true;
@@ -279,8 +284,11 @@ void FirmwareUpload::End(UploadOutcome outcome, const QString& detail) {
     sendDue_ = false;
     triesExhausted_ = false;
 
+    // A refusal of the line opened no box while the main window was hidden; this names it.
+    const QString refused =
+        linePhase && lineRefused_ ? QStringLiteral("\r\n") + QString::fromUtf8(kRefusedText) : QString();
     const QString acknowledged =
-        QStringLiteral("\r\nПодтверждено строк: %1 из %2.").arg(ackCount_).arg(total_);
+        refused + QStringLiteral("\r\nПодтверждено строк: %1 из %2.").arg(ackCount_).arg(total_);
     const QString cause = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
     switch (outcome) {
         case UploadOutcome::FileRefused:

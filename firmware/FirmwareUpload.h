@@ -22,6 +22,10 @@ inline constexpr std::uint8_t kAccessDeniedType = 0x40;
 // Sends of one line before the upload gives up; each send is bounded by the reply wait.
 inline constexpr int kMaxTries = 10;
 
+// What an end message adds when the line it stopped at was refused (40h): in the line phase the
+// reply handler leaves refusals to the upload, so that ten refused lines never stack ten boxes.
+inline constexpr const char* kRefusedText = "Ответ концентратора: Команда недоступна, введите пароль!";
+
 // The link as the upload needs it. The window implements it over its sender (header, UART-ID,
 // checksum, CRC, then the reply wait of link::Requester). A send that cannot be written throws
 // (link::SerialPortError); the upload then ends as with a lost port.
@@ -163,6 +167,7 @@ class FirmwareUpload {
     bool awaiting_ = false;  // a reply wait of a line send is running
     bool sendDue_ = false;
     bool triesExhausted_ = false;
+    bool lineRefused_ = false;  // a try of the current line was refused
     bool abort_ = false;
     bool inSend_ = false;
     bool stepScheduled_ = false;

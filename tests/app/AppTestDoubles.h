@@ -11,6 +11,7 @@
 #include "app/IConnectionDatabase.h"
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
+#include "app/IOpenDialog.h"
 #include "app/ITimer.h"
 #include "link/Requester.h"
 
@@ -106,6 +107,17 @@ class FakeMessageBox final : public app::IMessageBox {
     // Runs while an error box "is open": what the window's timers would do under a modal box.
     std::function<void(const QString& text)> whileShown;
     std::function<void(const QString& text)> whileAsking;
+};
+
+// The firmware file dialog: answers with the path set (empty: cancelled) and counts its showings.
+class FakeOpenDialog final : public app::IOpenDialog {
+  public:
+    QString Execute(QWidget*) override {
+        ++shown;
+        return path;
+    }
+    QString path;
+    int shown = 0;
 };
 
 class FakePause final : public link::IPause {

@@ -18,7 +18,10 @@
 #include "app/MeterDataBinding.h"
 #include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
+#include "app/TFormGauge.h"
 #include "app/TFormMain.h"
+#include "app/VersionPanel.h"
+#include "firmware/FirmwareUpload.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
@@ -262,11 +265,27 @@ TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
     EXPECT_GE(PacketsIn(saved), storedUnderTheBox) << "and the close saved them";
 }
 
+// The program's timers, except that TimerGauge ticks every gaugeMs: a port timeout of 1 s then
+// passes in 10 × gaugeMs, so that replies the simulator drops cost a test little time.
+class ScaledGaugeTimers final : public app::ITimerFactory {
+  public:
+    explicit ScaledGaugeTimers(int gaugeMs) : gaugeMs_(gaugeMs) {}
+    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
+                                        std::function<void()> onTimeout) override {
+        return timers_.Create(name, name == "TimerGauge" ? gaugeMs_ : intervalMs, std::move(onTimeout));
+    }
+
+  private:
+    int gaugeMs_;
+    app::QtTimerFactory timers_;
+};
+
 // The window with its real database and dialogs on the simulator's port.
 class SimulatorWindow {
   public:
-    explicit SimulatorWindow(const QString& portPath)
-        : platform_{port_,
+    explicit SimulatorWindow(const QString& portPath, int gaugeMs = 100)
+        : timers_(gaugeMs),
+          platform_{port_,
                     pause_,
                     keys_,
                     messages_,
@@ -276,7 +295,7 @@ class SimulatorWindow {
                     nullptr,
                     nullptr},
           window_(platform_) {
-        window_.SetDialogs({nullptr, nullptr, &options_, nullptr, nullptr});
+        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, nullptr, &openDialog_});
         window_.show();
         QComboBox* field = window_.Form().ComboBoxPortName;
         field->setEditText(portPath);
@@ -296,6 +315,8 @@ class SimulatorWindow {
     }
     QString Status() { return window_.StatusPanel(2)->text(); }
     FakeMessageBox& Messages() { return messages_; }
+    FakeOpenDialog& OpenDialog() { return openDialog_; }
+    app::TFormGauge& Gauge() { return gauge_; }
 
   private:
     QTemporaryDir dir_;
@@ -303,8 +324,10 @@ class SimulatorWindow {
     link::ThreadPause pause_;
     FakeModifierKeys keys_;
     FakeMessageBox messages_;
-    app::QtTimerFactory timers_;
+    ScaledGaugeTimers timers_;
     app::TFormAppOptions options_;
+    app::TFormGauge gauge_;
+    FakeOpenDialog openDialog_;
     app::MainWindowPlatform platform_;
     app::TFormMain window_;
 };
@@ -589,6 +612,135 @@ TEST(SimulatorEndToEndTest, APasswordOpensOneProtectedCommandAndCanBeChanged) {
     sendPassword(QStringLiteral("новый"));
     ASSERT_TRUE(PumpUntil([&] { return f.ButtonTimeSet->isEnabled(); }, 5000));
     EXPECT_EQ(errors.size(), 3);
+}
+
+// A firmware image of `lines` lines: data records of 16 bytes (43 characters each, all different),
+// then the end-of-file record.
+std::vector<QByteArray> FirmwareImage(int lines) {
+    std::vector<QByteArray> image;
+    for (int k = 0; k + 1 < lines; ++k) {
+        const int address = 16 * k;
+        QByteArray record = QByteArray::number(16, 16).rightJustified(2, '0') +
+                            QByteArray::number(address, 16).rightJustified(4, '0') + "00";
+        unsigned sum = 16 + (address >> 8) + (address & 0xFF);
+        for (int i = 0; i < 16; ++i) {
+            const unsigned byte = (k * 7 + i * 13) & 0xFF;
+            sum += byte;
+            record += QByteArray::number(byte, 16).rightJustified(2, '0');
+        }
+        record += QByteArray::number((0x100 - (sum & 0xFF)) & 0xFF, 16).rightJustified(2, '0');
+        image.push_back(":" + record.toUpper());
+    }
+    image.push_back(":00000001FF");
+    return image;
+}
+
+// Runs of one line in the simulator's record: a line sent again after a lost acknowledgement
+// lies right behind its first copy.
+std::vector<std::pair<QByteArray, int>> Runs(const QList<QByteArray>& record) {
+    std::vector<std::pair<QByteArray, int>> runs;
+    for (const QByteArray& line : record) {
+        if (!runs.empty() && runs.back().first == line) {
+            ++runs.back().second;
+        } else {
+            runs.emplace_back(line, 1);
+        }
+    }
+    return runs;
+}
+
+// The concentrator records every line it receives (--firmware-file), also a line sent twice.
+// Whatever it drops, the record must hold every line of the file once, in file order, a line
+// repeated only right behind itself and at most ten times in all; and the upload ends complete.
+TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLost) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    constexpr int kLines = 2000;
+    const std::vector<QByteArray> image = FirmwareImage(kLines);
+    ASSERT_EQ(image.front().size(), 43);
+    QByteArray file;
+    for (const QByteArray& line : image) {
+        file += line + "\r\n";
+    }
+    const struct {
+        const char* what;
+        QStringList faults;
+        int gaugeMs;  // 100: the program's own; less: a lost reply is noticed sooner
+        bool resends;
+    } cases[] = {
+        {"every reply comes", {}, 100, false},
+        {"one reply in twenty is lost", {QStringLiteral("--drop"), QStringLiteral("0.05")}, 10, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString imagePath = dir.filePath(QStringLiteral("image.hex"));
+        const QString recordPath = dir.filePath(QStringLiteral("record.txt"));
+        QFile out(imagePath);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file);
+        out.close();
+
+        Simulator sim;
+        ASSERT_TRUE(
+            sim.Start(QStringList{QStringLiteral("--firmware-file"), recordPath, QStringLiteral("--meters"),
+                                  QStringLiteral("0"), QStringLiteral("--quiet"), QStringLiteral("--seed"),
+                                  QStringLiteral("7")} +
+                      c.faults));
+        SimulatorWindow w(sim.Path(), c.gaugeMs);
+        ASSERT_TRUE(w.Window().IsOpen());
+        w.F().NMainOptionsTimeout1->setChecked(true);
+        w.OpenDialog().path = imagePath;
+        const firmware::FirmwareUpload& upload = w.Window().Version().Upload();
+        bool sawProgress = false;
+        // A start whose reply was lost is started again, as the engineer would.
+        for (int attempt = 0; attempt < 5 && upload.Outcome() != firmware::UploadOutcome::Complete;
+             ++attempt) {
+            ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::ControlModifier, QStringLiteral("Загрузить новую")));
+            ASSERT_TRUE(PumpUntil(
+                [&] {
+                    sawProgress = sawProgress || w.Gauge().isVisible();
+                    return upload.State() == firmware::UploadState::Idle;
+                },
+                120000));
+        }
+        ASSERT_EQ(upload.Outcome(), firmware::UploadOutcome::Complete)
+            << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+        EXPECT_TRUE(sawProgress);
+        EXPECT_TRUE(w.Window().isVisible());
+        EXPECT_FALSE(w.Gauge().isVisible());
+        EXPECT_EQ(w.Status(), QStringLiteral(" OK"));
+        EXPECT_TRUE(w.Messages().errors.isEmpty())
+            << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+
+        // An acknowledgement counted early leaves the last line a moment behind the end.
+        QList<QByteArray> record;
+        PumpUntil(
+            [&] {
+                QFile in(recordPath);
+                record = in.open(QIODevice::ReadOnly) ? in.readAll().split('\n') : QList<QByteArray>{};
+                if (!record.isEmpty() && record.back().isEmpty()) {
+                    record.removeLast();
+                }
+                return !record.isEmpty() && record.back() == image.back();
+            },
+            5000);
+        const std::vector<std::pair<QByteArray, int>> runs = Runs(record);
+        ASSERT_EQ(runs.size(), image.size());
+        int repeated = 0;
+        for (std::size_t k = 0; k < image.size(); ++k) {
+            ASSERT_EQ(runs[k].first, image[k]) << "line " << k + 1;
+            EXPECT_LE(runs[k].second, firmware::kMaxTries) << "line " << k + 1;
+            repeated += runs[k].second - 1;
+        }
+        if (c.resends) {
+            EXPECT_GT(repeated, 0) << "lost acknowledgements were made good by sending the line again";
+        } else {
+            EXPECT_EQ(repeated, 0);
+        }
+    }
 }
 
 }  // namespace

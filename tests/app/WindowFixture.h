@@ -55,7 +55,7 @@ class WindowTest : public ::testing::Test {
                                          {},
                                          &clock_};
         window_ = std::make_unique<app::TFormMain>(platform);
-        window_->SetDialogs({&gauge_, &newAddress_, &options_, &debug_, &hash_});
+        window_->SetDialogs({&gauge_, &newAddress_, &options_, &debug_, &hash_, &openDialog_});
         window_->show();
     }
     void TearDown() override { window_.reset(); }
@@ -110,6 +110,7 @@ class WindowTest : public ::testing::Test {
     FakePause pause_;
     FakeModifierKeys keys_;
     FakeMessageBox messages_;
+    FakeOpenDialog openDialog_;
     FakeTimerFactory timers_;
     WindowClock clock_;
     app::TFormGauge gauge_;

@@ -57,7 +57,11 @@ struct Recorder : IConcentratorDisplay,
     void ShowVersion(const QString& text) override {
         calls.push_back("version '" + text.toStdString() + "'");
     }
-    void FirmwareReply(std::uint8_t type, int n) override { Log("firmware %02X N=%d", type, n); }
+    std::optional<link::RequestStatus> FirmwareReply(std::uint8_t type, int n) override {
+        Log("firmware %02X N=%d", type, n);
+        return firmwareStatus;
+    }
+    bool ReportsRefusals() const override { return reportsRefusals; }
     meterdata::IntakeResult StoreBufferRecord(const meterdata::PacketFrame& f) override {
         Log("buffer record meter %d", f.Payload[1] | (f.Payload[2] << 8));
         return badTime ? meterdata::IntakeResult::BadTime : meterdata::IntakeResult::Stored;
@@ -85,6 +89,8 @@ struct Recorder : IConcentratorDisplay,
     QString page = QStringLiteral("0012");
     QString offset = QStringLiteral("00F0");
     bool badTime = false;
+    std::optional<link::RequestStatus> firmwareStatus;
+    bool reportsRefusals = false;
 };
 
 class ReplyHandlerTest : public ::testing::Test {
@@ -285,6 +291,53 @@ TEST_F(ReplyHandlerTest, EachRuleShowsItsValuesAndStatus) {
         EXPECT_EQ(Calls(), c.calls);
         EXPECT_FALSE(link_.requester.WaitInProgress()) << "the wait ended as answered";
         EXPECT_EQ(link_.requester.Outcome(), link::WaitOutcome::Answered);
+    }
+}
+
+// The upload knows what its replies mean, so the status it gives is the one the reply leaves; and
+// while it reports refusals itself (its line phase, main window hidden) a refusal of one of its
+// requests opens no box. A refusal of any other request still does.
+TEST_F(ReplyHandlerTest, TheUploadGivesTheStatusOfItsRepliesAndSpeaksForRefusalsOfItsLines) {
+    using link::RequestStatus;
+    const struct {
+        const char* what;
+        Request request;
+        std::string reply;
+        std::optional<RequestStatus> upload;
+        bool reportsRefusals;
+        const char* status;
+        CallList calls;
+    } cases[] = {
+        {"the start answered",
+         request::FirmwareBegin(3),
+         "7A",
+         RequestStatus::Ok,
+         false,
+         " OK",
+         {"firmware 7A N=1"}},
+        {"a line refused in the line phase",
+         request::FirmwareLine(nullptr, 0),
+         "40",
+         std::nullopt,
+         true,
+         " OK",
+         {"firmware 40 N=1"}},
+        {"another request refused meanwhile",
+         request::Plain(RequestType::ClockRead),
+         "40",
+         std::nullopt,
+         true,
+         " OK",
+         {"box Команда недоступна, введите пароль!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        recorder_.firmwareStatus = c.upload;
+        recorder_.reportsRefusals = c.reportsRefusals;
+        Exchange(c.request, c.reply);
+        EXPECT_EQ(Status(), c.status);
+        EXPECT_EQ(Calls(), c.calls);
+        EXPECT_FALSE(link_.requester.WaitInProgress());
     }
 }
 
