@@ -31,12 +31,25 @@ std::size_t Receiver::FillRing() {
     return total;
 }
 
-void Receiver::ReceiveNotification() { FillRing(); }
+void Receiver::ReceiveNotification() {
+    FillRing();
+}
+
+void Receiver::SetObserver(ILinkObserver* observer) {
+    FlushDiscarded();
+    observer_ = observer;
+}
 
 void Receiver::Step() {
     if (!port_.IsOpen()) {
         return;  // the ring keeps its bytes for the next connection
     }
+    Drain();
+    // What was dropped so far is told now, not when the next header turns up.
+    FlushDiscarded();
+}
+
+void Receiver::Drain() {
     std::size_t pulled = 0;
     for (;;) {
         if (read_ == write_) {
@@ -56,11 +69,19 @@ void Receiver::Step() {
         if (count_ < kHeaderSize) {
             continue;
         }
-        if (count_ == kHeaderSize && !CheckHeaderCrc(assembly_)) {
-            // Resynchronise: drop the oldest byte and slide the 8-byte window by one.
-            std::memmove(&assembly_[0], &assembly_[1], kHeaderSize - 1);
-            count_ = kHeaderSize - 1;
-            continue;
+        if (count_ == kHeaderSize) {
+            if (!CheckHeaderCrc(assembly_)) {
+                // Resynchronise: drop the oldest byte and slide the 8-byte window by one.
+                if (observer_ != nullptr) {
+                    NoteDiscarded(assembly_[0]);
+                }
+                std::memmove(&assembly_[0], &assembly_[1], kHeaderSize - 1);
+                count_ = kHeaderSize - 1;
+                continue;
+            }
+            if (discardedCount_ != 0) {
+                FlushDiscarded();  // the dropped bytes came before this frame
+            }
         }
         // A valid header stays valid, so the body can be taken in bulk.
         const std::size_t need = FrameLength(assembly_);
@@ -81,10 +102,11 @@ void Receiver::Step() {
 
 void Receiver::Dispatch() {
     const std::uint8_t n = PayloadLength(assembly_);
-    if (n == 0) {
-        return;
+    const bool checksumOk = PayloadChecksum(Payload(assembly_), n) == assembly_[kOffsetPayload + n];
+    if (observer_ != nullptr) {
+        observer_->FrameReceived(assembly_.data(), FrameLength(assembly_), checksumOk);
     }
-    if (PayloadChecksum(Payload(assembly_), n) != assembly_[kOffsetPayload + n]) {
+    if (n == 0 || !checksumOk) {
         return;
     }
     FrameBuffer frame = assembly_;  // the consumer's own copy; the assembler may run again meanwhile
@@ -99,6 +121,21 @@ void Receiver::Dispatch() {
         consumer_->HandleReply(frame);
     }
     consumer_->ShowByteCounter(receivedBytes_);
+}
+
+void Receiver::NoteDiscarded(std::uint8_t byte) {
+    discarded_[discardedCount_++] = byte;
+    if (discardedCount_ == discarded_.size()) {
+        FlushDiscarded();
+    }
+}
+
+void Receiver::FlushDiscarded() {
+    const std::size_t count = discardedCount_;
+    discardedCount_ = 0;
+    if (count != 0 && observer_ != nullptr) {
+        observer_->BytesDiscarded(discarded_.data(), count);
+    }
 }
 
 }  // namespace lumvaris::link

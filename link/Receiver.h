@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Frame.h"
+#include "LinkObserver.h"
 #include "SerialPort.h"
 
 namespace lumvaris::link {
@@ -13,7 +14,7 @@ namespace lumvaris::link {
 // bytes and may let user-interface events run (which can run the assembler again, nested) without
 // the next frame overwriting what it reads.
 class IFrameConsumer {
-public:
+  public:
     virtual ~IFrameConsumer() = default;
     // Any good frame whose source lies outside the meter range.
     virtual void HandleReply(FrameBuffer& frame) = 0;
@@ -29,14 +30,18 @@ public:
 // most the ring's free space, and the step pulls what the port still holds after draining.
 // Allocates nothing.
 class Receiver {
-public:
+  public:
     static constexpr std::size_t kRingSize = 1024;
     // Bytes one step pulls from the port after the ring at most, so a flood cannot starve the window.
     static constexpr std::size_t kMaxPullPerStep = 64 * 1024;
+    // The longest run of dropped bytes told to the observer in one piece.
+    static constexpr std::size_t kMaxDiscardRun = 256;
 
     explicit Receiver(ISerialPort& port);
 
     void SetConsumer(IFrameConsumer* consumer) { consumer_ = consumer; }
+    // Hears every frame taken from the line and every run of dropped bytes; null: nobody.
+    void SetObserver(ILinkObserver* observer);
 
     // CommPortRxChar: copy what the port holds into the ring, as much as fits.
     void ReceiveNotification();
@@ -49,11 +54,14 @@ public:
     std::size_t RingUsed() const { return (write_ + kRingSize - read_) % kRingSize; }
     std::size_t AssemblyCount() const { return count_; }
 
-private:
+  private:
     std::size_t RingFree() const { return kRingSize - 1 - RingUsed(); }
     // Reads from the port into the ring's free space; returns the number of bytes taken.
     std::size_t FillRing();
+    void Drain();
     void Dispatch();
+    void NoteDiscarded(std::uint8_t byte);
+    void FlushDiscarded();
 
     ISerialPort& port_;
     IFrameConsumer* consumer_ = nullptr;
@@ -64,6 +72,10 @@ private:
     FrameBuffer assembly_{};
     std::size_t count_ = 0;
     std::uint32_t receivedBytes_ = 0;
+
+    ILinkObserver* observer_ = nullptr;
+    std::array<std::uint8_t, kMaxDiscardRun> discarded_{};
+    std::size_t discardedCount_ = 0;  // stays 0 while no observer is set
 };
 
 }  // namespace lumvaris::link

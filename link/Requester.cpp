@@ -32,6 +32,9 @@ void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int
     sendBuffer_ = frame;
     const std::size_t length = CompleteFrame(sendBuffer_);
     port_.Write(sendBuffer_.data(), length);  // throws on a lost or closed port
+    if (observer_ != nullptr) {
+        observer_->FrameSent(sendBuffer_.data(), length);
+    }
 
     if (expectedReplyType != kNoWait) {
         expectedReplyType_ = expectedReplyType;

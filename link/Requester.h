@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Frame.h"
+#include "LinkObserver.h"
 #include "SerialPort.h"
 
 namespace lumvaris::link {
@@ -71,6 +72,9 @@ class Requester {
 
     Requester(ISerialPort& port, IPause& pause, IRequestView& view);
 
+    // Hears every frame written; null: nobody.
+    void SetObserver(ILinkObserver* observer) { observer_ = observer; }
+
     // Completes a copy of the frame (checksum, header CRC), writes it in one write, starts the reply
     // wait unless expectedReplyType is kNoWait, pauses, and (unless the request is the password
     // itself, which the catalogue says) re-locks the protected set buttons while access control
@@ -102,6 +106,7 @@ class Requester {
     ISerialPort& port_;
     IPause& pause_;
     IRequestView& view_;
+    ILinkObserver* observer_ = nullptr;
 
     FrameBuffer sendBuffer_{};
     int expectedReplyType_ = 0;

@@ -46,8 +46,22 @@ struct RecordingConsumer : IFrameConsumer {
     std::function<void(FrameBuffer&)> onReply;
 };
 
+// What the link observer hears, as text: "D 00 13 FE" for dropped bytes, "R <frame>" for a good
+// frame, "X <frame>" for one with a bad checksum.
+struct RecordingObserver : ILinkObserver {
+    void FrameSent(const std::uint8_t* f, std::size_t n) override { Note("S", f, n); }
+    void FrameReceived(const std::uint8_t* f, std::size_t n, bool ok) override { Note(ok ? "R" : "X", f, n); }
+    void BytesDiscarded(const std::uint8_t* b, std::size_t n) override { Note("D", b, n); }
+    void Note(const char* kind, const std::uint8_t* b, std::size_t n) {
+        heard.push_back(std::string(kind) + " " + testing::ToHex(Bytes(b, b + n)));
+        bytes.insert(bytes.end(), b, b + n);
+    }
+    std::vector<std::string> heard;
+    Bytes bytes;  // everything heard, in order
+};
+
 class ReceiverTest : public ::testing::Test {
-protected:
+  protected:
     ReceiverTest() {
         port.SetReceiveNotification([this] { receiver.ReceiveNotification(); });
         port.Open();
@@ -86,9 +100,9 @@ TEST_F(ReceiverTest, FrameSplitOverStepsCompletesOnItsLastByte) {
 }
 
 TEST_F(ReceiverTest, GarbageZeroLengthAndBadChecksumAreDroppedAndCounted) {
-    Bytes stream = Hex("00 13 FE");                             // three garbage bytes
-    const Bytes empty = MakeFrame(0x2FFF, 0xFFFF, {});          // N = 0: consumed and dropped
-    Bytes bad = MakeFrame(0x2FFF, 0xFFFF, {0x88, 0x01});        // wrong checksum: dropped whole
+    Bytes stream = Hex("00 13 FE");                       // three garbage bytes
+    const Bytes empty = MakeFrame(0x2FFF, 0xFFFF, {});    // N = 0: consumed and dropped
+    Bytes bad = MakeFrame(0x2FFF, 0xFFFF, {0x88, 0x01});  // wrong checksum: dropped whole
     bad.back() ^= 0x5A;
     for (const Bytes* part : std::initializer_list<const Bytes*>{&empty, &bad, &kClockReply}) {
         stream.insert(stream.end(), part->begin(), part->end());
@@ -101,14 +115,60 @@ TEST_F(ReceiverTest, GarbageZeroLengthAndBadChecksumAreDroppedAndCounted) {
     EXPECT_EQ(consumer.counterShown, std::vector<std::uint32_t>{static_cast<std::uint32_t>(stream.size())});
 }
 
+TEST_F(ReceiverTest, ObserverHearsDroppedRunsGoodAndBadFramesInLineOrder) {
+    RecordingObserver observer;
+    receiver.SetObserver(&observer);
+    Bytes bad = MakeFrame(0x2FFF, 0xFFFF, {0x88, 0x01});
+    bad.back() ^= 0x5A;
+    const Bytes empty = MakeFrame(0x2FFF, 0xFFFF, {});
+    Bytes stream = Hex("00 13 FE");
+    for (const Bytes* part : std::initializer_list<const Bytes*>{&kClockReply, &bad, &empty, &kMeterPacket}) {
+        stream.insert(stream.end(), part->begin(), part->end());
+    }
+    stream.push_back(0x42);  // a lone byte after the last frame, dropped once seven more follow
+    port.Feed(stream);
+    receiver.Step();
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{
+                                  "D 00 13 FE",
+                                  "R " + testing::ToHex(kClockReply),
+                                  "X " + testing::ToHex(bad),
+                                  "R " + testing::ToHex(empty),
+                                  "R " + testing::ToHex(kMeterPacket),
+                              }));
+    // The consumers see only the good frames, as without an observer.
+    ASSERT_EQ(consumer.log.size(), 2u);
+    EXPECT_EQ(consumer.log[1].frame, kMeterPacket);
+
+    observer.heard.clear();
+    port.Feed(Hex("01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E"));  // each byte drops the oldest
+    receiver.Step();
+    EXPECT_EQ(observer.heard, std::vector<std::string>{"D 42 01 02 03 04 05 06 07"})
+        << "a run dropped by the end of a step is told at the end of that step";
+}
+
+TEST_F(ReceiverTest, LongRunOfGarbageIsToldInPiecesOfTheLongestRun) {
+    RecordingObserver observer;
+    receiver.SetObserver(&observer);
+    Bytes garbage(Receiver::kMaxDiscardRun + 10, 0x00);  // zeros never form a valid header
+    Bytes stream = garbage;
+    stream.insert(stream.end(), kClockReply.begin(), kClockReply.end());
+    port.Feed(stream);
+    receiver.Step();
+    ASSERT_EQ(observer.heard.size(), 3u);
+    EXPECT_EQ(observer.heard[0], "D " + testing::ToHex(Bytes(Receiver::kMaxDiscardRun, 0)));
+    EXPECT_EQ(observer.heard[1], "D " + testing::ToHex(Bytes(10, 0)));
+    EXPECT_EQ(observer.heard[2], "R " + testing::ToHex(kClockReply));
+}
+
 TEST_F(ReceiverTest, DispatchBySourceAddress) {
     struct Case {
         std::uint16_t source;
         std::size_t length;
         char expected;  // 0: nothing called
     };
-    for (const Case c : {Case{0x1001, 6, 'M'}, Case{0x1FFE, 6, 'M'}, Case{0x1000, 6, 'R'}, Case{0x1FFF, 6, 'R'},
-                         Case{0x1234, 5, 0}, Case{0x1234, 7, 0}, Case{0x2FFF, 1, 'R'}}) {
+    for (const Case c :
+         {Case{0x1001, 6, 'M'}, Case{0x1FFE, 6, 'M'}, Case{0x1000, 6, 'R'}, Case{0x1FFF, 6, 'R'},
+          Case{0x1234, 5, 0}, Case{0x1234, 7, 0}, Case{0x2FFF, 1, 'R'}}) {
         consumer.log.clear();
         consumer.counterShown.clear();
         Bytes payload(c.length, 0x11);
@@ -145,7 +205,7 @@ TEST_F(ReceiverTest, BurstLargerThanTheRingLosesNothing) {
         burst.insert(burst.end(), frames.back().begin(), frames.back().end());
     }
     ASSERT_EQ(burst.size(), 40u * 124u);  // 4960 bytes, close to five rings' worth
-    port.Feed(burst);                       // one notification
+    port.Feed(burst);                     // one notification
     EXPECT_EQ(receiver.RingUsed(), Receiver::kRingSize - 1);
     receiver.Step();
     ASSERT_EQ(consumer.log.size(), 40u);
@@ -253,6 +313,10 @@ TEST_F(ReceiverTest, MatchesTheByteByByteAssemblerOnRandomStreamsAndChunkings) {
         Receiver r(p);
         RecordingConsumer c;
         r.SetConsumer(&c);
+        RecordingObserver observer;  // every other round runs without one
+        if (round % 2 == 0) {
+            r.SetObserver(&observer);
+        }
         p.SetReceiveNotification([&] { r.ReceiveNotification(); });
         p.Open();
         for (std::size_t pos = 0; pos < stream.size();) {
@@ -267,6 +331,12 @@ TEST_F(ReceiverTest, MatchesTheByteByByteAssemblerOnRandomStreamsAndChunkings) {
         r.Step();
         ASSERT_EQ(c.log, ReferenceAssemble(stream)) << "round " << round;
         ASSERT_EQ(r.ReceivedBytes(), stream.size());
+        if (round % 2 == 0) {
+            // Every byte is heard once, in line order, except those the assembler still holds.
+            ASSERT_EQ(observer.bytes,
+                      Bytes(stream.begin(), stream.end() - static_cast<std::ptrdiff_t>(r.AssemblyCount())))
+                << "round " << round;
+        }
     }
 }
 

@@ -64,6 +64,21 @@ TEST_F(RequesterTest, SendCompletesACopyWritesItOnceAndPauses) {
     EXPECT_EQ(requester.ExpectedReplyType(), 0x81);
 }
 
+TEST_F(RequesterTest, ObserverHearsTheFrameAsWrittenAndNothingOfAFailedWrite) {
+    struct : ILinkObserver {
+        void FrameSent(const std::uint8_t* f, std::size_t n) override { sent.push_back(ToHex({f, f + n})); }
+        void FrameReceived(const std::uint8_t*, std::size_t, bool) override {}
+        void BytesDiscarded(const std::uint8_t*, std::size_t) override {}
+        std::vector<std::string> sent;
+    } observer;
+    requester.SetObserver(&observer);
+    requester.SendRequest(Request(0x81), 0x81, 100);
+    EXPECT_EQ(observer.sent, std::vector<std::string>{"63 E0 A7 FF FF FF 2F 01 81 80"});
+    port.failWrite = true;
+    EXPECT_ANY_THROW(requester.SendRequest(Request(0x80), 0x80, 100));
+    EXPECT_EQ(observer.sent.size(), 1u);
+}
+
 TEST_F(RequesterTest, UnansweredRequestTimesOutAfterTimeoutTimesTenTicks) {
     for (int seconds : {1, 2, 4, 8, 16}) {
         view.timeout = seconds;
