@@ -157,6 +157,10 @@ QString RecordTextFormatter::StripTimeZone(const QString& format) {
     return out.trimmed();
 }
 
+QString LevelText(std::uint8_t level) {
+    return Text().Decimal((level & 0x0F) * 25).Add(QLatin1Char('%')).Add(kPhase[level >> 4]).Take();
+}
+
 double RecordTextFormatter::Now() const {
     return DaysFromDateTime(clock_.Now());
 }
@@ -203,11 +207,7 @@ void RecordTextFormatter::RecordToTexts(const MeterRecord& record, double now, Q
     texts.append(Text().Hex(record.Type, 2).Add(QLatin1Char('h')).Take());
     texts.append(Text().Hex(record.WordA, 4).Add(QLatin1Char('h')).Take());
     texts.append(Text().Hex(record.WordB, 4).Add(QLatin1Char('h')).Take());
-    texts.append(Text()
-                     .Decimal((record.Level & 0x0F) * 25)
-                     .Add(QLatin1Char('%'))
-                     .Add(kPhase[record.Level >> 4])
-                     .Take());
+    texts.append(LevelText(record.Level));
 
     QDate date;
     QTime time;

@@ -12,6 +12,10 @@ namespace lumvaris::meterdata {
 class IClock;
 class TMatrixInterface;
 
+// The "Уровень" text of a level byte: the low nibble × 25 and "%", then " (A)", " (B)" or " (C)"
+// for a high nibble of 2, 4 or 8 (0x23 gives "75% (A)").
+QString LevelText(std::uint8_t level);
+
 // Turns a meter record into the eight texts of a table row: "Сч.#", "Пакет", "Текущее", "Срез",
 // "Уровень", "Дата", "Время", "Прошло". Generic texts first (meter, raw hex words, level, date,
 // time, elapsed time), then the decoder of the packet family (high nibble of Type) replaces

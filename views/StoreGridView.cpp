@@ -1,12 +1,7 @@
 #include "StoreGridView.h"
 
-#include <QHeaderView>
-#include <QHelpEvent>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
-#include <QToolTip>
 
 #include "meterdata/DayTime.h"
 #include "meterdata/IClock.h"
@@ -14,83 +9,11 @@
 
 namespace lumvaris::views {
 
-namespace {
-
-// Paints a cell as a string grid does: its text on one line, left-aligned, two pixels in. Much
-// lighter than the styled delegate, which matters for the once-a-second redraw.
-class GridCellDelegate final : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const bool selected = option.state & QStyle::State_Selected;
-        if (selected) {
-            painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
-        }
-        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -2, 0),
-                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          index.data(Qt::DisplayRole).toString());
-    }
-};
-
-// A cell whose text does not fit its column shows it whole in a tooltip; one that fits shows none.
-class CellToolTips final : public QObject {
-  public:
-    explicit CellToolTips(QTableView* grid) : QObject(grid), grid_(grid) {}
-
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip) {
-            return false;
-        }
-        const auto* help = static_cast<QHelpEvent*>(event);
-        const QModelIndex index = grid_->indexAt(help->pos());
-        const QString text = CutOffText(*grid_, index);
-        if (!text.isEmpty()) {
-            QToolTip::showText(help->globalPos(), text, grid_->viewport(), grid_->visualRect(index));
-        } else {
-            QToolTip::hideText();
-        }
-        return true;
-    }
-
-  private:
-    QTableView* grid_;
-};
-
-}  // namespace
-
-bool TextFits(const QFontMetrics& metrics, const QString& text, int columnWidth) {
-    // The delegate paints two pixels in from each side.
-    return metrics.horizontalAdvance(text) + 4 <= columnWidth;
-}
-
-QString CutOffText(const QTableView& grid, const QModelIndex& index) {
-    const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
-    return TextFits(grid.fontMetrics(), text, grid.columnWidth(index.column())) ? QString() : text;
-}
-
 StoreGridView::StoreGridView(QTabWidget* pages, QWidget* page, QTableView* grid, int columnCount,
                              const meterdata::RecordTextFormatter& formatter, const meterdata::IClock& clock)
     : pages_(pages), page_(page), grid_(grid), clock_(clock), model_(columnCount, formatter) {
     grid_->setModel(&model_);
-    grid_->setItemDelegate(new GridCellDelegate(grid_));
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setWordWrap(false);
-    grid_->setCornerButtonEnabled(false);
-    grid_->verticalHeader()->setVisible(false);
-    grid_->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid_->horizontalHeader()->setHighlightSections(false);
-    grid_->horizontalHeader()->setStretchLastSection(false);
-    // As in a spreadsheet: drag a header border to widen a column, double-click it to fit the text.
-    QObject::connect(grid_->horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, grid_,
-                     [grid = grid_](int column) { grid->resizeColumnToContents(column); });
-    grid_->viewport()->installEventFilter(new CellToolTips(grid_));
+    SetUpStringGrid(grid_);
     SetCurrentRow(1);
 }
 

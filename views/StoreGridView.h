@@ -7,26 +7,19 @@
 #include "meterdata/IClock.h"
 #include "meterdata/IStoreView.h"
 #include "views/StoreGridModel.h"
+#include "views/StringGrid.h"
 
-class QFontMetrics;
-class QModelIndex;
 class QTabWidget;
 class QTableView;
 class QWidget;
 
 namespace lumvaris::views {
 
-// Whether a cell's text shows whole in a column of this width.
-bool TextFits(const QFontMetrics& metrics, const QString& text, int columnWidth);
-// The text of a cell that its column cuts off (its tooltip), or empty when it shows whole.
-QString CutOffText(const QTableView& grid, const QModelIndex& index);
-
-// One table of the main window: a tab sheet of the page control with its string grid, showing one
-// store. The grid has whole-row selection, rows 16 pixels high, and columns that are widened by
-// dragging or double-clicking a header border; a text cut off by its column shows in a tooltip.
+// One table of the main window: a tab sheet of the page control with its string grid (set up by
+// SetUpStringGrid), showing one store.
 class StoreGridView final : public meterdata::IStoreView {
   public:
-    static constexpr int kRowHeight = 16;
+    static constexpr int kRowHeight = kStringGridRowHeight;
 
     // columnCount: 8 for the network table, 7 for the packet and day tables.
     StoreGridView(QTabWidget* pages, QWidget* page, QTableView* grid, int columnCount,

@@ -2,12 +2,12 @@
 
 #include <QString>
 
+class QAbstractItemModel;
+
 namespace lumvaris::views {
 
-class StoreGridModel;
-
-// The whole grid, header row first, as tab-separated text with CR LF line ends, the way a
-// spreadsheet pastes a table.
-QString TableText(const StoreGridModel& grid);
+// The whole table, the header row first, as tab-separated text, each row ended by lineEnd: with
+// CR LF, the way a spreadsheet pastes a table.
+QString TableText(const QAbstractItemModel& table, const QString& lineEnd = QStringLiteral("\r\n"));
 
 }  // namespace lumvaris::views
