@@ -19,11 +19,13 @@
 #include "app/ITimer.h"
 #include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
+#include "app/NetworkHealthPage.h"
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
 #include "app/ProtectedPage.h"
 #include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
+#include "app/TFormLinkMonitor.h"
 #include "app/UartIdPanel.h"
 #include "app/VersionPanel.h"
 #include "commands/CommandSender.h"
@@ -115,7 +117,10 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     clock_ = platform.clock != nullptr ? platform.clock : ownClock_.get();
     meterData_ = std::make_unique<MeterDataBinding>(*this, programDirectory_, *clock_);
     database_ = meterData_.get();
-    meterPacketHandler_ = [this](const link::FrameBuffer& frame) { meterData_->StoreLivePacket(frame); };
+    meterPacketHandler_ = [this](const link::FrameBuffer& frame) {
+        healthPage_->HearPacket(frame);
+        meterData_->StoreLivePacket(frame);
+    };
     sender_ = std::make_unique<commands::CommandSender>(requester_, *this);
     replyHandler_ = std::make_unique<commands::ReplyHandler>(requester_, *this, *clock_);
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
@@ -215,6 +220,7 @@ void TFormMain::ConnectControls() {
     on(ui_->NMainEditEraseAll, &QAction::triggered, &TFormMain::NMainEditEraseAllClick);
     on(ui_->NMainEditSort, &QAction::triggered, &TFormMain::NMainEditSortClick);
     on(ui_->NMainEditToExcel, &QAction::triggered, &TFormMain::NMainEditToExcelClick);
+    on(ui_->NMainOptionsMonitor, &QAction::triggered, &TFormMain::NMainOptionsMonitorClick);
     // The grid click of all three tables; the network table's row may also move by keyboard.
     for (QTableView* grid : {ui_->StringGridNET, ui_->StringGridPACKETS, ui_->StringGridDAYS}) {
         on(grid, &QAbstractItemView::clicked, &TFormMain::StringGridNETClick);
@@ -271,6 +277,12 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     targets.firmware = versionPanel_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
+    healthPage_ = std::make_unique<NetworkHealthPage>(*ui_, *clock_, [this] {
+        const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
+        return net != nullptr ? net->ColCount() - 1 : 0;
+    });
+    linkMonitor_ =
+        std::make_unique<TFormLinkMonitor>(requester_, receiver_, *clock_, timers, messageBox_, this);
 }
 
 void TFormMain::LoadKeyNames() {
@@ -360,6 +372,7 @@ void TFormMain::OpenConnection() {
     requester_.ShowRequestStatus();
     receiver_.ResetReceivedBytes();
     ShowByteCounter(receiver_.ReceivedBytes());
+    healthPage_->Reset();
     ShowPortState();
     StringGridNETClick();
     ui_->ButtonAddress->setFocus();
@@ -841,8 +854,10 @@ bool TFormMain::FormKeyDown(QKeyEvent* event) {
 
 void TFormMain::PageControlChange() {
     QTabWidget* tabs = ui_->PageControl;
-    ui_->NMainEditToExcel->setEnabled(tabs->currentIndex() <= tabs->indexOf(ui_->TabSheetDAYS));
+    ui_->NMainEditToExcel->setEnabled(tabs->currentIndex() <= tabs->indexOf(ui_->TabSheetDAYS) ||
+                                      healthPage_->IsShowing());
     meterData_->RedrawAll();
+    healthPage_->Redraw();
     if (tabs->currentWidget() == ui_->TabSheetPACKETS) {
         ui_->StringGridPACKETS->setFocus();
     } else if (tabs->currentWidget() == ui_->TabSheetDAYS) {
@@ -858,6 +873,7 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
     plcCommandsPage_->SetDebugDialog(dialogs_.debug);
     versionPanel_->SetDialogs(dialogs_.gauge, dialogs_.openDialog);
+    linkMonitor_->SetSaveDialog(dialogs_.saveDialog);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });
@@ -905,12 +921,23 @@ void TFormMain::NMainEditSortClick() {
 }
 
 void TFormMain::NMainEditToExcelClick() {
-    meterData_->CopyTable();
+    if (healthPage_->IsShowing()) {
+        healthPage_->CopyTable();
+    } else {
+        meterData_->CopyTable();
+    }
+}
+
+void TFormMain::NMainOptionsMonitorClick() {
+    linkMonitor_->show();
+    linkMonitor_->raise();
+    linkMonitor_->activateWindow();
 }
 
 void TFormMain::TimerRefreshTimer() {
     protectedPage_->ShowWorkstationClock();
     meterData_->RefreshTick();
+    healthPage_->Redraw();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

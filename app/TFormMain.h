@@ -38,12 +38,14 @@ namespace lumvaris::app {
 class IConnectionDatabase;
 class IMessageBox;
 class IOpenDialog;
+class ISaveDialog;
 class IModifierKeys;
 class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
 class LineStatePage;
 class MeterDataBinding;
+class NetworkHealthPage;
 class PlcCommandsPage;
 class ProtectedPage;
 class ServicePage;
@@ -53,6 +55,7 @@ class TFormAppOptions;
 class TFormDebug;
 class TFormGauge;
 class TFormHashCalculate;
+class TFormLinkMonitor;
 class TFormNewAddress;
 
 // What the main window is built on: the serial port, the pause after a request, the keyboard
@@ -77,7 +80,8 @@ struct MainWindowPlatform {
     QString helpDirectory;
 };
 
-// The five dialogs, created after the main window, and the firmware file dialog.
+// The five dialogs, created after the main window, the firmware file dialog and the save dialog of
+// the traffic monitor.
 struct MainWindowDialogs {
     TFormGauge* gauge = nullptr;
     TFormNewAddress* newAddress = nullptr;
@@ -85,6 +89,7 @@ struct MainWindowDialogs {
     TFormDebug* debug = nullptr;
     TFormHashCalculate* hashCalculate = nullptr;
     IOpenDialog* openDialog = nullptr;
+    ISaveDialog* saveDialog = nullptr;
 };
 
 // The main window and the composition root: it owns the request sender and the receive path, the
@@ -131,6 +136,8 @@ class TFormMain : public QMainWindow,
     ServicePage& Service() { return *servicePage_; }
     LineStatePage& LineStateTab() { return *lineStatePage_; }
     VersionPanel& Version() { return *versionPanel_; }
+    NetworkHealthPage& Health() { return *healthPage_; }
+    TFormLinkMonitor& LinkMonitor() { return *linkMonitor_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -200,6 +207,8 @@ class TFormMain : public QMainWindow,
     void NMainEditEraseAllClick();
     void NMainEditSortClick();
     void NMainEditToExcelClick();
+    // "Монитор обмена": shows the traffic monitor (recording starts the first time).
+    void NMainOptionsMonitorClick();
 
     // The status bar panels (0: received bytes, 1: port state, 2: request status).
     QLabel* StatusPanel(int index) const;
@@ -286,6 +295,9 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<ServicePage> servicePage_;
     std::unique_ptr<LineStatePage> lineStatePage_;
     std::unique_ptr<VersionPanel> versionPanel_;
+    std::unique_ptr<NetworkHealthPage> healthPage_;
+    // Listens to requester_ and receiver_, so it goes before them.
+    std::unique_ptr<TFormLinkMonitor> linkMonitor_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

@@ -7,6 +7,7 @@
 #include "app/QtMessageBox.h"
 #include "app/QtModifierKeys.h"
 #include "app/QtOpenDialog.h"
+#include "app/QtSaveDialog.h"
 #include "app/QtTimerFactory.h"
 #include "app/Revision.h"
 #include "app/TFormAppOptions.h"
@@ -55,8 +56,9 @@ int main(int argc, char** argv) {
     app::TFormDebug formDebug;
     app::TFormHashCalculate formHashCalculate;
     app::QtOpenDialog openDialog;
-    formMain.SetDialogs(
-        {&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate, &openDialog});
+    app::QtSaveDialog saveDialog;
+    formMain.SetDialogs({&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate,
+                         &openDialog, &saveDialog});
 
     app::CentreOnScreen(formMain);
     formMain.show();

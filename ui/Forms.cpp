@@ -4,5 +4,6 @@
 #include "ui_FormDebug.h"
 #include "ui_FormGauge.h"
 #include "ui_FormHashCalculate.h"
+#include "ui_FormLinkMonitor.h"
 #include "ui_FormMain.h"
 #include "ui_FormNewAddress.h"

@@ -479,7 +479,8 @@ TEST_F(TFormMainTest, ServicePageTogglesWithCtrlClickOnPanel9WhileConnected) {
     EXPECT_TRUE(TabShown(F().TabSheetService));
     EXPECT_EQ(F().PageControl->currentWidget(), F().TabSheetService);
     EXPECT_EQ(Tabs(), (QStringList{"Концентратор", "Ёмкость сети 0 счётчиков", "Последние 0 пакетов",
-                                   "Последние 0 дней", "'Защищённые' команды", "Состояние линии", "Сервис"}));
+                                   "Последние 0 дней", "Состояние сети", "'Защищённые' команды",
+                                   "Состояние линии", "Сервис"}));
 
     ctrlClick(true);
     EXPECT_FALSE(TabShown(F().TabSheetService));
