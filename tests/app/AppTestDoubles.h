@@ -12,6 +12,7 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/IOpenDialog.h"
+#include "app/ISaveDialog.h"
 #include "app/ITimer.h"
 #include "link/Requester.h"
 
@@ -111,6 +112,17 @@ class FakeMessageBox final : public app::IMessageBox {
 
 // The firmware file dialog: answers with the path set (empty: cancelled) and counts its showings.
 class FakeOpenDialog final : public app::IOpenDialog {
+  public:
+    QString Execute(QWidget*) override {
+        ++shown;
+        return path;
+    }
+    QString path;
+    int shown = 0;
+};
+
+// The save dialog: answers with the path set (empty: cancelled).
+class FakeSaveDialog final : public app::ISaveDialog {
   public:
     QString Execute(QWidget*) override {
         ++shown;

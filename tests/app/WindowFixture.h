@@ -55,7 +55,7 @@ class WindowTest : public ::testing::Test {
                                          {},
                                          &clock_};
         window_ = std::make_unique<app::TFormMain>(platform);
-        window_->SetDialogs({&gauge_, &newAddress_, &options_, &debug_, &hash_, &openDialog_});
+        window_->SetDialogs({&gauge_, &newAddress_, &options_, &debug_, &hash_, &openDialog_, &saveDialog_});
         window_->show();
     }
     void TearDown() override { window_.reset(); }
@@ -111,6 +111,7 @@ class WindowTest : public ::testing::Test {
     FakeModifierKeys keys_;
     FakeMessageBox messages_;
     FakeOpenDialog openDialog_;
+    FakeSaveDialog saveDialog_;
     FakeTimerFactory timers_;
     WindowClock clock_;
     app::TFormGauge gauge_;
