@@ -20,7 +20,7 @@ QString HexBytes(const std::uint8_t* bytes, std::size_t count) {
 
 QString TypeText(TrafficKind kind, std::uint16_t source, std::uint8_t code) {
     const QString hex = QString::asprintf("%02Xh", code);
-    if (kind != TrafficKind::Sent && link::IsMeterSource(source)) {
+    if (link::IsMeterSource(source)) {  // requests come from FFFF
         return hex + QStringLiteral(" пакет счётчика %1").arg(source & link::kMeterNumberMask);
     }
     const char* name = nullptr;

@@ -119,6 +119,9 @@ TEST(TrafficFilterTest, DirectionMeterPacketsAndTypes) {
         {"type 40: meter packets of that type", {DirectionFilter::Both, true, {0x40}}, "mx"},
         {"type 40 without meter packets", {DirectionFilter::Both, false, {0x40}}, ""},
         {"received type 81", {DirectionFilter::Received, true, {0x81, 0x85}}, "a"},
+        {"type FF: the checksum of a frame with no payload is no type code",
+         {DirectionFilter::Both, true, {0xFF}},
+         ""},
     };
     for (const auto& c : cases) {
         std::string shown;
