@@ -42,7 +42,7 @@ void NetworkHealthPage::Reset() {
 
 void NetworkHealthPage::HearPacket(const link::FrameBuffer& frame) {
     const int meter = link::SourceAddress(frame) & link::kMeterNumberMask;
-    health_.Hear(meter, link::Payload(frame)[5], clock_.Now().toMSecsSinceEpoch());
+    health_.Hear(meter, link::Payload(frame)[5], clock_.NowMs());
 }
 
 bool NetworkHealthPage::IsShowing() const {
@@ -56,7 +56,7 @@ void NetworkHealthPage::Redraw() {
     if (!IsShowing()) {
         return;
     }
-    model_.Show(health_, meters_, clock_.Now().toMSecsSinceEpoch(),
+    model_.Show(health_, meters_, clock_.NowMs(),
                 form_.SpinEditHealthThreshold->value() * kMinuteMs);
 }
 

@@ -7,6 +7,7 @@ namespace lumvaris::meterdata {
 class SystemClock final : public IClock {
   public:
     QDateTime Now() const override;
+    std::int64_t NowMs() const override;
 };
 
 }  // namespace lumvaris::meterdata

@@ -26,7 +26,18 @@ void TrafficLog::Add(TrafficKind kind, const std::uint8_t* bytes, std::size_t co
         entries_.pop_front();
         ++first_;
     }
-    entries_.push_back({clock_.Now().time().msecsSinceStartOfDay(), kind, {bytes, bytes + count}});
+    entries_.push_back({TimeOfDay(clock_.NowMs()), kind, {bytes, bytes + count}});
+}
+
+int TrafficLog::TimeOfDay(std::int64_t utcMs) {
+    constexpr std::int64_t kQuarterMs = 15 * 60 * 1000;
+    constexpr std::int64_t kDayMs = 24 * 60 * 60 * 1000;
+    const std::int64_t quarter = utcMs >= 0 ? utcMs / kQuarterMs : (utcMs - kQuarterMs + 1) / kQuarterMs;
+    if (quarter != offsetQuarter_) {
+        offsetQuarter_ = quarter;
+        offsetMs_ = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).offsetFromUtc() * std::int64_t{1000};
+    }
+    return static_cast<int>(((utcMs + offsetMs_) % kDayMs + kDayMs) % kDayMs);
 }
 
 void TrafficLog::Clear() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -53,10 +54,17 @@ class TrafficLog final : public link::ILinkObserver {
     }
 
   private:
+    // The local time of day of a moment. The offset from UTC is looked up once per quarter of an
+    // hour (time zones change theirs only on such boundaries): a local date and time costs a look
+    // at the time-zone file, too much for every frame of a busy line.
+    int TimeOfDay(std::int64_t utcMs);
+
     const meterdata::IClock& clock_;
     const std::size_t maxEntries_;
     std::deque<TrafficEntry> entries_;
     std::uint64_t first_ = 0;
+    std::int64_t offsetQuarter_ = INT64_MIN;
+    std::int64_t offsetMs_ = 0;
 };
 
 }  // namespace lumvaris::monitor

@@ -76,6 +76,31 @@ TEST(TrafficTextTest, EachKindOfRow) {
     }
 }
 
+TEST(TrafficLogTest, LocalTimeOfDayAcrossTheChangesOfTheClocks) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    FixedClock clock;
+    TrafficLog log(clock);
+    const std::uint8_t byte = 0;
+    const auto stamp = [&](QDate date, QTime time) {
+        clock.now = QDateTime(date, time);
+        log.BytesDiscarded(&byte, 1);
+        return TrafficTexts(log.At(log.EndSequence() - 1))[0];
+    };
+    const QDate spring(2026, 3, 29);
+    const QDate autumn(2026, 10, 25);
+    EXPECT_EQ(stamp(spring, QTime(1, 59, 59, 999)), "01:59:59.999");
+    EXPECT_EQ(stamp(spring, QTime(3, 0, 0, 1)), "03:00:00.001") << "2 ms later, in summer time";
+    EXPECT_EQ(stamp(spring, QTime(23, 59, 59, 999)), "23:59:59.999");
+    EXPECT_EQ(stamp(autumn, QTime(1, 59, 0)), "01:59:00.000");
+    EXPECT_EQ(stamp(autumn, QTime(3, 0, 0)), "03:00:00.000") << "back in winter time";
+    if (zone.isNull()) {
+        qunsetenv("TZ");
+    } else {
+        qputenv("TZ", zone);
+    }
+}
+
 TEST(TrafficTextTest, TypeCodesOfTheFilterField) {
     const struct {
         const char* text;
@@ -165,11 +190,24 @@ TEST_F(TrafficModelTest, AtMostOneHundredThousandRowsTheOldestDropped) {
     EXPECT_EQ(EntryNumber(0), 5);
     EXPECT_EQ(EntryNumber(99999), 100004);
 
+    const QPersistentModelIndex selected = model_.index(10, 0);
+    const QPersistentModelIndex oldest = model_.index(0, 0);
     Add(3);  // three more push three out, at the next publish
     EXPECT_EQ(model_.Publish(), 3);
     EXPECT_EQ(model_.rowCount(), 100000);
     EXPECT_EQ(EntryNumber(0), 8);
     EXPECT_EQ(EntryNumber(99999), 100007);
+    EXPECT_EQ(selected.row(), 7) << "a selected row stays with its entry";
+    EXPECT_FALSE(oldest.isValid());
+
+    // Filtered so that fewer rows come than go: the table gets shorter.
+    model_.SetFilter({DirectionFilter::Both, false, {}});
+    Add(5);
+    Add(2, 0x1001);
+    EXPECT_EQ(model_.Publish(), 5);
+    EXPECT_EQ(model_.rowCount(), 100000 - 2);
+    EXPECT_EQ(EntryNumber(0), 15);
+    EXPECT_EQ(EntryNumber(model_.rowCount() - 1), 100012);
 }
 
 TEST_F(TrafficModelTest, PauseKeepsRecordingAndAFilterMakesTheTableAgain) {
