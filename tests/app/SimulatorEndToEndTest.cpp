@@ -743,5 +743,49 @@ TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLos
     }
 }
 
+// The simulator hangs up in the middle of an upload: the upload ends at once with one message that
+// says how far it came, the main window is back, and a fresh simulator connects.
+TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    QTemporaryDir dir;
+    const QString imagePath = dir.filePath(QStringLiteral("image.hex"));
+    QFile out(imagePath);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (const QByteArray& line : FirmwareImage(500)) {
+        out.write(line + "\r\n");
+    }
+    out.close();
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                           QStringLiteral("--hangup-after-requests"), QStringLiteral("120")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    w.OpenDialog().path = imagePath;
+    const firmware::FirmwareUpload& upload = w.Window().Version().Upload();
+    ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::ControlModifier, QStringLiteral("Загрузить новую")));
+    ASSERT_TRUE(PumpUntil([&] { return upload.State() == firmware::UploadState::Idle; }, 30000));
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(upload.Outcome(), firmware::UploadOutcome::PortLost);
+    ASSERT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].contains(QStringLiteral("из 500")))
+        << w.Messages().errors[0].toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].contains(QStringLiteral("Связь с коммуникационным портом потеряна")));
+    EXPECT_TRUE(w.Window().isVisible());
+    EXPECT_FALSE(w.Gauge().isVisible());
+
+    Simulator fresh;
+    ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    w.F().ComboBoxPortName->setEditText(fresh.Path());
+    QTest::keyClick(w.F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::NoModifier, QStringLiteral("Прочитать")));
+    EXPECT_TRUE(
+        PumpUntil([&] { return w.F().LabelVerinfo->text() == QStringLiteral("LUMVARIS-SIM 1.0"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
 }  // namespace
 }  // namespace lumvaris::testing
