@@ -23,6 +23,7 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
+#include "app/KeyPanel.h"
 #include "app/MeterDataBinding.h"
 #include "app/PortList.h"
 #include "app/TFormAppOptions.h"
@@ -186,13 +187,13 @@ void TFormMain::FormCreate() {
     SetTabVisible(ui_->TabSheetService, false);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetNET);
 
-    LoadKeyNames();
+    keyPanel_->LoadKeyNames(readKeyNames_ ? readKeyNames_(keyPanel_->KeyFilePath()) : QStringList());
+    keyPanel_->CheckBoxUseCryptoClick();
 
     ui_->ComboBoxPortName->setFocus();
     requester_.SetRequestStatus(link::RequestStatus::None);
     requester_.ShowRequestStatus();
     UpdateCaption();
-    ui_->PanelKey->setVisible(ui_->CheckBoxUseCrypto->isChecked());
 }
 
 void TFormMain::SetUpStatusBar() {
@@ -318,10 +319,6 @@ void TFormMain::ConnectLocalRules() {
         ui_->Calendar->setCurrentPage(shown.year(), index + 1);
     });
 
-    // The key panel shows while closed networks are ticked.
-    connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
-            [this](bool on) { ui_->PanelKey->setVisible(on); });
-
     // A long command goes to one meter only while "Для всех" is clear.
     connect(ui_->CheckBoxBroadcast, &QCheckBox::toggled, this,
             [this](bool on) { ui_->SpinEditAddress->setEnabled(!on); });
@@ -371,20 +368,12 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
         const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
         return net != nullptr ? net->ColCount() - 1 : 0;
     });
+    keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, programDirectory_);
     commands::ReplyTargets& targets = replyHandler_->Targets();
     targets.concentrator = concentratorPage_.get();
+    targets.key = keyPanel_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
-}
-
-void TFormMain::LoadKeyNames() {
-    QComboBox* keys = ui_->ComboBoxKey;
-    keys->clear();
-    if (readKeyNames_) {
-        keys->addItems(readKeyNames_(programDirectory_ + Text(kKeyFileName)));
-    }
-    keys->setCurrentIndex(-1);
-    keys->setEditText(QString());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -929,6 +918,7 @@ void TFormMain::PageControlChange() {
 void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     dialogs_ = dialogs;
     uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
+    keyPanel_->SetHashDialog(dialogs_.hashCalculate);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });
@@ -992,7 +982,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
                 break;
             }
             auto* key = static_cast<QKeyEvent*>(event);
-            if (FormKeyDown(key)) {
+            if (FormKeyDown(key) || keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
                 return true;
             }
             if ((watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) &&

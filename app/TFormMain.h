@@ -42,6 +42,7 @@ class IModifierKeys;
 class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
+class KeyPanel;
 class MeterDataBinding;
 class UartIdPanel;
 class TFormAppOptions;
@@ -95,7 +96,6 @@ class TFormMain : public QMainWindow,
     // Follows the open-port text while the local database cannot be written.
     static constexpr const char* kNotSavedText = " Данные не сохраняются!";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
-    static constexpr const char* kKeyFileName = "Keys.ini";
     static constexpr const char* kDefaultPortName = "COM";
     static constexpr int kClosePauseMs = 500;
 
@@ -116,6 +116,7 @@ class TFormMain : public QMainWindow,
     commands::ReplyHandler& ReplyHandler() { return *replyHandler_; }
     commands::CommandSender& Sender() { return *sender_; }
     ConcentratorPage& Concentrator() { return *concentratorPage_; }
+    KeyPanel& Key() { return *keyPanel_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -223,7 +224,6 @@ class TFormMain : public QMainWindow,
     void ConnectControls();
     void ConnectLocalRules();
     void SetUpCommands(ITimerFactory& timers);
-    void LoadKeyNames();
     QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
     // ButtonTimeSet, ButtonBDRset, ButtonBDAYset, ButtonPasswordSet: the set buttons of the
     // requests the catalogue marks protected.
@@ -269,6 +269,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<commands::ReplyHandler> replyHandler_;
     std::unique_ptr<UartIdPanel> uartIdPanel_;
     std::unique_ptr<ConcentratorPage> concentratorPage_;
+    std::unique_ptr<KeyPanel> keyPanel_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 
