@@ -18,6 +18,7 @@
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
 #include "app/LineStatePage.h"
+#include "app/KeyPanel.h"
 #include "app/MeterDataBinding.h"
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
@@ -176,13 +177,13 @@ void TFormMain::FormCreate() {
     SetTabVisible(ui_->TabSheetService, false);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetNET);
 
-    LoadKeyNames();
+    keyPanel_->LoadKeyNames(readKeyNames_ ? readKeyNames_(keyPanel_->KeyFilePath()) : QStringList());
+    keyPanel_->CheckBoxUseCryptoClick();
 
     ui_->ComboBoxPortName->setFocus();
     requester_.SetRequestStatus(link::RequestStatus::None);
     requester_.ShowRequestStatus();
     UpdateCaption();
-    ui_->PanelKey->setVisible(ui_->CheckBoxUseCrypto->isChecked());
 }
 
 void TFormMain::SetUpStatusBar() {
@@ -230,10 +231,6 @@ void TFormMain::ConnectControls() {
 }
 
 void TFormMain::ConnectLocalRules() {
-    // The key panel shows while closed networks are ticked.
-    connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
-            [this](bool on) { ui_->PanelKey->setVisible(on); });
-
     QFont fixedPitch(QStringLiteral("Courier New"));
     fixedPitch.setStyleHint(QFont::TypeWriter);
     fixedPitch.setPointSize(9);
@@ -269,18 +266,10 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     versionPanel_ = std::make_unique<VersionPanel>(*ui_, services);
     targets.version = versionPanel_.get();
     targets.firmware = versionPanel_.get();
+    keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, programDirectory_);
+    targets.key = keyPanel_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
-}
-
-void TFormMain::LoadKeyNames() {
-    QComboBox* keys = ui_->ComboBoxKey;
-    keys->clear();
-    if (readKeyNames_) {
-        keys->addItems(readKeyNames_(programDirectory_ + Text(kKeyFileName)));
-    }
-    keys->setCurrentIndex(-1);
-    keys->setEditText(QString());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -858,6 +847,7 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     uartIdPanel_->SetAddressDialog(dialogs_.newAddress);
     plcCommandsPage_->SetDebugDialog(dialogs_.debug);
     versionPanel_->SetDialogs(dialogs_.gauge, dialogs_.openDialog);
+    keyPanel_->SetHashDialog(dialogs_.hashCalculate);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });
@@ -922,7 +912,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
                 break;
             }
             auto* key = static_cast<QKeyEvent*>(event);
-            if (FormKeyDown(key)) {
+            if (FormKeyDown(key) || keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
                 return true;
             }
             if ((watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) &&

@@ -43,6 +43,7 @@ class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
 class LineStatePage;
+class KeyPanel;
 class MeterDataBinding;
 class PlcCommandsPage;
 class ProtectedPage;
@@ -105,7 +106,6 @@ class TFormMain : public QMainWindow,
     // Follows the open-port text while the local database cannot be written.
     static constexpr const char* kNotSavedText = " Данные не сохраняются!";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
-    static constexpr const char* kKeyFileName = "Keys.ini";
     static constexpr const char* kDefaultPortName = "COM";
     static constexpr int kClosePauseMs = 500;
 
@@ -131,6 +131,7 @@ class TFormMain : public QMainWindow,
     ServicePage& Service() { return *servicePage_; }
     LineStatePage& LineStateTab() { return *lineStatePage_; }
     VersionPanel& Version() { return *versionPanel_; }
+    KeyPanel& Key() { return *keyPanel_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -237,7 +238,6 @@ class TFormMain : public QMainWindow,
     void ConnectControls();
     void ConnectLocalRules();
     void SetUpCommands(ITimerFactory& timers);
-    void LoadKeyNames();
     QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
     void SetPortFieldText(const QString& text);
     // The failure path of an open: no connection, the message, the port field back to "COM".
@@ -286,6 +286,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<ServicePage> servicePage_;
     std::unique_ptr<LineStatePage> lineStatePage_;
     std::unique_ptr<VersionPanel> versionPanel_;
+    std::unique_ptr<KeyPanel> keyPanel_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

@@ -19,13 +19,16 @@
 #include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormGauge.h"
+#include "app/TFormHashCalculate.h"
 #include "app/TFormMain.h"
 #include "app/VersionPanel.h"
 #include "firmware/FirmwareUpload.h"
+#include "keys/KeyFile.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
 #include "ui/RadioGroup.h"
+#include "ui_FormHashCalculate.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::testing {
@@ -785,6 +788,84 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) 
     EXPECT_TRUE(
         PumpUntil([&] { return w.F().LabelVerinfo->text() == QStringLiteral("LUMVARIS-SIM 1.0"); }, 5000));
     EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
+// A key set by name reaches the concentrator (the fingerprint it reports changes), the zero key
+// of the empty name too, and the name set again is taken from the key file at once.
+TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKeyFileNextTime) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+
+    QTemporaryDir dir;
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    FakeModifierKeys keys;
+    FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    FakeDatabase database;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     nullptr,
+                                     [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
+    app::TFormMain window(platform);
+    app::TFormHashCalculate hash;
+    window.SetDatabase(&database);
+    window.SetDialogs({nullptr, nullptr, nullptr, nullptr, &hash});
+    window.show();
+    Ui::TFormMain& f = window.Form();
+    f.ComboBoxPortName->setEditText(sim.Path());
+    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(port.IsOpen());
+    f.CheckBoxUseCrypto->setChecked(true);
+
+    const auto fingerprint = [&] {
+        f.LabelFP->setText(QStringLiteral("***"));
+        QTest::mouseClick(f.ButtonGetFP, Qt::LeftButton);
+        EXPECT_TRUE(PumpUntil([&] { return f.LabelFP->text() != QStringLiteral("***"); }, 5000));
+        return f.LabelFP->text();
+    };
+    // Returns the milliseconds from the click to the concentrator's answer to KeyWrite.
+    const auto setKey = [&](const QString& text, int progressAtShow) {
+        f.ComboBoxKey->setEditText(text);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+        EXPECT_TRUE(hash.isVisible());
+        EXPECT_EQ(hash.Form().ProgressBar->value(), progressAtShow);
+        EXPECT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 60000));
+        EXPECT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000));
+        return clock.elapsed();
+    };
+
+    const QString zeroKey = fingerprint();
+    const QString name = QStringLiteral("Ключ участка 5");
+    EXPECT_GE(setKey(name, 1), 2100) << "TimerStart and two pauses";
+    const QString namedKey = fingerprint();
+    EXPECT_NE(namedKey, zeroKey);
+    const keys::KeyFile keyFile(dir.filePath(QStringLiteral("Keys.ini")));
+    EXPECT_EQ(keyFile.KeyNames(), QStringList{name});
+    EXPECT_EQ(keyFile.ReadEntry(name).size(), 64);
+
+    setKey(QString(), 100);
+    EXPECT_EQ(fingerprint(), zeroKey);
+
+    // The stored key: shown whole at once, sent after the settling pause alone.
+    EXPECT_LT(setKey(QStringLiteral(" ключ участка 5 "), 100), 2000);
+    EXPECT_EQ(hash.Form().LabelHash->text(), keyFile.ReadEntry(name));
+    EXPECT_EQ(fingerprint(), namedKey);
+    EXPECT_EQ(f.ComboBoxKey->count(), 1);
+
+    window.close();
+    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
 }
 
 }  // namespace
