@@ -11,6 +11,8 @@
 #include "app/IMessageBox.h"
 #include "app/TFormHashCalculate.h"
 #include "commands/CommandSender.h"
+#include "commands/IConnectionControl.h"
+#include "link/Requester.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::app {
@@ -93,6 +95,14 @@ void KeyPanel::HashCalculateFinished(int result) {
         if (keys->findText(derivation_.KeyName(), Qt::MatchFixedString) < 0) {
             keys->addItem(derivation_.KeyName());
         }
+    }
+    if (!services_.connection.IsOpen()) {
+        // The port went while the key was derived; that was said then. The key is in the key file
+        // and goes out with the next "Установить"; the status bar says it did not go now.
+        services_.requester.SetRequestStatusText("Ключ не передан: порт закрыт");
+        services_.requester.SetRequestStatus(link::RequestStatus::Text);
+        services_.requester.ShowRequestStatus();
+        return;
     }
     services_.sender.Send(request::KeyWrite(derivation_.Key()));
 }

@@ -868,5 +868,68 @@ TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKe
     EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
 }
 
+// The simulator hangs up while a key is derived: one message, the derived key kept in the key file
+// and not sent (the status bar says so), and after a new connection it goes out from the file.
+TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLater) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    auto sim = std::make_unique<Simulator>();
+    ASSERT_TRUE(sim->Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    QTemporaryDir dir;
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    FakeModifierKeys keys;
+    FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    FakeDatabase database;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     nullptr,
+                                     [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
+    app::TFormMain window(platform);
+    app::TFormHashCalculate hash;
+    window.SetDatabase(&database);
+    window.SetDialogs({nullptr, nullptr, nullptr, nullptr, &hash});
+    window.show();
+    Ui::TFormMain& f = window.Form();
+    f.ComboBoxPortName->setEditText(sim->Path());
+    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(port.IsOpen());
+    f.CheckBoxUseCrypto->setChecked(true);
+
+    const QString name = QStringLiteral("Ключ подстанции 2");
+    f.ComboBoxKey->setEditText(name);
+    QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+    ASSERT_TRUE(hash.isVisible());
+    sim.reset();  // the concentrator goes away in the middle of the derivation
+    ASSERT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 60000));
+    PumpUntil([] { return false; }, 500);
+    ASSERT_EQ(messages.errors.size(), 1) << messages.errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(
+        messages.errors[0].startsWith(QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")));
+    EXPECT_EQ(window.StatusPanel(2)->text(), QStringLiteral(" Ключ не передан: порт закрыт"));
+    const keys::KeyFile keyFile(dir.filePath(QStringLiteral("Keys.ini")));
+    EXPECT_EQ(keyFile.ReadEntry(name).size(), 64) << "derived and kept";
+
+    Simulator fresh;
+    ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    f.ComboBoxPortName->setEditText(fresh.Path());
+    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(port.IsOpen());
+    f.ComboBoxKey->setEditText(name);
+    QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+    EXPECT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 5000)) << "taken from the key file";
+    EXPECT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(messages.errors.size(), 1);
+    window.close();
+}
+
 }  // namespace
 }  // namespace lumvaris::testing
