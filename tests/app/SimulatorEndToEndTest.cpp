@@ -34,6 +34,13 @@
 namespace lumvaris::testing {
 namespace {
 
+// The simulator is not built on every platform.
+#define SKIP_WITHOUT_SIMULATOR()                                    \
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||           \
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) { \
+        GTEST_SKIP() << "the simulator is not part of this build";  \
+    }
+
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
@@ -77,10 +84,7 @@ class Simulator {
 };
 
 TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start()) << "the simulator did not announce its port";
 
@@ -142,10 +146,7 @@ int MetersWithPackets(const meterdata::TMatrixInterface& store) {
 }
 
 TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.1")}))
         << "the simulator did not announce its port";
@@ -211,10 +212,7 @@ int PacketsIn(const meterdata::TMatrixInterface& store) {
 // A damaged day file's message stays on screen for three seconds (a modal box runs its own event
 // loop, so the window's timers go on): the packets the simulator sends meanwhile are all stored.
 TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.2")}))
         << "the simulator did not announce its port";
@@ -296,9 +294,9 @@ class SimulatorWindow {
                     dir_.path() + QStringLiteral("/"),
                     QStringLiteral("Lumvaris Rev.1.0"),
                     nullptr,
-                    nullptr},
+                    [](const QString& path) { return keys::KeyFile(path).KeyNames(); }},
           window_(platform_) {
-        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, nullptr, &openDialog_});
+        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, &hash_, &openDialog_});
         window_.show();
         QComboBox* field = window_.Form().ComboBoxPortName;
         field->setEditText(portPath);
@@ -320,6 +318,8 @@ class SimulatorWindow {
     FakeMessageBox& Messages() { return messages_; }
     FakeOpenDialog& OpenDialog() { return openDialog_; }
     app::TFormGauge& Gauge() { return gauge_; }
+    app::TFormHashCalculate& Hash() { return hash_; }
+    QString File(const QString& name) const { return dir_.filePath(name); }
 
   private:
     QTemporaryDir dir_;
@@ -330,16 +330,14 @@ class SimulatorWindow {
     ScaledGaugeTimers timers_;
     app::TFormAppOptions options_;
     app::TFormGauge gauge_;
+    app::TFormHashCalculate hash_;
     FakeOpenDialog openDialog_;
     app::MainWindowPlatform platform_;
     app::TFormMain window_;
 };
 
 TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorHolds) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     // Five meters, the fifth a water meter without a buffered packet; no live packets meanwhile.
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
@@ -362,10 +360,7 @@ TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorH
 }
 
 TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBack) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
@@ -398,10 +393,7 @@ TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBac
 // The simulator hangs up in the middle of a read of all buffers: one clear message, the read
 // ends with its summary, what arrived is in the files at once, and a fresh simulator connects.
 TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextConnectionWorks) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(
         sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
@@ -439,10 +431,7 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
 // packet of type DAh (the command's type in the high byte of the first word), which the window
 // files as that meter's newest packet.
 TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
                            QStringLiteral("3600")}));
@@ -475,10 +464,7 @@ TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket
 // A short command takes one cell of the concentrator's PLC buffer (the buffer sends nothing on
 // during the test).
 TEST(SimulatorEndToEndTest, AShortCommandTakesACellOfThePlcBuffer) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(
         sim.Start({QStringLiteral("--plc-cells"), QStringLiteral("16"), QStringLiteral("--plc-cell-ms"),
@@ -510,10 +496,7 @@ void Press(QAbstractButton* button) {
 }
 
 TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--clock"), QStringLiteral("2024-01-01 12:12"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
@@ -562,10 +545,7 @@ TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) 
 }
 
 TEST(SimulatorEndToEndTest, APasswordOpensOneProtectedCommandAndCanBeChanged) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
@@ -656,10 +636,7 @@ std::vector<std::pair<QByteArray, int>> Runs(const QList<QByteArray>& record) {
 // Whatever it drops, the record must hold every line of the file once, in file order, a line
 // repeated only right behind itself and at most ten times in all; and the upload ends complete.
 TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLost) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     constexpr int kLines = 2000;
     const std::vector<QByteArray> image = FirmwareImage(kLines);
     ASSERT_EQ(image.front().size(), 43);
@@ -749,10 +726,7 @@ TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLos
 // The simulator hangs up in the middle of an upload: the upload ends at once with one message that
 // says how far it came, the main window is back, and a fresh simulator connects.
 TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     QTemporaryDir dir;
     const QString imagePath = dir.filePath(QStringLiteral("image.hex"));
     QFile out(imagePath);
@@ -793,38 +767,13 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) 
 // A key set by name reaches the concentrator (the fingerprint it reports changes), the zero key
 // of the empty name too, and the name set again is taken from the key file at once.
 TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKeyFileNextTime) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
-
-    QTemporaryDir dir;
-    link::QtSerialPort port;
-    link::ThreadPause pause;
-    FakeModifierKeys keys;
-    FakeMessageBox messages;
-    app::QtTimerFactory timers;
-    FakeDatabase database;
-    app::MainWindowPlatform platform{port,
-                                     pause,
-                                     keys,
-                                     messages,
-                                     timers,
-                                     dir.path() + QStringLiteral("/"),
-                                     QStringLiteral("Lumvaris Rev.1.0"),
-                                     nullptr,
-                                     [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
-    app::TFormMain window(platform);
-    app::TFormHashCalculate hash;
-    window.SetDatabase(&database);
-    window.SetDialogs({nullptr, nullptr, nullptr, nullptr, &hash});
-    window.show();
-    Ui::TFormMain& f = window.Form();
-    f.ComboBoxPortName->setEditText(sim.Path());
-    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(port.IsOpen());
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    app::TFormHashCalculate& hash = w.Hash();
     f.CheckBoxUseCrypto->setChecked(true);
 
     const auto fingerprint = [&] {
@@ -842,7 +791,7 @@ TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKe
         EXPECT_TRUE(hash.isVisible());
         EXPECT_EQ(hash.Form().ProgressBar->value(), progressAtShow);
         EXPECT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 60000));
-        EXPECT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000));
+        EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
         return clock.elapsed();
     };
 
@@ -851,7 +800,7 @@ TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKe
     EXPECT_GE(setKey(name, 1), 2100) << "TimerStart and two pauses";
     const QString namedKey = fingerprint();
     EXPECT_NE(namedKey, zeroKey);
-    const keys::KeyFile keyFile(dir.filePath(QStringLiteral("Keys.ini")));
+    const keys::KeyFile keyFile(w.File(QStringLiteral("Keys.ini")));
     EXPECT_EQ(keyFile.KeyNames(), QStringList{name});
     EXPECT_EQ(keyFile.ReadEntry(name).size(), 64);
 
@@ -863,72 +812,45 @@ TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKe
     EXPECT_EQ(hash.Form().LabelHash->text(), keyFile.ReadEntry(name));
     EXPECT_EQ(fingerprint(), namedKey);
     EXPECT_EQ(f.ComboBoxKey->count(), 1);
-
-    window.close();
-    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
 // The simulator hangs up while a key is derived: one message, the derived key kept in the key file
 // and not sent (the status bar says so), and after a new connection it goes out from the file.
 TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLater) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     auto sim = std::make_unique<Simulator>();
     ASSERT_TRUE(sim->Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
-    QTemporaryDir dir;
-    link::QtSerialPort port;
-    link::ThreadPause pause;
-    FakeModifierKeys keys;
-    FakeMessageBox messages;
-    app::QtTimerFactory timers;
-    FakeDatabase database;
-    app::MainWindowPlatform platform{port,
-                                     pause,
-                                     keys,
-                                     messages,
-                                     timers,
-                                     dir.path() + QStringLiteral("/"),
-                                     QStringLiteral("Lumvaris Rev.1.0"),
-                                     nullptr,
-                                     [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
-    app::TFormMain window(platform);
-    app::TFormHashCalculate hash;
-    window.SetDatabase(&database);
-    window.SetDialogs({nullptr, nullptr, nullptr, nullptr, &hash});
-    window.show();
-    Ui::TFormMain& f = window.Form();
-    f.ComboBoxPortName->setEditText(sim->Path());
-    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(port.IsOpen());
+    SimulatorWindow w(sim->Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
     f.CheckBoxUseCrypto->setChecked(true);
 
     const QString name = QStringLiteral("Ключ подстанции 2");
     f.ComboBoxKey->setEditText(name);
     QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
-    ASSERT_TRUE(hash.isVisible());
+    ASSERT_TRUE(w.Hash().isVisible());
     sim.reset();  // the concentrator goes away in the middle of the derivation
-    ASSERT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 60000));
     PumpUntil([] { return false; }, 500);
-    ASSERT_EQ(messages.errors.size(), 1) << messages.errors.join(QStringLiteral("; ")).toStdString();
-    EXPECT_TRUE(
-        messages.errors[0].startsWith(QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")));
-    EXPECT_EQ(window.StatusPanel(2)->text(), QStringLiteral(" Ключ не передан: порт закрыт"));
-    const keys::KeyFile keyFile(dir.filePath(QStringLiteral("Keys.ini")));
-    EXPECT_EQ(keyFile.ReadEntry(name).size(), 64) << "derived and kept";
+    ASSERT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].startsWith(
+        QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")));
+    EXPECT_EQ(w.Status(), QStringLiteral(" Ключ не передан: порт закрыт"));
+    EXPECT_EQ(keys::KeyFile(w.File(QStringLiteral("Keys.ini"))).ReadEntry(name).size(), 64)
+        << "derived and kept";
 
     Simulator fresh;
     ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     f.ComboBoxPortName->setEditText(fresh.Path());
     QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(w.Window().IsOpen());
     f.ComboBoxKey->setEditText(name);
     QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
-    EXPECT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 5000)) << "taken from the key file";
-    EXPECT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000));
-    EXPECT_EQ(messages.errors.size(), 1);
-    window.close();
+    EXPECT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 5000)) << "taken from the key file";
+    EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1);
 }
 
 }  // namespace
