@@ -101,7 +101,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
       programDirectory_(platform.programDirectory),
-      helpDirectory_(platform.helpDirectory.isEmpty() ? platform.programDirectory : platform.helpDirectory),
+      helpDirectory_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),

@@ -72,10 +72,6 @@ struct MainWindowPlatform {
     std::function<QStringList(const QString& keyFilePath)> readKeyNames;
     // The workstation's clock for the meter data and the date fields; null: the system clock.
     const meterdata::IClock* clock = nullptr;
-    // Where the help file is looked for; empty: the program directory above. (The program
-    // directory above is where the program keeps its files, the user's data directory for an
-    // installed program.)
-    QString helpDirectory;
 };
 
 // The five dialogs, created after the main window, and the firmware file dialog.
@@ -117,6 +113,10 @@ class TFormMain : public QMainWindow,
     link::Receiver& Receiver() { return receiver_; }
     link::ISerialPort& Port() { return port_; }
     const QString& ProgramDirectory() const { return programDirectory_; }
+    // Where the help file and the manual are looked for, with a trailing '/'; the program
+    // directory until set. (The program directory above is where the program keeps its files:
+    // the user's data directory for an installed program.)
+    void SetHelpDirectory(const QString& directory) { helpDirectory_ = directory; }
 
     // --- Seams wired by the composition (all optional).
     // The local database of the open connection; the window's own meter data unless replaced.

@@ -527,8 +527,8 @@ TEST_F(TFormMainTest, WithoutTheHelpFileHelpOpensTheManualBesideTheProgramOrWher
                                      timers_,   dir_.path() + QStringLiteral("/data/"),
                                      QString(), [this](const QString& path) { documents_ << path; },
                                      {}};
-    platform.helpDirectory = dir_.path() + QStringLiteral("/bin/");
     window_ = std::make_unique<TFormMain>(platform);
+    window_->SetHelpDirectory(dir_.path() + QStringLiteral("/bin/"));
     const struct {
         QString create;
         QString opened;
