@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "app/ConcentratorPage.h"
@@ -31,6 +32,7 @@
 #include "commands/ModeTable.h"
 #include "commands/ReplyHandler.h"
 #include "meterdata/SystemClock.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
@@ -44,6 +46,7 @@ constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerRefreshInterval = 1000;
+constexpr int kTimerPortWatchInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
 // Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
@@ -134,6 +137,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
     timerRefresh_ =
         platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
+    timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
+                                             guarded(&TFormMain::TimerPortWatchTimer));
 
     SetUpStatusBar();
     ConnectControls();
@@ -292,6 +297,10 @@ int TFormMain::BaudRateOfItem() const {
 }
 
 void TFormMain::OpenConnection() {
+    TryOpenConnection(true);
+}
+
+bool TFormMain::TryOpenConnection(bool reportFailure) {
     BusyCursor busy;
     port_.SetName(std::string());
     SelectMeter(0);
@@ -329,10 +338,18 @@ void TFormMain::OpenConnection() {
         ui_->PanelGauge->show();
     } catch (const std::exception& e) {
         busy.Release();
+        if (!reportFailure) {
+            port_.Close();
+            port_.SetReceiveNotification(nullptr);
+            UpdateCaption();
+            return false;
+        }
         // The port's own reason on a second line: in use, no access, no such device.
         AbandonConnection(Text(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
-        return;
+        return true;
     }
+    // Which adapter this is, while it is there: after it vanished, the list no longer says.
+    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
 
     ui_->PageControl->show();
     // Outside the protected block: a database that cannot be loaded reaches the general error
@@ -345,7 +362,7 @@ void TFormMain::OpenConnection() {
         } catch (const DatabaseInUse& e) {
             busy.Release();
             AbandonConnection(QString::fromUtf8(e.what()));
-            return;
+            return true;
         } catch (const std::exception& e) {
             databaseError = QString::fromUtf8(e.what());
         }
@@ -375,6 +392,7 @@ void TFormMain::OpenConnection() {
     if (!databaseError.isEmpty()) {
         ReportError(databaseError);
     }
+    return true;
 }
 
 void TFormMain::AbandonConnection(const QString& message) {
@@ -439,6 +457,7 @@ void TFormMain::CloseConnection(bool saveFirst) {
 }
 
 void TFormMain::ComboBoxBaudRateChange() {
+    CancelPortWatch();
     CloseConnection(true);
     link::LineSettings settings = port_.Settings();
     settings.baudRate = BaudRateOfItem();
@@ -451,13 +470,17 @@ void TFormMain::ComboBoxPortNameDropDown() {
     const QString text = field->currentText();
     const QSignalBlocker quiet(field);
     field->clear();
-    for (const std::string& name : OrderPortList(port_.ListPorts())) {
-        field->addItem(QString::fromStdString(name));
+    for (const link::PortInfo& port : OrderPortList(port_.ListPortInfos())) {
+        const QString description = QString::fromStdString(PortDescription(port));
+        field->addItem(QString::fromStdString(port.name));
+        field->setItemData(field->count() - 1, description, ui::DropDownComboBox::kDescriptionRole);
+        field->setItemData(field->count() - 1, description, Qt::ToolTipRole);
     }
     field->setEditText(text);
 }
 
 void TFormMain::ComboBoxPortNameSelect() {
+    CancelPortWatch();
     CloseConnection(true);
     OpenConnection();
 }
@@ -472,9 +495,15 @@ bool TFormMain::ComboBoxPortNameKeyDown(int key) {
 }
 
 void TFormMain::OnPortLost(const QString& reason) {
-    // Nothing more arrives on this port: what it brought is saved now, not only at the next
-    // minute or the next choice of port.
-    Guarded([this] { TimerSaveTimer(); });
+    if (adapterWatch_.Start()) {
+        // Saved before the port and the stores are released; both open again with the adapter.
+        Guarded([this] { CloseConnection(true); });
+        timerPortWatch_->Start();
+    } else {
+        // Nothing more arrives on this port: what it brought is saved now, not only at the next
+        // minute or the next choice of port.
+        Guarded([this] { TimerSaveTimer(); });
+    }
     ShowPortState();
     QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
     if (!reason.isEmpty()) {
@@ -499,11 +528,53 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::ShowPortState() {
-    QString text = Text(port_.IsOpen() ? kPortOpenText : kPortClosedText);
-    if (port_.IsOpen() && database_ != nullptr && database_->SavingFails()) {
-        text += Text(kNotSavedText);
+    using Watch = link::AdapterWatch::State;
+    const Watch watch = adapterWatch_.CurrentState();
+    QString text;
+    if (port_.IsOpen()) {
+        text = Text(kPortOpenText);
+        if (database_ != nullptr && database_->SavingFails()) {
+            text += Text(kNotSavedText);
+        }
+        if (watch == Watch::Reconnected) {
+            text += Text(kReconnectedText);
+        }
+    } else {
+        text = Text(kPortClosedText);
+        if (watch == Watch::Waiting) {
+            text += Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
+        } else if (watch == Watch::NotFound) {
+            text += Text(kAdapterNotFoundText);
+        }
     }
     statusPanels_[1]->setText(text);
+}
+
+void TFormMain::CancelPortWatch() {
+    adapterWatch_.Cancel();
+    timerPortWatch_->Stop();
+}
+
+void TFormMain::TimerPortWatchTimer() {
+    const std::optional<std::string> name =
+        adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
+    if (name) {
+        ReopenLostPort(*name);
+    }
+    if (adapterWatch_.CurrentState() != link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Stop();
+    }
+    ShowPortState();
+}
+
+void TFormMain::ReopenLostPort(const std::string& name) {
+    // The open may show a message box, whose event loop must not run the watch again meanwhile.
+    timerPortWatch_->Stop();
+    SetPortFieldText(QString::fromStdString(name));
+    // Listed but not ready yet (its permissions not set, a modem manager probing it): next tick.
+    if (!TryOpenConnection(false) && adapterWatch_.CurrentState() == link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Start();
+    }
 }
 
 void TFormMain::SelectMeter(int meter) {
@@ -568,6 +639,7 @@ bool TFormMain::TabVisible(QWidget* page) const {
 // Window close
 
 void TFormMain::FormClose() {
+    CancelPortWatch();
     Guarded([this] { SaveBeforeClosing(QStringLiteral("Закрыть без сохранения")); });
     Guarded([this] { CloseConnection(); });
 }
