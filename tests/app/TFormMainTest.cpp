@@ -407,6 +407,14 @@ TEST_F(TFormMainTest, TheEngineersOwnChoiceEndsTheWaitForAPulledAdapter) {
              emit F().ComboBoxBaudRate->activated(1);
          },
          "ttyUSB0"},
+        // Even when the chosen port does not open, the engineer has taken over.
+        {"a port that does not open",
+         [&] {
+             port_.failOpen = true;
+             TypePortAndPressEnter(QStringLiteral("ttyS9"));
+             port_.failOpen = false;
+         },
+         ""},
     };
     for (const auto& c : cases) {
         port_.openedNames.clear();
@@ -418,12 +426,17 @@ TEST_F(TFormMainTest, TheEngineersOwnChoiceEndsTheWaitForAPulledAdapter) {
         ASSERT_EQ(Panel(1), Waiting(58)) << c.choice;
 
         c.make();
-        EXPECT_EQ(port_.openedNames.back(), c.opened) << c.choice;
-        EXPECT_EQ(Panel(1), kOpen) << c.choice;
+        const std::vector<std::string> opened = port_.openedNames;
+        if (!c.opened.empty()) {
+            EXPECT_EQ(opened.back(), c.opened) << c.choice;
+            EXPECT_EQ(Panel(1), kOpen) << c.choice;
+        } else {
+            EXPECT_EQ(Panel(1), kNotOpen) << c.choice;
+        }
         port_.Close();
         port_.portInfos = {Adapter("ttyUSB0", "A5")};
         timers_.Advance(5000);
-        EXPECT_EQ(port_.openedNames.size(), 2u) << c.choice << ": the adapter is no longer awaited";
+        EXPECT_EQ(port_.openedNames, opened) << c.choice << ": the adapter is no longer awaited";
         EXPECT_FALSE(timers_.Find("TimerPortWatch")->IsActive()) << c.choice;
     }
 }

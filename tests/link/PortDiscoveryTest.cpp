@@ -6,10 +6,18 @@
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <fstream>
+#include <ostream>
 
 #include "link/PortDiscovery.h"
 
 namespace lumvaris::link {
+
+void PrintTo(const PortInfo& port, std::ostream* os) {
+    *os << "{" << port.name << ", " << port.description << ", " << port.manufacturer << ", "
+        << port.serialNumber << ", " << port.vendorId.value_or(0) << ":" << port.productId.value_or(0) << ", "
+        << port.systemLocation << "}";
+}
+
 namespace {
 
 // A pseudo-terminal as the simulator holds one: the master open, the slave's node in /dev/pts.
@@ -63,6 +71,11 @@ TEST(PortDiscoveryTest, OnlyTheLinksOfARunningSimulatorAreListed) {
     link("lumvaris-sim-stale", reused.path);      // its terminal is younger than the link
     AgeLink(base + "lumvaris-sim-stale");
     std::ofstream(base + "lumvaris-sim.log") << "log\n";  // what scripts/run writes beside it
+    link("lumvaris-sim-log", base + "lumvaris-sim.log");
+    if (geteuid() == 0) {  // another user's link to a terminal of ours
+        link("lumvaris-sim-foreign", pty.path);
+        ASSERT_EQ(lchown((base + "lumvaris-sim-foreign").c_str(), 65534, 65534), 0);
+    }
     mkdir((base + "lumvaris-sim-dir").c_str(), 0700);
 
     // Traffic through the terminal does not make it look younger than its link.
@@ -95,6 +108,7 @@ TEST(PortDiscoveryTest, StableNamesAreDescribedAsThePortTheyLeadTo) {
     ASSERT_EQ(symlink("/dev/null", (base + "usb-Other-if00").c_str()), 0);
     ASSERT_EQ(symlink((base + "missing").c_str(), (base + "usb-Gone-if00").c_str()), 0);
     std::ofstream(base + "not-a-link") << "x";
+    ASSERT_EQ(symlink((base + "not-a-link").c_str(), (base + "usb-File").c_str()), 0);
 
     PortInfo system;
     system.name = pty.path.substr(5);
