@@ -52,8 +52,15 @@ std::vector<LinkEntry> DeviceLinks(const std::string& directory, const std::stri
     return links;
 }
 
-bool NotBefore(const timespec& a, const timespec& b) {
-    return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec >= b.tv_nsec);
+// Whether a link is no older than the device it leads to. Some file systems keep whole seconds
+// (or two), so a link made just after its pseudo-terminal may carry an earlier time: the margin
+// is far below the age of a link that a killed simulator left behind.
+bool NotOlderThan(const struct stat& link, const struct stat& device) {
+    constexpr long long kMarginNs = 2'000'000'000;
+    const auto ns = [](const timespec& t) {
+        return static_cast<long long>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return ns(link.st_mtim) + kMarginNs >= ns(device.st_ctim);
 }
 
 }  // namespace
@@ -77,7 +84,7 @@ std::vector<PortInfo> SimulatorLinks(const std::string& directory) {
     for (const LinkEntry& link : DeviceLinks(directory, kSimulatorLinkPrefix)) {
         // A pseudo-terminal's node is made when its master is opened; the simulator links it after.
         if (link.link.st_uid != geteuid() || link.target.rfind("/dev/pts/", 0) != 0 ||
-            !NotBefore(link.link.st_mtim, link.device.st_ctim)) {
+            !NotOlderThan(link.link, link.device)) {
             continue;
         }
         PortInfo port;
