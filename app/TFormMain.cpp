@@ -533,21 +533,21 @@ void TFormMain::ShowPortState() {
     QString text;
     if (port_.IsOpen()) {
         text = Text(kPortOpenText);
+        // Files that are not saved matter more than the news of a reconnection.
         if (database_ != nullptr && database_->SavingFails()) {
             text += Text(kNotSavedText);
-        }
-        if (watch == Watch::Reconnected) {
+        } else if (watch == Watch::Reconnected) {
             text += Text(kReconnectedText);
         }
+    } else if (watch == Watch::Waiting) {
+        text = Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
+    } else if (watch == Watch::NotFound) {
+        text = Text(kAdapterNotFoundText);
     } else {
         text = Text(kPortClosedText);
-        if (watch == Watch::Waiting) {
-            text += Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
-        } else if (watch == Watch::NotFound) {
-            text += Text(kAdapterNotFoundText);
-        }
     }
     statusPanels_[1]->setText(text);
+    statusPanels_[1]->setToolTip(text);
 }
 
 void TFormMain::CancelPortWatch() {

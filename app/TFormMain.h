@@ -105,10 +105,11 @@ class TFormMain : public QMainWindow,
     static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
     // Follows the open-port text while the local database cannot be written.
     static constexpr const char* kNotSavedText = " Данные не сохраняются!";
-    // Follow the not-open text while the program waits for a pulled adapter (%1: seconds left),
-    // and after it waited in vain; the open text once it reopened the adapter by itself.
-    static constexpr const char* kAdapterWaitingText = " Ожидание адаптера: %1 с";
-    static constexpr const char* kAdapterNotFoundText = " Адаптер не найден, выберите порт.";
+    // In place of the not-open text while the program waits for a pulled adapter (%1: seconds
+    // left) and after it waited in vain; after the open text once it reopened the adapter by
+    // itself. Short enough for the panel in a window of the smallest width.
+    static constexpr const char* kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
+    static constexpr const char* kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
     static constexpr const char* kReconnectedText = " Связь восстановлена.";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
     static constexpr const char* kKeyFileName = "Keys.ini";

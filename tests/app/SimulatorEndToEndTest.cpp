@@ -464,7 +464,7 @@ TEST(SimulatorEndToEndTest, TheSimulatorsLinkIsListedAndReopenedWhenASimulatorTa
     ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
     ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 10000))
         << "the hang-up is reported";
-    EXPECT_TRUE(w.Window().StatusPanel(1)->text().contains(QStringLiteral("Ожидание адаптера")))
+    EXPECT_TRUE(w.Window().StatusPanel(1)->text().contains(QStringLiteral("ожидание адаптера")))
         << w.Window().StatusPanel(1)->text().toStdString();
     ASSERT_TRUE(first.Finished(5000)) << "the first simulator removes its link as it ends";
 

@@ -31,9 +31,9 @@ const QString kNotOpen = QStringLiteral(" ВНИМАНИЕ! Коммуникац
 const QString kOpen = QStringLiteral(" Коммуникационный порт открыт.");
 const QString kOpenError = QStringLiteral("ВНИМАНИЕ! При открытии порта произошла ошибка!");
 const QString kReconnected = kOpen + QStringLiteral(" Связь восстановлена.");
-const QString kGivenUp = kNotOpen + QStringLiteral(" Адаптер не найден, выберите порт.");
+const QString kGivenUp = QStringLiteral(" ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.");
 QString Waiting(int seconds) {
-    return kNotOpen + QStringLiteral(" Ожидание адаптера: %1 с").arg(seconds);
+    return QStringLiteral(" ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с").arg(seconds);
 }
 
 // A USB serial adapter as the port list shows it.
