@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "app/ConcentratorPage.h"
@@ -32,6 +33,7 @@
 #include "commands/ModeTable.h"
 #include "commands/ReplyHandler.h"
 #include "meterdata/SystemClock.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
@@ -45,6 +47,7 @@ constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerRefreshInterval = 1000;
+constexpr int kTimerPortWatchInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
 // Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
@@ -135,6 +138,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
     timerRefresh_ =
         platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
+    timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
+                                             guarded(&TFormMain::TimerPortWatchTimer));
 
     SetUpStatusBar();
     ConnectControls();
@@ -281,6 +286,10 @@ int TFormMain::BaudRateOfItem() const {
 }
 
 void TFormMain::OpenConnection() {
+    TryOpenConnection(true);
+}
+
+bool TFormMain::TryOpenConnection(bool reportFailure) {
     BusyCursor busy;
     port_.SetName(std::string());
     SelectMeter(0);
@@ -318,10 +327,18 @@ void TFormMain::OpenConnection() {
         ui_->PanelGauge->show();
     } catch (const std::exception& e) {
         busy.Release();
+        if (!reportFailure) {
+            port_.Close();
+            port_.SetReceiveNotification(nullptr);
+            UpdateCaption();
+            return false;
+        }
         // The port's own reason on a second line: in use, no access, no such device.
         AbandonConnection(Text(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
-        return;
+        return true;
     }
+    // Which adapter this is, while it is there: after it vanished, the list no longer says.
+    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
 
     ui_->PageControl->show();
     // Outside the protected block: a database that cannot be loaded reaches the general error
@@ -334,7 +351,7 @@ void TFormMain::OpenConnection() {
         } catch (const DatabaseInUse& e) {
             busy.Release();
             AbandonConnection(QString::fromUtf8(e.what()));
-            return;
+            return true;
         } catch (const std::exception& e) {
             databaseError = QString::fromUtf8(e.what());
         }
@@ -364,6 +381,7 @@ void TFormMain::OpenConnection() {
     if (!databaseError.isEmpty()) {
         ReportError(databaseError);
     }
+    return true;
 }
 
 void TFormMain::AbandonConnection(const QString& message) {
@@ -428,6 +446,7 @@ void TFormMain::CloseConnection(bool saveFirst) {
 }
 
 void TFormMain::ComboBoxBaudRateChange() {
+    CancelPortWatch();
     CloseConnection(true);
     link::LineSettings settings = port_.Settings();
     settings.baudRate = BaudRateOfItem();
@@ -440,13 +459,17 @@ void TFormMain::ComboBoxPortNameDropDown() {
     const QString text = field->currentText();
     const QSignalBlocker quiet(field);
     field->clear();
-    for (const std::string& name : OrderPortList(port_.ListPorts())) {
-        field->addItem(QString::fromStdString(name));
+    for (const link::PortInfo& port : OrderPortList(port_.ListPortInfos())) {
+        const QString description = QString::fromStdString(PortDescription(port));
+        field->addItem(QString::fromStdString(port.name));
+        field->setItemData(field->count() - 1, description, ui::DropDownComboBox::kDescriptionRole);
+        field->setItemData(field->count() - 1, description, Qt::ToolTipRole);
     }
     field->setEditText(text);
 }
 
 void TFormMain::ComboBoxPortNameSelect() {
+    CancelPortWatch();
     CloseConnection(true);
     OpenConnection();
 }
@@ -461,9 +484,15 @@ bool TFormMain::ComboBoxPortNameKeyDown(int key) {
 }
 
 void TFormMain::OnPortLost(const QString& reason) {
-    // Nothing more arrives on this port: what it brought is saved now, not only at the next
-    // minute or the next choice of port.
-    Guarded([this] { TimerSaveTimer(); });
+    if (adapterWatch_.Start()) {
+        // Saved before the port and the stores are released; both open again with the adapter.
+        Guarded([this] { CloseConnection(true); });
+        timerPortWatch_->Start();
+    } else {
+        // Nothing more arrives on this port: what it brought is saved now, not only at the next
+        // minute or the next choice of port.
+        Guarded([this] { TimerSaveTimer(); });
+    }
     ShowPortState();
     QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
     if (!reason.isEmpty()) {
@@ -488,11 +517,53 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::ShowPortState() {
-    QString text = Text(port_.IsOpen() ? kPortOpenText : kPortClosedText);
-    if (port_.IsOpen() && database_ != nullptr && database_->SavingFails()) {
-        text += Text(kNotSavedText);
+    using Watch = link::AdapterWatch::State;
+    const Watch watch = adapterWatch_.CurrentState();
+    QString text;
+    if (port_.IsOpen()) {
+        text = Text(kPortOpenText);
+        // Files that are not saved matter more than the news of a reconnection.
+        if (database_ != nullptr && database_->SavingFails()) {
+            text += Text(kNotSavedText);
+        } else if (watch == Watch::Reconnected) {
+            text += Text(kReconnectedText);
+        }
+    } else if (watch == Watch::Waiting) {
+        text = Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
+    } else if (watch == Watch::NotFound) {
+        text = Text(kAdapterNotFoundText);
+    } else {
+        text = Text(kPortClosedText);
     }
     statusPanels_[1]->setText(text);
+    statusPanels_[1]->setToolTip(text);
+}
+
+void TFormMain::CancelPortWatch() {
+    adapterWatch_.Cancel();
+    timerPortWatch_->Stop();
+}
+
+void TFormMain::TimerPortWatchTimer() {
+    const std::optional<std::string> name =
+        adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
+    if (name) {
+        ReopenLostPort(*name);
+    }
+    if (adapterWatch_.CurrentState() != link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Stop();
+    }
+    ShowPortState();
+}
+
+void TFormMain::ReopenLostPort(const std::string& name) {
+    // The open may show a message box, whose event loop must not run the watch again meanwhile.
+    timerPortWatch_->Stop();
+    SetPortFieldText(QString::fromStdString(name));
+    // Listed but not ready yet (its permissions not set, a modem manager probing it): next tick.
+    if (!TryOpenConnection(false) && adapterWatch_.CurrentState() == link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Start();
+    }
 }
 
 void TFormMain::SelectMeter(int meter) {
@@ -557,6 +628,7 @@ bool TFormMain::TabVisible(QWidget* page) const {
 // Window close
 
 void TFormMain::FormClose() {
+    CancelPortWatch();
     Guarded([this] { SaveBeforeClosing(QStringLiteral("Закрыть без сохранения")); });
     Guarded([this] { CloseConnection(); });
 }

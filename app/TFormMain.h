@@ -12,6 +12,7 @@
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
 #include "commands/ReplyDisplays.h"
+#include "link/AdapterWatch.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "link/SerialPort.h"
@@ -101,6 +102,12 @@ class TFormMain : public QMainWindow,
     static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
     // Follows the open-port text while the local database cannot be written.
     static constexpr const char* kNotSavedText = " Данные не сохраняются!";
+    // In place of the not-open text while the program waits for a pulled adapter (%1: seconds
+    // left) and after it waited in vain; after the open text once it reopened the adapter by
+    // itself. Short enough for the panel in a window of the smallest width.
+    static constexpr const char* kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
+    static constexpr const char* kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
+    static constexpr const char* kReconnectedText = " Связь восстановлена.";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
     static constexpr const char* kDefaultPortName = "COM";
     static constexpr int kClosePauseMs = 500;
@@ -185,6 +192,8 @@ class TFormMain : public QMainWindow,
     void TimerResetColorTimer();
     void TimerSaveTimer();
     void TimerRefreshTimer();
+    // While a pulled adapter is awaited: looks for it once a second and reopens it.
+    void TimerPortWatchTimer();
     void NMainHelpGetHelpClick();
     // What help opens: "Lumvaris.chm" in the program directory, else the HTML manual; empty when
     // there is neither.
@@ -240,6 +249,12 @@ class TFormMain : public QMainWindow,
     void SetUpCommands(ITimerFactory& timers);
     QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
     void SetPortFieldText(const QString& text);
+    // Open connection. When the port does not open and reportFailure is false, nothing is shown
+    // and the window stays as it was: returns false then, true otherwise.
+    bool TryOpenConnection(bool reportFailure);
+    // The engineer's own choice of a port or rate ends the wait for a pulled adapter.
+    void CancelPortWatch();
+    void ReopenLostPort(const std::string& name);
     // The failure path of an open: no connection, the message, the port field back to "COM".
     void AbandonConnection(const QString& message);
     // Saves the database; while a save fails and data would be lost, asks whether to retry.
@@ -268,6 +283,8 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<ITimer> timerAlt_;
     std::unique_ptr<ITimer> timerSave_;
     std::unique_ptr<ITimer> timerRefresh_;
+    std::unique_ptr<ITimer> timerPortWatch_;
+    link::AdapterWatch adapterWatch_;
 
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};

@@ -27,6 +27,7 @@
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormHashCalculate.h"
 #include "ui_FormMain.h"
@@ -77,6 +78,9 @@ class Simulator {
         }
     }
     const QString& Path() const { return path_; }
+    bool Finished(int timeoutMs) {
+        return process_.state() == QProcess::NotRunning || process_.waitForFinished(timeoutMs);
+    }
 
   private:
     QProcess process_;
@@ -425,6 +429,49 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
     ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
     EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
     EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
+// The simulator started as scripts/run starts it is in the port list under its link. When it hangs
+// up, and a new simulator takes the link, the window opens the link again by itself.
+TEST(SimulatorEndToEndTest, TheSimulatorsLinkIsListedAndReopenedWhenASimulatorTakesItAgain) {
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
+        GTEST_SKIP() << "the simulator is not part of this build";
+    }
+    const QString link = QStringLiteral("/tmp/lumvaris-sim-e2e-%1").arg(QCoreApplication::applicationPid());
+    Simulator first;
+    ASSERT_TRUE(
+        first.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600"),
+                     QStringLiteral("--hangup-after-requests"), QStringLiteral("1")}));
+    SimulatorWindow w(link);
+    ASSERT_TRUE(w.Window().IsOpen());
+
+    QComboBox* field = w.F().ComboBoxPortName;
+    field->showPopup();
+    const int entry = field->findText(link);
+    field->hidePopup();
+    ASSERT_GE(entry, 0) << "the simulator's link is in the list";
+    EXPECT_TRUE(field->itemData(entry, ui::DropDownComboBox::kDescriptionRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Симулятор концентратора")));
+    EXPECT_EQ(field->currentText(), link);
+
+    ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 10000))
+        << "the hang-up is reported";
+    EXPECT_TRUE(w.Window().StatusPanel(1)->text().contains(QStringLiteral("ожидание адаптера")))
+        << w.Window().StatusPanel(1)->text().toStdString();
+    ASSERT_TRUE(first.Finished(5000)) << "the first simulator removes its link as it ends";
+
+    Simulator second;
+    ASSERT_TRUE(
+        second.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600")}));
+    ASSERT_TRUE(PumpUntil([&] { return w.Window().IsOpen(); }, 5000)) << "reopened by itself";
+    EXPECT_EQ(w.Window().StatusPanel(1)->text(),
+              QStringLiteral(" Коммуникационный порт открыт. Связь восстановлена."));
+    ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
 // A long command to a meter the simulator has: the meter carries it out and reports its state in a
