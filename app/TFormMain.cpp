@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "app/ConcentratorPage.h"
@@ -18,6 +19,7 @@
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
 #include "app/LineStatePage.h"
+#include "app/KeyPanel.h"
 #include "app/MeterDataBinding.h"
 #include "app/NetworkHealthPage.h"
 #include "app/PlcCommandsPage.h"
@@ -33,6 +35,7 @@
 #include "commands/ModeTable.h"
 #include "commands/ReplyHandler.h"
 #include "meterdata/SystemClock.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
@@ -46,6 +49,7 @@ constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerRefreshInterval = 1000;
+constexpr int kTimerPortWatchInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
 // Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
@@ -102,7 +106,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
       programDirectory_(platform.programDirectory),
-      helpDirectory_(platform.helpDirectory.isEmpty() ? platform.programDirectory : platform.helpDirectory),
+      helpDirectory_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
@@ -139,6 +143,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
     timerRefresh_ =
         platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
+    timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
+                                             guarded(&TFormMain::TimerPortWatchTimer));
 
     SetUpStatusBar();
     ConnectControls();
@@ -181,13 +187,13 @@ void TFormMain::FormCreate() {
     SetTabVisible(ui_->TabSheetService, false);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetNET);
 
-    LoadKeyNames();
+    keyPanel_->LoadKeyNames(readKeyNames_ ? readKeyNames_(keyPanel_->KeyFilePath()) : QStringList());
+    keyPanel_->CheckBoxUseCryptoClick();
 
     ui_->ComboBoxPortName->setFocus();
     requester_.SetRequestStatus(link::RequestStatus::None);
     requester_.ShowRequestStatus();
     UpdateCaption();
-    ui_->PanelKey->setVisible(ui_->CheckBoxUseCrypto->isChecked());
 }
 
 void TFormMain::SetUpStatusBar() {
@@ -236,10 +242,6 @@ void TFormMain::ConnectControls() {
 }
 
 void TFormMain::ConnectLocalRules() {
-    // The key panel shows while closed networks are ticked.
-    connect(ui_->CheckBoxUseCrypto, &QCheckBox::toggled, this,
-            [this](bool on) { ui_->PanelKey->setVisible(on); });
-
     QFont fixedPitch(QStringLiteral("Courier New"));
     fixedPitch.setStyleHint(QFont::TypeWriter);
     fixedPitch.setPointSize(9);
@@ -275,6 +277,8 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     versionPanel_ = std::make_unique<VersionPanel>(*ui_, services);
     targets.version = versionPanel_.get();
     targets.firmware = versionPanel_.get();
+    keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, programDirectory_);
+    targets.key = keyPanel_.get();
     targets.intake = meterData_.get();
     targets.messages = this;
     healthPage_ = std::make_unique<NetworkHealthPage>(*ui_, *clock_, [this] {
@@ -283,16 +287,6 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
     });
     linkMonitor_ =
         std::make_unique<TFormLinkMonitor>(requester_, receiver_, *clock_, timers, messageBox_, this);
-}
-
-void TFormMain::LoadKeyNames() {
-    QComboBox* keys = ui_->ComboBoxKey;
-    keys->clear();
-    if (readKeyNames_) {
-        keys->addItems(readKeyNames_(programDirectory_ + Text(kKeyFileName)));
-    }
-    keys->setCurrentIndex(-1);
-    keys->setEditText(QString());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,6 +298,10 @@ int TFormMain::BaudRateOfItem() const {
 }
 
 void TFormMain::OpenConnection() {
+    TryOpenConnection(true);
+}
+
+bool TFormMain::TryOpenConnection(bool reportFailure) {
     BusyCursor busy;
     port_.SetName(std::string());
     SelectMeter(0);
@@ -341,10 +339,18 @@ void TFormMain::OpenConnection() {
         ui_->PanelGauge->show();
     } catch (const std::exception& e) {
         busy.Release();
+        if (!reportFailure) {
+            port_.Close();
+            port_.SetReceiveNotification(nullptr);
+            UpdateCaption();
+            return false;
+        }
         // The port's own reason on a second line: in use, no access, no such device.
         AbandonConnection(Text(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
-        return;
+        return true;
     }
+    // Which adapter this is, while it is there: after it vanished, the list no longer says.
+    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
 
     ui_->PageControl->show();
     // Outside the protected block: a database that cannot be loaded reaches the general error
@@ -357,7 +363,7 @@ void TFormMain::OpenConnection() {
         } catch (const DatabaseInUse& e) {
             busy.Release();
             AbandonConnection(QString::fromUtf8(e.what()));
-            return;
+            return true;
         } catch (const std::exception& e) {
             databaseError = QString::fromUtf8(e.what());
         }
@@ -388,6 +394,7 @@ void TFormMain::OpenConnection() {
     if (!databaseError.isEmpty()) {
         ReportError(databaseError);
     }
+    return true;
 }
 
 void TFormMain::AbandonConnection(const QString& message) {
@@ -452,6 +459,7 @@ void TFormMain::CloseConnection(bool saveFirst) {
 }
 
 void TFormMain::ComboBoxBaudRateChange() {
+    CancelPortWatch();
     CloseConnection(true);
     link::LineSettings settings = port_.Settings();
     settings.baudRate = BaudRateOfItem();
@@ -464,13 +472,17 @@ void TFormMain::ComboBoxPortNameDropDown() {
     const QString text = field->currentText();
     const QSignalBlocker quiet(field);
     field->clear();
-    for (const std::string& name : OrderPortList(port_.ListPorts())) {
-        field->addItem(QString::fromStdString(name));
+    for (const link::PortInfo& port : OrderPortList(port_.ListPortInfos())) {
+        const QString description = QString::fromStdString(PortDescription(port));
+        field->addItem(QString::fromStdString(port.name));
+        field->setItemData(field->count() - 1, description, ui::DropDownComboBox::kDescriptionRole);
+        field->setItemData(field->count() - 1, description, Qt::ToolTipRole);
     }
     field->setEditText(text);
 }
 
 void TFormMain::ComboBoxPortNameSelect() {
+    CancelPortWatch();
     CloseConnection(true);
     OpenConnection();
 }
@@ -485,9 +497,15 @@ bool TFormMain::ComboBoxPortNameKeyDown(int key) {
 }
 
 void TFormMain::OnPortLost(const QString& reason) {
-    // Nothing more arrives on this port: what it brought is saved now, not only at the next
-    // minute or the next choice of port.
-    Guarded([this] { TimerSaveTimer(); });
+    if (adapterWatch_.Start()) {
+        // Saved before the port and the stores are released; both open again with the adapter.
+        Guarded([this] { CloseConnection(true); });
+        timerPortWatch_->Start();
+    } else {
+        // Nothing more arrives on this port: what it brought is saved now, not only at the next
+        // minute or the next choice of port.
+        Guarded([this] { TimerSaveTimer(); });
+    }
     ShowPortState();
     QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
     if (!reason.isEmpty()) {
@@ -512,11 +530,53 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::ShowPortState() {
-    QString text = Text(port_.IsOpen() ? kPortOpenText : kPortClosedText);
-    if (port_.IsOpen() && database_ != nullptr && database_->SavingFails()) {
-        text += Text(kNotSavedText);
+    using Watch = link::AdapterWatch::State;
+    const Watch watch = adapterWatch_.CurrentState();
+    QString text;
+    if (port_.IsOpen()) {
+        text = Text(kPortOpenText);
+        // Files that are not saved matter more than the news of a reconnection.
+        if (database_ != nullptr && database_->SavingFails()) {
+            text += Text(kNotSavedText);
+        } else if (watch == Watch::Reconnected) {
+            text += Text(kReconnectedText);
+        }
+    } else if (watch == Watch::Waiting) {
+        text = Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
+    } else if (watch == Watch::NotFound) {
+        text = Text(kAdapterNotFoundText);
+    } else {
+        text = Text(kPortClosedText);
     }
     statusPanels_[1]->setText(text);
+    statusPanels_[1]->setToolTip(text);
+}
+
+void TFormMain::CancelPortWatch() {
+    adapterWatch_.Cancel();
+    timerPortWatch_->Stop();
+}
+
+void TFormMain::TimerPortWatchTimer() {
+    const std::optional<std::string> name =
+        adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
+    if (name) {
+        ReopenLostPort(*name);
+    }
+    if (adapterWatch_.CurrentState() != link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Stop();
+    }
+    ShowPortState();
+}
+
+void TFormMain::ReopenLostPort(const std::string& name) {
+    // The open may show a message box, whose event loop must not run the watch again meanwhile.
+    timerPortWatch_->Stop();
+    SetPortFieldText(QString::fromStdString(name));
+    // Listed but not ready yet (its permissions not set, a modem manager probing it): next tick.
+    if (!TryOpenConnection(false) && adapterWatch_.CurrentState() == link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Start();
+    }
 }
 
 void TFormMain::SelectMeter(int meter) {
@@ -581,6 +641,7 @@ bool TFormMain::TabVisible(QWidget* page) const {
 // Window close
 
 void TFormMain::FormClose() {
+    CancelPortWatch();
     Guarded([this] { SaveBeforeClosing(QStringLiteral("Закрыть без сохранения")); });
     Guarded([this] { CloseConnection(); });
 }
@@ -874,6 +935,7 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     plcCommandsPage_->SetDebugDialog(dialogs_.debug);
     versionPanel_->SetDialogs(dialogs_.gauge, dialogs_.openDialog);
     linkMonitor_->SetSaveDialog(dialogs_.saveDialog);
+    keyPanel_->SetHashDialog(dialogs_.hashCalculate);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,
                 [this] { Guarded([this] { ButtonAopOKClick(); }); });
@@ -949,7 +1011,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
                 break;
             }
             auto* key = static_cast<QKeyEvent*>(event);
-            if (FormKeyDown(key)) {
+            if (FormKeyDown(key) || keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
                 return true;
             }
             if ((watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) &&

@@ -12,6 +12,7 @@
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
 #include "commands/ReplyDisplays.h"
+#include "link/AdapterWatch.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "link/SerialPort.h"
@@ -44,6 +45,7 @@ class ITimer;
 class ITimerFactory;
 class ConcentratorPage;
 class LineStatePage;
+class KeyPanel;
 class MeterDataBinding;
 class NetworkHealthPage;
 class PlcCommandsPage;
@@ -74,10 +76,6 @@ struct MainWindowPlatform {
     std::function<QStringList(const QString& keyFilePath)> readKeyNames;
     // The workstation's clock for the meter data and the date fields; null: the system clock.
     const meterdata::IClock* clock = nullptr;
-    // Where the help file is looked for; empty: the program directory above. (The program
-    // directory above is where the program keeps its files, the user's data directory for an
-    // installed program.)
-    QString helpDirectory;
 };
 
 // The five dialogs, created after the main window, the firmware file dialog and the save dialog of
@@ -109,8 +107,13 @@ class TFormMain : public QMainWindow,
     static constexpr const char* kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
     // Follows the open-port text while the local database cannot be written.
     static constexpr const char* kNotSavedText = " Данные не сохраняются!";
+    // In place of the not-open text while the program waits for a pulled adapter (%1: seconds
+    // left) and after it waited in vain; after the open text once it reopened the adapter by
+    // itself. Short enough for the panel in a window of the smallest width.
+    static constexpr const char* kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
+    static constexpr const char* kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
+    static constexpr const char* kReconnectedText = " Связь восстановлена.";
     static constexpr const char* kHelpFileName = "Lumvaris.chm";
-    static constexpr const char* kKeyFileName = "Keys.ini";
     static constexpr const char* kDefaultPortName = "COM";
     static constexpr int kClosePauseMs = 500;
 
@@ -122,6 +125,10 @@ class TFormMain : public QMainWindow,
     link::Receiver& Receiver() { return receiver_; }
     link::ISerialPort& Port() { return port_; }
     const QString& ProgramDirectory() const { return programDirectory_; }
+    // Where the help file and the manual are looked for, with a trailing '/'; the program
+    // directory until set. (The program directory above is where the program keeps its files:
+    // the user's data directory for an installed program.)
+    void SetHelpDirectory(const QString& directory) { helpDirectory_ = directory; }
 
     // --- Seams wired by the composition (all optional).
     // The local database of the open connection; the window's own meter data unless replaced.
@@ -138,6 +145,7 @@ class TFormMain : public QMainWindow,
     VersionPanel& Version() { return *versionPanel_; }
     NetworkHealthPage& Health() { return *healthPage_; }
     TFormLinkMonitor& LinkMonitor() { return *linkMonitor_; }
+    KeyPanel& Key() { return *keyPanel_; }
     // Every live meter packet (source 0x1001..0x1FFE, payload length 6).
     void SetMeterPacketHandler(std::function<void(const link::FrameBuffer&)> handler) {
         meterPacketHandler_ = std::move(handler);
@@ -191,6 +199,8 @@ class TFormMain : public QMainWindow,
     void TimerResetColorTimer();
     void TimerSaveTimer();
     void TimerRefreshTimer();
+    // While a pulled adapter is awaited: looks for it once a second and reopens it.
+    void TimerPortWatchTimer();
     void NMainHelpGetHelpClick();
     // What help opens: "Lumvaris.chm" in the program directory, else the HTML manual; empty when
     // there is neither.
@@ -246,9 +256,14 @@ class TFormMain : public QMainWindow,
     void ConnectControls();
     void ConnectLocalRules();
     void SetUpCommands(ITimerFactory& timers);
-    void LoadKeyNames();
     QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
     void SetPortFieldText(const QString& text);
+    // Open connection. When the port does not open and reportFailure is false, nothing is shown
+    // and the window stays as it was: returns false then, true otherwise.
+    bool TryOpenConnection(bool reportFailure);
+    // The engineer's own choice of a port or rate ends the wait for a pulled adapter.
+    void CancelPortWatch();
+    void ReopenLostPort(const std::string& name);
     // The failure path of an open: no connection, the message, the port field back to "COM".
     void AbandonConnection(const QString& message);
     // Saves the database; while a save fails and data would be lost, asks whether to retry.
@@ -277,6 +292,8 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<ITimer> timerAlt_;
     std::unique_ptr<ITimer> timerSave_;
     std::unique_ptr<ITimer> timerRefresh_;
+    std::unique_ptr<ITimer> timerPortWatch_;
+    link::AdapterWatch adapterWatch_;
 
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
@@ -298,6 +315,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<NetworkHealthPage> healthPage_;
     // Listens to requester_ and receiver_, so it goes before them.
     std::unique_ptr<TFormLinkMonitor> linkMonitor_;
+    std::unique_ptr<KeyPanel> keyPanel_;
     std::function<void(const link::FrameBuffer&)> meterPacketHandler_;
     MainWindowDialogs dialogs_;
 

@@ -46,10 +46,10 @@ int main(int argc, char** argv) {
                                      revision.versionCaption,
                                      app::OpenWithDefaultViewer,
                                      [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
-    platform.helpDirectory = revision.programDirectory;
 
     // The main window first; its creation must not use the other windows.
     app::TFormMain formMain(platform);
+    formMain.SetHelpDirectory(revision.programDirectory);
     app::TFormGauge formGauge;
     app::TFormNewAddress formNewAddress;
     app::TFormAppOptions formAppOptions;

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QThread>
+#include <iterator>
+
+#include "link/PortDiscovery.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -77,6 +80,31 @@ std::vector<std::string> QtSerialPort::ListPorts() {
         names.push_back(Text(info.portName()));
     }
     return names;
+}
+
+std::vector<PortInfo> QtSerialPort::ListPortInfos() {
+    std::vector<PortInfo> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        PortInfo port;
+        port.name = Text(info.portName());
+        port.description = Text(info.description());
+        port.manufacturer = Text(info.manufacturer());
+        port.serialNumber = Text(info.serialNumber());
+        if (info.hasVendorIdentifier()) {
+            port.vendorId = info.vendorIdentifier();
+        }
+        if (info.hasProductIdentifier()) {
+            port.productId = info.productIdentifier();
+        }
+        port.systemLocation = Text(info.systemLocation());
+        ports.push_back(std::move(port));
+    }
+    std::vector<PortInfo> stable = StableNames(kStableNameDirectory, ports);
+    std::vector<PortInfo> simulators = SimulatorLinks(kSimulatorLinkDirectory);
+    ports.insert(ports.end(), std::make_move_iterator(stable.begin()), std::make_move_iterator(stable.end()));
+    ports.insert(ports.end(), std::make_move_iterator(simulators.begin()),
+                 std::make_move_iterator(simulators.end()));
+    return ports;
 }
 
 void QtSerialPort::SetName(const std::string& name) {

@@ -17,6 +17,9 @@ class QtSerialPort final : public QObject, public ISerialPort {
     ~QtSerialPort() override;
 
     std::vector<std::string> ListPorts() override;
+    // The system's ports, then the stable names under /dev/serial/by-id, then the links of running
+    // simulators in /tmp.
+    std::vector<PortInfo> ListPortInfos() override;
     void SetName(const std::string& name) override;
     std::string Name() const override { return name_; }
     void SetLineSettings(const LineSettings& settings) override { settings_ = settings; }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,14 +12,14 @@ namespace lumvaris::link {
 
 // Raised by a serial port operation that fails; the text is shown to the user as it stands.
 class SerialPortError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Raised when the device has no such facility, for example modem-control lines on a
 // pseudo-terminal. Opening a connection treats this as harmless.
 class SerialPortNotSupported : public SerialPortError {
-public:
+  public:
     using SerialPortError::SerialPortError;
 };
 
@@ -36,14 +37,41 @@ struct LineSettings {
     FlowControl flowControl = FlowControl::None;
 };
 
+// One entry of the port list: what the system knows of a port. Only the name goes into the port
+// field; the rest tells the engineer which adapter is which and recognises an adapter that was
+// pulled and plugged back.
+struct PortInfo {
+    std::string name;                       // as the port is opened: "ttyUSB0", "COM3" or a full path
+    std::string description;                // "FT232R USB UART"; empty when the system knows none
+    std::string manufacturer;               // "FTDI"
+    std::string serialNumber;               // the adapter's own, empty for most built-in ports
+    std::optional<std::uint16_t> vendorId;  // USB ids, when the port is on USB
+    std::optional<std::uint16_t> productId;
+    std::string systemLocation;  // the device the name leads to: "/dev/ttyUSB0"
+
+    bool operator==(const PortInfo&) const = default;
+};
+
 // What the program needs of a serial port. One implementation over Qt SerialPort, one test double.
 // All calls and notifications happen on the user-interface thread.
 class ISerialPort {
-public:
+  public:
     virtual ~ISerialPort() = default;
 
     // Names of the serial ports present on the machine, as the system reports them.
     virtual std::vector<std::string> ListPorts() = 0;
+    // The same ports with what the system knows of them, plus other names that lead to a serial
+    // port (stable names, the simulator's link). By default the names above and nothing more.
+    virtual std::vector<PortInfo> ListPortInfos() {
+        std::vector<PortInfo> ports;
+        for (std::string& name : ListPorts()) {
+            PortInfo info;
+            info.systemLocation = name;
+            info.name = std::move(name);
+            ports.push_back(std::move(info));
+        }
+        return ports;
+    }
 
     // Taken over at the next Open; set only while the port is closed.
     virtual void SetName(const std::string& name) = 0;

@@ -87,7 +87,15 @@ struct Targets final : commands::IConcentratorDisplay,
     void ShowPlcFreeCells(int cells) override { sum += cells; }
     void ShowFingerprint(const QString& f) override { sum += f.size(); }
     void ShowVersion(const QString& text) override { sum += text.size(); }
-    void FirmwareReply(std::uint8_t type, int n) override { sum += type + n; }
+    std::optional<link::RequestStatus> FirmwareReply(std::uint8_t type, int n) override {
+        sum += type + n;
+        // Now and then the upload speaks for its replies, as during a line phase.
+        if ((type ^ n) & 1) {
+            return link::RequestStatus::Ok;
+        }
+        return std::nullopt;
+    }
+    bool ReportsRefusals() const override { return (sum & 1) != 0; }
     meterdata::IntakeResult StoreBufferRecord(const meterdata::PacketFrame& f) override {
         return meterdata::StoreMeterPacket({&packets, &days, &net}, f, clock, nullptr);
     }

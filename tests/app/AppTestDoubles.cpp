@@ -28,23 +28,41 @@ std::unique_ptr<app::ITimer> FakeTimerFactory::Create(const std::string& name, i
     return std::make_unique<FakeTimer>(*this, name, intervalMs, std::move(onTimeout));
 }
 
+FakeTimer* FakeTimerFactory::FirstDue(long long target) const {
+    FakeTimer* due = nullptr;
+    for (FakeTimer* t : timers_) {
+        if (t->active_ && t->deadline_ <= target && (due == nullptr || t->deadline_ < due->deadline_)) {
+            due = t;
+        }
+    }
+    return due;
+}
+
+void FakeTimerFactory::Fire(FakeTimer& timer) {
+    now_ = timer.deadline_;
+    timer.deadline_ += timer.interval_;
+    timer.handler_();
+}
+
 void FakeTimerFactory::Advance(int milliseconds) {
     const long long target = now_ + milliseconds;
-    for (;;) {
-        FakeTimer* due = nullptr;
-        for (FakeTimer* t : timers_) {
-            if (t->active_ && t->deadline_ <= target && (due == nullptr || t->deadline_ < due->deadline_)) {
-                due = t;
-            }
-        }
-        if (due == nullptr) {
-            break;
-        }
-        now_ = due->deadline_;
-        due->deadline_ += due->interval_;
-        due->handler_();
+    while (FakeTimer* due = FirstDue(target)) {
+        Fire(*due);
     }
     now_ = target;
+}
+
+bool FakeTimerFactory::FireNext(const std::string& name) {
+    FakeTimer* timer = Find(name);
+    while (timer != nullptr && timer->active_) {
+        FakeTimer* due = FirstDue(timer->deadline_);
+        if (due == nullptr || due == timer || due->deadline_ == timer->deadline_) {
+            Fire(*timer);
+            return true;
+        }
+        Fire(*due);
+    }
+    return false;
 }
 
 FakeTimer* FakeTimerFactory::Find(const std::string& name) const {

@@ -55,11 +55,17 @@ class FakeTimerFactory final : public app::ITimerFactory {
     std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
                                         std::function<void()> onTimeout) override;
     void Advance(int milliseconds);
+    // Lets time pass to the deadline of the named timer, firing every timer due before it, then
+    // fires that one once: a test can act between two firings of a 0 ms timer. False when the
+    // timer is not running.
+    bool FireNext(const std::string& name);
     long long Now() const { return now_; }
     FakeTimer* Find(const std::string& name) const;
 
   private:
     friend class FakeTimer;
+    FakeTimer* FirstDue(long long target) const;
+    void Fire(FakeTimer& timer);
     std::vector<FakeTimer*> timers_;
     long long now_ = 0;
 };

@@ -19,17 +19,28 @@
 #include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormGauge.h"
+#include "app/TFormHashCalculate.h"
 #include "app/TFormMain.h"
 #include "app/VersionPanel.h"
 #include "firmware/FirmwareUpload.h"
+#include "keys/KeyFile.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
+#include "ui_FormHashCalculate.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::testing {
 namespace {
+
+// The simulator is not built on every platform.
+#define SKIP_WITHOUT_SIMULATOR()                                    \
+    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||           \
+        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) { \
+        GTEST_SKIP() << "the simulator is not part of this build";  \
+    }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer clock;
@@ -67,6 +78,9 @@ class Simulator {
         }
     }
     const QString& Path() const { return path_; }
+    bool Finished(int timeoutMs) {
+        return process_.state() == QProcess::NotRunning || process_.waitForFinished(timeoutMs);
+    }
 
   private:
     QProcess process_;
@@ -74,10 +88,7 @@ class Simulator {
 };
 
 TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start()) << "the simulator did not announce its port";
 
@@ -139,10 +150,7 @@ int MetersWithPackets(const meterdata::TMatrixInterface& store) {
 }
 
 TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.1")}))
         << "the simulator did not announce its port";
@@ -208,10 +216,7 @@ int PacketsIn(const meterdata::TMatrixInterface& store) {
 // A damaged day file's message stays on screen for three seconds (a modal box runs its own event
 // loop, so the window's timers go on): the packets the simulator sends meanwhile are all stored.
 TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.2")}))
         << "the simulator did not announce its port";
@@ -293,9 +298,9 @@ class SimulatorWindow {
                     dir_.path() + QStringLiteral("/"),
                     QStringLiteral("Lumvaris Rev.1.0"),
                     nullptr,
-                    nullptr},
+                    [](const QString& path) { return keys::KeyFile(path).KeyNames(); }},
           window_(platform_) {
-        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, nullptr, &openDialog_});
+        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, &hash_, &openDialog_});
         window_.show();
         QComboBox* field = window_.Form().ComboBoxPortName;
         field->setEditText(portPath);
@@ -317,6 +322,8 @@ class SimulatorWindow {
     FakeMessageBox& Messages() { return messages_; }
     FakeOpenDialog& OpenDialog() { return openDialog_; }
     app::TFormGauge& Gauge() { return gauge_; }
+    app::TFormHashCalculate& Hash() { return hash_; }
+    QString File(const QString& name) const { return dir_.filePath(name); }
 
   private:
     QTemporaryDir dir_;
@@ -327,16 +334,14 @@ class SimulatorWindow {
     ScaledGaugeTimers timers_;
     app::TFormAppOptions options_;
     app::TFormGauge gauge_;
+    app::TFormHashCalculate hash_;
     FakeOpenDialog openDialog_;
     app::MainWindowPlatform platform_;
     app::TFormMain window_;
 };
 
 TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorHolds) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     // Five meters, the fifth a water meter without a buffered packet; no live packets meanwhile.
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
@@ -359,10 +364,7 @@ TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorH
 }
 
 TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBack) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
@@ -395,10 +397,7 @@ TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBac
 // The simulator hangs up in the middle of a read of all buffers: one clear message, the read
 // ends with its summary, what arrived is in the files at once, and a fresh simulator connects.
 TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextConnectionWorks) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(
         sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
@@ -432,14 +431,54 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
     EXPECT_EQ(w.Messages().errors.size(), 1);
 }
 
-// A long command to a meter the simulator has: the meter carries it out and reports its state in a
-// packet of type DAh (the command's type in the high byte of the first word), which the window
-// files as that meter's newest packet.
-TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket) {
+// The simulator started as scripts/run starts it is in the port list under its link. When it hangs
+// up, and a new simulator takes the link, the window opens the link again by itself.
+TEST(SimulatorEndToEndTest, TheSimulatorsLinkIsListedAndReopenedWhenASimulatorTakesItAgain) {
     if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
         !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
         GTEST_SKIP() << "the simulator is not part of this build";
     }
+    const QString link = QStringLiteral("/tmp/lumvaris-sim-e2e-%1").arg(QCoreApplication::applicationPid());
+    Simulator first;
+    ASSERT_TRUE(
+        first.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600"),
+                     QStringLiteral("--hangup-after-requests"), QStringLiteral("1")}));
+    SimulatorWindow w(link);
+    ASSERT_TRUE(w.Window().IsOpen());
+
+    QComboBox* field = w.F().ComboBoxPortName;
+    field->showPopup();
+    const int entry = field->findText(link);
+    field->hidePopup();
+    ASSERT_GE(entry, 0) << "the simulator's link is in the list";
+    EXPECT_TRUE(field->itemData(entry, ui::DropDownComboBox::kDescriptionRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Симулятор концентратора")));
+    EXPECT_EQ(field->currentText(), link);
+
+    ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 10000))
+        << "the hang-up is reported";
+    EXPECT_TRUE(w.Window().StatusPanel(1)->text().contains(QStringLiteral("ожидание адаптера")))
+        << w.Window().StatusPanel(1)->text().toStdString();
+    ASSERT_TRUE(first.Finished(5000)) << "the first simulator removes its link as it ends";
+
+    Simulator second;
+    ASSERT_TRUE(
+        second.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600")}));
+    ASSERT_TRUE(PumpUntil([&] { return w.Window().IsOpen(); }, 5000)) << "reopened by itself";
+    EXPECT_EQ(w.Window().StatusPanel(1)->text(),
+              QStringLiteral(" Коммуникационный порт открыт. Связь восстановлена."));
+    ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
+    EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+// A long command to a meter the simulator has: the meter carries it out and reports its state in a
+// packet of type DAh (the command's type in the high byte of the first word), which the window
+// files as that meter's newest packet.
+TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket) {
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
                            QStringLiteral("3600")}));
@@ -472,10 +511,7 @@ TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket
 // A short command takes one cell of the concentrator's PLC buffer (the buffer sends nothing on
 // during the test).
 TEST(SimulatorEndToEndTest, AShortCommandTakesACellOfThePlcBuffer) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(
         sim.Start({QStringLiteral("--plc-cells"), QStringLiteral("16"), QStringLiteral("--plc-cell-ms"),
@@ -507,10 +543,7 @@ void Press(QAbstractButton* button) {
 }
 
 TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--clock"), QStringLiteral("2024-01-01 12:12"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
@@ -559,10 +592,7 @@ TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) 
 }
 
 TEST(SimulatorEndToEndTest, APasswordOpensOneProtectedCommandAndCanBeChanged) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
@@ -653,10 +683,7 @@ std::vector<std::pair<QByteArray, int>> Runs(const QList<QByteArray>& record) {
 // Whatever it drops, the record must hold every line of the file once, in file order, a line
 // repeated only right behind itself and at most ten times in all; and the upload ends complete.
 TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLost) {
-    if (QString::fromUtf8(LUMVARIS_SIM_PATH).isEmpty() ||
-        !QFileInfo::exists(QString::fromUtf8(LUMVARIS_SIM_PATH))) {
-        GTEST_SKIP() << "the simulator is not part of this build";
-    }
+    SKIP_WITHOUT_SIMULATOR();
     constexpr int kLines = 2000;
     const std::vector<QByteArray> image = FirmwareImage(kLines);
     ASSERT_EQ(image.front().size(), 43);
@@ -741,6 +768,136 @@ TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLos
             EXPECT_EQ(repeated, 0);
         }
     }
+}
+
+// The simulator hangs up in the middle of an upload: the upload ends at once with one message that
+// says how far it came, the main window is back, and a fresh simulator connects.
+TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) {
+    SKIP_WITHOUT_SIMULATOR();
+    QTemporaryDir dir;
+    const QString imagePath = dir.filePath(QStringLiteral("image.hex"));
+    QFile out(imagePath);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (const QByteArray& line : FirmwareImage(500)) {
+        out.write(line + "\r\n");
+    }
+    out.close();
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                           QStringLiteral("--hangup-after-requests"), QStringLiteral("120")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    w.OpenDialog().path = imagePath;
+    const firmware::FirmwareUpload& upload = w.Window().Version().Upload();
+    ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::ControlModifier, QStringLiteral("Загрузить новую")));
+    ASSERT_TRUE(PumpUntil([&] { return upload.State() == firmware::UploadState::Idle; }, 30000));
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(upload.Outcome(), firmware::UploadOutcome::PortLost);
+    ASSERT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].contains(QStringLiteral("из 500")))
+        << w.Messages().errors[0].toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].contains(QStringLiteral("Связь с коммуникационным портом потеряна")));
+    EXPECT_TRUE(w.Window().isVisible());
+    EXPECT_FALSE(w.Gauge().isVisible());
+
+    Simulator fresh;
+    ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    w.F().ComboBoxPortName->setEditText(fresh.Path());
+    QTest::keyClick(w.F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::NoModifier, QStringLiteral("Прочитать")));
+    EXPECT_TRUE(
+        PumpUntil([&] { return w.F().LabelVerinfo->text() == QStringLiteral("LUMVARIS-SIM 1.0"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
+// A key set by name reaches the concentrator (the fingerprint it reports changes), the zero key
+// of the empty name too, and the name set again is taken from the key file at once.
+TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKeyFileNextTime) {
+    SKIP_WITHOUT_SIMULATOR();
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    app::TFormHashCalculate& hash = w.Hash();
+    f.CheckBoxUseCrypto->setChecked(true);
+
+    const auto fingerprint = [&] {
+        f.LabelFP->setText(QStringLiteral("***"));
+        QTest::mouseClick(f.ButtonGetFP, Qt::LeftButton);
+        EXPECT_TRUE(PumpUntil([&] { return f.LabelFP->text() != QStringLiteral("***"); }, 5000));
+        return f.LabelFP->text();
+    };
+    // Returns the milliseconds from the click to the concentrator's answer to KeyWrite.
+    const auto setKey = [&](const QString& text, int progressAtShow) {
+        f.ComboBoxKey->setEditText(text);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+        EXPECT_TRUE(hash.isVisible());
+        EXPECT_EQ(hash.Form().ProgressBar->value(), progressAtShow);
+        EXPECT_TRUE(PumpUntil([&] { return !hash.isVisible(); }, 60000));
+        EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+        return clock.elapsed();
+    };
+
+    const QString zeroKey = fingerprint();
+    const QString name = QStringLiteral("Ключ участка 5");
+    EXPECT_GE(setKey(name, 1), 2100) << "TimerStart and two pauses";
+    const QString namedKey = fingerprint();
+    EXPECT_NE(namedKey, zeroKey);
+    const keys::KeyFile keyFile(w.File(QStringLiteral("Keys.ini")));
+    EXPECT_EQ(keyFile.KeyNames(), QStringList{name});
+    EXPECT_EQ(keyFile.ReadEntry(name).size(), 64);
+
+    setKey(QString(), 100);
+    EXPECT_EQ(fingerprint(), zeroKey);
+
+    // The stored key: shown whole at once, sent after the settling pause alone.
+    EXPECT_LT(setKey(QStringLiteral(" ключ участка 5 "), 100), 2000);
+    EXPECT_EQ(hash.Form().LabelHash->text(), keyFile.ReadEntry(name));
+    EXPECT_EQ(fingerprint(), namedKey);
+    EXPECT_EQ(f.ComboBoxKey->count(), 1);
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+// The simulator hangs up while a key is derived: one message, the derived key kept in the key file
+// and not sent (the status bar says so), and after a new connection it goes out from the file.
+TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLater) {
+    SKIP_WITHOUT_SIMULATOR();
+    auto sim = std::make_unique<Simulator>();
+    ASSERT_TRUE(sim->Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    SimulatorWindow w(sim->Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    Ui::TFormMain& f = w.F();
+    f.CheckBoxUseCrypto->setChecked(true);
+
+    const QString name = QStringLiteral("Ключ подстанции 2");
+    f.ComboBoxKey->setEditText(name);
+    QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+    ASSERT_TRUE(w.Hash().isVisible());
+    sim.reset();  // the concentrator goes away in the middle of the derivation
+    ASSERT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 60000));
+    PumpUntil([] { return false; }, 500);
+    ASSERT_EQ(w.Messages().errors.size(), 1) << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors[0].startsWith(
+        QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")));
+    EXPECT_EQ(w.Status(), QStringLiteral(" Ключ не передан: порт закрыт"));
+    EXPECT_EQ(keys::KeyFile(w.File(QStringLiteral("Keys.ini"))).ReadEntry(name).size(), 64)
+        << "derived and kept";
+
+    Simulator fresh;
+    ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
+    f.ComboBoxPortName->setEditText(fresh.Path());
+    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(w.Window().IsOpen());
+    f.ComboBoxKey->setEditText(name);
+    QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
+    EXPECT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 5000)) << "taken from the key file";
+    EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(w.Messages().errors.size(), 1);
 }
 
 }  // namespace

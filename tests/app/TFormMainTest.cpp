@@ -18,6 +18,7 @@
 #include "commands/CommandSender.h"
 #include "link/Frame.h"
 #include "support/FakeSerialPort.h"
+#include "ui/DropDownComboBox.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
 
@@ -29,6 +30,24 @@ using app::TFormMain;
 const QString kNotOpen = QStringLiteral(" ВНИМАНИЕ! Коммуникационный порт не открыт!");
 const QString kOpen = QStringLiteral(" Коммуникационный порт открыт.");
 const QString kOpenError = QStringLiteral("ВНИМАНИЕ! При открытии порта произошла ошибка!");
+const QString kReconnected = kOpen + QStringLiteral(" Связь восстановлена.");
+const QString kGivenUp = QStringLiteral(" ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.");
+QString Waiting(int seconds) {
+    return QStringLiteral(" ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с").arg(seconds);
+}
+
+// A USB serial adapter as the port list shows it.
+link::PortInfo Adapter(const std::string& name, const std::string& serial) {
+    link::PortInfo port;
+    port.name = name;
+    port.description = "FT232R USB UART";
+    port.manufacturer = "FTDI";
+    port.serialNumber = serial;
+    port.vendorId = 0x0403;
+    port.productId = 0x6001;
+    port.systemLocation = "/dev/" + name;
+    return port;
+}
 
 // A port whose modem-control lines fail for real (not merely "not supported").
 class BrokenLinesPort : public FakeSerialPort {
@@ -82,6 +101,13 @@ class TFormMainTest : public ::testing::Test {
         return titles;
     }
     QString Panel(int i) { return window_->StatusPanel(i)->text(); }
+    // As the Qt port does when the device vanishes: closed first, then reported once.
+    void PullAdapter() {
+        port_.Close();
+        port_.Vanish("No such device");
+        QApplication::processEvents();
+        port_.failWrite = false;
+    }
     bool Maroon(QWidget* w) { return ui::FontColour(w) == ui::kHighlightColour; }
 
     link::FrameBuffer Frame(std::uint16_t source, std::uint8_t length, std::uint8_t type) {
@@ -260,6 +286,156 @@ TEST_F(TFormMainTest, PortListDropsDownInComOrderAndAnItemOpensOnSelection) {
     F().ComboBoxPortName->setCurrentIndex(2);
     emit F().ComboBoxPortName->activated(2);
     EXPECT_EQ(port_.openedNames, std::vector<std::string>{"COM10"});
+}
+
+TEST_F(TFormMainTest, TheListSaysWhatEachPortIsAndOnlyTheNameReachesTheField) {
+    link::PortInfo builtIn;
+    builtIn.name = "ttyS0";
+    builtIn.systemLocation = "/dev/ttyS0";
+    link::PortInfo stable = Adapter("ttyUSB0", "A50285BI");
+    stable.name = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    link::PortInfo simulator;
+    simulator.name = "/tmp/lumvaris-sim";
+    simulator.description = "Симулятор концентратора (lumvaris-sim)";
+    simulator.systemLocation = "/dev/pts/3";
+    port_.portInfos = {builtIn, Adapter("ttyUSB0", "A50285BI"), Adapter("COM4", ""), stable, simulator};
+
+    QComboBox* field = F().ComboBoxPortName;
+    field->showPopup();
+    const struct {
+        QString name;
+        QString description;
+    } expected[] = {
+        {"COM4", "FT232R USB UART, FTDI"},
+        {"ttyUSB0", "FT232R USB UART, FTDI"},
+        {"ttyS0", ""},
+        {QString::fromStdString(stable.name), "FT232R USB UART, FTDI → /dev/ttyUSB0"},
+        {"/tmp/lumvaris-sim", "Симулятор концентратора (lumvaris-sim) → /dev/pts/3"},
+    };
+    ASSERT_EQ(field->count(), static_cast<int>(std::size(expected)));
+    int widest = 0;
+    for (int i = 0; i < field->count(); ++i) {
+        EXPECT_EQ(field->itemText(i), expected[i].name);
+        EXPECT_EQ(field->itemData(i, ui::DropDownComboBox::kDescriptionRole).toString(),
+                  expected[i].description);
+        widest = std::max(widest, field->view()->fontMetrics().horizontalAdvance(
+                                      expected[i].name + QStringLiteral("   ") + expected[i].description));
+    }
+    QAbstractItemView* list = field->view();
+    EXPECT_GT(list->width(), widest) << "the descriptions are not cut off";
+
+    // A click on the simulator's entry: its link path alone goes into the field and is opened.
+    const QModelIndex entry = list->model()->index(4, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    EXPECT_EQ(field->currentText(), QStringLiteral("/tmp/lumvaris-sim"));
+    EXPECT_EQ(port_.openedNames, std::vector<std::string>{"/tmp/lumvaris-sim"});
+    EXPECT_TRUE(messages_.errors.isEmpty());
+}
+
+TEST_F(TFormMainTest, APulledAdapterThatComesBackIsReopenedAtItsRateWithItsDatabase) {
+    port_.portInfos = {Adapter("ttyUSB0", "A5")};
+    F().ComboBoxBaudRate->setCurrentIndex(2);
+    TypePortAndPressEnter(QStringLiteral("ttyUSB0"));
+    ASSERT_EQ(port_.Settings().baudRate, 9600);
+    database_.log.clear();
+
+    // The window's timers run while the loss is on screen. The adapter is away for three seconds,
+    // then listed under another name (same serial number) but not ready at the first try.
+    QStringList states;
+    messages_.whileShown = [&](const QString&) {
+        states << Panel(1);
+        port_.portInfos.clear();
+        timers_.Advance(3000);
+        states << Panel(1);
+        port_.portInfos = {Adapter("ttyUSB2", "B7"), Adapter("ttyUSB1", "A5")};
+        port_.failOpen = true;
+        timers_.Advance(1000);
+        states << Panel(1);
+        port_.failOpen = false;
+        timers_.Advance(1000);
+        states << Panel(1);
+    };
+    PullAdapter();
+
+    ASSERT_EQ(messages_.errors.size(), 1) << "the loss alone is reported, not the failed try";
+    EXPECT_TRUE(messages_.errors[0].contains(QStringLiteral("потеряна")));
+    EXPECT_EQ(states, (QStringList{Waiting(60), Waiting(57), Waiting(56), kReconnected}));
+    // Saved before the port was released, opened again with it.
+    EXPECT_EQ(database_.log, (QStringList{"save", "release", "open ttyUSB1"}));
+    EXPECT_EQ(port_.openedNames, (std::vector<std::string>{"ttyUSB0", "ttyUSB1"}));
+    EXPECT_TRUE(port_.IsOpen());
+    EXPECT_EQ(port_.Settings().baudRate, 9600);
+    EXPECT_EQ(F().ComboBoxPortName->currentText(), QStringLiteral("ttyUSB1"));
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [ttyUSB1] - Сч.#0"));
+    EXPECT_TRUE(F().PageControl->isVisible());
+    EXPECT_FALSE(timers_.Find("TimerPortWatch")->IsActive());
+    EXPECT_EQ(Panel(1), kReconnected);
+}
+
+TEST_F(TFormMainTest, APulledAdapterThatStaysAwayIsGivenUpAfterSixtySeconds) {
+    port_.portInfos = {Adapter("ttyUSB0", "A5")};
+    TypePortAndPressEnter(QStringLiteral("ttyUSB0"));
+    // Another adapter of the same kind in the same socket is not the one that was pulled.
+    port_.portInfos = {Adapter("ttyUSB0", "B7")};
+    PullAdapter();
+    ASSERT_EQ(messages_.errors.size(), 1);
+
+    timers_.Advance(59000);
+    EXPECT_EQ(Panel(1), Waiting(1));
+    timers_.Advance(2000);
+    EXPECT_EQ(Panel(1), kGivenUp);
+    EXPECT_FALSE(timers_.Find("TimerPortWatch")->IsActive());
+    port_.portInfos = {Adapter("ttyUSB0", "A5")};
+    timers_.Advance(5000);
+    EXPECT_EQ(port_.openedNames, std::vector<std::string>{"ttyUSB0"}) << "too late";
+    EXPECT_EQ(messages_.errors.size(), 1);
+}
+
+TEST_F(TFormMainTest, TheEngineersOwnChoiceEndsTheWaitForAPulledAdapter) {
+    const struct {
+        const char* choice;
+        std::function<void()> make;
+        std::string opened;
+    } cases[] = {
+        {"another port", [&] { TypePortAndPressEnter(QStringLiteral("ttyS0")); }, "ttyS0"},
+        {"another rate",
+         [&] {
+             F().ComboBoxBaudRate->setCurrentIndex(1);
+             emit F().ComboBoxBaudRate->activated(1);
+         },
+         "ttyUSB0"},
+        // Even when the chosen port does not open, the engineer has taken over.
+        {"a port that does not open",
+         [&] {
+             port_.failOpen = true;
+             TypePortAndPressEnter(QStringLiteral("ttyS9"));
+             port_.failOpen = false;
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        port_.openedNames.clear();
+        port_.portInfos = {Adapter("ttyUSB0", "A5")};
+        TypePortAndPressEnter(QStringLiteral("ttyUSB0"));
+        port_.portInfos.clear();
+        PullAdapter();
+        timers_.Advance(2000);
+        ASSERT_EQ(Panel(1), Waiting(58)) << c.choice;
+
+        c.make();
+        const std::vector<std::string> opened = port_.openedNames;
+        if (!c.opened.empty()) {
+            EXPECT_EQ(opened.back(), c.opened) << c.choice;
+            EXPECT_EQ(Panel(1), kOpen) << c.choice;
+        } else {
+            EXPECT_EQ(Panel(1), kNotOpen) << c.choice;
+        }
+        port_.Close();
+        port_.portInfos = {Adapter("ttyUSB0", "A5")};
+        timers_.Advance(5000);
+        EXPECT_EQ(port_.openedNames, opened) << c.choice << ": the adapter is no longer awaited";
+        EXPECT_FALSE(timers_.Find("TimerPortWatch")->IsActive()) << c.choice;
+    }
 }
 
 TEST_F(TFormMainTest, UartIdIsTheLow16BitsOfTheHexFieldParse) {
@@ -528,8 +704,8 @@ TEST_F(TFormMainTest, WithoutTheHelpFileHelpOpensTheManualBesideTheProgramOrWher
                                      timers_,   dir_.path() + QStringLiteral("/data/"),
                                      QString(), [this](const QString& path) { documents_ << path; },
                                      {}};
-    platform.helpDirectory = dir_.path() + QStringLiteral("/bin/");
     window_ = std::make_unique<TFormMain>(platform);
+    window_->SetHelpDirectory(dir_.path() + QStringLiteral("/bin/"));
     const struct {
         QString create;
         QString opened;

@@ -1,8 +1,8 @@
 #pragma once
 
 // A main window on the offscreen platform with a fake serial port, fake timers, fake message
-// boxes and keys, the real dialogs, and a real local database in a temporary program directory:
-// the command pages are driven by clicks and read by the frames they write.
+// boxes and keys, the real dialogs, and a real local database and key file in a temporary program
+// directory: the command pages are driven by clicks and read by the frames they write.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -23,6 +23,7 @@
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
 #include "app/TVersionInfo.h"
+#include "keys/KeyFile.h"
 #include "link/Frame.h"
 #include "meterdata/IClock.h"
 #include "support/FakeSerialPort.h"
@@ -52,7 +53,7 @@ class WindowTest : public ::testing::Test {
                                          dir_.path() + QStringLiteral("/"),
                                          revision.versionCaption,
                                          {},
-                                         {},
+                                         [](const QString& path) { return keys::KeyFile(path).KeyNames(); },
                                          &clock_};
         window_ = std::make_unique<app::TFormMain>(platform);
         window_->SetDialogs({&gauge_, &newAddress_, &options_, &debug_, &hash_, &openDialog_, &saveDialog_});

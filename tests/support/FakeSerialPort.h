@@ -11,8 +11,12 @@ namespace lumvaris::testing {
 
 // A serial port a test drives by hand: it feeds received bytes in and reads written frames out.
 class FakeSerialPort : public link::ISerialPort {
-public:
+  public:
     std::vector<std::string> ListPorts() override { return ports; }
+    // The entries set in portInfos; while that is empty, the names of ports.
+    std::vector<link::PortInfo> ListPortInfos() override {
+        return portInfos.empty() ? ISerialPort::ListPortInfos() : portInfos;
+    }
     void SetName(const std::string& name) override { name_ = name; }
     std::string Name() const override { return name_; }
     void SetLineSettings(const link::LineSettings& settings) override { settings_ = settings; }
@@ -39,6 +43,7 @@ public:
 
     // What a test sets up or inspects.
     std::vector<std::string> ports;
+    std::vector<link::PortInfo> portInfos;
     std::vector<std::vector<std::uint8_t>> writes;
     std::vector<std::string> openedNames;
     bool failOpen = false;
@@ -49,7 +54,7 @@ public:
     // Largest count one ReadAvailable hands out (0 = no limit), to dribble bytes.
     std::size_t readLimit = 0;
 
-private:
+  private:
     std::string name_;
     link::LineSettings settings_;
     std::function<void()> notify_;

@@ -1,0 +1,153 @@
+// Takes the pictures of the manual: the window against the simulator, page by page, as an engineer
+// sees it. Run it with scripts/manual-screenshots, which writes docs/manual/images/.
+//   manual_screenshots <simulator> <output directory>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+#include "AppTestDoubles.h"
+#include "app/QtTimerFactory.h"
+#include "app/TFormAppOptions.h"
+#include "app/TFormDebug.h"
+#include "app/TFormGauge.h"
+#include "app/TFormHashCalculate.h"
+#include "app/TFormMain.h"
+#include "app/TFormNewAddress.h"
+#include "link/QtSerialPort.h"
+#include "ui_FormMain.h"
+
+using namespace lumvaris;
+
+namespace {
+
+void Wait(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+bool Save(QWidget& widget, const QString& directory, const char* name) {
+    Wait(300);
+    const QString path = directory + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    const bool ok = widget.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <simulator> <output directory>\n", argv[0]);
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[1]),
+              {QStringLiteral("--meters"), QStringLiteral("12"), QStringLiteral("--interval"),
+               QStringLiteral("0.2"), QStringLiteral("--quiet")});
+    if (!sim.waitForReadyRead(10000)) {
+        return 1;
+    }
+    const QString portPath = QString::fromUtf8(sim.readLine()).trimmed();
+
+    QTemporaryDir dir;
+    link::QtSerialPort port;
+    link::ThreadPause pause;
+    testing::FakeModifierKeys keys;
+    testing::FakeMessageBox messages;
+    app::QtTimerFactory timers;
+    app::MainWindowPlatform platform{port,
+                                     pause,
+                                     keys,
+                                     messages,
+                                     timers,
+                                     dir.path() + QStringLiteral("/"),
+                                     QStringLiteral("Lumvaris Rev.1.0"),
+                                     {},
+                                     {}};
+    app::TFormMain window(platform);
+    app::TFormGauge gauge;
+    app::TFormNewAddress newAddress;
+    app::TFormAppOptions options;
+    app::TFormDebug debug;
+    app::TFormHashCalculate hash;
+    window.SetDialogs({&gauge, &newAddress, &options, &debug, &hash});
+    window.show();
+    Ui::TFormMain& f = window.Form();
+    bool ok = Save(window, out, "start");
+
+    f.ComboBoxPortName->setEditText(portPath);
+    QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
+    if (!port.IsOpen()) {
+        std::fprintf(stderr, "the simulator's port did not open\n");
+        return 1;
+    }
+    const auto click = [](QAbstractButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        Wait(600);
+    };
+    Wait(300);
+    click(f.ButtonConfig);
+    click(f.ButtonVersion);
+    Wait(2500);  // packets of the meters come in
+    ok &= Save(window, out, "system");
+
+    f.PageControl->setCurrentWidget(f.TabSheetNET);
+    Wait(1200);
+    ok &= Save(window, out, "net");
+    f.StringGridNET->selectRow(2);
+    f.PageControl->setCurrentWidget(f.TabSheetPACKETS);
+    Wait(1200);
+    ok &= Save(window, out, "packets");
+
+    f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
+    click(f.ButtonTimeGet);
+    ok &= Save(window, out, "protected");
+
+    f.PageControl->setCurrentWidget(f.TabSheetLineState);
+    click(f.ButtonGetLineState);
+    ok &= Save(window, out, "linestate");
+
+    window.SetTabVisible(f.TabSheetService, true);
+    f.PageControl->setCurrentWidget(f.TabSheetService);
+    f.PageControlService->setCurrentWidget(f.TabSheetTest);
+    click(f.ButtonGetReg);
+    ok &= Save(window, out, "tests");
+    f.PageControlService->setCurrentWidget(f.TabSheetSLCommands);
+    f.ComboBoxFill->setCurrentIndex(10);
+    emit f.ComboBoxFill->activated(10);
+    f.ComboBoxLongCommand->setEditText(QStringLiteral("01 02 03"));
+    click(f.ButtonPlcEmpty);
+    ok &= Save(window, out, "plc");
+
+    f.PageControl->setCurrentWidget(f.TabSheetSystem);
+    f.CheckBoxUseCrypto->setChecked(true);
+    f.ComboBoxKey->setEditText(QStringLiteral("Ключ объекта 1"));
+    click(f.ButtonGetFP);
+    ok &= Save(window, out, "key");
+
+    options.show();
+    ok &= Save(options, out, "options");
+    options.hide();
+
+    window.close();
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return ok ? 0 : 1;
+}
