@@ -13,9 +13,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
+
 #include "AppTestDoubles.h"
 #include "app/ConcentratorPage.h"
 #include "app/MeterDataBinding.h"
+#include "app/NetworkHealthPage.h"
+#include "app/TFormLinkMonitor.h"
 #include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormGauge.h"
@@ -27,6 +31,7 @@
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
+#include "monitor/TrafficLog.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormHashCalculate.h"
@@ -898,6 +903,123 @@ TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLa
     EXPECT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 5000)) << "taken from the key file";
     EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
     EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
+// The simulator's log as two byte streams: what it wrote (garbage and frames, in order) and what
+// it read; and per meter the intact live packets it sent with the level of the last.
+struct SimulatorTraffic {
+    QByteArray written;
+    QByteArray read;
+    std::map<int, std::pair<int, int>> packets;  // meter: (intact packets, level byte of the last)
+};
+
+SimulatorTraffic TrafficOfLog(const QString& logFile) {
+    SimulatorTraffic traffic;
+    QFile file(logFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return traffic;
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine());
+        const QStringList words = line.section(QLatin1Char('|'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() < 3 || (words[1] != QStringLiteral("TX") && words[1] != QStringLiteral("RX") &&
+                                 words[1] != QStringLiteral("GB"))) {
+            continue;
+        }
+        QByteArray bytes;
+        for (int i = 2; i < words.size(); ++i) {
+            bytes.append(static_cast<char>(words[i].toInt(nullptr, 16)));
+        }
+        (words[1] == QStringLiteral("RX") ? traffic.read : traffic.written).append(bytes);
+        if (words[1] == QStringLiteral("TX") && line.contains(QStringLiteral("meter packet")) &&
+            !line.contains(QStringLiteral("[corrupted checksum]")) && bytes.size() == 15) {
+            const int meter = (static_cast<std::uint8_t>(bytes[3]) | (static_cast<std::uint8_t>(bytes[4]) << 8)) &
+                              link::kMeterNumberMask;
+            auto& [count, level] = traffic.packets[meter];
+            ++count;
+            level = static_cast<std::uint8_t>(bytes[13]);
+        }
+    }
+    return traffic;
+}
+
+// Whether the monitor's bytes of one direction, in row order, stand in the simulator's stream
+// without a gap; the monitor may start later and end earlier (bytes still on the way).
+bool StandsIn(const QByteArray& monitor, const QByteArray& simulator, qsizetype& unseen) {
+    if (monitor.isEmpty()) {
+        return false;
+    }
+    for (qsizetype at = simulator.indexOf(monitor.left(64)); at >= 0;
+         at = simulator.indexOf(monitor.left(64), at + 1)) {
+        if (simulator.mid(at, monitor.size()) == monitor) {
+            unseen = simulator.size() - at - monitor.size();
+            return true;
+        }
+    }
+    return false;
+}
+
+// With the monitor open during a read of all buffers on a noisy line, every byte the simulator
+// wrote after the monitor opened is in a frame row or a dropped-bytes row, in order, and every
+// request it read is a sent row; the health page's counts and levels are those of the intact
+// meter packets in the simulator's log.
+TEST(SimulatorEndToEndTest, TheMonitorShowsEveryByteAndTheHealthPageEveryMeterTheSimulatorSent) {
+    SKIP_WITHOUT_SIMULATOR();
+    QTemporaryDir logDir;
+    const QString log = logDir.filePath(QStringLiteral("sim.log"));
+    Simulator sim;
+    ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("6"), QStringLiteral("--interval"),
+                           QStringLiteral("0.05"), QStringLiteral("--garbage"), QStringLiteral("0.1"),
+                           QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--log"), log}));
+    SimulatorWindow w(sim.Path());
+    ASSERT_TRUE(w.Window().IsOpen());
+    w.F().NMainOptionsMonitor->trigger();
+    app::TFormLinkMonitor& monitor = w.Window().LinkMonitor();
+    ASSERT_TRUE(monitor.isVisible());
+    w.F().PageControl->setCurrentWidget(w.F().TabSheetHealth);
+
+    ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
+    ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 120000));
+    EXPECT_EQ(w.Status(), QStringLiteral(" Все 256: без ответа 0, записи 6, без данных 250"));
+
+    // Every packet the log holds now has arrived once the receive timer has run.
+    const SimulatorTraffic before = TrafficOfLog(log);
+    PumpUntil([] { return false; }, 500);
+    const std::map<int, meterdata::MeterHealth> health = w.Window().Health().Health().Meters();
+    const monitor::TrafficLog& record = monitor.Log();
+    QByteArray received;
+    QByteArray sent;
+    int dropped = 0;
+    for (std::uint64_t i = record.FirstSequence(); i < record.EndSequence(); ++i) {
+        const monitor::TrafficEntry& entry = record.At(i);
+        const QByteArray bytes(reinterpret_cast<const char*>(entry.bytes.data()),
+                               static_cast<qsizetype>(entry.bytes.size()));
+        (entry.kind == monitor::TrafficKind::Sent ? sent : received).append(bytes);
+        dropped += entry.kind == monitor::TrafficKind::Discarded ? 1 : 0;
+    }
+    const SimulatorTraffic after = TrafficOfLog(log);
+
+    qsizetype unseen = 0;
+    EXPECT_TRUE(StandsIn(received, after.written, unseen)) << received.size() << " bytes received";
+    EXPECT_LT(unseen, 400) << "bytes the simulator wrote that the monitor does not show";
+    EXPECT_GT(dropped, 5) << "the simulator's garbage shows as dropped bytes";
+    EXPECT_TRUE(StandsIn(sent, after.read, unseen));
+    EXPECT_EQ(unseen, 0) << "a request the simulator read is missing";
+    EXPECT_GE(sent.size(), 256 * 12) << "the read-all's requests";
+
+    ASSERT_EQ(health.size(), 6u);
+    for (const auto& [meter, heard] : health) {
+        const int logged = before.packets.count(meter) ? before.packets.at(meter).first : 0;
+        const int loggedLater = after.packets.count(meter) ? after.packets.at(meter).first : 0;
+        EXPECT_GE(heard.packets, logged) << "meter " << meter;
+        EXPECT_LE(heard.packets, loggedLater) << "meter " << meter;
+        if (heard.packets == loggedLater) {
+            EXPECT_EQ(heard.lastLevel, after.packets.at(meter).second) << "meter " << meter;
+        }
+    }
+    EXPECT_EQ(w.Window().Health().Model().rowCount(), 6);
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
 }  // namespace
