@@ -15,7 +15,7 @@
 namespace lumvaris::app {
 namespace {
 
-constexpr int kColumnWidths[views::HealthTableModel::kColumnCount] = {40, 64, 56, 72, 72, 48, 48, 80};
+constexpr int kColumnWidths[views::HealthTableModel::kColumnCount] = {52, 64, 56, 72, 72, 48, 48, 80};
 constexpr std::int64_t kMinuteMs = 60000;
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace lumvaris::app {
 namespace {
 
 // Time, direction, source, destination, N, type, payload, mark.
-constexpr int kColumnWidths[monitor::kTrafficColumns] = {92, 40, 64, 72, 32, 180, 300, 140};
+constexpr int kColumnWidths[monitor::kTrafficColumns] = {92, 40, 76, 88, 32, 180, 300, 140};
 
 }  // namespace
 

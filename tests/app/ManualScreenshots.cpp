@@ -22,6 +22,7 @@
 #include "app/TFormDebug.h"
 #include "app/TFormGauge.h"
 #include "app/TFormHashCalculate.h"
+#include "app/TFormLinkMonitor.h"
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
 #include "link/QtSerialPort.h"
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
     QProcess sim;
     sim.start(QString::fromLocal8Bit(argv[1]),
               {QStringLiteral("--meters"), QStringLiteral("12"), QStringLiteral("--interval"),
-               QStringLiteral("0.2"), QStringLiteral("--quiet")});
+               QStringLiteral("0.2"), QStringLiteral("--garbage"), QStringLiteral("0.1"), QStringLiteral("--quiet")});
     if (!sim.waitForReadyRead(10000)) {
         return 1;
     }
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
         Wait(600);
     };
     Wait(300);
+    f.NMainOptionsMonitor->trigger();  // records from here on, for its picture at the end
     click(f.ButtonConfig);
     click(f.ButtonVersion);
     Wait(2500);  // packets of the meters come in
@@ -115,6 +117,10 @@ int main(int argc, char** argv) {
     f.PageControl->setCurrentWidget(f.TabSheetPACKETS);
     Wait(1200);
     ok &= Save(window, out, "packets");
+
+    f.PageControl->setCurrentWidget(f.TabSheetHealth);
+    Wait(1200);
+    ok &= Save(window, out, "health");
 
     f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
     click(f.ButtonTimeGet);
@@ -145,6 +151,11 @@ int main(int argc, char** argv) {
     options.show();
     ok &= Save(options, out, "options");
     options.hide();
+
+    app::TFormLinkMonitor& monitor = window.LinkMonitor();
+    monitor.resize(1000, 560);
+    Wait(600);
+    ok &= Save(monitor, out, "monitor");
 
     window.close();
     sim.terminate();
