@@ -1,5 +1,7 @@
 // Feeds hostile bytes through the receive path in pieces whose sizes the input also chooses, and
-// checks that every dispatched frame is well formed.
+// checks that every dispatched frame is well formed and that what the traffic observer hears (the
+// frames taken and the bytes dropped, in order) is the input byte for byte, but for the start of a
+// frame still being assembled at the end.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +35,28 @@ struct CheckingConsumer final : IFrameConsumer {
     void ShowByteCounter(std::uint32_t) override {}
 };
 
+// Compares what it hears with the input as it goes.
+struct CheckingObserver final : ILinkObserver {
+    CheckingObserver(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    void Hear(const std::uint8_t* bytes, std::size_t count) {
+        if (count == 0 || count > size_ - heard || std::memcmp(bytes, data_ + heard, count) != 0) {
+            std::abort();
+        }
+        heard += count;
+    }
+    void FrameSent(const std::uint8_t*, std::size_t) override { std::abort(); }
+    void FrameReceived(const std::uint8_t* frame, std::size_t length, bool) override { Hear(frame, length); }
+    void BytesDiscarded(const std::uint8_t* bytes, std::size_t count) override {
+        if (count > Receiver::kMaxDiscardRun) {
+            std::abort();
+        }
+        Hear(bytes, count);
+    }
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t heard = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,12 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckingConsumer consumer;
     Receiver receiver(port);
     receiver.SetConsumer(&consumer);
+    CheckingObserver observer(data + 1, size - 1);
+    receiver.SetObserver(&observer);
     while (!port.Done()) {
         receiver.ReceiveNotification();
         receiver.Step();
     }
     receiver.Step();
-    if (receiver.ReceivedBytes() != size - 1) {
+    if (receiver.ReceivedBytes() != size - 1 || observer.heard + receiver.AssemblyCount() != size - 1) {
         std::abort();
     }
     return 0;
