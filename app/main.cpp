@@ -6,8 +6,7 @@
 #include "app/LumvarisApplication.h"
 #include "app/QtMessageBox.h"
 #include "app/QtModifierKeys.h"
-#include "app/QtOpenDialog.h"
-#include "app/QtSaveDialog.h"
+#include "app/QtFileDialog.h"
 #include "app/QtTimerFactory.h"
 #include "app/Revision.h"
 #include "app/TFormAppOptions.h"
@@ -55,8 +54,8 @@ int main(int argc, char** argv) {
     app::TFormAppOptions formAppOptions;
     app::TFormDebug formDebug;
     app::TFormHashCalculate formHashCalculate;
-    app::QtOpenDialog openDialog;
-    app::QtSaveDialog saveDialog;
+    app::QtFileDialog openDialog = app::QtFileDialog::FirmwareFile();
+    app::QtFileDialog saveDialog = app::QtFileDialog::TrafficFile();
     formMain.SetDialogs({&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate,
                          &openDialog, &saveDialog});
 

@@ -37,17 +37,14 @@
 #include "link/SerialPort.h"
 #include "ui_FormHashCalculate.h"
 #include "ui_FormMain.h"
+#include "support/QtBench.h"
+#include "support/Interleaved.h"
 
 namespace lumvaris {
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char arg0[] = "app_bench";
-    static char* argv[] = {arg0, nullptr};
-    // Never destroyed: the windows of the benchmark outlive main's return.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return bench::BenchApplication("app_bench");
 }
 
 // A port that is always there and notes when a KeyWrite frame is written.
@@ -130,17 +127,6 @@ struct CountingMessages final : app::IMessageBox {
     QStringList errors;
 };
 
-// Counts the paints of a widget.
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return false;
-    }
-    long paints = 0;
-};
-
 double ThreadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -190,8 +176,8 @@ struct KeyWindow {
     app::MainWindowPlatform platform;
     app::TFormMain window;
     app::TFormHashCalculate hash;
-    PaintCounter progressPaints;
-    PaintCounter labelPaints;
+    bench::PaintCounter progressPaints;
+    bench::PaintCounter labelPaints;
 };
 
 KeyWindow& Window() {
@@ -318,15 +304,7 @@ int main(int argc, char** argv) {
     gcry_check_version(nullptr);
     gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
 
-    // Seven repetitions of each, interleaved so that a noisy stretch of the shared machine hits
-    // both. Flags given on the command line come later and win.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=7";
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, {repetitions.data(), interleave.data()});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+    if (!lumvaris::bench::InitialiseInterleaved(argc, argv, 7)) {
         return 1;
     }
     lumvaris::RatioReporter reporter;

@@ -16,26 +16,13 @@
 
 #include "app/LineStateView.h"
 #include "ui_FormMain.h"
+#include "support/QtBench.h"
 
 namespace lumvaris::app {
 namespace {
 
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return false;
-    }
-    long paints = 0;
-};
-
 QApplication& App() {
-    static int argc = 1;
-    static char arg0[] = "app_bench";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return bench::BenchApplication("app_bench");
 }
 
 // Readings one second apart: per phase a band of good reception that wanders, with some ripple,
@@ -80,7 +67,7 @@ void BM_LineStateRedraw(benchmark::State& state) {
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    PaintCounter chartPaints, gridPaints;
+    bench::PaintCounter chartPaints, gridPaints;
     form.ChartSweep->viewport()->installEventFilter(&chartPaints);
     form.StringGridLineState->viewport()->installEventFilter(&gridPaints);
     // Mode 0: the redraw and its repaint; 1: the redraw alone; 2: the event processing alone; 3: for

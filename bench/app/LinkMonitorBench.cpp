@@ -18,26 +18,13 @@
 #include "meterdata/SystemClock.h"
 #include "support/BytesSerialPort.h"
 #include "ui_FormLinkMonitor.h"
+#include "support/QtBench.h"
 
 namespace lumvaris::app {
 namespace {
 
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return false;
-    }
-    long paints = 0;
-};
-
 QApplication& App() {
-    static int argc = 1;
-    static char arg0[] = "monitor_bench";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return bench::BenchApplication("monitor_bench");
 }
 
 // Timers that never fire: the benchmark runs the monitor's tick itself.
@@ -142,7 +129,7 @@ void BM_LinkMonitorFollowing(benchmark::State& state) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         }
     }
-    PaintCounter paints;
+    bench::PaintCounter paints;
     monitor.Form().StringGridMonitor->viewport()->installEventFilter(&paints);
     const std::uint64_t before = monitor.Log().EndSequence();
     int sinceTick = 0;

@@ -38,6 +38,7 @@
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "ui_FormMain.h"
+#include "support/QtBench.h"
 
 namespace lumvaris {
 namespace {
@@ -45,14 +46,10 @@ namespace {
 constexpr int kLines = 2000;
 
 QApplication& App() {
-    static int argc = 1;
-    static char arg0[] = "firmware_bench";
-    static char* argv[] = {arg0, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication* app = new QApplication(argc, argv);  // outlives the benchmarks' widgets
-    return *app;
+    return bench::BenchApplication("firmware_bench");
 }
 
 // 1,999 data records of 16 bytes and the end-of-file record.

@@ -13,6 +13,7 @@
 
 #include "keys/CryptoUtils.h"
 #include "keys/GostHashUnit.h"
+#include "support/Interleaved.h"
 
 namespace {
 
@@ -108,15 +109,7 @@ int main(int argc, char** argv) {
     gcry_check_version(nullptr);
     gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
 
-    // Nine repetitions of each, interleaved so that a noisy stretch of the shared machine hits both.
-    // Flags given on the command line come later and win.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=9";
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, {repetitions.data(), interleave.data()});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+    if (!lumvaris::bench::InitialiseInterleaved(argc, argv, 9)) {
         return 1;
     }
     RatioReporter reporter;

@@ -13,20 +13,10 @@
 #include "meterdata/RecordTextFormatter.h"
 #include "meterdata/TMatrixInterface.h"
 #include "views/StoreGridView.h"
+#include "support/QtBench.h"
 
 namespace lumvaris::views {
 namespace {
-
-// Counts the paints of a viewport, to show that each redraw really painted.
-struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return false;
-    }
-    long paints = 0;
-};
 
 using meterdata::MeterRecord;
 
@@ -36,12 +26,7 @@ struct TickingClock : meterdata::IClock {
 };
 
 QApplication& App() {
-    static int argc = 1;
-    static char arg0[] = "views_bench";
-    static char* argv[] = {arg0, nullptr};
-    // Never destroyed: the widgets of the benchmarks outlive main's return.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return bench::BenchApplication("views_bench");
 }
 
 // A network store of `meters` meters, the first `withPackets` of them holding a packet from the last
@@ -84,7 +69,7 @@ void BM_NetworkRefresh_StoreView(benchmark::State& state) {
     view.SetColumnWidths({36, 96, 64, 64, 64, 64, 64, 64});
     store.SetView(&view);
     QApplication::processEvents();
-    PaintCounter counter;
+    bench::PaintCounter counter;
     grid->viewport()->installEventFilter(&counter);
     // Mode 0: the redraw and the paint it causes; 1: the redraw alone; 2: event processing alone
     // (what a processEvents call costs when nothing changed); 3: the smallest paint of the grid (one
@@ -122,7 +107,7 @@ void BM_NetworkRefresh_TableWidget(benchmark::State& state) {
     pages.resize(600, 520);
     pages.show();
     QApplication::processEvents();
-    PaintCounter counter;
+    bench::PaintCounter counter;
     grid.viewport()->installEventFilter(&counter);
     QStringList texts;
     for (auto _ : state) {
