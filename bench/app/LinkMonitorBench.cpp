@@ -19,6 +19,7 @@
 #include "support/BytesSerialPort.h"
 #include "ui_FormLinkMonitor.h"
 #include "support/QtBench.h"
+#include "support/QuietLink.h"
 
 namespace lumvaris::app {
 namespace {
@@ -44,19 +45,6 @@ struct NoMessages final : IMessageBox {
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }
-};
-struct NoPause final : link::IPause {
-    void Pause(int) override {}
-};
-struct NoRequestView final : link::IRequestView {
-    void ShowRequestStatusText(const std::string&) override {}
-    void ShowGauge(const link::GaugeState&) override {}
-    void SetGaugeTimerEnabled(bool) override {}
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return false; }
-    void DisableProtectedButtons() override {}
-    int PortTimeoutSeconds() const override { return 2; }
 };
 
 std::vector<std::uint8_t> Frame(std::uint16_t source, const std::vector<std::uint8_t>& payload) {
@@ -91,8 +79,8 @@ void BM_LinkMonitorFollowing(benchmark::State& state) {
     App();
     const std::vector<std::uint8_t> traffic = HundredMilliseconds();
     testing::BytesSerialPort port(traffic.data(), traffic.size(), 4096);
-    NoPause pause;
-    NoRequestView view;
+    testing::NoPause pause;
+    testing::QuietRequestView view;
     link::Requester requester(port, pause, view);
     link::Receiver receiver(port);
     meterdata::SystemClock clock;

@@ -39,6 +39,7 @@
 #include "link/Requester.h"
 #include "ui_FormMain.h"
 #include "support/QtBench.h"
+#include "support/QuietLink.h"
 
 namespace lumvaris {
 namespace {
@@ -191,16 +192,9 @@ void Program(benchmark::State& state) {
 
 // --- The bare link, for Poll10ms and RoundTrip
 
-class QuietView final : public link::IRequestView {
+class QuietView final : public testing::QuietRequestView {
   public:
-    void ShowRequestStatusText(const std::string&) override {}
-    void ShowGauge(const link::GaugeState&) override {}
     void SetGaugeTimerEnabled(bool enabled) override { enabled ? gauge.start() : gauge.stop(); }
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return false; }
-    void DisableProtectedButtons() override {}
-    int PortTimeoutSeconds() const override { return 2; }
     QTimer gauge;
 };
 

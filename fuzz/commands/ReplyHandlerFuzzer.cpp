@@ -11,42 +11,12 @@
 #include "link/Requester.h"
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
+#include "support/BytesSerialPort.h"
+#include "support/QuietLink.h"
 
 namespace {
 
 using namespace lumvaris;
-
-struct Port final : link::ISerialPort {
-    std::vector<std::string> ListPorts() override { return {}; }
-    void SetName(const std::string&) override {}
-    std::string Name() const override { return {}; }
-    void SetLineSettings(const link::LineSettings&) override {}
-    link::LineSettings Settings() const override { return {}; }
-    void SetReceiveNotification(std::function<void()>) override {}
-    void SetErrorNotification(std::function<void(const std::string&)>) override {}
-    void Open() override {}
-    void RaiseRts() override {}
-    void RaiseDtr() override {}
-    std::size_t Write(const std::uint8_t*, std::size_t count) override { return count; }
-    std::size_t ReadAvailable(std::uint8_t*, std::size_t) override { return 0; }
-    bool IsOpen() const override { return true; }
-    void Close() override {}
-};
-
-struct View final : link::IRequestView {
-    void ShowRequestStatusText(const std::string&) override {}
-    void ShowGauge(const link::GaugeState&) override {}
-    void SetGaugeTimerEnabled(bool) override {}
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return true; }
-    void DisableProtectedButtons() override {}
-    int PortTimeoutSeconds() const override { return 2; }
-};
-
-struct NoPause final : link::IPause {
-    void Pause(int) override {}
-};
 
 struct Clock final : meterdata::IClock {
     QDateTime Now() const override { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); }
@@ -123,9 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) {
         return 0;
     }
-    static Port port;
-    static View view;
-    static NoPause pause;
+    static const std::uint8_t none = 0;
+    static testing::BytesSerialPort port(&none, 0, 1);  // takes every request, brings nothing
+    static testing::QuietRequestView view = [] {
+        testing::QuietRequestView v;
+        v.accessControl = true;
+        return v;
+    }();
+    static testing::NoPause pause;
     static link::Requester requester(port, pause, view);
     static Targets targets;
     static commands::ReplyHandler handler(requester, targets, targets.clock);

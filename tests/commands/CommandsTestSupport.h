@@ -11,26 +11,18 @@
 #include "link/Requester.h"
 #include "meterdata/IClock.h"
 #include "support/FakeSerialPort.h"
+#include "support/QuietLink.h"
 
 namespace lumvaris::commands::test {
 
-struct View : link::IRequestView {
+struct View : testing::QuietRequestView {
     void ShowRequestStatusText(const std::string& text) override { status = text; }
-    void ShowGauge(const link::GaugeState&) override {}
-    void SetGaugeTimerEnabled(bool) override {}
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return accessControl; }
     void DisableProtectedButtons() override { protectedEnabled = false; }
-    int PortTimeoutSeconds() const override { return 2; }
     std::string status;
-    bool accessControl = false;
     bool protectedEnabled = true;
 };
 
-struct NoPause : link::IPause {
-    void Pause(int) override {}
-};
+using testing::NoPause;
 
 struct Connection : IConnectionControl {
     bool IsOpen() const override { return true; }

@@ -3,6 +3,7 @@
 #include "firmware/FirmwareUpload.h"
 #include "link/Requester.h"
 #include "support/FakeSerialPort.h"
+#include "support/QuietLink.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,7 +23,7 @@ namespace lumvaris::firmware::test {
 // them is over, as the event loop would.
 class UploadHarness : public IFirmwareLink,
                       public IFirmwareUploadView,
-                      public link::IRequestView,
+                      public testing::QuietRequestView,
                       public link::IPause {
   public:
     UploadHarness();
@@ -43,13 +44,6 @@ class UploadHarness : public IFirmwareLink,
 
     // link::IRequestView, link::IPause
     void ShowRequestStatusText(const std::string& panelText) override { statusPanel = panelText; }
-    void ShowGauge(const link::GaugeState&) override {}
-    void SetGaugeTimerEnabled(bool) override {}
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return false; }
-    void DisableProtectedButtons() override {}
-    int PortTimeoutSeconds() const override { return 2; }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
 
     // The file dialog and the confirmation answered with OK; false if the upload did not reach

@@ -22,6 +22,7 @@
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "sim/MeterNetwork.h"
+#include "support/QuietLink.h"
 
 namespace lumvaris::sim {
 namespace {
@@ -75,7 +76,8 @@ class SimProcess {
 };
 
 // The workstation side: Qt serial port, receive path and request sender of the link core.
-class Client final : public link::IFrameConsumer, public link::IRequestView, public link::IPause {
+class Client final : public link::IFrameConsumer, public lumvaris::testing::QuietRequestView,
+                     public lumvaris::testing::NoPause {
   public:
     explicit Client(const std::string& path) {
         port_.SetName(path);
@@ -134,15 +136,6 @@ class Client final : public link::IFrameConsumer, public link::IRequestView, pub
         frames.push_back(ToHex({frame.begin(), frame.begin() + static_cast<long>(link::FrameLength(frame))}));
     }
     void ShowByteCounter(std::uint32_t) override {}
-    void ShowRequestStatusText(const std::string&) override {}
-    void ShowGauge(const link::GaugeState&) override {}
-    void SetGaugeTimerEnabled(bool) override {}
-    void RestartColorResetTimer() override {}
-    void SetConnectionInputsEnabled(bool) override {}
-    bool AccessControlOn() const override { return false; }
-    void DisableProtectedButtons() override {}
-    int PortTimeoutSeconds() const override { return 2; }
-    void Pause(int) override {}
 
     link::QtSerialPort port_;
     link::Receiver receiver_{port_};
