@@ -92,37 +92,99 @@ class Simulator {
     QString path_;
 };
 
+// The program's timers, except that TimerGauge ticks every gaugeMs: a port timeout of 1 s then
+// passes in 10 × gaugeMs, so that replies the simulator drops cost a test little time.
+class ScaledGaugeTimers final : public app::ITimerFactory {
+  public:
+    explicit ScaledGaugeTimers(int gaugeMs) : gaugeMs_(gaugeMs) {}
+    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
+                                        std::function<void()> onTimeout) override {
+        return timers_.Create(name, name == "TimerGauge" ? gaugeMs_ : intervalMs, std::move(onTimeout));
+    }
+
+  private:
+    int gaugeMs_;
+    app::QtTimerFactory timers_;
+};
+
+// The window with its real database and dialogs on the simulator's port.
+class SimulatorWindow {
+  public:
+    // Shown, not connected.
+    explicit SimulatorWindow(int gaugeMs = 100)
+        : timers_(gaugeMs),
+          platform_{port_,
+                    pause_,
+                    keys_,
+                    messages_,
+                    timers_,
+                    dir_.path() + QStringLiteral("/"),
+                    QStringLiteral("Lumvaris Rev.1.0"),
+                    nullptr,
+                    [](const QString& path) { return keys::KeyFile(path).KeyNames(); }},
+          window_(platform_) {
+        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, &hash_, &openDialog_});
+        window_.show();
+    }
+    // Shown and connected to the port as the engineer does: its path typed, then Enter.
+    explicit SimulatorWindow(const QString& portPath, int gaugeMs = 100) : SimulatorWindow(gaugeMs) {
+        Connect(portPath);
+    }
+    void Connect(const QString& portPath) {
+        QComboBox* field = window_.Form().ComboBoxPortName;
+        field->setEditText(portPath);
+        QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    }
+    app::TFormMain& Window() { return window_; }
+    Ui::TFormMain& F() { return window_.Form(); }
+    // Holds the keys until the mode tick has relabelled the button, then clicks it.
+    bool Click(QAbstractButton* button, Qt::KeyboardModifiers keys, const QString& caption) {
+        keys_.held = keys;
+        if (!PumpUntil([&] { return button->text() == caption; }, 3000)) {
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        keys_.held = Qt::NoModifier;
+        return true;
+    }
+    QString Status() { return window_.StatusPanel(2)->text(); }
+    FakeMessageBox& Messages() { return messages_; }
+    FakeOpenDialog& OpenDialog() { return openDialog_; }
+    app::TFormGauge& Gauge() { return gauge_; }
+    app::TFormHashCalculate& Hash() { return hash_; }
+    QString File(const QString& name) const { return dir_.filePath(name); }
+    link::QtSerialPort& Port() { return port_; }
+
+  private:
+    QTemporaryDir dir_;
+    link::QtSerialPort port_;
+    link::ThreadPause pause_;
+    FakeModifierKeys keys_;
+    FakeMessageBox messages_;
+    ScaledGaugeTimers timers_;
+    app::TFormAppOptions options_;
+    app::TFormGauge gauge_;
+    app::TFormHashCalculate hash_;
+    FakeOpenDialog openDialog_;
+    app::MainWindowPlatform platform_;
+    app::TFormMain window_;
+};
+
 TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
     SKIP_WITHOUT_SIMULATOR();
     Simulator sim;
     ASSERT_TRUE(sim.Start()) << "the simulator did not announce its port";
 
-    QTemporaryDir dir;
-    link::QtSerialPort port;
-    link::ThreadPause pause;
-    FakeModifierKeys keys;
-    FakeMessageBox messages;
-    app::QtTimerFactory timers;
+    SimulatorWindow w;
     FakeDatabase database;
-    app::MainWindowPlatform platform{port,
-                                     pause,
-                                     keys,
-                                     messages,
-                                     timers,
-                                     dir.path() + QStringLiteral("/"),
-                                     QStringLiteral("Lumvaris Rev.1.0"),
-                                     nullptr,
-                                     nullptr};
-    app::TFormMain window(platform);
+    app::TFormMain& window = w.Window();
     window.SetDatabase(&database);
-    window.show();
+    FakeMessageBox& messages = w.Messages();
 
     // The port field takes the full path of the pseudo-terminal; Enter opens it.
-    QComboBox* field = window.Form().ComboBoxPortName;
-    field->setEditText(sim.Path());
-    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    w.Connect(sim.Path());
     ASSERT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
-    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(w.Port().IsOpen());
     EXPECT_TRUE(window.Form().PageControl->isVisible());
     EXPECT_EQ(window.StatusPanel(1)->text(), QStringLiteral(" Коммуникационный порт открыт."));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [%1] - Сч.#0").arg(sim.Path()));
@@ -138,7 +200,7 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
     EXPECT_NE(window.StatusPanel(0)->text(), QStringLiteral(" Байт принято = 0"));
 
     window.close();
-    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(w.Port().IsOpen());
     EXPECT_TRUE(messages.errors.isEmpty());
 }
 
@@ -160,27 +222,9 @@ TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.1")}))
         << "the simulator did not announce its port";
 
-    QTemporaryDir dir;
-    link::QtSerialPort port;
-    link::ThreadPause pause;
-    FakeModifierKeys keys;
-    FakeMessageBox messages;
-    app::QtTimerFactory timers;
-    app::MainWindowPlatform platform{port,
-                                     pause,
-                                     keys,
-                                     messages,
-                                     timers,
-                                     dir.path() + QStringLiteral("/"),
-                                     QStringLiteral("Lumvaris Rev.1.0"),
-                                     nullptr,
-                                     nullptr};
-    app::TFormMain window(platform);
-    window.show();
-    QComboBox* field = window.Form().ComboBoxPortName;
-    field->setEditText(sim.Path());
-    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(port.IsOpen());
+    SimulatorWindow w(sim.Path());
+    app::TFormMain& window = w.Window();
+    ASSERT_TRUE(w.Port().IsOpen());
     window.Form().PageControl->setCurrentWidget(window.Form().TabSheetNET);
 
     meterdata::MeterDatabase& database = window.MeterData().Database();
@@ -194,15 +238,14 @@ TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
 
     window.TimerSaveTimer();
     const QString name = QFileInfo(sim.Path()).fileName();
-    meterdata::TMatrixInterface saved(dir.path() + QStringLiteral("/") + name +
-                                      QStringLiteral("-PACKETS.bin"));
+    meterdata::TMatrixInterface saved(w.File(name + QStringLiteral("-PACKETS.bin")));
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
     EXPECT_GE(MetersWithPackets(saved), 3);
-    EXPECT_EQ(QFileInfo(dir.path() + QStringLiteral("/") + name + QStringLiteral("-DAYS.bin")).size(),
-              400928);
+    EXPECT_EQ(QFileInfo(w.File(name + QStringLiteral("-DAYS.bin"))).size(), 400928);
 
     window.close();
-    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
 int PacketsIn(const meterdata::TMatrixInterface& store) {
@@ -226,29 +269,15 @@ TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.2")}))
         << "the simulator did not announce its port";
 
-    QTemporaryDir dir;
+    SimulatorWindow w;
+    app::TFormMain& window = w.Window();
+    FakeMessageBox& messages = w.Messages();
     const QString name = QFileInfo(sim.Path()).fileName();
     {
-        QFile damaged(dir.path() + QStringLiteral("/") + name + QStringLiteral("-DAYS.bin"));
+        QFile damaged(w.File(name + QStringLiteral("-DAYS.bin")));
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
         damaged.write("abc", 3);
     }
-    link::QtSerialPort port;
-    link::ThreadPause pause;
-    FakeModifierKeys keys;
-    FakeMessageBox messages;
-    app::QtTimerFactory timers;
-    app::MainWindowPlatform platform{port,
-                                     pause,
-                                     keys,
-                                     messages,
-                                     timers,
-                                     dir.path() + QStringLiteral("/"),
-                                     QStringLiteral("Lumvaris Rev.1.0"),
-                                     nullptr,
-                                     nullptr};
-    app::TFormMain window(platform);
-    window.show();
     meterdata::MeterDatabase& database = window.MeterData().Database();
     int storedUnderTheBox = 0;
     messages.whileShown = [&](const QString&) {
@@ -259,91 +288,19 @@ TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
         }
         storedUnderTheBox = PacketsIn(*database.PacketStore());
     };
-    QComboBox* field = window.Form().ComboBoxPortName;
-    field->setEditText(sim.Path());
-    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(port.IsOpen());
+    w.Connect(sim.Path());
+    ASSERT_TRUE(w.Port().IsOpen());
     ASSERT_EQ(messages.errors.size(), 1);
     // One packet per 0.2 s for three seconds; a margin for a loaded machine.
     EXPECT_GE(storedUnderTheBox, 8);
     EXPECT_GE(PacketsIn(*database.DayStore()), 1);
 
     window.close();
-    meterdata::TMatrixInterface saved(dir.path() + QStringLiteral("/") + name +
-                                      QStringLiteral("-PACKETS.bin"));
+    meterdata::TMatrixInterface saved(w.File(name + QStringLiteral("-PACKETS.bin")));
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
     EXPECT_GE(PacketsIn(saved), storedUnderTheBox) << "and the close saved them";
 }
 
-// The program's timers, except that TimerGauge ticks every gaugeMs: a port timeout of 1 s then
-// passes in 10 × gaugeMs, so that replies the simulator drops cost a test little time.
-class ScaledGaugeTimers final : public app::ITimerFactory {
-  public:
-    explicit ScaledGaugeTimers(int gaugeMs) : gaugeMs_(gaugeMs) {}
-    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
-                                        std::function<void()> onTimeout) override {
-        return timers_.Create(name, name == "TimerGauge" ? gaugeMs_ : intervalMs, std::move(onTimeout));
-    }
-
-  private:
-    int gaugeMs_;
-    app::QtTimerFactory timers_;
-};
-
-// The window with its real database and dialogs on the simulator's port.
-class SimulatorWindow {
-  public:
-    explicit SimulatorWindow(const QString& portPath, int gaugeMs = 100)
-        : timers_(gaugeMs),
-          platform_{port_,
-                    pause_,
-                    keys_,
-                    messages_,
-                    timers_,
-                    dir_.path() + QStringLiteral("/"),
-                    QStringLiteral("Lumvaris Rev.1.0"),
-                    nullptr,
-                    [](const QString& path) { return keys::KeyFile(path).KeyNames(); }},
-          window_(platform_) {
-        window_.SetDialogs({&gauge_, nullptr, &options_, nullptr, &hash_, &openDialog_});
-        window_.show();
-        QComboBox* field = window_.Form().ComboBoxPortName;
-        field->setEditText(portPath);
-        QTest::keyClick(field->lineEdit(), Qt::Key_Return);
-    }
-    app::TFormMain& Window() { return window_; }
-    Ui::TFormMain& F() { return window_.Form(); }
-    // Holds the keys until the mode tick has relabelled the button, then clicks it.
-    bool Click(QAbstractButton* button, Qt::KeyboardModifiers keys, const QString& caption) {
-        keys_.held = keys;
-        if (!PumpUntil([&] { return button->text() == caption; }, 3000)) {
-            return false;
-        }
-        QTest::mouseClick(button, Qt::LeftButton);
-        keys_.held = Qt::NoModifier;
-        return true;
-    }
-    QString Status() { return window_.StatusPanel(2)->text(); }
-    FakeMessageBox& Messages() { return messages_; }
-    FakeOpenDialog& OpenDialog() { return openDialog_; }
-    app::TFormGauge& Gauge() { return gauge_; }
-    app::TFormHashCalculate& Hash() { return hash_; }
-    QString File(const QString& name) const { return dir_.filePath(name); }
-
-  private:
-    QTemporaryDir dir_;
-    link::QtSerialPort port_;
-    link::ThreadPause pause_;
-    FakeModifierKeys keys_;
-    FakeMessageBox messages_;
-    ScaledGaugeTimers timers_;
-    app::TFormAppOptions options_;
-    app::TFormGauge gauge_;
-    app::TFormHashCalculate hash_;
-    FakeOpenDialog openDialog_;
-    app::MainWindowPlatform platform_;
-    app::TFormMain window_;
-};
 
 TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorHolds) {
     SKIP_WITHOUT_SIMULATOR();
