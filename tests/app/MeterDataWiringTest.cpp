@@ -26,6 +26,7 @@
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
 #include "support/FakeSerialPort.h"
+#include "WindowFixture.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormAppOptions.h"
 #include "ui_FormMain.h"
@@ -36,47 +37,20 @@ namespace {
 using app::TFormMain;
 using meterdata::StorePage;
 
-class SettableClock final : public meterdata::IClock {
-  public:
-    QDateTime Now() const override { return now; }
-    QDateTime now{QDate(2026, 12, 7), QTime(10, 11, 12)};  // a Monday
-};
-
-class MeterDataWiringTest : public ::testing::Test {
+// The window of WindowTest with its clock at 10:11:12 on a Monday.
+class MeterDataWiringTest : public WindowTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        const app::TVersionInfo version(QCoreApplication::applicationFilePath());
-        const app::RevisionValues revision =
-            app::MakeRevisionValues(QCoreApplication::applicationFilePath(), version);
-        app::MainWindowPlatform platform{port_,
-                                         pause_,
-                                         keys_,
-                                         messages_,
-                                         timers_,
-                                         dir_.path() + QStringLiteral("/"),
-                                         revision.versionCaption,
-                                         {},
-                                         {},
-                                         &clock_};
-        window_ = std::make_unique<TFormMain>(platform);
-        window_->SetDialogs({nullptr, nullptr, &options_, nullptr, nullptr});
-        window_->show();
+        clock_.now = QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12));
+        WindowTest::SetUp();
     }
-    void TearDown() override { window_.reset(); }
 
-    Ui::TFormMain& F() { return window_->Form(); }
     Ui::TFormAppOptions& O() { return options_.Form(); }
     app::MeterDataBinding& Data() { return window_->MeterData(); }
     meterdata::TMatrixInterface& Packets() { return *Data().Database().PacketStore(); }
     const views::StoreGridModel& Grid(StorePage page) { return Data().View(page).Model(); }
     QString File(const QString& name) { return dir_.path() + QStringLiteral("/") + name; }
 
-    void Connect(const QString& port) {
-        F().ComboBoxPortName->setEditText(port);
-        QTest::keyClick(F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
-        ASSERT_TRUE(port_.IsOpen());
-    }
     void ShowPage(QWidget* page) { F().PageControl->setCurrentWidget(page); }
 
     // A live packet of a meter as the concentrator forwards it, through the port and the frame
@@ -117,16 +91,6 @@ class MeterDataWiringTest : public ::testing::Test {
         }
         return column;
     }
-
-    QTemporaryDir dir_;
-    FakeSerialPort port_;
-    FakePause pause_;
-    FakeModifierKeys keys_;
-    FakeMessageBox messages_;
-    FakeTimerFactory timers_;
-    SettableClock clock_;
-    app::TFormAppOptions options_;
-    std::unique_ptr<TFormMain> window_;
 };
 
 TEST_F(MeterDataWiringTest, TablesBeforeAnyDatabase) {
