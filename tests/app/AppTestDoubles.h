@@ -116,8 +116,9 @@ class FakeMessageBox final : public app::IMessageBox {
     std::function<void(const QString& text)> whileAsking;
 };
 
-// The firmware file dialog: answers with the path set (empty: cancelled) and counts its showings.
-class FakeOpenDialog final : public app::IOpenDialog {
+// A file dialog (the firmware file, the saved traffic): answers with the path set (empty:
+// cancelled) and counts its showings.
+class FakeFileDialog final : public app::IOpenDialog, public app::ISaveDialog {
   public:
     QString Execute(QWidget*) override {
         ++shown;
@@ -126,17 +127,8 @@ class FakeOpenDialog final : public app::IOpenDialog {
     QString path;
     int shown = 0;
 };
-
-// The save dialog: answers with the path set (empty: cancelled).
-class FakeSaveDialog final : public app::ISaveDialog {
-  public:
-    QString Execute(QWidget*) override {
-        ++shown;
-        return path;
-    }
-    QString path;
-    int shown = 0;
-};
+using FakeOpenDialog = FakeFileDialog;
+using FakeSaveDialog = FakeFileDialog;
 
 class FakePause final : public link::IPause {
   public:
