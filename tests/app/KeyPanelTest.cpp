@@ -1,7 +1,6 @@
 // The key panel and the computation window under driven timers: the panel follows its box, the
 // key field's two keys, the fingerprint, and a key set by name (stored, empty, new, cancelled,
 // refused), with the KeyWrite frame held against libgcrypt's GOST R 34.11-94 as the oracle.
-#include <gcrypt.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "WindowFixture.h"
+#include "support/GostReference.h"
 #include "app/KeyPanel.h"
 #include "ui_FormHashCalculate.h"
 
@@ -37,33 +37,12 @@ std::string HexOf(const std::uint8_t* bytes, std::size_t count) {
     return ToHex(std::vector<std::uint8_t>(bytes, bytes + count));
 }
 
-// libgcrypt's GOST R 34.11-94 (test parameter set): element p is H(10,000 p), where H(0) is the
-// hash of the bytes and each further H the hash of the 32 bytes before; element 100 is the key.
+// The oracle's chain as the 64 hex digits of each element.
 std::vector<QString> ReferenceChain(const QByteArray& bytes) {
-    static const bool initialised = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)initialised;
-    gcry_md_hd_t handle = nullptr;
-    EXPECT_EQ(gcry_md_open(&handle, GCRY_MD_GOSTR3411_94, 0), 0u);
-    std::array<std::uint8_t, 32> key{};
-    gcry_md_write(handle, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    std::memcpy(key.data(), gcry_md_read(handle, GCRY_MD_GOSTR3411_94), key.size());
-    const auto text = [&key] {
-        return QString::fromStdString(HexOf(key.data(), key.size())).remove(QLatin1Char(' '));
-    };
-    std::vector<QString> chain{text()};
-    for (int p = 1; p <= 100; ++p) {
-        for (int i = 0; i < 10000; ++i) {
-            gcry_md_reset(handle);
-            gcry_md_write(handle, key.data(), key.size());
-            std::memcpy(key.data(), gcry_md_read(handle, GCRY_MD_GOSTR3411_94), key.size());
-        }
-        chain.push_back(text());
+    std::vector<QString> chain;
+    for (const auto& key : ReferenceKeyChain(bytes)) {
+        chain.push_back(QString::fromStdString(HexOf(key.data(), key.size())).remove(QLatin1Char(' ')));
     }
-    gcry_md_close(handle);
     return chain;
 }
 

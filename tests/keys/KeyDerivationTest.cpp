@@ -1,4 +1,3 @@
-#include <gcrypt.h>
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -13,6 +12,7 @@
 #include "keys/GostHashUnit.h"
 #include "keys/KeyDerivation.h"
 #include "keys/KeyFile.h"
+#include "support/GostReference.h"
 
 namespace lumvaris::keys {
 namespace {
@@ -33,30 +33,12 @@ QString Hex(const BinaryKey& key) {
 
 const QString kZeroKey(64, QLatin1Char('0'));
 
-// libgcrypt's GOST R 34.11-94 (test parameter set): H(0) of the bytes, then 1,000,000 re-hashes.
-// Element p is H(10,000 p), the key after step p.
+// The oracle's chain as the 64 hex digits of each element.
 std::vector<QString> ReferenceChain(const QByteArray& bytes) {
-    static const bool initialised = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)initialised;
-    gcry_md_hd_t handle = nullptr;
-    EXPECT_EQ(gcry_md_open(&handle, GCRY_MD_GOSTR3411_94, 0), 0u);
-    BinaryKey key{};
-    gcry_md_write(handle, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    std::memcpy(key.data(), gcry_md_read(handle, GCRY_MD_GOSTR3411_94), key.size());
-    std::vector<QString> chain{Hex(key)};
-    for (int p = 1; p <= 100; ++p) {
-        for (int i = 0; i < 10000; ++i) {
-            gcry_md_reset(handle);
-            gcry_md_write(handle, key.data(), key.size());
-            std::memcpy(key.data(), gcry_md_read(handle, GCRY_MD_GOSTR3411_94), key.size());
-        }
+    std::vector<QString> chain;
+    for (const BinaryKey& key : testing::ReferenceKeyChain(bytes)) {
         chain.push_back(Hex(key));
     }
-    gcry_md_close(handle);
     return chain;
 }
 
@@ -65,7 +47,7 @@ const std::vector<QString>& CyrillicChain() {
     return chain;
 }
 
-class KeyDerivationTest : public testing::Test {
+class KeyDerivationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
