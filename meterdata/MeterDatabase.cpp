@@ -309,7 +309,7 @@ IntakeResult MeterDatabase::StoreMeterPacket(const PacketFrame& frame) {
     if (!IsOpen()) {
         return IntakeResult::Ignored;
     }
-    const IntakeResult result = lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_);
+    const IntakeResult result = lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_, filed_);
     if (result == IntakeResult::Stored) {
         changed_ = true;
     }
@@ -320,7 +320,7 @@ MonthBufferResult MeterDatabase::StoreMonthBuffer(const PacketFrame& frame) {
     if (!IsOpen()) {
         return {};
     }
-    const MonthBufferResult result = lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_);
+    const MonthBufferResult result = lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_, filed_);
     if (result.Stored > 0) {
         changed_ = true;
     }

@@ -50,6 +50,8 @@ class MeterDatabase {
     void SetHooks(IMeterDataHooks* hooks) { hooks_ = hooks; }
     void SetBusyCursor(IBusyCursor* busy) { busy_ = busy; }
     void SetViews(IStoreView* net, IStoreView* packets, IStoreView* days);
+    // Hears every record filed through StoreMeterPacket and StoreMonthBuffer; null: nobody.
+    void SetFiledRecords(IFiledRecords* filed) { filed_ = filed; }
 
     // The dialog's values (each limited to its range).
     const DatabaseSettings& Settings() const { return settings_; }
@@ -127,6 +129,7 @@ class MeterDatabase {
     const IClock& clock_;
     IMeterDataHooks* hooks_ = nullptr;
     IBusyCursor* busy_ = nullptr;
+    IFiledRecords* filed_ = nullptr;
     IStoreView* netView_ = nullptr;
     IStoreView* packetsView_ = nullptr;
     IStoreView* daysView_ = nullptr;

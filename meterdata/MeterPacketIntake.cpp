@@ -81,7 +81,7 @@ IntakeResult BuildMeterRecord(const PacketFrame& frame, const QDateTime& now, Me
 }
 
 IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
-                              IMeterDataHooks* hooks) {
+                              IMeterDataHooks* hooks, IFiledRecords* filed) {
     MeterRecord record;
     const QDateTime now = IsLiveSource(frame.Source) ? clock.Now() : QDateTime();
     const IntakeResult built = BuildMeterRecord(frame, now, record);
@@ -122,6 +122,9 @@ IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& fram
     if (hooks != nullptr && hooks->ActivePage() == StorePage::Net) {
         hooks->ReReadSelectedMeter();
     }
+    if (filed != nullptr) {
+        filed->RecordFiled(record, IsLiveSource(frame.Source) ? RecordSource::Live : RecordSource::Buffer);
+    }
     return IntakeResult::Stored;
 }
 
@@ -141,7 +144,7 @@ void SortBufferRecords(std::uint8_t* records, int count) {
 }
 
 MonthBufferResult StoreMonthBuffer(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
-                                   IMeterDataHooks* hooks) {
+                                   IMeterDataHooks* hooks, IFiledRecords* filed) {
     MonthBufferResult result;
     if (frame.Payload == nullptr || frame.Length <= 3 || !IsConcentratorSource(frame.Source)) {
         return result;
@@ -159,7 +162,7 @@ MonthBufferResult StoreMonthBuffer(const MeterStores& stores, const PacketFrame&
     const PacketFrame one{frame.Source, single, sizeof single};
     for (int j = count - 1; j >= 0; --j) {
         std::memcpy(single + 3, records + static_cast<std::size_t>(j) * kBufferRecordSize, kBufferRecordSize);
-        const IntakeResult stored = StoreMeterPacket(stores, one, clock, hooks);
+        const IntakeResult stored = StoreMeterPacket(stores, one, clock, hooks, filed);
         if (stored == IntakeResult::BadTime) {
             result.BadTime = true;
             result.Error = QStringLiteral("Ошибка преобразования даты и времени в записи буфера счётчика.");

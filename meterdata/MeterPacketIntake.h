@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meterdata/IFiledRecords.h"
 #include "meterdata/MeterRecord.h"
 
 #include <QDateTime>
@@ -48,9 +49,9 @@ IntakeResult BuildMeterRecord(const PacketFrame& frame, const QDateTime& now, Me
 // the oldest falls out); day store: over the record of the same calendar day and type in its
 // slot, or else at slot 1; network store column = meter, row 1. Then, through the hooks (may be
 // null), redraws the active table when it shows the packet's meter and re-reads the selected
-// meter while the network page is active.
+// meter while the network page is active. The record filed then goes to `filed` (may be null).
 IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
-                              IMeterDataHooks* hooks);
+                              IMeterDataHooks* hooks, IFiledRecords* filed = nullptr);
 
 // Orders the 11-byte records of one month buffer reply in place, newest first, by a key of the
 // raw minute, hour, day, month and year bytes. Equal keys are never exchanged.
@@ -66,6 +67,6 @@ struct MonthBufferResult {
 // records of 11 bytes; a remainder is ignored): sorts the records, then files them oldest first,
 // each as a buffer record of the reply's meter.
 MonthBufferResult StoreMonthBuffer(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
-                                   IMeterDataHooks* hooks);
+                                   IMeterDataHooks* hooks, IFiledRecords* filed = nullptr);
 
 }  // namespace lumvaris::meterdata

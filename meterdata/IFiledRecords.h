@@ -1,0 +1,19 @@
+#pragma once
+
+#include "meterdata/MeterRecord.h"
+
+namespace lumvaris::meterdata {
+
+// Where a filed record came from: a packet heard on the line, or a record read from one of the
+// concentrator's buffers (with the concentrator's own time stamp).
+enum class RecordSource { Live, Buffer };
+
+// Hears every record the intake files into the stores, after it was filed, in filing order. The
+// database's journal and the data sinks listen here; a listener must not block the caller.
+class IFiledRecords {
+  public:
+    virtual ~IFiledRecords() = default;
+    virtual void RecordFiled(const MeterRecord& record, RecordSource source) = 0;
+};
+
+}  // namespace lumvaris::meterdata
