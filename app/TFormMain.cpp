@@ -18,8 +18,8 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/ITimer.h"
-#include "app/LineStatePage.h"
 #include "app/KeyPanel.h"
+#include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
 #include "app/NetworkHealthPage.h"
 #include "app/PlcCommandsPage.h"
@@ -440,6 +440,9 @@ void TFormMain::SaveBeforeClosing(const QString& discardCaption) {
 }
 
 void TFormMain::CloseConnection(bool saveFirst) {
+    // What this port delivered is filed into its own database before that is saved and released;
+    // nothing of it may reach the next port's.
+    Guarded([this] { receiver_.Flush(); });
     // Saved while the port is still open, so nothing that arrives during a question is lost;
     // also after the port vanished, as the stores still hold what came before.
     if (saveFirst) {
@@ -449,6 +452,7 @@ void TFormMain::CloseConnection(bool saveFirst) {
         port_.Close();
     }
     port_.SetReceiveNotification(nullptr);
+    receiver_.Reset();
     if (database_ != nullptr) {
         database_->Release();
     }
@@ -502,8 +506,9 @@ void TFormMain::OnPortLost(const QString& reason) {
         Guarded([this] { CloseConnection(true); });
         timerPortWatch_->Start();
     } else {
-        // Nothing more arrives on this port: what it brought is saved now, not only at the next
-        // minute or the next choice of port.
+        // Nothing more arrives on this port: what it brought is filed and saved now, not only at
+        // the next minute or the next choice of port.
+        Guarded([this] { receiver_.Flush(); });
         Guarded([this] { TimerSaveTimer(); });
     }
     ShowPortState();

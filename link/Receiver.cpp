@@ -41,12 +41,21 @@ void Receiver::SetObserver(ILinkObserver* observer) {
 }
 
 void Receiver::Step() {
-    if (!port_.IsOpen()) {
-        return;  // the ring keeps its bytes for the next connection
+    if (port_.IsOpen()) {
+        Flush();
     }
+}
+
+void Receiver::Flush() {
     Drain();
     // What was dropped so far is told now, not when the next header turns up.
     FlushDiscarded();
+}
+
+void Receiver::Reset() {
+    FlushDiscarded();
+    read_ = write_ = 0;
+    count_ = 0;
 }
 
 void Receiver::Drain() {

@@ -46,8 +46,14 @@ class Receiver {
     // CommPortRxChar: copy what the port holds into the ring, as much as fits.
     void ReceiveNotification();
     // TimerRXTimer: drain the ring (and the port behind it) and dispatch every complete frame.
-    // Safe to run nested from inside a consumer.
+    // Safe to run nested from inside a consumer. Nothing while the port is closed.
     void Step();
+    // The end of a connection: dispatches every frame the ring still completes, also after the
+    // port has closed or vanished, so what a port delivered is filed while its database is open.
+    void Flush();
+    // The start of a connection: the ring and the assembler empty, so no byte of the last port
+    // reaches the next one and a half frame never joins the new port's bytes.
+    void Reset();
 
     std::uint32_t ReceivedBytes() const { return receivedBytes_; }
     void ResetReceivedBytes() { receivedBytes_ = 0; }

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "AppTestDoubles.h"
+#include "WindowFixture.h"
 #include "app/MeterDataBinding.h"
 #include "app/Revision.h"
 #include "app/TFormAppOptions.h"
@@ -26,7 +27,6 @@
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
 #include "support/FakeSerialPort.h"
-#include "WindowFixture.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormAppOptions.h"
 #include "ui_FormMain.h"
@@ -230,6 +230,46 @@ TEST_F(MeterDataWiringTest, PortAndRateChangesSaveWhatArrivedSinceTheLastTimedSa
     Connect(QStringLiteral("ttyS0"));
     EXPECT_EQ(WordsOf(Packets(), 3), (std::vector<int>{33, 32, 31}));
     EXPECT_TRUE(messages_.errors.isEmpty());
+}
+
+TEST_F(MeterDataWiringTest, WhatAPortDeliveredBeforeAChangeGoesIntoItsOwnFilesAndNoOthers) {
+    // Each change leaves packets of the old port in the receive ring (not yet taken by a tick),
+    // and a frame half received: a port change, a rate change, a lost port.
+    auto leaveInTheRing = [this](int meter, std::uint16_t wordA) {
+        link::FrameBuffer frame{};
+        link::FillHeader(frame, 0x1000 + meter, link::kWorkstationAddress, 6, 0x40);
+        link::Payload(frame)[1] = wordA & 0xFF;
+        link::Payload(frame)[5] = 0x24;
+        link::CompleteFrame(frame);
+        const std::vector<std::uint8_t> bytes(frame.begin(), frame.begin() + link::FrameLength(frame));
+        port_.Feed(bytes);
+        port_.Feed(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 9));
+        ASSERT_EQ(port_.Pending(), 0u) << "all of it in the ring";
+    };
+    Connect(QStringLiteral("ttyS1"));
+    leaveInTheRing(7, 71);
+    Connect(QStringLiteral("ttyS0"));
+    EXPECT_EQ(WordsInFile(File(QStringLiteral("ttyS1-PACKETS.bin")), 7), std::vector<int>{71});
+    EXPECT_TRUE(WordsOf(Packets(), 7).empty());
+    // The rest of the half frame, as the new port's first bytes, completes nothing.
+    port_.Feed(std::vector<std::uint8_t>(6, 0x00));
+    timers_.Advance(100);
+    EXPECT_TRUE(WordsOf(Packets(), 7).empty());
+
+    leaveInTheRing(8, 81);
+    emit F().ComboBoxBaudRate->activated(1);
+    EXPECT_EQ(WordsInFile(File(QStringLiteral("ttyS0-PACKETS.bin")), 8), std::vector<int>{81});
+
+    leaveInTheRing(9, 91);
+    port_.portInfos = {{"ttyS0", "", "", "A1", 0x0403, 0x6001, "/dev/ttyS0"}};
+    port_.Close();
+    port_.Vanish("gone");
+    QCoreApplication::processEvents();
+    port_.failWrite = false;
+    EXPECT_EQ(WordsInFile(File(QStringLiteral("ttyS0-PACKETS.bin")), 9), std::vector<int>{91});
+    Connect(QStringLiteral("ttyS1"));
+    EXPECT_TRUE(WordsOf(Packets(), 9).empty());
+    EXPECT_TRUE(WordsOf(Packets(), 8).empty());
 }
 
 TEST_F(MeterDataWiringTest, EraseAllDeletesTheFilesAndGivesBlankStores) {

@@ -184,15 +184,28 @@ TEST_F(ReceiverTest, DispatchBySourceAddress) {
     }
 }
 
-TEST_F(ReceiverTest, ClosedPortLeavesBytesInTheRingForTheNextConnection) {
-    port.Feed(kClockReply);
+TEST_F(ReceiverTest, WhatAPortDeliveredIsFiledAtItsEndAndNothingOfItReachesTheNextPort) {
+    // The old port's bytes: a whole frame in the ring, then the first half of another.
+    port.Feed(kMeterPacket);
+    port.Feed(Bytes(kClockReply.begin(), kClockReply.begin() + 10));
     port.Close();
-    receiver.Step();
+    receiver.Step();  // a closed port is not read
     EXPECT_TRUE(consumer.log.empty());
-    EXPECT_EQ(receiver.RingUsed(), kClockReply.size());
+    receiver.Flush();  // the connection ends: its frames go where its data goes
+    ASSERT_EQ(consumer.log.size(), 1u);
+    EXPECT_EQ(consumer.log[0], (Dispatched{'M', kMeterPacket}));
+    receiver.Reset();
+    EXPECT_EQ(receiver.RingUsed(), 0u);
+    EXPECT_EQ(receiver.AssemblyCount(), 0u);
+
+    // The next port's bytes complete no frame with the old half, and its own frames arrive.
+    consumer.log.clear();
     port.Open();
+    port.Feed(Bytes(kClockReply.begin() + 10, kClockReply.end()));
+    port.Feed(kClockReply);
     receiver.Step();
     ASSERT_EQ(consumer.log.size(), 1u);
+    EXPECT_EQ(consumer.log[0], (Dispatched{'R', kClockReply}));
 }
 
 TEST_F(ReceiverTest, BurstLargerThanTheRingLosesNothing) {
