@@ -1,5 +1,6 @@
 #include "firmware/FirmwareUpload.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <exception>
@@ -42,6 +43,13 @@ void FirmwareUpload::FileChosen(const QString& path) {
         return;
     }
     hexCheck_ = CheckIntelHex(file_);
+    if (hexCheck_.contentLines == 0) {
+        End(UploadOutcome::FileRefused,
+            QStringLiteral("В файле '%1' нет ни одной записи данных: прошивать нечего.\r\n"
+                           "Концентратору ничего не отправлено. Выберите файл с прошивкой.")
+                .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
     total_ = file_.LineCount();
     ackCount_ = 0;
     phase_ = Phase::Confirming;

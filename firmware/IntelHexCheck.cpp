@@ -104,6 +104,9 @@ HexCheckResult CheckIntelHex(const FirmwareFile& file) {
             continue;
         }
         const Record record = CheckRecord(line);
+        if ((record.problem || !record.endOfFile) && !line.trimmed().isEmpty()) {
+            ++result.contentLines;
+        }
         if (record.problem) {
             add(i + 1, *record.problem);
         } else if (record.endOfFile && i != last) {

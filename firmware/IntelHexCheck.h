@@ -30,6 +30,11 @@ struct HexCheckResult {
     static constexpr std::size_t kProblemsNamed = 3;
     std::vector<HexProblem> firstProblems;  // in line order, at most kProblemsNamed
     qsizetype problemCount = 0;
+    // Lines with something for the concentrator: neither blank nor an end-of-file record. A file
+    // without one (empty, blank lines, an end record alone) would only announce an upload of
+    // nothing, and the start alone may make a concentrator erase its firmware: it is refused
+    // before anything is sent. Other lines, well-formed or not, count: the concentrator judges.
+    qsizetype contentLines = 0;
     bool Passed() const { return problemCount == 0; }
 };
 

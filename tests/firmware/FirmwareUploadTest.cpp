@@ -24,8 +24,6 @@ TEST(FirmwareUploadTest, CompleteUploadsSendEveryLineInOrderAndEndWithOk) {
         {"three lines, CR LF", ":00000001FF\r\n:10\r\nX\r\n", "7A 03 00", {":00000001FF", ":10", "X"}},
         {"LF, CR and a last line without its end", "a\nb\rc", "7A 03 00", {"a", "b", "c"}},
         {"an empty line goes out too", "a\r\n\r\nb\r\n", "7A 03 00", {"a", "", "b"}},
-        {"a file of one empty line", "\r\n", "7A 01 00", {""}},
-        {"an empty file", "", "7A 00 00", {}},
     };
     for (const CompleteCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,12 +276,6 @@ TEST(FirmwareUploadTest, TheOutdatedModeStartsOnMemoryClearedAndThenSendsTheLine
     h.Acknowledge();
     EXPECT_THAT(h.LinesSent(), ElementsAre("L0", "L1"));
     EXPECT_EQ(h.upload.Outcome(), UploadOutcome::Complete);
-
-    UploadHarness empty;
-    ASSERT_TRUE(empty.Start("", UploadMode::Legacy));
-    empty.Reply(kFirmwareBeginLegacyType);
-    EXPECT_EQ(empty.statusPanel, " OK");
-    EXPECT_THAT(empty.windowEvents, ElementsAre("gauge shown", "gauge hidden"));
 }
 
 // A start that is not answered as it should be: nothing more is sent, no progress window.
@@ -326,7 +318,7 @@ TEST(FirmwareUploadTest, FileChoiceAndConfirmation) {
         h.upload.FileDialogCancelled();
         EXPECT_EQ(h.upload.State(), UploadState::Idle);
         ASSERT_TRUE(h.upload.Begin(UploadMode::New));
-        h.upload.FileChosen(h.WriteFile(":00000001FF\r\n"));
+        h.upload.FileChosen(h.WriteFile(":0100000000FF\r\n:00000001FF\r\n"));
         EXPECT_EQ(h.upload.State(), UploadState::Confirming);
         h.upload.ConfirmationCancelled();
         EXPECT_EQ(h.upload.State(), UploadState::Idle);
@@ -337,7 +329,7 @@ TEST(FirmwareUploadTest, FileChoiceAndConfirmation) {
     {
         UploadHarness h;
         h.upload.Begin(UploadMode::New);
-        const QString path = h.WriteFile(":00000001FF\r\n", QStringLiteral("good.hex"));
+        const QString path = h.WriteFile(":0100000000FF\r\n:00000001FF\r\n", QStringLiteral("good.hex"));
         h.upload.FileChosen(path);
         EXPECT_EQ(h.upload.ConfirmationText(), "Начать прошивку из файла\r\n'" + path + "'?");
         h.upload.ConfirmationCancelled();
@@ -364,6 +356,22 @@ TEST(FirmwareUploadTest, FileChoiceAndConfirmation) {
         ASSERT_EQ(h.messages.size(), 1u);
         EXPECT_TRUE(h.messages[0].startsWith("Строка 2 файла слишком длинная (длина 255)"))
             << h.messages[0].toStdString();
+        EXPECT_EQ(h.FramesWritten(), 0u);
+    }
+    // A file with nothing to program is refused before the question and before any frame: the
+    // start alone may make a concentrator erase its firmware.
+    for (const QByteArray& empty : {QByteArray(), QByteArray("\r\n\r\n  \n"), QByteArray(":00000001FF\r\n"),
+                                    QByteArray("\n:00000001ff\n:00000001FF\n\n")}) {
+        UploadHarness h;
+        h.upload.Begin(UploadMode::New);
+        const QString path = h.WriteFile(empty, QStringLiteral("empty.hex"));
+        h.upload.FileChosen(path);
+        EXPECT_EQ(h.upload.Outcome(), UploadOutcome::FileRefused) << empty.toStdString();
+        EXPECT_EQ(h.upload.State(), UploadState::Idle);
+        EXPECT_THAT(h.messages,
+                    ElementsAre("В файле '" + path +
+                                "' нет ни одной записи данных: прошивать нечего.\r\n"
+                                "Концентратору ничего не отправлено. Выберите файл с прошивкой."));
         EXPECT_EQ(h.FramesWritten(), 0u);
     }
     // A port gone before the question was answered: the upload does not start.
