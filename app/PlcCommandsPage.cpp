@@ -94,6 +94,10 @@ void PlcCommandsPage::ButtonSetLongCommandClick() {
         return;
     }
     const QString typed = form_.ComboBoxLongCommand->currentText();
+    if (const QString refusal = commands::LongCommandTextRefusal(typed); !refusal.isEmpty()) {
+        services_.messages.Error(services_.window, refusal);
+        return;
+    }
     const std::vector<std::uint8_t> bytes = commands::LongCommandBytes(typed);
     if (const QString refusal = commands::LongCommandRefusal(bytes.size()); !refusal.isEmpty()) {
         services_.messages.Error(services_.window, refusal);

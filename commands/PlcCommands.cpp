@@ -73,6 +73,29 @@ QString LongCommandRefusal(std::size_t commandBytes) {
     return QString();
 }
 
+QString LongCommandTextRefusal(const QString& text) {
+    qsizetype position = 0;
+    for (const char32_t c : text.toUcs4()) {
+        ++position;
+        const bool hexDigit =
+            (c >= U'0' && c <= U'9') || (c >= U'A' && c <= U'F') || (c >= U'a' && c <= U'f');
+        if (hexDigit || c == U' ') {
+            continue;
+        }
+        // A character that cannot be seen (a tab, a line break) is named by its code.
+        const QString shown = QChar::isPrint(c)
+                                  ? QStringLiteral("«%1»").arg(QString::fromUcs4(&c, 1))
+                                  : QStringLiteral("с кодом U+%1")
+                                        .arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
+        return QStringLiteral(
+                   "Команда содержит символ %1 (позиция %2), который не является шестнадцатеричной "
+                   "цифрой: введите байты команды цифрами 0-9 и A-F, при желании разделяя их пробелами.")
+            .arg(shown)
+            .arg(position);
+    }
+    return QString();
+}
+
 std::uint16_t LongCommandDestination(bool broadcast, int meter) {
     return broadcast ? link::kPlcBroadcastAddress
                      : static_cast<std::uint16_t>(link::kMeterAddressBase + static_cast<unsigned>(meter));

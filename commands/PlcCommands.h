@@ -51,6 +51,10 @@ std::vector<std::uint8_t> LongCommandBytes(const QString& text);
 
 // Why a command of this many bytes cannot go out; empty when it can.
 QString LongCommandRefusal(std::size_t commandBytes);
+// Why the typed text cannot go out: a character that is neither a hex digit nor a space (a typo
+// or a pasted separator would otherwise reach every meter as a corrupted command), named with
+// its position; empty when every character is one of those.
+QString LongCommandTextRefusal(const QString& text);
 
 // 0x1FFF for all meters, else 0x1000 + the meter number.
 std::uint16_t LongCommandDestination(bool broadcast, int meter);

@@ -153,8 +153,11 @@ TEST_F(PlcCommandsPageTest, LongCommandsToAllOrOneMeterAndToTheClipboard) {
                              "TYPE=COMMAND; NOANSWER=YES; RUN=FFFFFF1F05D901936167\r\n"));
 
     // Refused: nothing sent, copied or kept, and a message.
+    F().CheckBoxBroadcast->setChecked(true);
     for (const auto& [text, keys] : {std::pair{QStringLiteral("  "), Qt::NoModifier},
-                                     {QString(QStringLiteral("5A")).repeated(1017), Qt::ControlModifier}}) {
+                                     {QString(QStringLiteral("5A")).repeated(1017), Qt::ControlModifier},
+                                     {QStringLiteral("GHIJ😀 zz"), Qt::NoModifier},
+                                     {QStringLiteral("01,02,03"), Qt::ControlModifier}}) {
         messages_.errors.clear();
         QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
         EXPECT_EQ(LongCommand(text, keys), Frames{});

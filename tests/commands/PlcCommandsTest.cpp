@@ -106,6 +106,31 @@ TEST(LongCommandTest, FramesAndControlByteOfATypedText) {
     }
 }
 
+TEST(LongCommandTest, ATextWithACharacterThatIsNeitherHexNorASpaceIsRefusedNamingIt) {
+    const struct {
+        const char* text;
+        const char* named;  // empty: the text may go
+    } cases[] = {
+        {"01 02 0a FF", ""},
+        {"  ABCDE ", ""},
+        {"GHIJ😀 zz", "символ «G» (позиция 1)"},
+        {"01,02,03", "символ «,» (позиция 3)"},
+        {"AB😀CD", "символ «😀» (позиция 3)"},
+        {"AB\tCD", "символ с кодом U+0009 (позиция 3)"},
+        {"0102\n", "символ с кодом U+000A (позиция 5)"},
+    };
+    for (const auto& c : cases) {
+        const QString refusal = LongCommandTextRefusal(QString::fromUtf8(c.text));
+        if (*c.named == 0) {
+            EXPECT_TRUE(refusal.isEmpty()) << c.text;
+        } else {
+            EXPECT_TRUE(refusal.startsWith(QStringLiteral("Команда содержит ") + QString::fromUtf8(c.named) +
+                                           QStringLiteral(", который не является шестнадцатеричной цифрой")))
+                << refusal.toStdString();
+        }
+    }
+}
+
 TEST(LongCommandTest, AtMost255BlocksAndNothingForAnEmptyText) {
     EXPECT_TRUE(LongCommandBytes(QStringLiteral("   ")).empty());
     EXPECT_FALSE(LongCommandRefusal(0).isEmpty());
