@@ -61,6 +61,24 @@ std::string DescribeOpenFailure(const OpenFailure& failure) {
     return "Порт " + quoted + " не открывается: " + failure.errorText;
 }
 
+std::string DescribePortFault(QSerialPort::SerialPortError error, const std::string& errorText) {
+    switch (error) {
+        case QSerialPort::ResourceError:
+        case QSerialPort::DeviceNotFoundError:
+            return "устройство отключено: адаптер вынут или программа на другом конце закрыла порт";
+        case QSerialPort::ReadError:
+            return "порт перестал отвечать при чтении: устройство отключено или программа на другом "
+                   "конце закрыла порт";
+        case QSerialPort::WriteError:
+            return "данные не удалось передать в порт: устройство отключено или не отвечает";
+        case QSerialPort::TimeoutError:
+            return "порт не принял данные вовремя: устройство не отвечает";
+        default:
+            break;
+    }
+    return "ошибка порта: " + errorText;
+}
+
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::readyRead, this, [this] {
         if (onReceive_) {
@@ -158,7 +176,7 @@ std::size_t QtSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
     }
     const qint64 written = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
     if (written < 0) {
-        const std::string why = Text(port_.errorString());
+        const std::string why = DescribePortFault(port_.error(), Text(port_.errorString()));
         port_.clearError();
         throw SerialPortError(why);
     }
@@ -194,7 +212,7 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
         return;
     }
     lost_ = true;
-    const std::string why = Text(port_.errorString());
+    const std::string why = DescribePortFault(error, Text(port_.errorString()));
     if (port_.isOpen()) {
         port_.close();
     }

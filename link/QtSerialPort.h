@@ -62,6 +62,11 @@ struct OpenFailure {
 // device, or the library's own text.
 std::string DescribeOpenFailure(const OpenFailure& failure);
 
+// Why an open port stopped working, in words the engineer can act on: the device gone (adapter
+// pulled, the program at the other end closed the port), a read or write that failed. The port
+// library's own text only for a fault that none of these names.
+std::string DescribePortFault(QSerialPort::SerialPortError error, const std::string& errorText);
+
 // Blocks the calling thread; bytes arriving meanwhile wait in the port's queue.
 class ThreadPause final : public IPause {
   public:

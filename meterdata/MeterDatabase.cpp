@@ -1,5 +1,6 @@
 #include "meterdata/MeterDatabase.h"
 
+#include "meterdata/FileProblem.h"
 #include "meterdata/IMeterDataHooks.h"
 #include "meterdata/IStoreView.h"
 
@@ -25,32 +26,6 @@ const char* const kDaysCaptionSuffix = " дней";
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
-}
-
-// Why a save of this file would fail, or empty when it would not. The check opens the file the
-// way a save does (a temporary file beside it) and then discards the temporary file, so the
-// file itself is never touched.
-QString WriteProblem(const QString& fileName) {
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile()) {
-        return QStringLiteral("«%1» не является файлом.").arg(Native(fileName));
-    }
-    QSaveFile probe(fileName);
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.cancelWriting();
-        return {};
-    }
-    const QFileInfo directory(info.absolutePath());
-    if (!directory.isDir()) {
-        return QStringLiteral("папка «%1» не существует.").arg(Native(info.absolutePath()));
-    }
-    if (info.exists() && !info.isWritable()) {
-        return QStringLiteral("файл «%1» защищён от записи.").arg(Native(fileName));
-    }
-    if (!directory.isWritable()) {
-        return QStringLiteral("нет права записи в папку «%1».").arg(Native(info.absolutePath()));
-    }
-    return QStringLiteral("файл «%1» не может быть записан: %2").arg(Native(fileName), probe.errorString());
 }
 
 }  // namespace
@@ -309,7 +284,8 @@ IntakeResult MeterDatabase::StoreMeterPacket(const PacketFrame& frame) {
     if (!IsOpen()) {
         return IntakeResult::Ignored;
     }
-    const IntakeResult result = lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_, filed_);
+    const IntakeResult result =
+        lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_, filed_);
     if (result == IntakeResult::Stored) {
         changed_ = true;
     }
@@ -320,7 +296,8 @@ MonthBufferResult MeterDatabase::StoreMonthBuffer(const PacketFrame& frame) {
     if (!IsOpen()) {
         return {};
     }
-    const MonthBufferResult result = lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_, filed_);
+    const MonthBufferResult result =
+        lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_, filed_);
     if (result.Stored > 0) {
         changed_ = true;
     }

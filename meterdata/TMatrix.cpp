@@ -1,5 +1,6 @@
 #include "meterdata/TMatrix.h"
 
+#include "meterdata/FileProblem.h"
 #include "meterdata/IBusyCursor.h"
 
 #include <QDateTime>
@@ -292,8 +293,8 @@ bool TMatrix::SaveToFile() {
     }
     QSaveFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly)) {
-        lastError_ =
-            QStringLiteral("Не удалось записать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+        lastError_ = QStringLiteral("Не удалось записать файл «%1»: %2")
+                         .arg(Native(fileName_), WriteFailure(fileName_, file));
         return false;
     }
     char header[kHeaderSize];
@@ -302,8 +303,8 @@ bool TMatrix::SaveToFile() {
     const qint64 bytes = static_cast<qint64>(Count()) * recordSize_;
     if (file.write(header, kHeaderSize) != kHeaderSize ||
         file.write(reinterpret_cast<const char*>(data_.get()), bytes) != bytes || !file.commit()) {
-        lastError_ =
-            QStringLiteral("Не удалось записать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+        lastError_ = QStringLiteral("Не удалось записать файл «%1»: %2")
+                         .arg(Native(fileName_), WriteFailure(fileName_, file));
         return false;
     }
     return true;

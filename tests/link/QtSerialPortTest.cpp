@@ -160,15 +160,19 @@ TEST(DescribeOpenFailure, NamesTheCauseTheEngineerCanAct) {
 TEST_F(QtSerialPortTest, PeerHangUpClosesThePortAndReportsOnce) {
     auto pty = std::make_unique<Pty>();
     QtSerialPort port;
-    int errors = 0;
-    port.SetErrorNotification([&](const std::string&) { ++errors; });
+    std::vector<std::string> errors;
+    port.SetErrorNotification([&](const std::string& why) { errors.push_back(why); });
     port.SetName(pty->path);
     port.Open();
     ASSERT_TRUE(port.IsOpen());
     close(pty->master);
     pty->master = -1;
     EXPECT_TRUE(PumpUntil([&] { return !port.IsOpen(); }));
-    EXPECT_EQ(errors, 1);
+    ASSERT_EQ(errors.size(), 1u);
+    // The reason in words the engineer can act on, not the system's English.
+    EXPECT_TRUE(
+        QString::fromStdString(errors[0]).contains(QStringLiteral("программа на другом конце закрыла порт")))
+        << errors[0];
 }
 
 }  // namespace

@@ -324,13 +324,15 @@ TEST_F(Database, UnwritableFilesAreFoundAtOpenAndTheStoresStillWork) {
         std::function<void(const QString& dir)> spoil;
         std::function<void(const QString& dir)> mend;
         const char* cause;
+        const char* saveCause;  // what a failing save says, in words the engineer can act on
     };
     const Case cases[] = {
         {"a directory with the packet file's name",
          [](const QString& dir) { QDir(dir).mkdir("COM1-PACKETS.bin"); },
-         [](const QString& dir) { QDir(dir).rmdir("COM1-PACKETS.bin"); }, "не является файлом"},
+         [](const QString& dir) { QDir(dir).rmdir("COM1-PACKETS.bin"); }, "не является файлом",
+         "не является файлом"},
         {"a missing program directory", [](const QString&) {}, [](const QString& dir) { QDir().mkpath(dir); },
-         "Не удалось создать файл"},
+         "Не удалось создать файл", "не существует"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -357,7 +359,7 @@ TEST_F(Database, UnwritableFilesAreFoundAtOpenAndTheStoresStillWork) {
         EXPECT_EQ(db.StoreMeterPacket({0x1001, payload.data(), payload.size()}), IntakeResult::Stored);
         EXPECT_TRUE(db.HasUnsavedChanges());
         EXPECT_FALSE(db.Save());
-        EXPECT_FALSE(db.LastError().isEmpty());
+        EXPECT_TRUE(db.LastError().contains(c.saveCause)) << db.LastError().toStdString();
         EXPECT_TRUE(db.SavingFails());
         EXPECT_TRUE(db.HasUnsavedChanges()) << "what could not be saved is still unsaved";
 
