@@ -6,6 +6,7 @@
 #include <QSpinBox>
 
 #include "app/ITimer.h"
+#include "app/RequestStatusView.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
@@ -127,6 +128,9 @@ void ConcentratorPage::StartReadAll(RequestType type) {
         return;
     }
     replies_.SetBufferReplyObserver(&loop_);
+    // The progress stands in the status panel for the whole run, and the port, rate and
+    // UART-ID stay locked until the end (Esc stops the loop).
+    services_.status.BeginLongOperation();
     ReadAllStep();
 }
 
@@ -143,7 +147,7 @@ void ConcentratorPage::ReadAllStep() {
     const int meter = loop_.Next();
     if (meter == 0) {
         // Every request has gone out: the last replies have until the port timeout.
-        awaitTicks_ = services_.requester.Gauge().maximum;
+        awaitTicks_ = services_.requester.TimeoutSeconds() * link::Requester::kTicksPerSecond;
         AwaitTick();
         return;
     }
@@ -158,7 +162,7 @@ void ConcentratorPage::ReadAllStep() {
         FinishReadAll();
         throw;
     }
-    ShowStatusText(loop_.ProgressText());
+    services_.status.ShowProgress(loop_.ProgressText());
     stepTimer_->Start();
 }
 
@@ -193,13 +197,8 @@ void ConcentratorPage::FinishReadAll() {
     }
     loop_.Finish();
     replies_.SetBufferReplyObserver(nullptr);
-    ShowStatusText(loop_.SummaryText());
-}
-
-void ConcentratorPage::ShowStatusText(const QString& text) {
-    services_.requester.SetRequestStatusText(text.toStdString());
-    services_.requester.SetRequestStatus(link::RequestStatus::Text);
-    services_.requester.ShowRequestStatus();
+    // The summary is the last word, whatever replies or timeouts of the loop's requests follow.
+    services_.status.EndLongOperation(loop_.SummaryText());
 }
 
 }  // namespace lumvaris::app

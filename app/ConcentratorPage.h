@@ -59,7 +59,6 @@ class ConcentratorPage final : public QObject, public commands::IConcentratorDis
     void ReadAllStep();
     void AwaitTick();
     void FinishReadAll();
-    void ShowStatusText(const QString& text);
 
     Ui::TFormMain& form_;
     PageServices services_;

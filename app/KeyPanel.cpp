@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 
 #include "app/IMessageBox.h"
+#include "app/RequestStatusView.h"
 #include "app/TFormHashCalculate.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
@@ -99,9 +100,7 @@ void KeyPanel::HashCalculateFinished(int result) {
     if (!services_.connection.IsOpen()) {
         // The port went while the key was derived; that was said then. The key is in the key file
         // and goes out with the next "Установить"; the status bar says it did not go now.
-        services_.requester.SetRequestStatusText("Ключ не передан: порт закрыт");
-        services_.requester.SetRequestStatus(link::RequestStatus::Text);
-        services_.requester.ShowRequestStatus();
+        services_.status.ShowText(QStringLiteral("Ключ не передан: порт закрыт"));
         return;
     }
     services_.sender.Send(request::KeyWrite(derivation_.Key()));

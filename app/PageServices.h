@@ -16,6 +16,7 @@ namespace lumvaris::app {
 
 class IMessageBox;
 class ITimerFactory;
+class RequestStatusView;
 
 // What a command page needs of the window: the sender, the reply wait (for the status panel),
 // message boxes, timers, the highlight of a reported value and the connection. Pages get this
@@ -23,6 +24,8 @@ class ITimerFactory;
 struct PageServices {
     commands::CommandSender& sender;
     link::Requester& requester;
+    // The status panel: a text of the page's own, a long operation's progress and summary.
+    RequestStatusView& status;
     const commands::IConnectionControl& connection;
     IMessageBox& messages;
     ITimerFactory& timers;

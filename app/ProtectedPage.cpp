@@ -16,6 +16,7 @@
 
 #include "app/IMessageBox.h"
 #include "commands/CommandSender.h"
+#include "commands/ProtectedAccess.h"
 #include "commands/Text1251.h"
 #include "meterdata/IClock.h"
 #include "meterdata/RecordTextFormatter.h"
@@ -37,8 +38,9 @@ QDate DayOf(int year, int month, int day) {
 }  // namespace
 
 ProtectedPage::ProtectedPage(Ui::TFormMain& form, const PageServices& services,
-                             const meterdata::IClock& clock)
-    : form_(form), services_(services), clock_(clock) {
+                             const meterdata::IClock& clock, commands::ProtectedAccess& access)
+    : form_(form), services_(services), clock_(clock), access_(access) {
+    access_.SetListener([this](bool) { DrawProtectedButtons(); });
     const auto on = [this](QPushButton* button, void (ProtectedPage::*handler)()) {
         connect(button, &QPushButton::clicked, this,
                 services_.Guard([this, handler] { (this->*handler)(); }));
@@ -80,6 +82,10 @@ ProtectedPage::ProtectedPage(Ui::TFormMain& form, const PageServices& services,
     form_.Calendar->setSelectedDate(today);
     form_.SpinEditYear->setValue(today.year());
     form_.ComboBoxMonth->setCurrentIndex(today.month() - 1);
+}
+
+ProtectedPage::~ProtectedPage() {
+    access_.SetListener(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -138,7 +144,7 @@ void ProtectedPage::ButtonPasswordSetClick() {
 void ProtectedPage::CheckBoxPasswordProtectionClick() {
     const bool on = AccessControlOn();
     form_.GroupBoxPassword->setVisible(on);
-    SetProtectedButtonsEnabled(!on);
+    access_.UseUp();  // a password accepted before counts no more
     if (on) {
         form_.EditPasswordOld->clear();
         form_.EditPasswordNew->clear();
@@ -153,7 +159,8 @@ QList<QPushButton*> ProtectedPage::ProtectedSetButtons() const {
     return {form_.ButtonTimeSet, form_.ButtonBDRset, form_.ButtonBDAYset, form_.ButtonPasswordSet};
 }
 
-void ProtectedPage::SetProtectedButtonsEnabled(bool enabled) {
+void ProtectedPage::DrawProtectedButtons() {
+    const bool enabled = !AccessControlOn() || access_.Granted();
     for (QPushButton* button : ProtectedSetButtons()) {
         button->setEnabled(enabled);
     }

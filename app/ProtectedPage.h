@@ -19,6 +19,9 @@ class TFormMain;
 namespace lumvaris::meterdata {
 class IClock;
 }
+namespace lumvaris::commands {
+class ProtectedAccess;
+}
 
 namespace lumvaris::app {
 
@@ -29,7 +32,9 @@ namespace lumvaris::app {
 class ProtectedPage final : public QObject, public commands::IProtectedDisplay {
     Q_OBJECT
   public:
-    ProtectedPage(Ui::TFormMain& form, const PageServices& services, const meterdata::IClock& clock);
+    ProtectedPage(Ui::TFormMain& form, const PageServices& services, const meterdata::IClock& clock,
+                  commands::ProtectedAccess& access);
+    ~ProtectedPage() override;
 
     void ButtonTimeGetClick();
     void ButtonTimeSetClick();
@@ -59,7 +64,6 @@ class ProtectedPage final : public QObject, public commands::IProtectedDisplay {
     void ShowUartRate(int rateIndex) override;
     void ShowBillingDay(int billingDay) override;
     QString CurrentPassword() const override;
-    void SetProtectedButtonsEnabled(bool enabled) override;
 
   private:
     // The calendar's own navigation (a day of the next month, the page keys) moves the year and
@@ -68,10 +72,13 @@ class ProtectedPage final : public QObject, public commands::IProtectedDisplay {
     // The bytes of a typed text, or nothing after the message box that says why it cannot go.
     std::optional<QByteArray> TextToSend(const QString& text, const char* subject);
     void ShowDateTime(const QDateTime& dateTime);
+    // The four set buttons: enabled unless access control is on and no password was accepted.
+    void DrawProtectedButtons();
 
     Ui::TFormMain& form_;
     PageServices services_;
     const meterdata::IClock& clock_;
+    commands::ProtectedAccess& access_;
     QString dateFormat_;
     QString timeFormat_;
 };

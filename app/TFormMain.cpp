@@ -1,5 +1,6 @@
 #include "TFormMain.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -25,6 +26,7 @@
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
 #include "app/ProtectedPage.h"
+#include "app/RequestStatusView.h"
 #include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormLinkMonitor.h"
@@ -44,7 +46,6 @@ namespace lumvaris::app {
 namespace {
 
 constexpr int kTimerRXInterval = 100;
-constexpr int kTimerGaugeInterval = 100;
 constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
@@ -52,8 +53,6 @@ constexpr int kTimerRefreshInterval = 1000;
 constexpr int kTimerPortWatchInterval = 1000;
 
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
-// Item index of the rate fields -> bit/s; the same order is the concentrator's rate index.
-constexpr int kBaudRates[3] = {38400, 19200, 9600};
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -75,24 +74,6 @@ class BusyCursor {
     bool active_ = true;
 };
 
-QColor GaugeColour(link::GaugeColor colour, const QPalette& palette) {
-    switch (colour) {
-        case link::GaugeColor::ButtonFace:
-            return palette.color(QPalette::Button);
-        case link::GaugeColor::Yellow:
-            return QColor(255, 255, 0);
-        case link::GaugeColor::Black:
-            return QColor(0, 0, 0);
-        case link::GaugeColor::Green:
-            return QColor(0, 128, 0);
-        case link::GaugeColor::Maroon:
-            return QColor(128, 0, 0);
-        case link::GaugeColor::Default:
-            break;
-    }
-    return QColor();
-}
-
 void SetCaption(QAbstractButton* button, const char* caption) {
     button->setText(Text(caption));
 }
@@ -111,7 +92,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
       ui_(new Ui::TFormMain),
-      requester_(platform.port, platform.pause, *this),
+      requester_(platform.port, platform.pause),
       receiver_(platform.port) {
     ui_->setupUi(this);
     receiver_.SetConsumer(this);
@@ -125,8 +106,8 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
         healthPage_->HearPacket(frame);
         meterData_->StoreLivePacket(frame);
     };
-    sender_ = std::make_unique<commands::CommandSender>(requester_, *this);
-    replyHandler_ = std::make_unique<commands::ReplyHandler>(requester_, *this, *clock_);
+    sender_ = std::make_unique<commands::CommandSender>(requester_, *this, access_);
+    replyHandler_ = std::make_unique<commands::ReplyHandler>(requester_, *this, *clock_, access_);
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
         pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
     }
@@ -135,8 +116,6 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
         return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
     };
     timerRX_ = platform.timers.Create("TimerRX", kTimerRXInterval, guarded(&TFormMain::TimerRXTimer));
-    timerGauge_ =
-        platform.timers.Create("TimerGauge", kTimerGaugeInterval, guarded(&TFormMain::TimerGaugeTimer));
     timerResetColor_ = platform.timers.Create("TimerResetColor", kTimerResetColorInterval,
                                               guarded(&TFormMain::TimerResetColorTimer));
     timerAlt_ = platform.timers.Create("TimerAlt", kTimerAltInterval, guarded(&TFormMain::TimerAltTimer));
@@ -147,6 +126,16 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                              guarded(&TFormMain::TimerPortWatchTimer));
 
     SetUpStatusBar();
+    requestStatus_ = std::make_unique<RequestStatusView>(
+        requester_,
+        RequestStatusView::Parts{statusPanels_[2],
+                                 ui_->GaugeTimeout,
+                                 {ui_->ComboBoxPortName, ui_->ComboBoxBaudRate, ui_->EditAddress},
+                                 [this] {
+                                     timerResetColor_->Stop();
+                                     timerResetColor_->Start();
+                                 }},
+        platform.timers, [this](const std::function<void()>& handler) { Guarded(handler); });
     ConnectControls();
     ConnectLocalRules();
     SetUpCommands(platform.timers);
@@ -234,9 +223,26 @@ void TFormMain::ConnectControls() {
     on(ui_->StringGridNET->selectionModel(), &QItemSelectionModel::currentRowChanged,
        &TFormMain::StringGridNETClick);
     connect(ui_->MainNFileExit, &QAction::triggered, this, &QWidget::close);
-    // The timeout items tick themselves through their exclusive group; the timeout is read from
-    // the menu each time a reply wait starts.
+    // The timeout items tick themselves through their exclusive group; each carries its seconds,
+    // and the reply waits from then on take the one ticked.
     ui_->NMainOptionsTimeoutGroup->setExclusive(true);
+    const std::pair<QAction*, int> timeouts[] = {{ui_->NMainOptionsTimeout1, 1},
+                                                 {ui_->NMainOptionsTimeout2, 2},
+                                                 {ui_->NMainOptionsTimeout4, 4},
+                                                 {ui_->NMainOptionsTimeout8, 8},
+                                                 {ui_->NMainOptionsTimeout16, 16}};
+    for (const auto& [action, seconds] : timeouts) {
+        action->setData(seconds);
+    }
+    connect(ui_->NMainOptionsTimeoutGroup, &QActionGroup::triggered, this,
+            [this] { requester_.SetTimeoutSeconds(PortTimeoutSeconds()); });
+    requester_.SetTimeoutSeconds(PortTimeoutSeconds());
+    // Each rate item carries its bit/s; the item's place is the concentrator's rate index.
+    for (QComboBox* rates : {ui_->ComboBoxBaudRate, ui_->ComboBoxBaudrateNew}) {
+        for (int i = 0; i < rates->count(); ++i) {
+            rates->setItemData(i, rates->itemText(i).toInt());
+        }
+    }
 
     ui_->ComboBoxPortName->setCompleter(nullptr);
 }
@@ -252,6 +258,7 @@ void TFormMain::ConnectLocalRules() {
 void TFormMain::SetUpCommands(ITimerFactory& timers) {
     const PageServices services{*sender_,
                                 requester_,
+                                *requestStatus_,
                                 *this,
                                 messageBox_,
                                 timers,
@@ -263,7 +270,7 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
         const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
         return net != nullptr ? net->ColCount() - 1 : 0;
     });
-    protectedPage_ = std::make_unique<ProtectedPage>(*ui_, services, *clock_);
+    protectedPage_ = std::make_unique<ProtectedPage>(*ui_, services, *clock_, access_);
     servicePage_ = std::make_unique<ServicePage>(*ui_, services);
     lineStatePage_ = std::make_unique<LineStatePage>(*ui_, services);
     commands::ReplyTargets& targets = replyHandler_->Targets();
@@ -293,8 +300,8 @@ void TFormMain::SetUpCommands(ITimerFactory& timers) {
 // Serial connection
 
 int TFormMain::BaudRateOfItem() const {
-    const int index = ui_->ComboBoxBaudRate->currentIndex();
-    return index >= 0 && index < 3 ? kBaudRates[index] : kBaudRates[0];
+    const int rate = ui_->ComboBoxBaudRate->currentData().toInt();
+    return rate > 0 ? rate : link::LineSettings{}.baudRate;
 }
 
 void TFormMain::OpenConnection() {
@@ -663,14 +670,6 @@ void TFormMain::TimerRXTimer() {
     receiver_.Step();
 }
 
-void TFormMain::TimerGaugeTimer() {
-    const bool waiting = requester_.WaitInProgress();
-    requester_.GaugeTick();
-    if (waiting && !requester_.WaitInProgress()) {
-        versionPanel_->ReplyTimedOut();  // a firmware line is sent again
-    }
-}
-
 void TFormMain::TimerSaveTimer() {
     if (database_ == nullptr) {
         return;
@@ -757,76 +756,9 @@ void TFormMain::Highlight(QWidget* control) {
     }
 }
 
-void TFormMain::ShowRequestStatusText(const std::string& panelText) {
-    const QString text = QString::fromStdString(panelText);
-    statusPanels_[2]->setText(text);
-    // The last panel ends at the window's edge: a long status (a memory test, a read-all summary)
-    // is read whole in the tooltip.
-    statusPanels_[2]->setToolTip(text.trimmed());
-}
-
-void TFormMain::ShowGauge(const link::GaugeState& gauge) {
-    QProgressBar* bar = ui_->GaugeTimeout;
-    bar->setMaximum(std::max(gauge.maximum, 1));
-    bar->setValue(std::clamp(gauge.progress, 0, bar->maximum()));
-    const QColor background = GaugeColour(gauge.background, palette());
-    const QColor foreground = GaugeColour(gauge.foreground, palette());
-    QString style;
-    if (background.isValid() || foreground.isValid()) {
-        style =
-            QStringLiteral(
-                "QProgressBar { border: 0px; background-color: %1; }"
-                " QProgressBar::chunk { background-color: %2; }")
-                .arg(background.isValid() ? background.name() : palette().color(QPalette::Button).name(),
-                     foreground.isValid() ? foreground.name() : palette().color(QPalette::Highlight).name());
-    }
-    if (style != gaugeStyle_) {
-        gaugeStyle_ = style;
-        bar->setStyleSheet(style);
-    }
-}
-
-void TFormMain::SetGaugeTimerEnabled(bool enabled) {
-    if (enabled) {
-        timerGauge_->Start();
-    } else {
-        timerGauge_->Stop();
-    }
-}
-
-void TFormMain::RestartColorResetTimer() {
-    timerResetColor_->Stop();
-    timerResetColor_->Start();
-}
-
-void TFormMain::SetConnectionInputsEnabled(bool enabled) {
-    ui_->ComboBoxPortName->setEnabled(enabled);
-    ui_->ComboBoxBaudRate->setEnabled(enabled);
-    ui_->EditAddress->setEnabled(enabled);
-}
-
-bool TFormMain::AccessControlOn() const {
-    return protectedPage_->AccessControlOn();
-}
-
-void TFormMain::DisableProtectedButtons() {
-    protectedPage_->SetProtectedButtonsEnabled(false);
-}
-
 int TFormMain::PortTimeoutSeconds() const {
-    if (ui_->NMainOptionsTimeout16->isChecked()) {
-        return 16;
-    }
-    if (ui_->NMainOptionsTimeout8->isChecked()) {
-        return 8;
-    }
-    if (ui_->NMainOptionsTimeout4->isChecked()) {
-        return 4;
-    }
-    if (ui_->NMainOptionsTimeout2->isChecked()) {
-        return 2;
-    }
-    return 1;
+    const QAction* ticked = ui_->NMainOptionsTimeoutGroup->checkedAction();
+    return ticked != nullptr ? ticked->data().toInt() : link::Requester::kDefaultTimeoutSeconds;
 }
 
 void TFormMain::HandleReply(link::FrameBuffer& frame) {

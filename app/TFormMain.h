@@ -11,6 +11,7 @@
 
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
+#include "commands/ProtectedAccess.h"
 #include "commands/ReplyDisplays.h"
 #include "link/AdapterWatch.h"
 #include "link/Receiver.h"
@@ -50,6 +51,7 @@ class MeterDataBinding;
 class NetworkHealthPage;
 class PlcCommandsPage;
 class ProtectedPage;
+class RequestStatusView;
 class ServicePage;
 class UartIdPanel;
 class VersionPanel;
@@ -96,7 +98,6 @@ struct MainWindowDialogs {
 // service page). It is the command layer's connection: the UART-ID, the rate the concentrator
 // reports, the selected meter.
 class TFormMain : public QMainWindow,
-                  public link::IRequestView,
                   public link::IFrameConsumer,
                   public commands::IConnectionControl,
                   public commands::IReplyMessages {
@@ -194,7 +195,6 @@ class TFormMain : public QMainWindow,
     bool ComboBoxPortNameKeyDown(int key);
     void StatusBarDblClick();
     void TimerRXTimer();
-    void TimerGaugeTimer();
     void TimerAltTimer();
     void TimerResetColorTimer();
     void TimerSaveTimer();
@@ -223,15 +223,9 @@ class TFormMain : public QMainWindow,
     // The status bar panels (0: received bytes, 1: port state, 2: request status).
     QLabel* StatusPanel(int index) const;
 
-    // link::IRequestView
-    void ShowRequestStatusText(const std::string& panelText) override;
-    void ShowGauge(const link::GaugeState& gauge) override;
-    void SetGaugeTimerEnabled(bool enabled) override;
-    void RestartColorResetTimer() override;
-    void SetConnectionInputsEnabled(bool enabled) override;
-    bool AccessControlOn() const override;
-    void DisableProtectedButtons() override;
-    int PortTimeoutSeconds() const override;
+    RequestStatusView& RequestStatus() { return *requestStatus_; }
+    // The port timeout ticked in the options menu: 1, 2, 4, 8 or 16 seconds.
+    int PortTimeoutSeconds() const;
 
     // commands::IConnectionControl (UartId and SelectedMeter above)
     bool IsOpen() const override { return port_.IsOpen(); }
@@ -287,7 +281,6 @@ class TFormMain : public QMainWindow,
     link::Receiver receiver_;
 
     std::unique_ptr<ITimer> timerRX_;
-    std::unique_ptr<ITimer> timerGauge_;
     std::unique_ptr<ITimer> timerResetColor_;
     std::unique_ptr<ITimer> timerAlt_;
     std::unique_ptr<ITimer> timerSave_;
@@ -297,7 +290,8 @@ class TFormMain : public QMainWindow,
 
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
-    QString gaugeStyle_;
+    std::unique_ptr<RequestStatusView> requestStatus_;
+    commands::ProtectedAccess access_;
 
     std::unique_ptr<meterdata::IClock> ownClock_;
     const meterdata::IClock* clock_ = nullptr;  // the platform's, or the own one

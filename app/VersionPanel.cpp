@@ -35,9 +35,12 @@ VersionPanel::VersionPanel(Ui::TFormMain& form, const PageServices& services)
     }));
     watchTimer_ = services_.timers.Create("TimerFirmwareWatch", kWatchIntervalMs,
                                           services_.Guard([this] { WatchTick(); }));
+    services_.requester.AddListener(this);
 }
 
-VersionPanel::~VersionPanel() = default;
+VersionPanel::~VersionPanel() {
+    services_.requester.RemoveListener(this);
+}
 
 void VersionPanel::SetDialogs(TFormGauge* gauge, IOpenDialog* openDialog) {
     gauge_ = gauge;
@@ -92,8 +95,10 @@ void VersionPanel::ButtonAbortClick() {
     upload_.Abort();
 }
 
-void VersionPanel::ReplyTimedOut() {
-    upload_.OnReplyTimeout();
+void VersionPanel::WaitEnded(link::WaitOutcome outcome, int, int) {
+    if (outcome == link::WaitOutcome::TimedOut) {
+        services_.guarded([this] { upload_.OnReplyTimeout(); });
+    }
 }
 
 bool VersionPanel::PortLost(const QString& portText) {

@@ -25,11 +25,12 @@ class TFormGauge;
 // progress window TFormGauge with the main window hidden, the sends and the timers.
 //
 // The upload is driven by events, never by a loop that waits: the reply handler hands it its
-// replies, the window tells it of a reply wait that timed out (ReplyTimedOut) and of a lost port
+// replies, it hears the reply waits that time out, the window tells it of a lost port
 // (PortLost), "Отменить" aborts it, and its steps run from a zero-delay timer, so no request is
 // ever sent from inside a reply.
 class VersionPanel final : public QObject,
                            public commands::IVersionDisplay,
+                           public link::IRequestListener,
                            public commands::IFirmwareReplies,
                            private firmware::IFirmwareLink,
                            private firmware::IFirmwareUploadView {
@@ -49,8 +50,8 @@ class VersionPanel final : public QObject,
     // TFormGauge's "Отменить".
     void ButtonAbortClick();
 
-    // TimerGauge ended the reply wait as not answered.
-    void ReplyTimedOut();
+    // link::IRequestListener: a reply wait that timed out is a failed try of the upload.
+    void WaitEnded(link::WaitOutcome outcome, int elapsed, int ticks) override;
     // The port's error notification. A running upload ends at once and its end message carries
     // portText; true when it did, so the window shows no second box.
     bool PortLost(const QString& portText);

@@ -7,47 +7,51 @@ namespace lumvaris::commands {
 namespace {
 
 using enum RequestType;
+constexpr int kNoWait = link::Requester::kNoWait;
+constexpr int R(RequestType type) {
+    return Code(type);
+}
 constexpr Destination U = Destination::UartId;
 constexpr Destination G = Destination::Given;
 
 // type, name, destination, N, expected reply, protected, keeps access, pause
 constexpr CommandInfo kCommands[] = {
-    {ConfigWrite, "ConfigWrite", U, 4, 0x80, false, false, 100},
-    {ClockWrite, "ClockWrite", U, 8, 0x81, true, false, 100},
-    {ClockTrimWrite, "ClockTrimWrite", U, 2, 0x84, false, false, 100},
-    {AddressWrite, "AddressWrite", G, 3, 0x86, false, false, 100},
-    {SlaveClockSync, "SlaveClockSync", U, 1, 0x07, false, false, 100},
-    {UartRateWrite, "UartRateWrite", U, 2, 0x88, true, false, 100},
-    {BillingDayWrite, "BillingDayWrite", U, 2, 0x89, true, false, 100},
-    {PasswordWrite, "PasswordWrite", U, kTextLength, 0x0A, true, false, 100},
-    {PasswordSend, "PasswordSend", U, kTextLength, 0x0B, false, true, 100},
-    {PlcCommandQueue, "PlcCommandQueue", U, 6, 0x0C, false, false, 100},
-    {KeyWrite, "KeyWrite", U, 33, 0x0D, false, false, 100},
-    {LastStartRead, "LastStartRead", U, 1, 0x75, false, false, 100},
-    {Restart, "Restart", U, 1, 0x76, false, false, 100},
-    {RegisterRead, "RegisterRead", U, 6, 0x77, false, false, 100},
-    {MonthRecordClear, "MonthRecordClear", U, 3, 0x78, false, false, 100},
-    {MemoryTest, "MemoryTest", U, 1, 0x79, false, false, 100},
-    {FirmwareBegin, "FirmwareBegin", U, 3, 0x7A, false, false, 100},
-    {PacketBufferClear, "PacketBufferClear", U, 1, 0x7B, false, false, 100},
-    {DebugModeWrite, "DebugModeWrite", U, 2, 0x7C, false, false, 100},
-    {MonthBufferClear, "MonthBufferClear", U, 1, 0x7D, false, false, 100},
+    {ConfigWrite, "ConfigWrite", U, 4, R(ConfigRead), false, false, 100},
+    {ClockWrite, "ClockWrite", U, 8, R(ClockRead), true, false, 100},
+    {ClockTrimWrite, "ClockTrimWrite", U, 2, R(ClockTrimRead), false, false, 100},
+    {AddressWrite, "AddressWrite", G, 3, R(AddressRead), false, false, 100},
+    {SlaveClockSync, "SlaveClockSync", U, 1, R(SlaveClockSync), false, false, 100},
+    {UartRateWrite, "UartRateWrite", U, 2, R(UartRateRead), true, false, 100},
+    {BillingDayWrite, "BillingDayWrite", U, 2, R(BillingDayRead), true, false, 100},
+    {PasswordWrite, "PasswordWrite", U, kTextLength, R(PasswordWrite), true, false, 100},
+    {PasswordSend, "PasswordSend", U, kTextLength, R(PasswordSend), false, true, 100},
+    {PlcCommandQueue, "PlcCommandQueue", U, 6, R(PlcCommandQueue), false, false, 100},
+    {KeyWrite, "KeyWrite", U, 33, R(KeyWrite), false, false, 100},
+    {LastStartRead, "LastStartRead", U, 1, R(LastStartRead), false, false, 100},
+    {Restart, "Restart", U, 1, R(Restart), false, false, 100},
+    {RegisterRead, "RegisterRead", U, 6, R(RegisterRead), false, false, 100},
+    {MonthRecordClear, "MonthRecordClear", U, 3, R(MonthRecordClear), false, false, 100},
+    {MemoryTest, "MemoryTest", U, 1, R(MemoryTest), false, false, 100},
+    {FirmwareBegin, "FirmwareBegin", U, 3, R(FirmwareBegin), false, false, 100},
+    {PacketBufferClear, "PacketBufferClear", U, 1, R(PacketBufferClear), false, false, 100},
+    {DebugModeWrite, "DebugModeWrite", U, 2, R(DebugModeWrite), false, false, 100},
+    {MonthBufferClear, "MonthBufferClear", U, 1, R(MonthBufferClear), false, false, 100},
     // Lines follow each other as fast as the concentrator acknowledges them.
-    {FirmwareLine, "FirmwareLine", U, kTextLength, 0x7E, false, false, 0},
+    {FirmwareLine, "FirmwareLine", U, kTextLength, R(FirmwareLine), false, false, 0},
     // The outdated upload's start is answered by 0x7F ("Память очищена").
-    {FirmwareBeginLegacy, "FirmwareBeginLegacy", U, 1, 0x7F, false, false, 100},
-    {ConfigRead, "ConfigRead", U, 1, 0x80, false, false, 100},
-    {ClockRead, "ClockRead", U, 1, 0x81, false, false, 100},
-    {PacketBufferRead, "PacketBufferRead", U, 3, 0x82, false, false, 100},
-    {VersionRead, "VersionRead", U, 1, 0x83, false, false, 100},
-    {ClockTrimRead, "ClockTrimRead", U, 1, 0x84, false, false, 100},
-    {MonthBufferRead, "MonthBufferRead", U, 3, 0x85, false, false, 100},
-    {AddressRead, "AddressRead", U, 1, 0x86, false, false, 100},
-    {LineStateRead, "LineStateRead", U, 1, 0x87, false, false, 100},
-    {UartRateRead, "UartRateRead", U, 1, 0x88, false, false, 100},
-    {BillingDayRead, "BillingDayRead", U, 1, 0x89, false, false, 100},
-    {PlcFreeCellsRead, "PlcFreeCellsRead", U, 1, 0x8A, false, false, 100},
-    {FingerprintRead, "FingerprintRead", U, 1, 0x8B, false, false, 100},
+    {FirmwareBeginLegacy, "FirmwareBeginLegacy", U, 1, R(FirmwareBeginLegacy), false, false, 100},
+    {ConfigRead, "ConfigRead", U, 1, R(ConfigRead), false, false, 100},
+    {ClockRead, "ClockRead", U, 1, R(ClockRead), false, false, 100},
+    {PacketBufferRead, "PacketBufferRead", U, 3, R(PacketBufferRead), false, false, 100},
+    {VersionRead, "VersionRead", U, 1, R(VersionRead), false, false, 100},
+    {ClockTrimRead, "ClockTrimRead", U, 1, R(ClockTrimRead), false, false, 100},
+    {MonthBufferRead, "MonthBufferRead", U, 3, R(MonthBufferRead), false, false, 100},
+    {AddressRead, "AddressRead", U, 1, R(AddressRead), false, false, 100},
+    {LineStateRead, "LineStateRead", U, 1, R(LineStateRead), false, false, 100},
+    {UartRateRead, "UartRateRead", U, 1, R(UartRateRead), false, false, 100},
+    {BillingDayRead, "BillingDayRead", U, 1, R(BillingDayRead), false, false, 100},
+    {PlcFreeCellsRead, "PlcFreeCellsRead", U, 1, R(PlcFreeCellsRead), false, false, 100},
+    {FingerprintRead, "FingerprintRead", U, 1, R(FingerprintRead), false, false, 100},
     {LongCommandHeader, "LongCommandHeader", G, 5, kNoWait, false, false, 100},
     {LongCommandBlock, "LongCommandBlock", G, 5, kNoWait, false, false, 100},
 };
@@ -56,24 +60,39 @@ constexpr LengthRule kNone = LengthRule::None;
 constexpr LengthRule kExactly = LengthRule::Exactly;
 constexpr LengthRule kAtLeast = LengthRule::AtLeast;
 
-// The length each reply needs for its main effect. 0x0C, 0x82, 0x83 and 0x85 also have an effect
-// for the other lengths (buffer full, no data); the handler says which.
+// The length each reply needs for its main effect. PlcCommandQueue, PacketBufferRead, VersionRead
+// and MonthBufferRead also have an effect for the other lengths (buffer full, no data); the
+// handler says which.
 constexpr ReplyInfo kReplies[] = {
-    {0x07, "SlaveClockSync", kExactly, 1},      {0x0A, "PasswordWrite", kAtLeast, 1},
-    {0x0B, "PasswordSend", kAtLeast, 1},        {0x0C, "PlcCommandQueue", kExactly, 6},
-    {0x0D, "KeyWrite", kExactly, 33},           {kAccessDenied, "AccessDenied", kExactly, 1},
-    {0x75, "LastStartRead", kExactly, 8},       {0x76, "Restart", kNone, 0},
-    {0x77, "RegisterRead", kAtLeast, 1},        {0x78, "MonthRecordClear", kNone, 0},
-    {0x79, "MemoryTest", kExactly, 7},          {0x7A, "FirmwareBegin", kNone, 0},
-    {0x7B, "PacketBufferClear", kNone, 0},      {0x7C, "DebugModeWrite", kExactly, 1},
-    {0x7D, "MonthBufferClear", kNone, 0},       {0x7E, "FirmwareLine", kExactly, 1},
-    {0x7F, "FirmwareBeginLegacy", kExactly, 1}, {0x80, "ConfigRead", kExactly, 4},
-    {0x81, "ClockRead", kExactly, 8},           {0x82, "PacketBufferRead", kExactly, 14},
-    {0x83, "VersionRead", kAtLeast, 2},         {0x84, "ClockTrimRead", kExactly, 2},
-    {0x85, "MonthBufferRead", kAtLeast, 4},     {0x86, "AddressRead", kExactly, 3},
-    {0x87, "LineStateRead", kExactly, 103},     {0x88, "UartRateRead", kExactly, 2},
-    {0x89, "BillingDayRead", kExactly, 2},      {0x8A, "PlcFreeCellsRead", kExactly, 2},
-    {0x8B, "FingerprintRead", kExactly, 5},
+    {Code(SlaveClockSync), "SlaveClockSync", kExactly, 1},
+    {Code(PasswordWrite), "PasswordWrite", kAtLeast, 1},
+    {Code(PasswordSend), "PasswordSend", kAtLeast, 1},
+    {Code(PlcCommandQueue), "PlcCommandQueue", kExactly, 6},
+    {Code(KeyWrite), "KeyWrite", kExactly, 33},
+    {kAccessDenied, "AccessDenied", kExactly, 1},
+    {Code(LastStartRead), "LastStartRead", kExactly, 8},
+    {Code(Restart), "Restart", kNone, 0},
+    {Code(RegisterRead), "RegisterRead", kAtLeast, 1},
+    {Code(MonthRecordClear), "MonthRecordClear", kNone, 0},
+    {Code(MemoryTest), "MemoryTest", kExactly, 7},
+    {Code(FirmwareBegin), "FirmwareBegin", kNone, 0},
+    {Code(PacketBufferClear), "PacketBufferClear", kNone, 0},
+    {Code(DebugModeWrite), "DebugModeWrite", kExactly, 1},
+    {Code(MonthBufferClear), "MonthBufferClear", kNone, 0},
+    {Code(FirmwareLine), "FirmwareLine", kExactly, 1},
+    {Code(FirmwareBeginLegacy), "FirmwareBeginLegacy", kExactly, 1},
+    {Code(ConfigRead), "ConfigRead", kExactly, 4},
+    {Code(ClockRead), "ClockRead", kExactly, 8},
+    {Code(PacketBufferRead), "PacketBufferRead", kExactly, 14},
+    {Code(VersionRead), "VersionRead", kAtLeast, 2},
+    {Code(ClockTrimRead), "ClockTrimRead", kExactly, 2},
+    {Code(MonthBufferRead), "MonthBufferRead", kAtLeast, 4},
+    {Code(AddressRead), "AddressRead", kExactly, 3},
+    {Code(LineStateRead), "LineStateRead", kExactly, 103},
+    {Code(UartRateRead), "UartRateRead", kExactly, 2},
+    {Code(BillingDayRead), "BillingDayRead", kExactly, 2},
+    {Code(PlcFreeCellsRead), "PlcFreeCellsRead", kExactly, 2},
+    {Code(FingerprintRead), "FingerprintRead", kExactly, 5},
 };
 
 }  // namespace

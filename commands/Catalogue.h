@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "link/Requester.h"
+
 namespace lumvaris::commands {
 
 // Every request the program sends, by its type code (payload byte 0).
@@ -44,10 +46,17 @@ enum class RequestType : std::uint8_t {
     LongCommandBlock = 0xD9,
 };
 
+// The type code of a request and of the reply that answers it (the reply repeats the code).
+constexpr std::uint8_t Code(RequestType type) {
+    return static_cast<std::uint8_t>(type);
+}
+
 // The concentrator's refusal, accepted in place of any expected reply.
 inline constexpr std::uint8_t kAccessDenied = 0x40;
-// Expected reply of a request that has no reply: no wait starts.
-inline constexpr int kNoWait = 0x8000;
+// What the refusal means, as the engineer is told: after PasswordSend the password was wrong;
+// after any other request, a protected command came without an accepted password.
+inline constexpr const char* kWrongPasswordText = "Пароль неверный!";
+inline constexpr const char* kRefusalText = "Команда недоступна, введите пароль!";
 // Payload length of a request that carries a text: the type code and the text's bytes.
 inline constexpr int kTextLength = -1;
 // The most bytes a request carries after its type code.
@@ -63,7 +72,7 @@ struct CommandInfo {
     const char* name;
     Destination destination;
     int payloadLength;  // N, type code included; kTextLength for 1 + the text's length
-    int expectedReply;  // the reply type that ends the wait, or kNoWait
+    int expectedReply;  // the reply type that ends the wait, or link::Requester::kNoWait
     // Needs an accepted password while the window's access control is on.
     bool isProtected;
     // Every request but the password itself uses up the right to one protected command.

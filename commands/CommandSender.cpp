@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "commands/IConnectionControl.h"
+#include "commands/ProtectedAccess.h"
 #include "link/Requester.h"
 
 namespace lumvaris::commands {
 
-CommandSender::CommandSender(link::Requester& requester, const IConnectionControl& connection)
-    : requester_(requester), connection_(connection) {}
+CommandSender::CommandSender(link::Requester& requester, const IConnectionControl& connection,
+                             ProtectedAccess& access)
+    : requester_(requester), connection_(connection), access_(access) {}
 
 link::FrameBuffer CommandSender::Frame(const Request& request) const {
     const CommandInfo& info = Info(request.type);
@@ -26,7 +28,11 @@ link::FrameBuffer CommandSender::Frame(const Request& request) const {
 
 void CommandSender::Send(const Request& request) {
     const CommandInfo& info = Info(request.type);
-    requester_.SendRequest(Frame(request), info.expectedReply, info.pauseMs, !info.keepsAccess);
+    requester_.SendRequest(Frame(request), info.expectedReply, info.pauseMs);
+    // A request that was written uses up an accepted password (the password itself does not).
+    if (!info.keepsAccess && access_.Granted()) {
+        access_.UseUp();
+    }
 }
 
 }  // namespace lumvaris::commands

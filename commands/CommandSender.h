@@ -10,13 +10,14 @@ class Requester;
 namespace lumvaris::commands {
 
 class IConnectionControl;
+class ProtectedAccess;
 
 // The one place that frames a request: source 0xFFFF, the destination (the UART-ID unless the
 // request names its own), N and the type code, then the expected reply, the pause and whether the
 // request uses up an accepted password, all from the catalogue. Pages never write a type code.
 class CommandSender {
   public:
-    CommandSender(link::Requester& requester, const IConnectionControl& connection);
+    CommandSender(link::Requester& requester, const IConnectionControl& connection, ProtectedAccess& access);
 
     // The frame as it will be written (checksum and CRC included).
     link::FrameBuffer Frame(const Request& request) const;
@@ -26,6 +27,7 @@ class CommandSender {
   private:
     link::Requester& requester_;
     const IConnectionControl& connection_;
+    ProtectedAccess& access_;
 };
 
 }  // namespace lumvaris::commands

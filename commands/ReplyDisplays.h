@@ -46,7 +46,6 @@ class IProtectedDisplay {
     virtual void ShowBillingDay(int billingDay) = 0;
     // The text of the current-password field, to compare with what the concentrator accepted.
     virtual QString CurrentPassword() const = 0;
-    virtual void SetProtectedButtonsEnabled(bool enabled) = 0;
 };
 
 // The service pages: clock trim and registers.

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
-#include "commands/Catalogue.h"
 #include "commands/HexField.h"
 #include "commands/IConnectionControl.h"
+#include "commands/ProtectedAccess.h"
 #include "commands/Text1251.h"
 #include "meterdata/IClock.h"
 
@@ -13,10 +14,9 @@ namespace lumvaris::commands {
 namespace {
 
 using link::RequestStatus;
+using enum RequestType;
 
 const char* const kPlcBufferFull = "Ошибка! PLC-буфер концентратора переполнен.";
-const char* const kWrongPassword = "Пароль неверный!";
-const char* const kPasswordNeeded = "Команда недоступна, введите пароль!";
 
 constexpr int kMinNetworkSize = 16;
 constexpr int kMaxNetworkSize = 4096;
@@ -30,10 +30,50 @@ int Signed8(std::uint8_t b) {
 }
 
 bool IsFirmwareReply(int type) {
-    return type == 0x7A || type == 0x7E || type == 0x7F;
+    return type == Code(FirmwareBegin) || type == Code(FirmwareLine) || type == Code(FirmwareBeginLegacy);
 }
 
+struct RuleEntry {
+    std::uint8_t type;
+    ReplyHandler::Rule rule;
+};
+
 }  // namespace
+
+// The rule of every reply type the program awaits; Restart, MonthRecordClear,
+// PacketBufferClear and MonthBufferClear have none: their reply ends the wait with "Ошибка!".
+ReplyHandler::Rule ReplyHandler::RuleOf(std::uint8_t type) {
+    static constexpr RuleEntry kRules[] = {
+        {Code(SlaveClockSync), &ReplyHandler::Acknowledgement},
+        {Code(PasswordWrite), &ReplyHandler::Acknowledgement},
+        {Code(PasswordSend), &ReplyHandler::PasswordAccepted},
+        {Code(PlcCommandQueue), &ReplyHandler::PlcCommandQueued},
+        {Code(KeyWrite), &ReplyHandler::Acknowledgement},
+        {kAccessDenied, &ReplyHandler::Refusal},
+        {Code(LastStartRead), &ReplyHandler::LastStart},
+        {Code(RegisterRead), &ReplyHandler::Registers},
+        {Code(MemoryTest), &ReplyHandler::MemoryTestResult},
+        {Code(FirmwareBegin), &ReplyHandler::FirmwareStart},
+        {Code(DebugModeWrite), &ReplyHandler::Acknowledgement},
+        {Code(FirmwareLine), &ReplyHandler::FirmwareLineAcknowledged},
+        {Code(FirmwareBeginLegacy), &ReplyHandler::MemoryCleared},
+        {Code(ConfigRead), &ReplyHandler::Configuration},
+        {Code(ClockRead), &ReplyHandler::Clock},
+        {Code(PacketBufferRead), &ReplyHandler::PacketBuffer},
+        {Code(VersionRead), &ReplyHandler::Version},
+        {Code(ClockTrimRead), &ReplyHandler::ClockTrim},
+        {Code(MonthBufferRead), &ReplyHandler::MonthBuffer},
+        {Code(AddressRead), &ReplyHandler::Address},
+        {Code(LineStateRead), &ReplyHandler::LineStateReply},
+        {Code(UartRateRead), &ReplyHandler::UartRate},
+        {Code(BillingDayRead), &ReplyHandler::BillingDay},
+        {Code(PlcFreeCellsRead), &ReplyHandler::PlcFreeCells},
+        {Code(FingerprintRead), &ReplyHandler::Fingerprint},
+    };
+    const auto found = std::find_if(std::begin(kRules), std::end(kRules),
+                                    [type](const RuleEntry& e) { return e.type == type; });
+    return found == std::end(kRules) ? nullptr : found->rule;
+}
 
 QString MemoryTestText(const std::uint8_t* p) {
     QString text = QStringLiteral("Memory pages total: %1").arg(link::ReadWord(p + 1));
@@ -53,8 +93,8 @@ QStringList RegisterListing(std::uint32_t page, std::uint32_t offset, const std:
 }
 
 ReplyHandler::ReplyHandler(link::Requester& requester, IConnectionControl& connection,
-                           const meterdata::IClock& clock)
-    : requester_(requester), connection_(connection), clock_(clock) {}
+                           const meterdata::IClock& clock, ProtectedAccess& access)
+    : requester_(requester), connection_(connection), clock_(clock), access_(access) {}
 
 void ReplyHandler::Status(RequestStatus status) {
     requester_.SetRequestStatus(status);
@@ -93,261 +133,294 @@ void ReplyHandler::HandleReply(const link::FrameBuffer& frame) {
         return;
     }
     Status(RequestStatus::Error);
-    if (ApplyRule(type, link::Payload(frame), n, frame)) {
+    const ReplyInfo* info = FindReply(type);
+    const Rule rule = RuleOf(type);
+    if (info == nullptr || rule == nullptr ||
+        (this->*rule)(Reply{frame, link::Payload(frame), n, MeetsLength(*info, n)})) {
         requester_.EndReplyWait(true);
     }
 }
 
-bool ReplyHandler::ApplyRule(std::uint8_t type, const std::uint8_t* p, int n,
-                             const link::FrameBuffer& frame) {
-    const ReplyInfo* info = FindReply(type);
-    if (info == nullptr) {
-        return true;  // no rule: "Ошибка!"
+// ---------------------------------------------------------------------------------------------
+// The rules
+
+bool ReplyHandler::Acknowledgement(const Reply& r) {
+    if (r.meets) {
+        Status(RequestStatus::Ok);
     }
-    const bool meets = MeetsLength(*info, n);
-    const ReplyTargets& t = targets_;
-    switch (type) {
-        case 0x07:  // SlaveClockSync
-        case 0x0A:  // PasswordWrite
-        case 0x0D:  // KeyWrite
-        case 0x7C:  // DebugModeWrite
-            if (meets) {
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x0B:  // PasswordSend: the protected commands open when the concentrator accepted our text
-            if (meets) {
-                if (t.protectedPage != nullptr) {
-                    const QByteArray accepted(reinterpret_cast<const char*>(p + 1), n - 1);
-                    const std::optional<QByteArray> ours = ToCp1251(t.protectedPage->CurrentPassword());
-                    t.protectedPage->SetProtectedButtonsEnabled(ours && *ours == accepted);
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x0C:  // PlcCommandQueue
-            if (meets) {
-                Status(RequestStatus::Ok);
-            } else {
-                StatusText(QString::fromUtf8(kPlcBufferFull));
-            }
-            break;
-        case kAccessDenied: {
-            if (!meets) {
-                break;
-            }
-            bool covered = false;
-            if (IsFirmwareReply(requester_.ExpectedReplyType())) {
-                covered = t.firmware != nullptr && t.firmware->ReportsRefusals();
-                TellFirmware(type, n);
-            }
-            // The wait ends before the box: frames go on being handled while it is open.
-            Status(RequestStatus::Ok);
-            requester_.EndReplyWait(true);
-            if (t.messages != nullptr && !covered) {
-                t.messages->ShowReplyError(QString::fromUtf8(
-                    requester_.ExpectedReplyType() == static_cast<int>(RequestType::PasswordSend)
-                        ? kWrongPassword
-                        : kPasswordNeeded));
-            }
-            return false;
+    return true;
+}
+
+bool ReplyHandler::PasswordAccepted(const Reply& r) {
+    // The protected commands open when the concentrator accepted exactly our text.
+    if (r.meets) {
+        bool accepted = false;
+        if (targets_.protectedPage != nullptr) {
+            const QByteArray echoed(reinterpret_cast<const char*>(r.p + 1), r.n - 1);
+            const std::optional<QByteArray> ours = ToCp1251(targets_.protectedPage->CurrentPassword());
+            accepted = ours && *ours == echoed;
         }
-        case 0x75: {  // LastStartRead: P1 second and P4 weekday are not shown
-            if (!meets) {
-                break;
-            }
-            const QDate date(2000 + p[7], p[6] + 1, p[5] + 1);
-            if (!date.isValid()) {
-                throw ReplyError(QStringLiteral("Дата последнего старта концентратора недопустима: "
-                                                "день %1, месяц %2, год %3.")
-                                     .arg(p[5] + 1)
-                                     .arg(p[6] + 1)
-                                     .arg(2000 + p[7])
-                                     .toStdString());
-            }
-            if (t.protectedPage != nullptr) {
-                t.protectedPage->ShowLastStart(date, p[3], p[2]);
-            }
-            Status(RequestStatus::Ok);
-            break;
+        access_.Grant(accepted);
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::PlcCommandQueued(const Reply& r) {
+    if (r.meets) {
+        Status(RequestStatus::Ok);
+    } else {
+        StatusText(QString::fromUtf8(kPlcBufferFull));
+    }
+    return true;
+}
+
+bool ReplyHandler::Refusal(const Reply& r) {
+    if (!r.meets) {
+        return true;
+    }
+    bool covered = false;
+    if (IsFirmwareReply(requester_.ExpectedReplyType())) {
+        covered = targets_.firmware != nullptr && targets_.firmware->ReportsRefusals();
+        TellFirmware(kAccessDenied, r.n);
+    }
+    // The wait ends before the box: frames go on being handled while it is open.
+    Status(RequestStatus::Ok);
+    requester_.EndReplyWait(true);
+    if (targets_.messages != nullptr && !covered) {
+        targets_.messages->ShowReplyError(QString::fromUtf8(
+            requester_.ExpectedReplyType() == Code(PasswordSend) ? kWrongPasswordText : kRefusalText));
+    }
+    return false;
+}
+
+bool ReplyHandler::LastStart(const Reply& r) {
+    // The second (P1) and the weekday (P4) are not shown.
+    if (!r.meets) {
+        return true;
+    }
+    const std::uint8_t* p = r.p;
+    const QDate date(2000 + p[7], p[6] + 1, p[5] + 1);
+    if (!date.isValid()) {
+        throw ReplyError(QStringLiteral("Дата последнего старта концентратора недопустима: "
+                                        "день %1, месяц %2, год %3.")
+                             .arg(p[5] + 1)
+                             .arg(p[6] + 1)
+                             .arg(2000 + p[7])
+                             .toStdString());
+    }
+    if (targets_.protectedPage != nullptr) {
+        targets_.protectedPage->ShowLastStart(date, p[3], p[2]);
+    }
+    Status(RequestStatus::Ok);
+    return true;
+}
+
+bool ReplyHandler::Registers(const Reply& r) {
+    if (r.meets) {
+        if (IServiceDisplay* service = targets_.service) {
+            const std::uint32_t page = HexFieldParse(service->RegisterPageText());
+            const std::uint32_t offset = HexFieldParse(service->RegisterOffsetText());
+            service->ShowRegisters(RegisterListing(page, offset, r.p + 1, (r.n - 1) / 2));
         }
-        case 0x77:  // RegisterRead
-            if (meets) {
-                if (t.service != nullptr) {
-                    const std::uint32_t page = HexFieldParse(t.service->RegisterPageText());
-                    const std::uint32_t offset = HexFieldParse(t.service->RegisterOffsetText());
-                    t.service->ShowRegisters(RegisterListing(page, offset, p + 1, (n - 1) / 2));
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x79:  // MemoryTest
-            if (meets) {
-                StatusText(MemoryTestText(p));
-            }
-            break;
-        case 0x7A:  // FirmwareBegin: no rule of its own; the upload says what its answer means
-            TellFirmware(type, n);
-            break;
-        case 0x7E:  // FirmwareLine: acknowledged only with N = 1
-            if (meets) {
-                Status(RequestStatus::Ok);
-            }
-            TellFirmware(type, n);
-            break;
-        case 0x7F:  // FirmwareBeginLegacy
-            if (meets) {
-                Status(RequestStatus::MemoryCleared);
-            }
-            TellFirmware(type, n);
-            break;
-        case 0x80: {  // ConfigRead
-            if (!meets) {
-                break;
-            }
-            const int size = std::clamp<int>(link::ReadWord(p + 1), kMinNetworkSize, kMaxNetworkSize);
-            if (t.concentrator != nullptr) {
-                t.concentrator->ShowConfiguration(ConfigurationByte::Decode(p[3]), size);
-            }
-            if (t.intake != nullptr) {
-                t.intake->ApplyNetworkSize(size);
-            }
-            Status(RequestStatus::Ok);
-            break;
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::MemoryTestResult(const Reply& r) {
+    if (r.meets) {
+        StatusText(MemoryTestText(r.p));
+    }
+    return true;
+}
+
+bool ReplyHandler::FirmwareStart(const Reply& r) {
+    // No rule of its own: the upload says what the answer to its start means.
+    TellFirmware(Code(FirmwareBegin), r.n);
+    return true;
+}
+
+bool ReplyHandler::FirmwareLineAcknowledged(const Reply& r) {
+    // A line is acknowledged only with N = 1.
+    if (r.meets) {
+        Status(RequestStatus::Ok);
+    }
+    TellFirmware(Code(FirmwareLine), r.n);
+    return true;
+}
+
+bool ReplyHandler::MemoryCleared(const Reply& r) {
+    if (r.meets) {
+        Status(RequestStatus::MemoryCleared);
+    }
+    TellFirmware(Code(FirmwareBeginLegacy), r.n);
+    return true;
+}
+
+bool ReplyHandler::Configuration(const Reply& r) {
+    if (!r.meets) {
+        return true;
+    }
+    const int size = std::clamp<int>(link::ReadWord(r.p + 1), kMinNetworkSize, kMaxNetworkSize);
+    if (targets_.concentrator != nullptr) {
+        targets_.concentrator->ShowConfiguration(ConfigurationByte::Decode(r.p[3]), size);
+    }
+    if (targets_.intake != nullptr) {
+        targets_.intake->ApplyNetworkSize(size);
+    }
+    Status(RequestStatus::Ok);
+    return true;
+}
+
+bool ReplyHandler::Clock(const Reply& r) {
+    if (!r.meets) {
+        return true;
+    }
+    const ClockRecord record = ClockRecord::Decode(r.p + 1);
+    const std::optional<QDateTime> dateTime = record.DateTime();
+    if (!dateTime) {
+        throw ReplyError(QStringLiteral("Часы концентратора показывают недопустимые дату и время: "
+                                        "%1.%2.%3 %4:%5:%6.")
+                             .arg(record.dayIndex + 1)
+                             .arg(record.monthIndex + 1)
+                             .arg(2000 + record.year)
+                             .arg(record.hour)
+                             .arg(record.minute)
+                             .arg(record.second)
+                             .toStdString());
+    }
+    if (targets_.protectedPage != nullptr) {
+        const double ms = static_cast<double>(clock_.Now().msecsTo(*dateTime));
+        targets_.protectedPage->ShowClock({record, *dateTime,
+                                           static_cast<std::int64_t>(std::llround(ms / 1000.0)),
+                                           WeekdayName(record.weekday)});
+    }
+    Status(RequestStatus::Ok);
+    return true;
+}
+
+bool ReplyHandler::PacketBuffer(const Reply& r) {
+    if (!r.meets) {
+        Status(RequestStatus::NoData);
+        TellObserver(PacketBufferRead, r.p, r.n, false);
+        return true;
+    }
+    if (targets_.intake != nullptr) {
+        const meterdata::PacketFrame packet{link::SourceAddress(r.frame), r.p, static_cast<std::size_t>(r.n)};
+        if (targets_.intake->StoreBufferRecord(packet) == meterdata::IntakeResult::BadTime) {
+            throw ReplyError("Ошибка преобразования даты и времени в записи буфера счётчика.");
         }
-        case 0x81: {  // ClockRead
-            if (!meets) {
-                break;
-            }
-            const ClockRecord record = ClockRecord::Decode(p + 1);
-            const std::optional<QDateTime> dateTime = record.DateTime();
-            if (!dateTime) {
-                throw ReplyError(QStringLiteral("Часы концентратора показывают недопустимые дату и время: "
-                                                "%1.%2.%3 %4:%5:%6.")
-                                     .arg(record.dayIndex + 1)
-                                     .arg(record.monthIndex + 1)
-                                     .arg(2000 + record.year)
-                                     .arg(record.hour)
-                                     .arg(record.minute)
-                                     .arg(record.second)
-                                     .toStdString());
-            }
-            if (t.protectedPage != nullptr) {
-                const double ms = static_cast<double>(clock_.Now().msecsTo(*dateTime));
-                t.protectedPage->ShowClock({record, *dateTime,
-                                            static_cast<std::int64_t>(std::llround(ms / 1000.0)),
-                                            WeekdayName(record.weekday)});
-            }
-            Status(RequestStatus::Ok);
-            break;
+    }
+    Status(RequestStatus::Ok);
+    TellObserver(PacketBufferRead, r.p, r.n, true);
+    return true;
+}
+
+bool ReplyHandler::Version(const Reply& r) {
+    if (targets_.version != nullptr) {
+        targets_.version->ShowVersion(r.meets ? FromCp1251(r.p + 1, static_cast<std::size_t>(r.n - 1))
+                                              : QString());
+    }
+    Status(r.meets ? RequestStatus::Ok : RequestStatus::NoData);
+    return true;
+}
+
+bool ReplyHandler::ClockTrim(const Reply& r) {
+    if (r.meets) {
+        if (targets_.service != nullptr) {
+            targets_.service->ShowClockTrim(Signed8(r.p[1]));
         }
-        case 0x82: {  // PacketBufferRead
-            if (!meets) {
-                Status(RequestStatus::NoData);
-                TellObserver(RequestType::PacketBufferRead, p, n, false);
-                break;
-            }
-            if (t.intake != nullptr) {
-                const meterdata::PacketFrame packet{link::SourceAddress(frame), p,
-                                                    static_cast<std::size_t>(n)};
-                if (t.intake->StoreBufferRecord(packet) == meterdata::IntakeResult::BadTime) {
-                    throw ReplyError("Ошибка преобразования даты и времени в записи буфера счётчика.");
-                }
-            }
-            Status(RequestStatus::Ok);
-            TellObserver(RequestType::PacketBufferRead, p, n, true);
-            break;
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::MonthBuffer(const Reply& r) {
+    // Up to 22 records, filed oldest first.
+    if (!r.meets) {
+        Status(RequestStatus::NoData);
+        TellObserver(MonthBufferRead, r.p, r.n, false);
+        return true;
+    }
+    int stored = 0;
+    if (targets_.intake != nullptr) {
+        const meterdata::PacketFrame packet{link::SourceAddress(r.frame), r.p, static_cast<std::size_t>(r.n)};
+        const meterdata::MonthBufferResult result = targets_.intake->StoreMonthBuffer(packet);
+        stored = result.Stored;
+        if (result.BadTime) {
+            TellObserver(MonthBufferRead, r.p, r.n, stored > 0);
+            throw ReplyError(result.Error.toStdString());
         }
-        case 0x83:  // VersionRead
-            if (t.version != nullptr) {
-                t.version->ShowVersion(meets ? FromCp1251(p + 1, static_cast<std::size_t>(n - 1))
-                                             : QString());
-            }
-            Status(meets ? RequestStatus::Ok : RequestStatus::NoData);
-            break;
-        case 0x84:  // ClockTrimRead
-            if (meets) {
-                if (t.service != nullptr) {
-                    t.service->ShowClockTrim(Signed8(p[1]));
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x85: {  // MonthBufferRead: up to 22 records, filed oldest first
-            if (!meets) {
-                Status(RequestStatus::NoData);
-                TellObserver(RequestType::MonthBufferRead, p, n, false);
-                break;
-            }
-            int stored = 0;
-            if (t.intake != nullptr) {
-                const meterdata::PacketFrame packet{link::SourceAddress(frame), p,
-                                                    static_cast<std::size_t>(n)};
-                const meterdata::MonthBufferResult result = t.intake->StoreMonthBuffer(packet);
-                stored = result.Stored;
-                if (result.BadTime) {
-                    TellObserver(RequestType::MonthBufferRead, p, n, stored > 0);
-                    throw ReplyError(result.Error.toStdString());
-                }
-            } else {
-                stored = (n - 3) / meterdata::kBufferRecordSize;
-            }
-            // The status turns "OK" with each record filed.
-            if (stored > 0) {
-                Status(RequestStatus::Ok);
-            }
-            TellObserver(RequestType::MonthBufferRead, p, n, stored > 0);
-            break;
+    } else {
+        stored = (r.n - 3) / meterdata::kBufferRecordSize;
+    }
+    // The status turns "OK" with each record filed.
+    if (stored > 0) {
+        Status(RequestStatus::Ok);
+    }
+    TellObserver(MonthBufferRead, r.p, r.n, stored > 0);
+    return true;
+}
+
+bool ReplyHandler::Address(const Reply& r) {
+    if (r.meets) {
+        connection_.ShowUartId(link::ReadWord(r.p + 1));
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::LineStateReply(const Reply& r) {
+    if (r.meets) {
+        if (targets_.lineState != nullptr) {
+            targets_.lineState->ShowLineState(LineState::Decode(r.p + 1));
         }
-        case 0x86:  // AddressRead
-            if (meets) {
-                connection_.ShowUartId(link::ReadWord(p + 1));
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x87:  // LineStateRead
-            if (meets) {
-                if (t.lineState != nullptr) {
-                    t.lineState->ShowLineState(LineState::Decode(p + 1));
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x88:  // UartRateRead: the local port follows a rate it knows; another index changes nothing
-            if (meets && p[1] < kRateCount) {
-                if (t.protectedPage != nullptr) {
-                    t.protectedPage->ShowUartRate(p[1]);
-                }
-                connection_.SwitchRate(p[1]);
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x89:  // BillingDayRead
-            if (meets) {
-                if (t.protectedPage != nullptr) {
-                    t.protectedPage->ShowBillingDay(Signed8(p[1]));
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x8A:  // PlcFreeCellsRead
-            if (meets) {
-                if (t.plc != nullptr) {
-                    t.plc->ShowPlcFreeCells(p[1]);
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        case 0x8B:  // FingerprintRead, shown high byte first
-            if (meets) {
-                if (t.key != nullptr) {
-                    t.key->ShowFingerprint(QString::asprintf("%02X.%02X.%02X.%02X", p[4], p[3], p[2], p[1]));
-                }
-                Status(RequestStatus::Ok);
-            }
-            break;
-        default:  // 0x76, 0x78, 0x7B, 0x7D: no rule
-            break;
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::UartRate(const Reply& r) {
+    // The local port follows a rate it knows; another index changes nothing.
+    if (r.meets && r.p[1] < kRateCount) {
+        if (targets_.protectedPage != nullptr) {
+            targets_.protectedPage->ShowUartRate(r.p[1]);
+        }
+        connection_.SwitchRate(r.p[1]);
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::BillingDay(const Reply& r) {
+    if (r.meets) {
+        if (targets_.protectedPage != nullptr) {
+            targets_.protectedPage->ShowBillingDay(Signed8(r.p[1]));
+        }
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::PlcFreeCells(const Reply& r) {
+    if (r.meets) {
+        if (targets_.plc != nullptr) {
+            targets_.plc->ShowPlcFreeCells(r.p[1]);
+        }
+        Status(RequestStatus::Ok);
+    }
+    return true;
+}
+
+bool ReplyHandler::Fingerprint(const Reply& r) {
+    // Shown high byte first.
+    if (r.meets) {
+        if (targets_.key != nullptr) {
+            targets_.key->ShowFingerprint(
+                QString::asprintf("%02X.%02X.%02X.%02X", r.p[4], r.p[3], r.p[2], r.p[1]));
+        }
+        Status(RequestStatus::Ok);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "commands/Catalogue.h"
 #include "commands/ReplyDisplays.h"
 #include "link/Frame.h"
 #include "link/Requester.h"
@@ -13,6 +14,7 @@ class IClock;
 namespace lumvaris::commands {
 
 class IConnectionControl;
+class ProtectedAccess;
 
 // A reply whose values cannot be shown (a clock or buffer record that forms no date): the text is
 // for the window's general error report; the reply wait goes on to its timeout.
@@ -28,7 +30,8 @@ class ReplyError : public std::runtime_error {
 // the rule left. The handler keeps no state of its own between replies.
 class ReplyHandler {
   public:
-    ReplyHandler(link::Requester& requester, IConnectionControl& connection, const meterdata::IClock& clock);
+    ReplyHandler(link::Requester& requester, IConnectionControl& connection, const meterdata::IClock& clock,
+                 ProtectedAccess& access);
 
     // The pages and stores the rules hand their values to; null parts receive nothing.
     ReplyTargets& Targets() { return targets_; }
@@ -37,9 +40,41 @@ class ReplyHandler {
     // A good frame from outside the meter range. Throws ReplyError as said above.
     void HandleReply(const link::FrameBuffer& frame);
 
+    // An accepted reply as its rule reads it.
+    struct Reply {
+        const link::FrameBuffer& frame;
+        const std::uint8_t* p;  // the payload, type code first
+        int n;                  // its length
+        bool meets;             // long enough for the rule's main effect
+    };
+    // One rule per reply type; false when the rule has already ended the wait itself.
+    using Rule = bool (ReplyHandler::*)(const Reply&);
+
   private:
-    // The rule of the type; false when the rule has already ended the wait itself.
-    bool ApplyRule(std::uint8_t type, const std::uint8_t* p, int n, const link::FrameBuffer& frame);
+    bool Acknowledgement(const Reply& r);
+    bool PasswordAccepted(const Reply& r);
+    bool PlcCommandQueued(const Reply& r);
+    bool Refusal(const Reply& r);
+    bool LastStart(const Reply& r);
+    bool Registers(const Reply& r);
+    bool MemoryTestResult(const Reply& r);
+    bool FirmwareStart(const Reply& r);
+    bool FirmwareLineAcknowledged(const Reply& r);
+    bool MemoryCleared(const Reply& r);
+    bool Configuration(const Reply& r);
+    bool Clock(const Reply& r);
+    bool PacketBuffer(const Reply& r);
+    bool Version(const Reply& r);
+    bool ClockTrim(const Reply& r);
+    bool MonthBuffer(const Reply& r);
+    bool Address(const Reply& r);
+    bool LineStateReply(const Reply& r);
+    bool UartRate(const Reply& r);
+    bool BillingDay(const Reply& r);
+    bool PlcFreeCells(const Reply& r);
+    bool Fingerprint(const Reply& r);
+
+    static Rule RuleOf(std::uint8_t type);
     void Status(link::RequestStatus status);
     void StatusText(const QString& text);
     void TellFirmware(std::uint8_t type, int n);
@@ -48,6 +83,7 @@ class ReplyHandler {
     link::Requester& requester_;
     IConnectionControl& connection_;
     const meterdata::IClock& clock_;
+    ProtectedAccess& access_;
     ReplyTargets targets_;
     IBufferReplyObserver* observer_ = nullptr;
 };

@@ -9,6 +9,10 @@ namespace lumvaris::firmware {
 
 using link::RequestStatus;
 
+QString RefusedLineText() {
+    return QStringLiteral("Ответ концентратора: ") + QString::fromUtf8(commands::kRefusalText);
+}
+
 FirmwareUpload::FirmwareUpload(IFirmwareLink& link, IFirmwareUploadView& view) : link_(link), view_(view) {}
 
 bool FirmwareUpload::Begin(UploadMode mode) {
@@ -294,7 +298,7 @@ void FirmwareUpload::End(UploadOutcome outcome, const QString& detail) {
 
     // A refusal of the line opened no box while the main window was hidden; this names it.
     const QString refused =
-        linePhase && lineRefused_ ? QStringLiteral("\r\n") + QString::fromUtf8(kRefusedText) : QString();
+        linePhase && lineRefused_ ? QStringLiteral("\r\n") + RefusedLineText() : QString();
     const QString acknowledged =
         refused + QStringLiteral("\r\nПодтверждено строк: %1 из %2.").arg(ackCount_).arg(total_);
     const QString cause = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/Catalogue.h"
 #include "firmware/FirmwareFile.h"
 #include "firmware/IntelHexCheck.h"
 #include "link/Requester.h"
@@ -14,17 +15,18 @@
 namespace lumvaris::firmware {
 
 // Reply type codes the upload reacts to.
-inline constexpr std::uint8_t kFirmwareBeginType = 0x7A;
-inline constexpr std::uint8_t kFirmwareLineType = 0x7E;
-inline constexpr std::uint8_t kFirmwareBeginLegacyType = 0x7F;
-inline constexpr std::uint8_t kAccessDeniedType = 0x40;
+inline constexpr std::uint8_t kFirmwareBeginType = commands::Code(commands::RequestType::FirmwareBegin);
+inline constexpr std::uint8_t kFirmwareLineType = commands::Code(commands::RequestType::FirmwareLine);
+inline constexpr std::uint8_t kFirmwareBeginLegacyType =
+    commands::Code(commands::RequestType::FirmwareBeginLegacy);
+inline constexpr std::uint8_t kAccessDeniedType = commands::kAccessDenied;
 
 // Sends of one line before the upload gives up; each send is bounded by the reply wait.
 inline constexpr int kMaxTries = 10;
 
 // What an end message adds when the line it stopped at was refused (40h): in the line phase the
 // reply handler leaves refusals to the upload, so that ten refused lines never stack ten boxes.
-inline constexpr const char* kRefusedText = "Ответ концентратора: Команда недоступна, введите пароль!";
+QString RefusedLineText();
 
 // The link as the upload needs it. The window implements it over its sender (header, UART-ID,
 // checksum, CRC, then the reply wait of link::Requester). A send that cannot be written throws

@@ -1,31 +1,24 @@
 #include "Requester.h"
 
+#include <algorithm>
+
 namespace lumvaris::link {
 
-std::string RequestStatusText(RequestStatus status, const std::string& customText) {
-    switch (status) {
-        case RequestStatus::Ok:
-            return "OK";
-        case RequestStatus::Error:
-            return "Ошибка!";
-        case RequestStatus::NoData:
-            return "Нет данных ...";
-        case RequestStatus::MemoryCleared:
-            return "Память очищена";
-        case RequestStatus::Text:
-            return customText;
-        case RequestStatus::None:
-        case RequestStatus::Blank:
-            break;
+Requester::Requester(ISerialPort& port, IPause& pause) : port_(port), pause_(pause) {}
+
+void Requester::AddListener(IRequestListener* listener) {
+    if (listener != nullptr &&
+        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
+        listeners_.push_back(listener);
     }
-    return {};
 }
 
-Requester::Requester(ISerialPort& port, IPause& pause, IRequestView& view)
-    : port_(port), pause_(pause), view_(view) {}
+void Requester::RemoveListener(IRequestListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
 
-void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds,
-                            bool usesUpAccess) {
+void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds) {
+    Tell([](IRequestListener& l) { l.RequestStarting(); });
     SetRequestStatus(RequestStatus::None);
     ShowRequestStatus();
 
@@ -38,37 +31,22 @@ void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int
 
     if (expectedReplyType != kNoWait) {
         expectedReplyType_ = expectedReplyType;
-        StartReplyWait();
+        ticks_ = timeoutSeconds_ * kTicksPerSecond;
+        countdown_ = ticks_;
+        waiting_ = true;
+        Tell([this](IRequestListener& l) { l.WaitStarted(ticks_); });
     }
     if (pauseMilliseconds != 0) {
         pause_.Pause(pauseMilliseconds);
     }
-    if (usesUpAccess && view_.AccessControlOn()) {
-        view_.DisableProtectedButtons();
-    }
-}
-
-void Requester::StartReplyWait() {
-    gauge_.maximum = view_.PortTimeoutSeconds() * kTicksPerSecond;
-    countdown_ = gauge_.maximum;
-    gauge_.background = GaugeColor::Yellow;
-    gauge_.foreground = GaugeColor::Black;
-    gauge_.progress = 0;
-    waiting_ = true;
-    view_.ShowGauge(gauge_);
-    view_.SetGaugeTimerEnabled(true);
-    view_.RestartColorResetTimer();
-    view_.SetConnectionInputsEnabled(false);
 }
 
 void Requester::GaugeTick() {
     if (!waiting_) {
-        view_.SetGaugeTimerEnabled(false);
         return;
     }
     --countdown_;
-    gauge_.progress = gauge_.maximum - countdown_;
-    view_.ShowGauge(gauge_);
+    Tell([this](IRequestListener& l) { l.WaitTicked(ElapsedTicks(), ticks_); });
     if (countdown_ <= 0) {
         EndReplyWait(false);
     }
@@ -77,26 +55,16 @@ void Requester::GaugeTick() {
 void Requester::EndReplyWait(bool answered) {
     waiting_ = false;
     outcome_ = answered ? WaitOutcome::Answered : WaitOutcome::TimedOut;
-    gauge_.background = GaugeColor::ButtonFace;
-    if (answered) {
-        gauge_.foreground = GaugeColor::Green;
-        if (gauge_.progress < 1) {
-            gauge_.progress = gauge_.maximum / 10;  // a green stub for a reply before the first tick
-        }
-        view_.ShowGauge(gauge_);
-        ShowRequestStatus();
-    } else {
-        gauge_.foreground = GaugeColor::Maroon;
-        view_.ShowGauge(gauge_);
+    if (!answered) {
         SetRequestStatus(RequestStatus::Error);
-        ShowRequestStatus();
     }
-    view_.SetGaugeTimerEnabled(false);
-    view_.SetConnectionInputsEnabled(true);
+    // The status first: what hears the end (a firmware line sent again) may set its own.
+    ShowRequestStatus();
+    Tell([this](IRequestListener& l) { l.WaitEnded(outcome_, ElapsedTicks(), ticks_); });
 }
 
 void Requester::ShowRequestStatus() {
-    view_.ShowRequestStatusText(" " + RequestStatusText(status_, statusText_));
+    Tell([this](IRequestListener& l) { l.StatusShown(status_, statusText_); });
 }
 
 }  // namespace lumvaris::link

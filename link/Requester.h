@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Frame.h"
 #include "LinkObserver.h"
@@ -9,50 +10,37 @@
 
 namespace lumvaris::link {
 
-// Request status shown in the third status bar panel.
+// How a request ended, as the reply handler (or a timeout) leaves it; each face has its words
+// for these.
 enum class RequestStatus : std::uint8_t {
-    None = 0,           // empty
-    Ok = 1,             // "OK"
-    Error = 2,          // "Ошибка!"
-    NoData = 3,         // "Нет данных ..."
-    MemoryCleared = 4,  // "Память очищена"
-    Blank = 5,          // empty
-    Text = 6,           // the request status text set by the reply handler
+    None = 0,           // nothing to say yet
+    Ok = 1,             // answered as asked
+    Error = 2,          // no reply, or a reply the request could not use
+    NoData = 3,         // answered without data
+    MemoryCleared = 4,  // the outdated firmware start was answered
+    Blank = 5,          // nothing to say
+    Text = 6,           // a text of the reply handler or of a long operation
 };
-
-// The text of a status code; code 6 shows the given custom text.
-std::string RequestStatusText(RequestStatus status, const std::string& customText = {});
 
 enum class WaitOutcome { None, Answered, TimedOut };
 
-// Colours the window paints the reply-wait gauge with.
-enum class GaugeColor { Default, ButtonFace, Yellow, Black, Green, Maroon };
-
-struct GaugeState {
-    int maximum = 100;
-    int progress = 0;
-    GaugeColor background = GaugeColor::Default;
-    GaugeColor foreground = GaugeColor::Default;
-};
-
-// The window side of sending: it paints what the sender decides and applies its locks.
-class IRequestView {
+// Hears one request after another and its reply wait. The window paints its status panel and
+// gauge from this; the command-line program reports from it. Every call comes from the thread
+// that sends and ticks.
+class IRequestListener {
   public:
-    virtual ~IRequestView() = default;
-    // Third status panel: one blank followed by the status text.
-    virtual void ShowRequestStatusText(const std::string& panelText) = 0;
-    virtual void ShowGauge(const GaugeState& gauge) = 0;
-    virtual void SetGaugeTimerEnabled(bool enabled) = 0;
-    // Disable and enable the colour reset timer, so it fires 2000 ms from now.
-    virtual void RestartColorResetTimer() = 0;
-    // Port name, rate and UART-ID inputs: locked while a reply is awaited.
-    virtual void SetConnectionInputsEnabled(bool enabled) = 0;
-    // Whether access control ("Включить управление ограничением доступа") is ticked.
-    virtual bool AccessControlOn() const = 0;
-    // Disable ButtonTimeSet, ButtonBDRset, ButtonBDAYset and ButtonPasswordSet.
-    virtual void DisableProtectedButtons() = 0;
-    // Port timeout chosen in the options menu: 1, 2, 4, 8 or 16 seconds.
-    virtual int PortTimeoutSeconds() const = 0;
+    virtual ~IRequestListener() = default;
+    // A request is about to be written; its status is cleared right after.
+    virtual void RequestStarting() {}
+    // The request's reply wait began: `ticks` ticks until it times out.
+    virtual void WaitStarted(int /*ticks*/) {}
+    // One tick of the running wait; elapsed counts from 1 to ticks.
+    virtual void WaitTicked(int /*elapsed*/, int /*ticks*/) {}
+    // The wait ended: answered (elapsed: the ticks it took) or timed out; told after the status
+    // it leaves.
+    virtual void WaitEnded(WaitOutcome /*outcome*/, int /*elapsed*/, int /*ticks*/) {}
+    // The status the request leaves, to be shown now.
+    virtual void StatusShown(RequestStatus /*status*/, const std::string& /*text*/) {}
 };
 
 // Blocks the user-interface thread; received bytes wait in the port's own queue meanwhile.
@@ -63,59 +51,74 @@ class IPause {
 };
 
 // Sends one request at a time and runs its reply wait: no queue, no retry. A new request replaces
-// the wait of the previous one.
+// the wait of the previous one. The wait counts ticks of 100 ms, given by whoever owns the timer
+// (GaugeTick), and ends as answered when the reply handler says so.
 class Requester {
   public:
     // Expected reply type of a request that has no reply.
     static constexpr int kNoWait = 0x8000;
-    static constexpr int kTicksPerSecond = 10;  // the gauge ticks every 100 ms
+    static constexpr int kTicksPerSecond = 10;  // one tick every 100 ms
+    static constexpr int kDefaultTimeoutSeconds = 2;
 
-    Requester(ISerialPort& port, IPause& pause, IRequestView& view);
+    Requester(ISerialPort& port, IPause& pause);
 
     // Hears every frame written; null: nobody.
     void SetObserver(ILinkObserver* observer) { observer_ = observer; }
+    // Hear the requests and their waits, in the order they were added.
+    void AddListener(IRequestListener* listener);
+    void RemoveListener(IRequestListener* listener);
+    // The port timeout of the next reply wait (1, 2, 4, 8 or 16 s in the window's menu).
+    void SetTimeoutSeconds(int seconds) { timeoutSeconds_ = seconds > 0 ? seconds : 1; }
+    int TimeoutSeconds() const { return timeoutSeconds_; }
 
     // Completes a copy of the frame (checksum, header CRC), writes it in one write, starts the reply
-    // wait unless expectedReplyType is kNoWait, pauses, and (unless the request is the password
-    // itself, which the catalogue says) re-locks the protected set buttons while access control
-    // is on. A failed write throws SerialPortError before any wait starts.
-    void SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds,
-                     bool usesUpAccess = true);
+    // wait unless expectedReplyType is kNoWait, and pauses. A failed write throws SerialPortError
+    // before any wait starts.
+    void SendRequest(const FrameBuffer& frame, int expectedReplyType, int pauseMilliseconds);
 
-    // TimerGauge: one 100 ms tick of the countdown.
+    // One 100 ms tick of the countdown; the last one ends the wait as not answered.
     void GaugeTick();
     // Ends the wait; called by the gauge tick (not answered) and by the reply handler (answered).
     void EndReplyWait(bool answered);
 
     void SetRequestStatus(RequestStatus status) { status_ = status; }
     void SetRequestStatusText(const std::string& text) { statusText_ = text; }
+    // Tells the listener the status as it stands.
     void ShowRequestStatus();
 
     bool WaitInProgress() const { return waiting_; }
     WaitOutcome Outcome() const { return outcome_; }
     int ExpectedReplyType() const { return expectedReplyType_; }
     int Countdown() const { return countdown_; }
+    // Ticks of the last wait: its length, and those that went by.
+    int WaitTicks() const { return ticks_; }
+    int ElapsedTicks() const { return ticks_ - countdown_; }
     RequestStatus Status() const { return status_; }
     const std::string& StatusText() const { return statusText_; }
     const FrameBuffer& SendBuffer() const { return sendBuffer_; }
-    const GaugeState& Gauge() const { return gauge_; }
 
   private:
-    void StartReplyWait();
+    template <typename Call>
+    void Tell(Call call) {
+        for (std::size_t i = 0; i < listeners_.size(); ++i) {
+            call(*listeners_[i]);
+        }
+    }
 
     ISerialPort& port_;
     IPause& pause_;
-    IRequestView& view_;
     ILinkObserver* observer_ = nullptr;
+    std::vector<IRequestListener*> listeners_;
+    int timeoutSeconds_ = kDefaultTimeoutSeconds;
 
     FrameBuffer sendBuffer_{};
     int expectedReplyType_ = 0;
+    int ticks_ = 0;
     int countdown_ = 0;
     bool waiting_ = false;
     RequestStatus status_ = RequestStatus::None;
     std::string statusText_;
     WaitOutcome outcome_ = WaitOutcome::None;
-    GaugeState gauge_;
 };
 
 }  // namespace lumvaris::link

@@ -17,9 +17,9 @@
 #include "link/Requester.h"
 #include "meterdata/SystemClock.h"
 #include "support/BytesSerialPort.h"
-#include "ui_FormLinkMonitor.h"
 #include "support/QtBench.h"
 #include "support/QuietLink.h"
+#include "ui_FormLinkMonitor.h"
 
 namespace lumvaris::app {
 namespace {
@@ -80,8 +80,7 @@ void BM_LinkMonitorFollowing(benchmark::State& state) {
     const std::vector<std::uint8_t> traffic = HundredMilliseconds();
     testing::BytesSerialPort port(traffic.data(), traffic.size(), 4096);
     testing::NoPause pause;
-    testing::QuietRequestView view;
-    link::Requester requester(port, pause, view);
+    link::Requester requester(port, pause);
     link::Receiver receiver(port);
     meterdata::SystemClock clock;
     StillTimers timers;

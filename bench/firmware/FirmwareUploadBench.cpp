@@ -37,9 +37,9 @@
 #include "link/QtSerialPort.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
-#include "ui_FormMain.h"
 #include "support/QtBench.h"
 #include "support/QuietLink.h"
+#include "ui_FormMain.h"
 
 namespace lumvaris {
 namespace {
@@ -157,7 +157,8 @@ void Program(benchmark::State& state) {
     AnswerOk messages;
     app::QtTimerFactory timers;
     app::MainWindowPlatform platform{
-        port, pause, keys, messages, timers, dir.path() + QStringLiteral("/"), QStringLiteral("Lumvaris"), {}, {}};
+        port, pause, keys, messages, timers, dir.path() + QStringLiteral("/"), QStringLiteral("Lumvaris"),
+        {},   {}};
     app::TFormMain window(platform);
     app::TFormGauge gauge;
     ChosenFile openDialog;
@@ -192,9 +193,11 @@ void Program(benchmark::State& state) {
 
 // --- The bare link, for Poll10ms and RoundTrip
 
-class QuietView final : public testing::QuietRequestView {
+// The reply wait's tick, running while a wait does.
+class QuietView final : public link::IRequestListener {
   public:
-    void SetGaugeTimerEnabled(bool enabled) override { enabled ? gauge.start() : gauge.stop(); }
+    void WaitStarted(int) override { gauge.start(); }
+    void WaitEnded(link::WaitOutcome, int, int) override { gauge.stop(); }
     QTimer gauge;
 };
 
@@ -208,6 +211,7 @@ class BareLink final : public link::IFrameConsumer {
   public:
     // dispatchOnNotify: the frame assembler runs right after each receive notification.
     BareLink(const QString& path, bool dispatchOnNotify) {
+        requester.AddListener(&view_);
         view_.gauge.setInterval(100);
         QObject::connect(&view_.gauge, &QTimer::timeout, [this] { requester.GaugeTick(); });
         timerRX_.setInterval(100);
@@ -260,7 +264,7 @@ class BareLink final : public link::IFrameConsumer {
     SleepPause pause_;
     QuietView view_;
     QTimer timerRX_;
-    link::Requester requester{port_, pause_, view_};
+    link::Requester requester{port_, pause_};
     link::Receiver receiver{port_};
     int acknowledged = 0;
 };

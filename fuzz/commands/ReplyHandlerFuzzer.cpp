@@ -7,6 +7,7 @@
 
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
+#include "commands/ProtectedAccess.h"
 #include "commands/ReplyHandler.h"
 #include "link/Requester.h"
 #include "meterdata/IClock.h"
@@ -42,18 +43,21 @@ struct Targets final : commands::IConcentratorDisplay,
         net.SetRowCount(2);
         net.SetColCount(17);
     }
-    void ShowConfiguration(const commands::ConfigurationByte& c, int size) override { sum += c.Encode() + size; }
+    void ShowConfiguration(const commands::ConfigurationByte& c, int size) override {
+        sum += c.Encode() + size;
+    }
     void ShowClock(const commands::ClockReading& c) override { sum += c.offsetSeconds + c.weekday.size(); }
     void ShowUartRate(int index) override { sum += index; }
     void ShowBillingDay(int day) override { sum += day; }
     QString CurrentPassword() const override { return QStringLiteral("пароль"); }
-    void SetProtectedButtonsEnabled(bool on) override { sum += on; }
     void ShowClockTrim(int ppm) override { sum += ppm; }
     void ShowLastStart(const QDate& d, int h, int m) override { sum += d.day() + h + m; }
     QString RegisterPageText() const override { return QStringLiteral("FFFFFFFF"); }
     QString RegisterOffsetText() const override { return QStringLiteral("FFFFFFF0"); }
     void ShowRegisters(const QStringList& lines) override { sum += lines.join(QString()).size(); }
-    void ShowLineState(const commands::LineState& s) override { sum += s.CorrectionText(2).size() + s.Level(2, 15); }
+    void ShowLineState(const commands::LineState& s) override {
+        sum += s.CorrectionText(2).size() + s.Level(2, 15);
+    }
     void ShowPlcFreeCells(int cells) override { sum += cells; }
     void ShowFingerprint(const QString& f) override { sum += f.size(); }
     void ShowVersion(const QString& text) override { sum += text.size(); }
@@ -95,15 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static const std::uint8_t none = 0;
     static testing::BytesSerialPort port(&none, 0, 1);  // takes every request, brings nothing
-    static testing::QuietRequestView view = [] {
-        testing::QuietRequestView v;
-        v.accessControl = true;
-        return v;
-    }();
     static testing::NoPause pause;
-    static link::Requester requester(port, pause, view);
+    static link::Requester requester(port, pause);
     static Targets targets;
-    static commands::ReplyHandler handler(requester, targets, targets.clock);
+    static commands::ProtectedAccess access;
+    static commands::ReplyHandler handler(requester, targets, targets.clock, access);
     static bool wired = false;
     if (!wired) {
         handler.Targets() = {&targets, &targets, &targets, &targets, &targets,

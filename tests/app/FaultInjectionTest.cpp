@@ -216,7 +216,7 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
         }
         const commands::Request& r = vocabulary[random() % vocabulary.size()];
         window->Sender().Send(r);
-        if (commands::Info(r.type).expectedReply == commands::kNoWait) {
+        if (commands::Info(r.type).expectedReply == link::Requester::kNoWait) {
             ++noWait;
             continue;
         }

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "AppTestDoubles.h"
+#include "app/ProtectedPage.h"
 #include "app/Revision.h"
 #include "app/TFormMain.h"
 #include "app/TVersionInfo.h"
@@ -778,7 +779,7 @@ TEST_F(TFormMainTest, MeterSelectionAndTheLocalRulesOfThePages) {
 
     F().EditPasswordOld->setText(QStringLiteral("old"));
     F().CheckBoxPasswordProtection->setChecked(true);
-    EXPECT_TRUE(window_->AccessControlOn());
+    EXPECT_TRUE(window_->Protected().AccessControlOn());
     EXPECT_FALSE(F().ButtonTimeSet->isEnabled());
     EXPECT_TRUE(F().EditPasswordOld->text().isEmpty());
     F().CheckBoxPasswordProtection->setChecked(false);

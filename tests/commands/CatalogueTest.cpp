@@ -119,12 +119,11 @@ TEST(Builders, TheSenderWritesTheWorkedExampleAndTakesWaitAndPauseFromTheCatalog
     }
 
     // Only the password request leaves the protected buttons open.
-    link.view.accessControl = true;
-    link.view.protectedEnabled = true;
+    link.access.Grant(true);
     link.sender.Send(request::PasswordSend(nullptr, 0));
-    EXPECT_TRUE(link.view.protectedEnabled);
+    EXPECT_TRUE(link.access.Granted());
     link.sender.Send(request::Plain(RequestType::ClockRead));
-    EXPECT_FALSE(link.view.protectedEnabled);
+    EXPECT_FALSE(link.access.Granted());
 }
 
 TEST(Catalogue, EveryTypeHasOneRowAndTheAccessRulesAreRead) {
@@ -148,7 +147,7 @@ TEST(Catalogue, EveryTypeHasOneRowAndTheAccessRulesAreRead) {
                                                              row.type == RequestType::LongCommandHeader ||
                                                              row.type == RequestType::LongCommandBlock)
             << row.name;
-        if (row.expectedReply != kNoWait) {
+        if (row.expectedReply != link::Requester::kNoWait) {
             EXPECT_NE(FindReply(static_cast<std::uint8_t>(row.expectedReply)), nullptr) << row.name;
         }
     }
@@ -233,6 +232,24 @@ TEST(AddressRules, AnAddressThatWouldCutTheLinkIsRefused) {
         EXPECT_EQ(UnreachableAddressReason(address).isEmpty(), allowed) << std::hex << address;
     }
     EXPECT_TRUE(UnreachableAddressReason(0x1234).contains(QStringLiteral("1234")));
+}
+
+}  // namespace
+}  // namespace lumvaris::commands
+
+namespace lumvaris::commands {
+namespace {
+
+TEST(RequestStatusTextTest, Texts) {
+    using link::RequestStatus;
+    EXPECT_EQ(RequestStatusText(RequestStatus::None), "");
+    EXPECT_EQ(RequestStatusText(RequestStatus::Ok), "OK");
+    EXPECT_EQ(RequestStatusText(RequestStatus::Error), "Ошибка!");
+    EXPECT_EQ(RequestStatusText(RequestStatus::NoData), "Нет данных ...");
+    EXPECT_EQ(RequestStatusText(RequestStatus::MemoryCleared), "Память очищена");
+    EXPECT_EQ(RequestStatusText(RequestStatus::Blank, "x"), "");
+    EXPECT_EQ(RequestStatusText(RequestStatus::Text, "Ошибка! PLC-буфер концентратора переполнен."),
+              "Ошибка! PLC-буфер концентратора переполнен.");
 }
 
 }  // namespace

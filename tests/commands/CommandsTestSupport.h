@@ -7,7 +7,9 @@
 
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
+#include "commands/ProtectedAccess.h"
 #include "commands/ReplyHandler.h"
+#include "commands/RequestStatusText.h"
 #include "link/Requester.h"
 #include "meterdata/IClock.h"
 #include "support/FakeSerialPort.h"
@@ -15,11 +17,12 @@
 
 namespace lumvaris::commands::test {
 
-struct View : testing::QuietRequestView {
-    void ShowRequestStatusText(const std::string& text) override { status = text; }
-    void DisableProtectedButtons() override { protectedEnabled = false; }
+// The status panel as the window fills it: a blank, then the status text.
+struct View : link::IRequestListener {
+    void StatusShown(link::RequestStatus s, const std::string& text) override {
+        status = " " + RequestStatusText(s, text).toStdString();
+    }
     std::string status;
-    bool protectedEnabled = true;
 };
 
 using testing::NoPause;
@@ -43,15 +46,19 @@ struct FixedClock : meterdata::IClock {
 
 // The link of a window without the window: a fake port, the sender and the reply handler.
 struct Link {
-    Link() { port.Open(); }
+    Link() {
+        port.Open();
+        requester.AddListener(&view);
+    }
     testing::FakeSerialPort port;
     View view;
     NoPause pause;
-    link::Requester requester{port, pause, view};
+    link::Requester requester{port, pause};
     Connection connection;
     FixedClock clock;
-    CommandSender sender{requester, connection};
-    ReplyHandler handler{requester, connection, clock};
+    ProtectedAccess access;
+    CommandSender sender{requester, connection, access};
+    ReplyHandler handler{requester, connection, clock, access};
 
     // The last frame written, as hex.
     std::string Written() const {

@@ -38,7 +38,6 @@ struct Recorder : IConcentratorDisplay,
     void ShowUartRate(int index) override { Log("rate %d", index); }
     void ShowBillingDay(int day) override { Log("billing day %d", day); }
     QString CurrentPassword() const override { return password; }
-    void SetProtectedButtonsEnabled(bool on) override { Log("protected %s", on ? "enabled" : "disabled"); }
     void ShowClockTrim(int ppm) override { Log("trim %d", ppm); }
     void ShowLastStart(const QDate& d, int hour, int minute) override {
         Log("last start %04d-%02d-%02d %02d:%02d", d.year(), d.month(), d.day(), hour, minute);
@@ -98,6 +97,9 @@ class ReplyHandlerTest : public ::testing::Test {
     ReplyHandlerTest() {
         link_.handler.Targets() = recorder_.All();
         link_.handler.SetBufferReplyObserver(&recorder_);
+        // The protected buttons follow the access the password reply grants.
+        link_.access.SetListener(
+            [this](bool on) { recorder_.Log("protected %s", on ? "enabled" : "disabled"); });
     }
     // Sends the request (which sets the expected type and the send buffer), then the reply.
     void Exchange(const Request& request, const std::string& replyHex) {

@@ -1,5 +1,6 @@
 #include "UploadHarness.h"
 
+#include "commands/RequestStatusText.h"
 #include "link/Frame.h"
 
 #include <QFile>
@@ -12,6 +13,7 @@ using link::RequestStatus;
 
 UploadHarness::UploadHarness() {
     port.Open();
+    requester.AddListener(this);
     port.SetErrorNotification([this](const std::string&) {
         port.Close();
         upload.OnPortLost();
@@ -46,6 +48,10 @@ void UploadHarness::SendFirmwareLine(std::span<const std::uint8_t> line) {
     if (duringLineSend) {
         duringLineSend();
     }
+}
+
+void UploadHarness::StatusShown(link::RequestStatus status, const std::string& text) {
+    statusPanel = " " + commands::RequestStatusText(status, text).toStdString();
 }
 
 void UploadHarness::ShowProgressWindow(const QString& caption) {

@@ -23,7 +23,7 @@ namespace lumvaris::firmware::test {
 // them is over, as the event loop would.
 class UploadHarness : public IFirmwareLink,
                       public IFirmwareUploadView,
-                      public testing::QuietRequestView,
+                      public link::IRequestListener,
                       public link::IPause {
   public:
     UploadHarness();
@@ -42,8 +42,8 @@ class UploadHarness : public IFirmwareLink,
     void ShowRequestStatus(link::RequestStatus status) override;
     void ShowMessage(const QString& text) override { messages.push_back(text); }
 
-    // link::IRequestView, link::IPause
-    void ShowRequestStatusText(const std::string& panelText) override { statusPanel = panelText; }
+    // link::IRequestListener (the status panel as the window fills it), link::IPause
+    void StatusShown(link::RequestStatus status, const std::string& text) override;
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
 
     // The file dialog and the confirmation answered with OK; false if the upload did not reach
@@ -68,7 +68,7 @@ class UploadHarness : public IFirmwareLink,
     std::size_t FramesWritten() const { return port.writes.size(); }
 
     testing::FakeSerialPort port;
-    link::Requester requester{port, *this, *this};
+    link::Requester requester{port, *this};
     FirmwareUpload upload{*this, *this};
 
     // Runs inside SendFirmwareLine after the frame is written (a reply that comes back at once).

@@ -9,24 +9,24 @@ namespace {
 using testing::FakeSerialPort;
 using testing::ToHex;
 
-struct RecordingView : IRequestView {
-    void ShowRequestStatusText(const std::string& text) override { statusPanel = text; }
-    void ShowGauge(const GaugeState& g) override { gauge = g; }
-    void SetGaugeTimerEnabled(bool on) override { gaugeTimer = on; }
-    void RestartColorResetTimer() override { ++colorRestarts; }
-    void SetConnectionInputsEnabled(bool on) override { inputsEnabled = on; }
-    bool AccessControlOn() const override { return accessControl; }
-    void DisableProtectedButtons() override { protectedEnabled = false; }
-    int PortTimeoutSeconds() const override { return timeout; }
-
-    std::string statusPanel = "?";
-    GaugeState gauge;
-    bool gaugeTimer = false;
-    int colorRestarts = 0;
-    bool inputsEnabled = true;
-    bool accessControl = false;
-    bool protectedEnabled = true;
-    int timeout = 2;
+// What a listener hears, as text: "starting", "wait 20", "tick 3/20", "end timed out 20/20",
+// "status 2 text".
+struct RecordingListener : IRequestListener {
+    void RequestStarting() override { heard.push_back("starting"); }
+    void WaitStarted(int ticks) override { heard.push_back("wait " + std::to_string(ticks)); }
+    void WaitTicked(int elapsed, int ticks) override {
+        heard.push_back("tick " + std::to_string(elapsed) + "/" + std::to_string(ticks));
+    }
+    void WaitEnded(WaitOutcome outcome, int elapsed, int ticks) override {
+        heard.push_back(std::string("end ") +
+                        (outcome == WaitOutcome::Answered ? "answered " : "timed out ") +
+                        std::to_string(elapsed) + "/" + std::to_string(ticks));
+    }
+    void StatusShown(RequestStatus status, const std::string& text) override {
+        heard.push_back("status " + std::to_string(static_cast<int>(status)) +
+                        (text.empty() ? "" : " " + text));
+    }
+    std::vector<std::string> heard;
 };
 
 struct RecordingPause : IPause {
@@ -36,7 +36,10 @@ struct RecordingPause : IPause {
 
 class RequesterTest : public ::testing::Test {
   protected:
-    RequesterTest() { port.Open(); }
+    RequesterTest() {
+        port.Open();
+        requester.AddListener(&listener);
+    }
 
     FrameBuffer Request(std::uint8_t type, std::uint8_t length = 1) {
         FrameBuffer f{};
@@ -45,9 +48,9 @@ class RequesterTest : public ::testing::Test {
     }
 
     FakeSerialPort port;
-    RecordingView view;
+    RecordingListener listener;
     RecordingPause pause;
-    Requester requester{port, pause, view};
+    Requester requester{port, pause};
 };
 
 TEST_F(RequesterTest, SendCompletesACopyWritesItOnceAndPauses) {
@@ -60,7 +63,7 @@ TEST_F(RequesterTest, SendCompletesACopyWritesItOnceAndPauses) {
     EXPECT_EQ(mine, before);
     EXPECT_EQ(requester.SendBuffer()[9], 0x80);
     EXPECT_EQ(pause.pauses, std::vector<int>{100});
-    EXPECT_EQ(view.statusPanel, " ");
+    EXPECT_EQ(listener.heard, (std::vector<std::string>{"starting", "status 0", "wait 20"}));
     EXPECT_EQ(requester.ExpectedReplyType(), 0x81);
 }
 
@@ -81,69 +84,57 @@ TEST_F(RequesterTest, ObserverHearsTheFrameAsWrittenAndNothingOfAFailedWrite) {
 
 TEST_F(RequesterTest, UnansweredRequestTimesOutAfterTimeoutTimesTenTicks) {
     for (int seconds : {1, 2, 4, 8, 16}) {
-        view.timeout = seconds;
+        requester.SetTimeoutSeconds(seconds);
         requester.SendRequest(Request(0x81), 0x81, 100);
         const int ticks = seconds * 10;
         EXPECT_EQ(requester.Countdown(), ticks);
-        EXPECT_EQ(view.gauge.background, GaugeColor::Yellow);
-        EXPECT_EQ(view.gauge.foreground, GaugeColor::Black);
-        EXPECT_TRUE(view.gaugeTimer);
-        EXPECT_FALSE(view.inputsEnabled);
+        ASSERT_EQ(listener.heard.back(), "wait " + std::to_string(ticks));
 
         for (int i = 1; i < ticks; ++i) {
             requester.GaugeTick();
             ASSERT_TRUE(requester.WaitInProgress()) << seconds << " s, tick " << i;
-            ASSERT_EQ(view.gauge.progress, i);
+            ASSERT_EQ(listener.heard.back(), "tick " + std::to_string(i) + "/" + std::to_string(ticks));
         }
+        listener.heard.clear();
         requester.GaugeTick();
         EXPECT_FALSE(requester.WaitInProgress());
         EXPECT_EQ(requester.Outcome(), WaitOutcome::TimedOut);
-        EXPECT_EQ(view.gauge.progress, ticks);
-        EXPECT_EQ(view.gauge.foreground, GaugeColor::Maroon);
-        EXPECT_EQ(view.gauge.background, GaugeColor::ButtonFace);
-        EXPECT_EQ(view.statusPanel, " Ошибка!");
-        EXPECT_FALSE(view.gaugeTimer);
-        EXPECT_TRUE(view.inputsEnabled);
+        const std::string all = std::to_string(ticks) + "/" + std::to_string(ticks);
+        // "Ошибка!" is the status a timeout leaves, told before the end of the wait.
+        EXPECT_EQ(listener.heard,
+                  (std::vector<std::string>{"tick " + all, "status 2", "end timed out " + all}));
+        requester.GaugeTick();  // a tick after the end changes nothing
+        EXPECT_EQ(listener.heard.size(), 3u);
     }
 }
 
-TEST_F(RequesterTest, ReplyBeforeFirstTickLeavesGreenStubOfOneTenth) {
-    view.timeout = 2;
+TEST_F(RequesterTest, AnAnsweredWaitEndsWithTheStatusTheReplyLeft) {
     requester.SendRequest(Request(0x81), 0x81, 100);
     requester.SetRequestStatus(RequestStatus::Ok);
     requester.EndReplyWait(true);
-    EXPECT_EQ(view.gauge.progress, 2);
-    EXPECT_EQ(view.gauge.foreground, GaugeColor::Green);
-    EXPECT_EQ(view.statusPanel, " OK");
+    EXPECT_EQ(listener.heard.back(), "end answered 0/20");
+    EXPECT_EQ(listener.heard[listener.heard.size() - 2], "status 1");
     EXPECT_EQ(requester.Outcome(), WaitOutcome::Answered);
 
-    // A reply after some ticks leaves the bar where the countdown left it.
+    // A reply after some ticks: the end says how many went by.
     requester.SendRequest(Request(0x81), 0x81, 100);
     for (int i = 0; i < 7; ++i) {
         requester.GaugeTick();
     }
     requester.EndReplyWait(true);
-    EXPECT_EQ(view.gauge.progress, 7);
+    EXPECT_EQ(listener.heard.back(), "end answered 7/20");
 }
 
-TEST_F(RequesterTest, NoWaitMarkerClearsStatusLocksButLeavesGaugeAndInputs) {
-    view.accessControl = true;
+TEST_F(RequesterTest, NoWaitMarkerClearsTheStatusButStartsNoWait) {
     requester.SendRequest(Request(0x89), 0x89, 100);
     requester.SetRequestStatus(RequestStatus::Ok);
     requester.EndReplyWait(true);
-    const GaugeState gaugeBefore = view.gauge;
-    const int restartsBefore = view.colorRestarts;
-    view.protectedEnabled = true;
+    listener.heard.clear();
 
     requester.SendRequest(Request(0xD8, 5), Requester::kNoWait, 100);
-    EXPECT_EQ(view.statusPanel, " ");
-    EXPECT_EQ(view.gauge.foreground, gaugeBefore.foreground);
-    EXPECT_EQ(view.gauge.progress, gaugeBefore.progress);
-    EXPECT_EQ(view.colorRestarts, restartsBefore);
-    EXPECT_TRUE(view.inputsEnabled);
+    EXPECT_EQ(listener.heard, (std::vector<std::string>{"starting", "status 0"}));
     EXPECT_FALSE(requester.WaitInProgress());
     EXPECT_EQ(requester.ExpectedReplyType(), 0x89);  // the previous request's type stays in force
-    EXPECT_FALSE(view.protectedEnabled);
 }
 
 TEST_F(RequesterTest, SecondRequestReplacesTheFirstWait) {
@@ -151,36 +142,18 @@ TEST_F(RequesterTest, SecondRequestReplacesTheFirstWait) {
     for (int i = 0; i < 5; ++i) {
         requester.GaugeTick();
     }
-    requester.SendRequest(Request(0x88), 0x88, 100);
+    requester.SendRequest(Request(0x88), 0x88, 0);
     EXPECT_EQ(requester.Countdown(), 20);
     EXPECT_EQ(requester.ExpectedReplyType(), 0x88);
-    EXPECT_EQ(view.gauge.progress, 0);
-    EXPECT_EQ(view.colorRestarts, 2);
+    EXPECT_EQ(listener.heard.back(), "wait 20");
+    EXPECT_EQ(pause.pauses, std::vector<int>{100}) << "a zero pause does not pause";
 }
 
-TEST_F(RequesterTest, ProtectedButtonsFollowAccessControlAndPasswordRequest) {
-    struct Case {
-        bool accessControl;
-        std::uint8_t type;
-        bool stillEnabled;
-    };
-    for (const Case c : {Case{false, 0x81, true}, Case{true, 0x81, false}, Case{true, 0x0B, true},
-                         Case{false, 0x0B, true}}) {
-        view.accessControl = c.accessControl;
-        view.protectedEnabled = true;
-        requester.SendRequest(Request(c.type), c.type, 0, /*usesUpAccess=*/c.type != 0x0B);
-        EXPECT_EQ(view.protectedEnabled, c.stillEnabled) << int(c.type) << " access " << c.accessControl;
-    }
-    EXPECT_TRUE(pause.pauses.empty());  // a zero pause does not pause
-}
-
-TEST_F(RequesterTest, FailedWriteStartsNoWaitAndKeepsButtons) {
-    view.accessControl = true;
+TEST_F(RequesterTest, FailedWriteStartsNoWait) {
     port.Close();
     EXPECT_THROW(requester.SendRequest(Request(0x81), 0x81, 100), SerialPortError);
     EXPECT_FALSE(requester.WaitInProgress());
-    EXPECT_TRUE(view.protectedEnabled);
-    EXPECT_TRUE(view.inputsEnabled);
+    EXPECT_EQ(listener.heard, (std::vector<std::string>{"starting", "status 0"}));
     EXPECT_TRUE(pause.pauses.empty());
 }
 
@@ -194,19 +167,7 @@ TEST_F(RequesterTest, LateReplyEndsTheWaitAgainAsAnswered) {
     requester.SetRequestStatusText("Memory pages total: 512, memory test OK");
     requester.EndReplyWait(true);
     EXPECT_EQ(requester.Outcome(), WaitOutcome::Answered);
-    EXPECT_EQ(view.gauge.foreground, GaugeColor::Green);
-    EXPECT_EQ(view.statusPanel, " Memory pages total: 512, memory test OK");
-}
-
-TEST(RequestStatusTextTest, Texts) {
-    EXPECT_EQ(RequestStatusText(RequestStatus::None), "");
-    EXPECT_EQ(RequestStatusText(RequestStatus::Ok), "OK");
-    EXPECT_EQ(RequestStatusText(RequestStatus::Error), "Ошибка!");
-    EXPECT_EQ(RequestStatusText(RequestStatus::NoData), "Нет данных ...");
-    EXPECT_EQ(RequestStatusText(RequestStatus::MemoryCleared), "Память очищена");
-    EXPECT_EQ(RequestStatusText(RequestStatus::Blank, "x"), "");
-    EXPECT_EQ(RequestStatusText(RequestStatus::Text, "Ошибка! PLC-буфер концентратора переполнен."),
-              "Ошибка! PLC-буфер концентратора переполнен.");
+    EXPECT_EQ(listener.heard[listener.heard.size() - 2], "status 6 Memory pages total: 512, memory test OK");
 }
 
 }  // namespace

@@ -76,8 +76,7 @@ class SimProcess {
 };
 
 // The workstation side: Qt serial port, receive path and request sender of the link core.
-class Client final : public link::IFrameConsumer, public lumvaris::testing::QuietRequestView,
-                     public lumvaris::testing::NoPause {
+class Client final : public link::IFrameConsumer, public lumvaris::testing::NoPause {
   public:
     explicit Client(const std::string& path) {
         port_.SetName(path);
@@ -139,7 +138,7 @@ class Client final : public link::IFrameConsumer, public lumvaris::testing::Quie
 
     link::QtSerialPort port_;
     link::Receiver receiver_{port_};
-    link::Requester requester_{port_, *this, *this};
+    link::Requester requester_{port_, *this};
 };
 
 // QProcess::waitForFinished is false for a process that has already ended.

@@ -1,0 +1,147 @@
+#include "app/RequestStatusView.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QWidget>
+
+#include <algorithm>
+
+#include "app/ITimer.h"
+#include "commands/RequestStatusText.h"
+
+namespace lumvaris::app {
+namespace {
+
+constexpr int kTimerGaugeInterval = 100;  // one tick of the reply wait
+
+}  // namespace
+
+RequestStatusView::RequestStatusView(link::Requester& requester, const Parts& parts, ITimerFactory& timers,
+                                     const std::function<void(const std::function<void()>&)>& guarded)
+    : requester_(requester), parts_(parts) {
+    timerGauge_ = timers.Create("TimerGauge", kTimerGaugeInterval,
+                                [this, guarded] { guarded([this] { TimerGaugeTimer(); }); });
+    requester_.AddListener(this);
+}
+
+RequestStatusView::~RequestStatusView() {
+    requester_.RemoveListener(this);
+}
+
+void RequestStatusView::TimerGaugeTimer() {
+    if (!requester_.WaitInProgress()) {
+        timerGauge_->Stop();
+        return;
+    }
+    requester_.GaugeTick();
+}
+
+void RequestStatusView::RequestStarting() {
+    summaryHeld_ = false;
+}
+
+void RequestStatusView::WaitStarted(int ticks) {
+    waiting_ = true;
+    PaintGauge(0, ticks, Colour::Yellow, Colour::Black);
+    timerGauge_->Start();
+    // Values a reply shows are highlighted until two seconds after their request.
+    if (parts_.restartColourReset) {
+        parts_.restartColourReset();
+    }
+    LockInputs(true);
+}
+
+void RequestStatusView::WaitTicked(int elapsed, int ticks) {
+    PaintGauge(elapsed, ticks, Colour::Yellow, Colour::Black);
+}
+
+void RequestStatusView::WaitEnded(link::WaitOutcome outcome, int elapsed, int ticks) {
+    waiting_ = false;
+    if (outcome == link::WaitOutcome::Answered) {
+        // A reply before the first tick still leaves a green stub of a tenth.
+        PaintGauge(elapsed < 1 ? ticks / 10 : elapsed, ticks, Colour::ButtonFace, Colour::Green);
+    } else {
+        PaintGauge(elapsed, ticks, Colour::ButtonFace, Colour::Maroon);
+    }
+    timerGauge_->Stop();
+    LockInputs(false);
+}
+
+void RequestStatusView::StatusShown(link::RequestStatus status, const std::string& text) {
+    // During a long operation and after it, until the next request, its own words stand.
+    if (longOperation_ || summaryHeld_) {
+        return;
+    }
+    SetPanelText(QLatin1Char(' ') + commands::RequestStatusText(status, text));
+}
+
+void RequestStatusView::ShowText(const QString& text) {
+    if (longOperation_) {
+        return;
+    }
+    summaryHeld_ = false;
+    SetPanelText(QLatin1Char(' ') + text);
+}
+
+void RequestStatusView::BeginLongOperation() {
+    longOperation_ = true;
+    summaryHeld_ = false;
+    LockInputs(true);
+}
+
+void RequestStatusView::ShowProgress(const QString& text) {
+    SetPanelText(QLatin1Char(' ') + text);
+}
+
+void RequestStatusView::EndLongOperation(const QString& summary) {
+    longOperation_ = false;
+    summaryHeld_ = true;
+    SetPanelText(QLatin1Char(' ') + summary);
+    LockInputs(waiting_);
+}
+
+void RequestStatusView::SetPanelText(const QString& text) {
+    parts_.panel->setText(text);
+    // The last panel ends at the window's edge: a long status (a memory test, a read-all summary)
+    // is read whole in the tooltip.
+    parts_.panel->setToolTip(text.trimmed());
+}
+
+void RequestStatusView::LockInputs(bool locked) {
+    const bool enabled = !locked && !longOperation_;
+    for (QWidget* input : parts_.connectionInputs) {
+        input->setEnabled(enabled);
+    }
+}
+
+void RequestStatusView::PaintGauge(int progress, int maximum, Colour background, Colour foreground) {
+    QProgressBar* bar = parts_.gauge;
+    bar->setMaximum(std::max(maximum, 1));
+    bar->setValue(std::clamp(progress, 0, bar->maximum()));
+    const QPalette palette = bar->palette();
+    auto name = [&palette](Colour colour) {
+        switch (colour) {
+            case Colour::Yellow:
+                return QColor(255, 255, 0).name();
+            case Colour::Black:
+                return QColor(0, 0, 0).name();
+            case Colour::Green:
+                return QColor(0, 128, 0).name();
+            case Colour::Maroon:
+                return QColor(128, 0, 0).name();
+            case Colour::ButtonFace:
+                break;
+        }
+        return palette.color(QPalette::Button).name();
+    };
+    const QString style = QStringLiteral(
+                              "QProgressBar { border: 0px; background-color: %1; }"
+                              " QProgressBar::chunk { background-color: %2; }")
+                              .arg(name(background), name(foreground));
+    if (style != gaugeStyle_) {
+        gaugeStyle_ = style;
+        bar->setStyleSheet(style);
+    }
+}
+
+}  // namespace lumvaris::app

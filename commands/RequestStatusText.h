@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+#include "link/Requester.h"
+
+namespace lumvaris::commands {
+
+// What a request's status reads as, in the window's status panel and in the command-line
+// program's output: "OK", "Ошибка!", "Нет данных ...", "Память очищена", or the handler's text.
+QString RequestStatusText(link::RequestStatus status, const std::string& customText = {});
+
+}  // namespace lumvaris::commands
