@@ -19,11 +19,11 @@
 #include "app/ConcentratorPage.h"
 #include "app/MeterDataBinding.h"
 #include "app/NetworkHealthPage.h"
-#include "app/TFormLinkMonitor.h"
 #include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormGauge.h"
 #include "app/TFormHashCalculate.h"
+#include "app/TFormLinkMonitor.h"
 #include "app/TFormMain.h"
 #include "app/VersionPanel.h"
 #include "firmware/FirmwareUpload.h"
@@ -248,6 +248,53 @@ TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
         << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
 }
 
+// Two concentrators, one quiet with 5 meters and one flooding with 200: switching between their
+// ports files every packet into the database of the port it came from.
+TEST(SimulatorEndToEndTest, SwitchingPortsNeverFilesOnePortsPacketsIntoTheOthers) {
+    SKIP_WITHOUT_SIMULATOR();
+    Simulator quiet;
+    ASSERT_TRUE(quiet.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                             QStringLiteral("1")}));
+    Simulator flood;
+    ASSERT_TRUE(flood.Start({QStringLiteral("--meters"), QStringLiteral("200"), QStringLiteral("--interval"),
+                             QStringLiteral("0.05")}));
+    SimulatorWindow w(quiet.Path());
+    app::TFormMain& window = w.Window();
+    meterdata::MeterDatabase& database = window.MeterData().Database();
+    auto highestMeter = [](const meterdata::TMatrixInterface& store) {
+        int highest = 0;
+        meterdata::MeterRecord record;
+        for (int meter = 1; meter < store.RowCount(); ++meter) {
+            for (int slot = 1; slot < store.ColCount(); ++slot) {
+                if (store.GetMeterRecord(record, slot, meter) && record.Valid != 0) {
+                    highest = meter;
+                }
+            }
+        }
+        return highest;
+    };
+    for (int round = 0; round < 3; ++round) {
+        w.Connect(flood.Path());
+        ASSERT_TRUE(w.Port().IsOpen());
+        PumpUntil([] { return false; }, 1000);
+        w.Connect(quiet.Path());
+        ASSERT_TRUE(w.Port().IsOpen());
+        PumpUntil([] { return false; }, 500);
+        ASSERT_LE(highestMeter(*database.PacketStore()), 5) << "round " << round;
+    }
+    window.close();
+    meterdata::TMatrixInterface quietFile(
+        w.File(QFileInfo(quiet.Path()).fileName() + QStringLiteral("-PACKETS.bin")));
+    ASSERT_EQ(quietFile.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+    EXPECT_LE(highestMeter(quietFile), 5);
+    meterdata::TMatrixInterface floodFile(
+        w.File(QFileInfo(flood.Path()).fileName() + QStringLiteral("-PACKETS.bin")));
+    ASSERT_EQ(floodFile.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+    EXPECT_GT(highestMeter(floodFile), 5) << "the flood's packets are in its own files";
+    EXPECT_TRUE(w.Messages().errors.isEmpty())
+        << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
 int PacketsIn(const meterdata::TMatrixInterface& store) {
     int packets = 0;
     meterdata::MeterRecord record;
@@ -300,7 +347,6 @@ TEST(SimulatorEndToEndTest, PacketsThatArriveUnderAMessageBoxAreStored) {
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
     EXPECT_GE(PacketsIn(saved), storedUnderTheBox) << "and the close saved them";
 }
-
 
 TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorHolds) {
     SKIP_WITHOUT_SIMULATOR();
@@ -878,7 +924,8 @@ SimulatorTraffic TrafficOfLog(const QString& logFile) {
     }
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine());
-        const QStringList words = line.section(QLatin1Char('|'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList words =
+            line.section(QLatin1Char('|'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (words.size() < 3 || (words[1] != QStringLiteral("TX") && words[1] != QStringLiteral("RX") &&
                                  words[1] != QStringLiteral("GB"))) {
             continue;
@@ -890,8 +937,9 @@ SimulatorTraffic TrafficOfLog(const QString& logFile) {
         (words[1] == QStringLiteral("RX") ? traffic.read : traffic.written).append(bytes);
         if (words[1] == QStringLiteral("TX") && line.contains(QStringLiteral("meter packet")) &&
             !line.contains(QStringLiteral("[corrupted checksum]")) && bytes.size() == 15) {
-            const int meter = (static_cast<std::uint8_t>(bytes[3]) | (static_cast<std::uint8_t>(bytes[4]) << 8)) &
-                              link::kMeterNumberMask;
+            const int meter =
+                (static_cast<std::uint8_t>(bytes[3]) | (static_cast<std::uint8_t>(bytes[4]) << 8)) &
+                link::kMeterNumberMask;
             auto& [count, level] = traffic.packets[meter];
             ++count;
             level = static_cast<std::uint8_t>(bytes[13]);
