@@ -6,6 +6,7 @@
 #include <QSpinBox>
 
 #include "app/ITimer.h"
+#include "app/ModeButtons.h"
 #include "app/RequestStatusView.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
@@ -47,7 +48,7 @@ ConcentratorPage::~ConcentratorPage() {
 }
 
 void ConcentratorPage::ButtonConfigClick() {
-    const auto action = commands::ActionOfCaption(ModeButton::Config, form_.ButtonConfig->text());
+    const ModeAction action = services_.modes.ActionAtClick(ModeButton::Config);
     if (action == ModeAction::Read) {
         services_.sender.Send(request::Plain(RequestType::ConfigRead));
     } else if (action == ModeAction::Write) {
@@ -63,7 +64,7 @@ void ConcentratorPage::ButtonConfigClick() {
 }
 
 void ConcentratorPage::ButtonLPClick() {
-    switch (commands::ActionOfCaption(ModeButton::LP, form_.ButtonLP->text()).value_or(ModeAction::Debug)) {
+    switch (services_.modes.ActionAtClick(ModeButton::LP)) {
         case ModeAction::Read:
             services_.sender.Send(request::PacketBufferRead(form_.SpinEditBuffSlotNumber->value()));
             break;
@@ -80,7 +81,7 @@ void ConcentratorPage::ButtonLPClick() {
 
 void ConcentratorPage::ButtonLMClick() {
     const int meter = form_.SpinEditBuffSlotNumberMonth->value();
-    switch (commands::ActionOfCaption(ModeButton::LM, form_.ButtonLM->text()).value_or(ModeAction::Debug)) {
+    switch (services_.modes.ActionAtClick(ModeButton::LM)) {
         case ModeAction::Read:
             services_.sender.Send(request::MonthBufferRead(meter));
             break;

@@ -16,6 +16,7 @@ namespace lumvaris::app {
 
 class IMessageBox;
 class ITimerFactory;
+class ModeButtons;
 class RequestStatusView;
 
 // What a command page needs of the window: the sender, the reply wait (for the status panel),
@@ -27,6 +28,8 @@ struct PageServices {
     // The status panel: a text of the page's own, a long operation's progress and summary.
     RequestStatusView& status;
     const commands::IConnectionControl& connection;
+    // What the buttons that follow Shift, Ctrl and Alt do at a click.
+    ModeButtons& modes;
     IMessageBox& messages;
     ITimerFactory& timers;
     QWidget* window;  // the parent of the page's message boxes and dialogs

@@ -11,6 +11,7 @@
 
 #include "app/IMessageBox.h"
 #include "app/ITimer.h"
+#include "app/ModeButtons.h"
 #include "app/TFormDebug.h"
 #include "commands/CommandSender.h"
 #include "commands/HexField.h"
@@ -88,9 +89,8 @@ void PlcCommandsPage::CheckBoxBroadcastClick() {
 }
 
 void PlcCommandsPage::ButtonSetLongCommandClick() {
-    const auto action =
-        commands::ActionOfCaption(ModeButton::SetLongCommand, form_.ButtonSetLongCommand->text());
-    if (!action || LongCommandGoing()) {
+    const ModeAction action = services_.modes.ActionAtClick(ModeButton::SetLongCommand);
+    if (LongCommandGoing()) {
         return;
     }
     const QString typed = form_.ComboBoxLongCommand->currentText();
@@ -108,7 +108,7 @@ void PlcCommandsPage::ButtonSetLongCommandClick() {
     commands::LongCommand command =
         commands::BuildLongCommand(bytes, destination, form_.SpinEditLongCommandType->value());
 
-    if (*action == ModeAction::ToClipboard) {
+    if (action == ModeAction::ToClipboard) {
         QString text;
         for (const commands::Request& r : command.requests) {
             text += commands::LongCommandClipboardLine(services_.sender.Frame(r));
@@ -117,7 +117,7 @@ void PlcCommandsPage::ButtonSetLongCommandClick() {
         RecordLongCommand(typed, command.controlByte);
         return;
     }
-    if (*action != ModeAction::Execute) {
+    if (action != ModeAction::Execute) {
         return;
     }
     // The header goes at once; a port that fails it leaves the page as it was.

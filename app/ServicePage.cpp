@@ -6,6 +6,7 @@
 #include <QSpinBox>
 
 #include "app/IMessageBox.h"
+#include "app/ModeButtons.h"
 #include "commands/CommandSender.h"
 #include "commands/HexField.h"
 #include "commands/ModeTable.h"
@@ -35,7 +36,7 @@ ServicePage::ServicePage(Ui::TFormMain& form, const PageServices& services)
 }
 
 void ServicePage::ButtonRTCClick() {
-    const auto action = commands::ActionOfCaption(commands::ModeButton::RTC, form_.ButtonRTC->text());
+    const ModeAction action = services_.modes.ActionAtClick(commands::ModeButton::RTC);
     if (action == ModeAction::Read) {
         services_.sender.Send(request::Plain(RequestType::ClockTrimRead));
     } else if (action == ModeAction::Write) {

@@ -22,6 +22,7 @@
 #include "app/KeyPanel.h"
 #include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
+#include "app/ModeButtons.h"
 #include "app/NetworkHealthPage.h"
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
@@ -73,10 +74,6 @@ class BusyCursor {
   private:
     bool active_ = true;
 };
-
-void SetCaption(QAbstractButton* button, const char* caption) {
-    button->setText(Text(caption));
-}
 
 }  // namespace
 
@@ -256,10 +253,12 @@ void TFormMain::ConnectLocalRules() {
 }
 
 void TFormMain::SetUpCommands(ITimerFactory& timers) {
+    modeButtons_ = std::make_unique<ModeButtons>(*ui_, modifierKeys_);
     const PageServices services{*sender_,
                                 requester_,
                                 *requestStatus_,
                                 *this,
+                                *modeButtons_,
                                 messageBox_,
                                 timers,
                                 this,
@@ -688,37 +687,8 @@ void TFormMain::TimerSaveTimer() {
     }
 }
 
-QAbstractButton* TFormMain::ModeButtonWidget(commands::ModeButton button) const {
-    using commands::ModeButton;
-    switch (button) {
-        case ModeButton::Address:
-            return ui_->ButtonAddress;
-        case ModeButton::Config:
-            return ui_->ButtonConfig;
-        case ModeButton::LP:
-            return ui_->ButtonLP;
-        case ModeButton::LM:
-            return ui_->ButtonLM;
-        case ModeButton::RTC:
-            return ui_->ButtonRTC;
-        case ModeButton::Version:
-            return ui_->ButtonVersion;
-        case ModeButton::SetLongCommand:
-            return ui_->ButtonSetLongCommand;
-    }
-    return nullptr;
-}
-
 void TFormMain::TimerAltTimer() {
-    const Qt::KeyboardModifiers keys = modifierKeys_.Modifiers();
-    const commands::ModeKey mode =
-        commands::ModeOf(keys & Qt::ShiftModifier, keys & Qt::ControlModifier, keys & Qt::AltModifier);
-    // A mode relabels only its own buttons; the others keep what they show.
-    for (commands::ModeButton button : commands::kModeButtons) {
-        if (const char* caption = commands::ModeCaption(button, mode)) {
-            SetCaption(ModeButtonWidget(button), caption);
-        }
-    }
+    modeButtons_->Tick();
 }
 
 QList<QWidget*> TFormMain::HighlightedControls() const {

@@ -48,6 +48,7 @@ class ConcentratorPage;
 class LineStatePage;
 class KeyPanel;
 class MeterDataBinding;
+class ModeButtons;
 class NetworkHealthPage;
 class PlcCommandsPage;
 class ProtectedPage;
@@ -250,7 +251,6 @@ class TFormMain : public QMainWindow,
     void ConnectControls();
     void ConnectLocalRules();
     void SetUpCommands(ITimerFactory& timers);
-    QAbstractButton* ModeButtonWidget(commands::ModeButton button) const;
     void SetPortFieldText(const QString& text);
     // Open connection. When the port does not open and reportFailure is false, nothing is shown
     // and the window stays as it was: returns false then, true otherwise.
@@ -291,6 +291,7 @@ class TFormMain : public QMainWindow,
     std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
     QLabel* statusPanels_[3] = {};
     std::unique_ptr<RequestStatusView> requestStatus_;
+    std::unique_ptr<ModeButtons> modeButtons_;
     commands::ProtectedAccess access_;
 
     std::unique_ptr<meterdata::IClock> ownClock_;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/IMessageBox.h"
+#include "app/ModeButtons.h"
 #include "app/TFormNewAddress.h"
 #include "commands/AddressRules.h"
 #include "commands/CommandSender.h"
@@ -28,15 +29,14 @@ UartIdPanel::UartIdPanel(Ui::TFormMain& form, const PageServices& services)
 }
 
 void UartIdPanel::ButtonAddressClick() {
-    switch (commands::ActionOfCaption(ModeButton::Address, form_.ButtonAddress->text())
-                .value_or(ModeAction::Debug)) {
+    switch (services_.modes.ActionAtClick(ModeButton::Address)) {
         case ModeAction::Read:
             services_.sender.Send(request::Plain(commands::RequestType::AddressRead));
             break;
         case ModeAction::Write:
             ChangeAddress();
             break;
-        default:  // a caption the button never shows
+        default:
             break;
     }
 }

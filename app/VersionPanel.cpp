@@ -8,6 +8,7 @@
 #include "app/IMessageBox.h"
 #include "app/IOpenDialog.h"
 #include "app/ITimer.h"
+#include "app/ModeButtons.h"
 #include "app/TFormGauge.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
@@ -52,8 +53,7 @@ void VersionPanel::SetDialogs(TFormGauge* gauge, IOpenDialog* openDialog) {
 }
 
 void VersionPanel::ButtonVersionClick() {
-    switch (commands::ActionOfCaption(ModeButton::Version, form_.ButtonVersion->text())
-                .value_or(ModeAction::Debug)) {
+    switch (services_.modes.ActionAtClick(ModeButton::Version)) {
         case ModeAction::Read:
             services_.sender.Send(request::Plain(RequestType::VersionRead));
             break;
@@ -63,7 +63,7 @@ void VersionPanel::ButtonVersionClick() {
         case ModeAction::LoadNewLegacy:
             Load(UploadMode::Legacy);
             break;
-        default:  // a caption the button never shows: nothing is sent
+        default:
             break;
     }
 }

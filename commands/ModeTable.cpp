@@ -62,13 +62,20 @@ const char* ModeCaption(ModeButton button, ModeKey key) {
     return RowOf(button).modes[static_cast<int>(key)].caption;
 }
 
-std::optional<ModeAction> ActionOfCaption(ModeButton button, const QString& caption) {
-    for (const Entry& entry : RowOf(button).modes) {
-        if (entry.caption != nullptr && caption == QString::fromUtf8(entry.caption)) {
-            return entry.action;
+void ModeState::Follow(ModeKey key) {
+    for (std::size_t i = 0; i < std::size(kModeButtons); ++i) {
+        if (ModeCaption(kModeButtons[i], key) != nullptr) {
+            modes_[i] = key;
         }
     }
-    return std::nullopt;
+}
+
+ModeAction ModeState::Action(ModeButton button) const {
+    return RowOf(button).modes[static_cast<int>(modes_[static_cast<int>(button)])].action;
+}
+
+const char* ModeState::Caption(ModeButton button) const {
+    return ModeCaption(button, modes_[static_cast<int>(button)]);
 }
 
 }  // namespace lumvaris::commands

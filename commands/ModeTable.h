@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QString>
-
-#include <optional>
+#include <iterator>
 
 namespace lumvaris::commands {
 
@@ -16,7 +14,7 @@ inline constexpr ModeButton kModeButtons[] = {
     ModeButton::Address, ModeButton::Config,        ModeButton::LP, ModeButton::LM, ModeButton::RTC,
     ModeButton::Version, ModeButton::SetLongCommand};
 
-// What a click does, by the caption the button shows at that moment.
+// What a click does.
 enum class ModeAction {
     Read,
     Write,
@@ -33,7 +31,18 @@ enum class ModeAction {
 // The caption a mode gives a button, or null when that mode leaves the button as it is (so a
 // combination of keys leaves mixed captions, and clicks do what the captions say).
 const char* ModeCaption(ModeButton button, ModeKey key);
-// The action of a caption on that button; nothing for a caption the button never shows.
-std::optional<ModeAction> ActionOfCaption(ModeButton button, const QString& caption);
+
+// What each mode button does now: what the last mode that labelled it gives it. Every button
+// starts in the mode of no key, so its caption and its action are there before any key is seen.
+class ModeState {
+  public:
+    // The keys as they are now: the buttons this mode labels take its caption and action.
+    void Follow(ModeKey key);
+    ModeAction Action(ModeButton button) const;
+    const char* Caption(ModeButton button) const;
+
+  private:
+    ModeKey modes_[std::size(kModeButtons)] = {};  // per button: the mode that labelled it
+};
 
 }  // namespace lumvaris::commands

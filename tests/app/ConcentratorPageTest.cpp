@@ -61,7 +61,9 @@ TEST_F(ConcentratorPageTest, EachButtonWritesItsFrameInEachCaptionMode) {
              F().SpinEditSetAMCount->setValue(256);
          },
          {"to 2FFF: 00 00 01 35"}},
-        {"config write, SLAVE-SR, PLC stopped, 4096 meters", F().ButtonConfig, Qt::ControlModifier,
+        {"config write, SLAVE-SR, PLC stopped, 4096 meters",
+         F().ButtonConfig,
+         Qt::ControlModifier,
          [this] {
              ui::SetRadioGroupItemIndex(F().RadioGroupRET, 3);
              ui::SetRadioGroupItemIndex(F().RadioGroupPlcStop, 1);
@@ -123,6 +125,18 @@ TEST_F(ConcentratorPageTest, EachButtonWritesItsFrameInEachCaptionMode) {
         EXPECT_EQ(Written(), c.frames);
     }
     EXPECT_TRUE(messages_.errors.isEmpty());
+}
+
+// A click before the first tick of the mode timer does what the keys held at the click say; the
+// captions are right from the start.
+TEST_F(ConcentratorPageTest, AClickBeforeTheFirstModeTickActsOnTheKeysHeld) {
+    EXPECT_EQ(F().ButtonLM->text(), QStringLiteral("Прочитать"));
+    port_.writes.clear();
+    QTest::mouseClick(F().ButtonConfig, Qt::LeftButton);
+    keys_.held = Qt::ControlModifier;
+    QTest::mouseClick(F().ButtonLP, Qt::LeftButton);
+    EXPECT_EQ(Written(), (Frames{"to 2FFF: 80", "to 2FFF: 7B"}));
+    EXPECT_EQ(F().ButtonLP->text(), QStringLiteral("Очистить всё"));
 }
 
 TEST_F(ConcentratorPageTest, TheAddressChangeAsksFirstAndGoesWhereTheDialogSays) {

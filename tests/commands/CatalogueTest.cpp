@@ -182,7 +182,7 @@ TEST(Catalogue, AgreesWithTheSimulatorsTable) {
 }
 #endif
 
-TEST(ModeTable, CaptionsPerModeAndTheActionOfEachCaption) {
+TEST(ModeTable, CaptionsPerModeAndWhatAClickDoesAfterTheKeys) {
     using enum ModeButton;
     using enum ModeKey;
     const char* const keep = nullptr;
@@ -205,18 +205,40 @@ TEST(ModeTable, CaptionsPerModeAndTheActionOfEachCaption) {
             EXPECT_EQ(got == nullptr, expected == nullptr);
             if (got != nullptr && expected != nullptr) {
                 EXPECT_STREQ(got, expected);
-                EXPECT_TRUE(ActionOfCaption(row.button, QString::fromUtf8(got)).has_value());
             }
         }
     }
-    EXPECT_EQ(ActionOfCaption(LM, QStringLiteral("Очистить ")), ModeAction::ClearOne);
-    EXPECT_EQ(ActionOfCaption(LM, QStringLiteral("Очистить")), std::nullopt) << "the blank counts";
-    EXPECT_EQ(ActionOfCaption(LP, QStringLiteral("Очистить ")), std::nullopt) << "not a caption of ButtonLP";
-    EXPECT_EQ(ActionOfCaption(Config, QStringLiteral("ButtonConfig")), std::nullopt)
-        << "the caption before the first tick";
-    EXPECT_EQ(ActionOfCaption(Version, QStringLiteral("Загрузить новую (устар.)")),
-              ModeAction::LoadNewLegacy);
-    EXPECT_EQ(ActionOfCaption(SetLongCommand, QStringLiteral("в Clipboard")), ModeAction::ToClipboard);
+
+    // Before any key is seen every button reads and does its plain function.
+    ModeState state;
+    EXPECT_STREQ(state.Caption(Config), "Прочитать");
+    EXPECT_EQ(state.Action(Config), ModeAction::Read);
+    EXPECT_EQ(state.Action(SetLongCommand), ModeAction::Execute);
+    // A mode that leaves a button as it is leaves its function too: the keys in turn, as held.
+    const struct {
+        ModeKey key;
+        ModeAction address, lp, lm, version, longCommand;
+    } steps[] = {
+        {Ctrl, ModeAction::Write, ModeAction::ClearAll, ModeAction::ClearAll, ModeAction::LoadNew,
+         ModeAction::ToClipboard},
+        {Shift, ModeAction::Write, ModeAction::ReadAll, ModeAction::ReadAll, ModeAction::LoadNew,
+         ModeAction::ToClipboard},
+        {Alt, ModeAction::Write, ModeAction::ReadAll, ModeAction::ClearOne, ModeAction::LoadNewLegacy,
+         ModeAction::ToClipboard},
+        {None, ModeAction::Read, ModeAction::Read, ModeAction::Read, ModeAction::Read, ModeAction::Execute},
+    };
+    for (const auto& step : steps) {
+        state.Follow(step.key);
+        EXPECT_EQ(state.Action(Address), step.address) << static_cast<int>(step.key);
+        EXPECT_EQ(state.Action(LP), step.lp) << static_cast<int>(step.key);
+        EXPECT_EQ(state.Action(LM), step.lm) << static_cast<int>(step.key);
+        EXPECT_EQ(state.Action(Version), step.version) << static_cast<int>(step.key);
+        EXPECT_EQ(state.Action(SetLongCommand), step.longCommand) << static_cast<int>(step.key);
+    }
+    state.Follow(Alt);
+    EXPECT_STREQ(state.Caption(LM), "Очистить ");
+    EXPECT_STREQ(state.Caption(Config), "Отладка");
+    EXPECT_EQ(state.Action(Config), ModeAction::Debug);
 
     EXPECT_EQ(ModeOf(true, true, true), Shift);
     EXPECT_EQ(ModeOf(false, true, true), Ctrl);
