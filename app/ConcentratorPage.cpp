@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/ITimer.h"
+#include "app/Highlights.h"
 #include "app/ModeButtons.h"
 #include "app/RequestStatusView.h"
 #include "commands/CommandSender.h"
@@ -13,6 +13,7 @@
 #include "commands/ModeTable.h"
 #include "commands/ReplyHandler.h"
 #include "link/Requester.h"
+#include "session/ITimer.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormMain.h"
 
@@ -113,7 +114,7 @@ void ConcentratorPage::ShowConfiguration(const commands::ConfigurationByte& c, i
          {static_cast<QWidget*>(form_.RadioGroupPortMode), static_cast<QWidget*>(form_.RadioGroupPlcStop),
           static_cast<QWidget*>(form_.RadioGroupRET), static_cast<QWidget*>(form_.SpinEditSetAMCount),
           static_cast<QWidget*>(form_.CheckBoxSwitchTime), static_cast<QWidget*>(form_.GroupBox9)}) {
-        services_.highlight(control);
+        services_.highlights.Highlight(control);
     }
 }
 

@@ -17,9 +17,11 @@ namespace lumvaris::commands {
 class ReplyHandler;
 }
 
-namespace lumvaris::app {
-
+namespace lumvaris::session {
 class ITimer;
+}  // namespace lumvaris::session
+
+namespace lumvaris::app {
 
 // The "Концентратор" page: the configuration, the two buffers of one meter or of all meters, and
 // the clock of the subordinate nodes. It owns the click handlers of its buttons (each acting on
@@ -66,8 +68,8 @@ class ConcentratorPage final : public QObject, public commands::IConcentratorDis
     std::function<int()> networkMeters_;
     std::function<void()> debugAction_;
     commands::ReadAllLoop loop_;
-    std::unique_ptr<ITimer> stepTimer_;
-    std::unique_ptr<ITimer> awaitTimer_;
+    std::unique_ptr<session::ITimer> stepTimer_;
+    std::unique_ptr<session::ITimer> awaitTimer_;
     int awaitTicks_ = 0;
 };
 

@@ -1,8 +1,10 @@
 #include "Desktop.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -20,6 +22,20 @@ void CentreOnScreen(QWidget& window) {
 
 void OpenWithDefaultViewer(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QString HelpDocument(const QString& helpDirectory) {
+    const QStringList candidates = {
+        helpDirectory + QStringLiteral("Lumvaris.chm"),
+        helpDirectory + QStringLiteral("manual/index.html"),
+        helpDirectory + QStringLiteral("../share/doc/lumvaris/manual/index.html"),
+    };
+    for (const QString& path : candidates) {
+        if (QFileInfo(path).isFile()) {
+            return QFileInfo(path).absoluteFilePath();
+        }
+    }
+    return {};
 }
 
 }  // namespace lumvaris::app

@@ -12,4 +12,9 @@ void CentreOnScreen(QWidget& window);
 // Opens a document with the desktop's default viewer; the result is ignored.
 void OpenWithDefaultViewer(const QString& path);
 
+// What help opens: the help file "Lumvaris.chm" in the folder given (with a trailing '/'), else
+// the manual beside it (a build folder, a portable copy) or where the package installs it; empty
+// when there is none of them.
+QString HelpDocument(const QString& helpDirectory);
+
 }  // namespace lumvaris::app

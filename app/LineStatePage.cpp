@@ -8,10 +8,10 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/ITimer.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
 #include "link/Requester.h"
+#include "session/ITimer.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::app {

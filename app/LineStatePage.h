@@ -12,9 +12,11 @@ namespace Ui {
 class TFormMain;
 }
 
-namespace lumvaris::app {
-
+namespace lumvaris::session {
 class ITimer;
+}  // namespace lumvaris::session
+
+namespace lumvaris::app {
 
 // "Состояние линии": the signal levels per frequency and phase in the grid and the chart, read
 // once or every second, and the picture of the group on the clipboard.
@@ -42,7 +44,7 @@ class LineStatePage final : public QObject, public commands::ILineStateDisplay {
     Ui::TFormMain& form_;
     PageServices services_;
     LineStateView view_;
-    std::unique_ptr<ITimer> timerGetAutoFr_;
+    std::unique_ptr<session::ITimer> timerGetAutoFr_;
 };
 
 }  // namespace lumvaris::app

@@ -15,6 +15,7 @@
 #include "app/TFormMain.h"
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
+#include "session/PortDatabase.h"
 #include "ui_FormAppOptions.h"
 #include "ui_FormMain.h"
 #include "views/StoreSort.h"
@@ -32,9 +33,9 @@ constexpr int kCellPadding = 8;  // the text's inset on both sides and the grid 
 
 }  // namespace
 
-MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDirectory,
+MeterDataBinding::MeterDataBinding(TFormMain& window, session::PortDatabase& database,
                                    const meterdata::IClock& clock)
-    : window_(window), clock_(clock), formatter_(clock), database_(programDirectory, clock) {
+    : window_(window), clock_(clock), formatter_(clock), port_(database), database_(database.Meter()) {
     Ui::TFormMain& f = window_.Form();
     net_ = std::make_unique<views::StoreGridView>(f.PageControl, f.TabSheetNET, f.StringGridNET, kNetColumns,
                                                   formatter_, clock_);
@@ -79,6 +80,7 @@ MeterDataBinding::MeterDataBinding(TFormMain& window, const QString& programDire
 MeterDataBinding::~MeterDataBinding() {
     database_.SetHooks(nullptr);
     database_.SetBusyCursor(nullptr);
+    database_.SetViews(nullptr, nullptr, nullptr);
 }
 
 views::StoreGridView& MeterDataBinding::View(StorePage page) {
@@ -92,45 +94,25 @@ views::StoreGridView& MeterDataBinding::View(StorePage page) {
     }
 }
 
-void MeterDataBinding::ThrowIfFailed(bool ok) const {
-    if (!ok) {
-        throw std::runtime_error(database_.LastError().toStdString());
-    }
+int MeterDataBinding::Meters() const {
+    const meterdata::TMatrixInterface* net = database_.NetStore();
+    return net != nullptr ? net->ColCount() - 1 : 0;
+}
+
+int MeterDataBinding::NetworkRowMeter() const {
+    const QTableView* net = window_.Form().StringGridNET;
+    return net_->Model().RowMeter(std::max(net->currentIndex().row(), 0));
 }
 
 // ---------------------------------------------------------------------------------------------
-// Connection
-
-void MeterDataBinding::Open(const QString& portName) {
-    ReadSettingsFromDialog();
-    const bool ok = database_.Open(portName);
-    if (database_.InUse()) {
-        throw DatabaseInUse(database_.LastError().toStdString());
-    }
-    WriteSettingsToDialog();
-    ThrowIfFailed(ok);
-}
-
-void MeterDataBinding::Save() {
-    ThrowIfFailed(database_.Save());
-}
-
-void MeterDataBinding::Release() {
-    database_.Close();
-}
-
-void MeterDataBinding::StoreLivePacket(const link::FrameBuffer& frame) {
-    const meterdata::PacketFrame packet{link::SourceAddress(frame), link::Payload(frame),
-                                        link::PayloadLength(frame)};
-    database_.StoreMeterPacket(packet);
-}
+// The intake of the replies
 
 meterdata::IntakeResult MeterDataBinding::StoreBufferRecord(const meterdata::PacketFrame& frame) {
-    return database_.StoreMeterPacket(frame);
+    return port_.StoreBufferRecord(frame);
 }
 
 meterdata::MonthBufferResult MeterDataBinding::StoreMonthBuffer(const meterdata::PacketFrame& frame) {
-    return database_.StoreMonthBuffer(frame);
+    return port_.StoreMonthBuffer(frame);
 }
 
 void MeterDataBinding::ApplyNetworkSize(int meters) {
@@ -141,7 +123,9 @@ void MeterDataBinding::ApplyNetworkSize(int meters) {
         settings.SetMeters(meters);
         database_.SetSettings(settings);
     }
-    ApplySettings();
+    if (const session::Result applied = ApplySettings(); !applied.IsDone()) {
+        window_.ReportError(applied.Message());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -171,16 +155,16 @@ void MeterDataBinding::WriteSettingsToDialog() {
     dialog->Form().SpinEditDays->setValue(settings.DayDepth());
 }
 
-void MeterDataBinding::ApplySettings() {
+session::Result MeterDataBinding::ApplySettings() {
     if (!database_.IsOpen()) {
-        return;
+        return session::Result::Done();
     }
     ReadSettingsFromDialog();
-    ThrowIfFailed(database_.Apply());
+    return database_.Apply() ? session::Result::Done() : session::Result::Failed(database_.LastError());
 }
 
-void MeterDataBinding::EraseFiles() {
-    ThrowIfFailed(database_.EraseFiles());
+session::Result MeterDataBinding::EraseFiles() {
+    return database_.EraseFiles() ? session::Result::Done() : session::Result::Failed(database_.LastError());
 }
 
 void MeterDataBinding::SortStores() {

@@ -6,30 +6,33 @@
 #include <QTableView>
 #include <memory>
 
-#include "app/IConnectionDatabase.h"
 #include "commands/ReplyDisplays.h"
 #include "link/Frame.h"
 #include "meterdata/IBusyCursor.h"
 #include "meterdata/IMeterDataHooks.h"
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/RecordTextFormatter.h"
+#include "session/Result.h"
 #include "views/StoreGridView.h"
 
 namespace lumvaris::meterdata {
 class IClock;
+}
+namespace lumvaris::session {
+class PortDatabase;
 }
 
 namespace lumvaris::app {
 
 class TFormMain;
 
-// The local database in the main window: owns the database of the open port, the record texts and
-// the three tables (network, packets, days), and connects them to the window. It is the window's
-// connection database (open, save, release), the meter data's hooks (active page, selected meter,
-// redraws, messages) and its busy cursor. It also carries the table handlers the window's menu,
-// timer and grids call: settings, erase, sort, copy, the stepping keys and the clock fields.
+// The local database in the main window: the record texts and the three tables (network, packets,
+// days) over the database of the connection's port, and the settings dialog. It is the meter
+// data's hooks (active page, selected meter, redraws, messages) and its busy cursor, and the reply
+// handler's intake (so the dialog follows the concentrator's network size). It also carries the
+// table handlers the window's menu, timer and grids call: settings, erase, sort, copy, the
+// stepping keys.
 class MeterDataBinding final : public QObject,
-                               public IConnectionDatabase,
                                public meterdata::IMeterDataHooks,
                                public meterdata::IBusyCursor,
                                public commands::IMeterIntake {
@@ -38,30 +41,25 @@ class MeterDataBinding final : public QObject,
     static constexpr int kNetColumns = 8;
     static constexpr int kStoreColumns = 7;
 
-    MeterDataBinding(TFormMain& window, const QString& programDirectory, const meterdata::IClock& clock);
+    MeterDataBinding(TFormMain& window, session::PortDatabase& database, const meterdata::IClock& clock);
     ~MeterDataBinding() override;
 
     meterdata::MeterDatabase& Database() { return database_; }
     views::StoreGridView& View(meterdata::StorePage page);
 
-    // IConnectionDatabase. A file error is thrown for the window's general error report.
-    void Open(const QString& portName) override;
-    void DeliverNotices() override { database_.DeliverNotices(); }
-    void Save() override;
-    void Release() override;
-    bool HasUnsavedChanges() const override { return database_.HasUnsavedChanges(); }
-    bool SavingFails() const override { return database_.SavingFails(); }
-
-    // A live meter packet from the frame dispatch.
-    void StoreLivePacket(const link::FrameBuffer& frame);
+    // The meter count of the network store (its columns - 1), 0 while closed.
+    int Meters() const;
+    // The meter of the network table's current row (its first row when none is current); 0 when
+    // the row shows none.
+    int NetworkRowMeter() const;
     // The dialog's three values become the settings (also read before every open).
     void ReadSettingsFromDialog();
     // The settings go back into the dialog's fields.
     void WriteSettingsToDialog();
     // "Применить": the dialog's values re-dimension the open stores.
-    void ApplySettings();
-    // Deletes both files of the open port; a failure is thrown.
-    void EraseFiles();
+    session::Result ApplySettings();
+    // Deletes both files of the open port.
+    session::Result EraseFiles();
     // Sorts the packet store and then the day store (only while open) and redraws both.
     void SortStores();
     // The grid of the active page as tab-separated text on the clipboard; other pages leave it empty.
@@ -95,13 +93,13 @@ class MeterDataBinding final : public QObject,
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void ThrowIfFailed(bool ok) const;
     bool ShowAll() const;
 
     TFormMain& window_;
     const meterdata::IClock& clock_;
     meterdata::RecordTextFormatter formatter_;
-    meterdata::MeterDatabase database_;
+    session::PortDatabase& port_;
+    meterdata::MeterDatabase& database_;
     std::unique_ptr<views::StoreGridView> net_;
     std::unique_ptr<views::StoreGridView> packets_;
     std::unique_ptr<views::StoreGridView> days_;

@@ -12,10 +12,14 @@ class CommandSender;
 class IConnectionControl;
 }  // namespace lumvaris::commands
 
+namespace lumvaris::session {
+class ITimerFactory;
+}  // namespace lumvaris::session
+
 namespace lumvaris::app {
 
 class IMessageBox;
-class ITimerFactory;
+class Highlights;
 class ModeButtons;
 class RequestStatusView;
 
@@ -31,10 +35,10 @@ struct PageServices {
     // What the buttons that follow Shift, Ctrl and Alt do at a click.
     ModeButtons& modes;
     IMessageBox& messages;
-    ITimerFactory& timers;
+    session::ITimerFactory& timers;
     QWidget* window;  // the parent of the page's message boxes and dialogs
-    // Paints a control maroon until the colour reset.
-    std::function<void(QWidget*)> highlight;
+    // Paints a reported value maroon until the colour reset.
+    Highlights& highlights;
     // Runs a handler; an exception escaping it becomes the general error report.
     std::function<void(const std::function<void()>&)> guarded;
 

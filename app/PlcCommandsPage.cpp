@@ -10,7 +10,6 @@
 #include <QSpinBox>
 
 #include "app/IMessageBox.h"
-#include "app/ITimer.h"
 #include "app/ModeButtons.h"
 #include "app/TFormDebug.h"
 #include "commands/CommandSender.h"
@@ -18,6 +17,7 @@
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
 #include "commands/PlcCommands.h"
+#include "session/ITimer.h"
 #include "ui_FormDebug.h"
 #include "ui_FormMain.h"
 

@@ -14,9 +14,12 @@ namespace Ui {
 class TFormMain;
 }
 
+namespace lumvaris::session {
+class ITimer;
+}  // namespace lumvaris::session
+
 namespace lumvaris::app {
 
-class ITimer;
 class TFormDebug;
 
 // The "PLC-команды" page: short commands queued in the concentrator's PLC buffer (with the preset
@@ -62,7 +65,7 @@ class PlcCommandsPage final : public QObject, public commands::IPlcDisplay {
     Ui::TFormMain& form_;
     PageServices services_;
     TFormDebug* debugDialog_ = nullptr;
-    std::unique_ptr<ITimer> stepTimer_;
+    std::unique_ptr<session::ITimer> stepTimer_;
     std::vector<commands::Request> pending_;  // the blocks after the header, in order
     std::size_t next_ = 0;
 };

@@ -1,4 +1,5 @@
 #include "app/ProtectedPage.h"
+#include "app/Highlights.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -180,13 +181,13 @@ void ProtectedPage::ShowClock(const commands::ClockReading& clock) {
     ShowDateTime(clock.dateTime);
     form_.LabelWD->setText(clock.weekday);
     form_.LabelSecOffset->setText(commands::ClockOffsetText(clock.offsetSeconds));
-    services_.highlight(form_.EditDate);
-    services_.highlight(form_.EditTime);
-    services_.highlight(form_.LabelWD);
+    services_.highlights.Highlight(form_.EditDate);
+    services_.highlights.Highlight(form_.EditTime);
+    services_.highlights.Highlight(form_.LabelWD);
 }
 
 void ProtectedPage::ShowWorkstationClock() {
-    if (ui::FontColour(form_.EditDate) == ui::kHighlightColour) {
+    if (services_.highlights.IsHighlighted(form_.EditDate)) {
         return;
     }
     const QDateTime now = clock_.Now();
@@ -196,12 +197,12 @@ void ProtectedPage::ShowWorkstationClock() {
 
 void ProtectedPage::ShowUartRate(int rateIndex) {
     form_.ComboBoxBaudrateNew->setCurrentIndex(rateIndex);
-    services_.highlight(form_.ComboBoxBaudrateNew);
+    services_.highlights.Highlight(form_.ComboBoxBaudrateNew);
 }
 
 void ProtectedPage::ShowBillingDay(int billingDay) {
     form_.SpinEditBDAY->setValue(billingDay);
-    services_.highlight(form_.SpinEditBDAY);
+    services_.highlights.Highlight(form_.SpinEditBDAY);
 }
 
 // ---------------------------------------------------------------------------------------------

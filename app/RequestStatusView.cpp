@@ -6,34 +6,16 @@
 
 #include <algorithm>
 
-#include "app/ITimer.h"
 #include "commands/RequestStatusText.h"
 
 namespace lumvaris::app {
-namespace {
-
-constexpr int kTimerGaugeInterval = 100;  // one tick of the reply wait
-
-}  // namespace
-
-RequestStatusView::RequestStatusView(link::Requester& requester, const Parts& parts, ITimerFactory& timers,
-                                     const std::function<void(const std::function<void()>&)>& guarded)
+RequestStatusView::RequestStatusView(link::Requester& requester, const Parts& parts)
     : requester_(requester), parts_(parts) {
-    timerGauge_ = timers.Create("TimerGauge", kTimerGaugeInterval,
-                                [this, guarded] { guarded([this] { TimerGaugeTimer(); }); });
     requester_.AddListener(this);
 }
 
 RequestStatusView::~RequestStatusView() {
     requester_.RemoveListener(this);
-}
-
-void RequestStatusView::TimerGaugeTimer() {
-    if (!requester_.WaitInProgress()) {
-        timerGauge_->Stop();
-        return;
-    }
-    requester_.GaugeTick();
 }
 
 void RequestStatusView::RequestStarting() {
@@ -43,7 +25,6 @@ void RequestStatusView::RequestStarting() {
 void RequestStatusView::WaitStarted(int ticks) {
     waiting_ = true;
     PaintGauge(0, ticks, Colour::Yellow, Colour::Black);
-    timerGauge_->Start();
     // Values a reply shows are highlighted until two seconds after their request.
     if (parts_.restartColourReset) {
         parts_.restartColourReset();
@@ -63,7 +44,6 @@ void RequestStatusView::WaitEnded(link::WaitOutcome outcome, int elapsed, int ti
     } else {
         PaintGauge(elapsed, ticks, Colour::ButtonFace, Colour::Maroon);
     }
-    timerGauge_->Stop();
     LockInputs(false);
 }
 

@@ -4,7 +4,6 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 #include "link/Requester.h"
 
@@ -13,9 +12,6 @@ class QProgressBar;
 class QWidget;
 
 namespace lumvaris::app {
-
-class ITimer;
-class ITimerFactory;
 
 // The window's side of the request wait: the status bar's last panel, the gauge above it (yellow
 // while counting, green when answered, maroon when the time ran out), the connection inputs
@@ -34,8 +30,7 @@ class RequestStatusView final : public link::IRequestListener {
         std::function<void()> restartColourReset;
     };
 
-    RequestStatusView(link::Requester& requester, const Parts& parts, ITimerFactory& timers,
-                      const std::function<void(const std::function<void()>&)>& guarded);
+    RequestStatusView(link::Requester& requester, const Parts& parts);
     ~RequestStatusView() override;
 
     // A text of the window's own in the panel (a key not sent, a read-all's progress), as a status.
@@ -45,9 +40,6 @@ class RequestStatusView final : public link::IRequestListener {
     void ShowProgress(const QString& text);
     void EndLongOperation(const QString& summary);
     bool LongOperationRunning() const { return longOperation_; }
-
-    // TimerGauge: one tick of the running wait.
-    void TimerGaugeTimer();
 
     // link::IRequestListener
     void RequestStarting() override;
@@ -64,7 +56,6 @@ class RequestStatusView final : public link::IRequestListener {
 
     link::Requester& requester_;
     Parts parts_;
-    std::unique_ptr<ITimer> timerGauge_;
     QString gaugeStyle_;
     bool waiting_ = false;
     bool longOperation_ = false;

@@ -1,4 +1,5 @@
 #include "app/ServicePage.h"
+#include "app/Highlights.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -63,9 +64,9 @@ void ServicePage::ButtonGetRegClick() {
 
 void ServicePage::ShowClockTrim(int ppm) {
     form_.SpinEditRTCppm->setValue(ppm);
-    services_.highlight(form_.SpinEditRTCppm);
-    services_.highlight(form_.Label20);
-    services_.highlight(form_.Label24);
+    services_.highlights.Highlight(form_.SpinEditRTCppm);
+    services_.highlights.Highlight(form_.Label20);
+    services_.highlights.Highlight(form_.Label24);
 }
 
 QString ServicePage::RegisterPageText() const {

@@ -3,8 +3,8 @@
 #include <QPushButton>
 
 #include "app/Desktop.h"
-#include "app/ITimer.h"
 #include "keys/KeyDerivation.h"
+#include "session/ITimer.h"
 #include "ui_FormHashCalculate.h"
 
 namespace lumvaris::app {
@@ -26,7 +26,7 @@ TFormHashCalculate::TFormHashCalculate(QWidget* parent)
 
 TFormHashCalculate::~TFormHashCalculate() = default;
 
-void TFormHashCalculate::CreateTimers(ITimerFactory& timers) {
+void TFormHashCalculate::CreateTimers(session::ITimerFactory& timers) {
     if (timerFactory_ == &timers) {
         return;
     }
@@ -38,7 +38,7 @@ void TFormHashCalculate::CreateTimers(ITimerFactory& timers) {
 }
 
 bool TFormHashCalculate::Calculate(keys::KeyDerivation& derivation, const QString& keyText,
-                                   ITimerFactory& timers) {
+                                   session::ITimerFactory& timers) {
     if (Running()) {
         return false;
     }
@@ -72,7 +72,7 @@ void TFormHashCalculate::TimerStartTimer() {
     Continue();
 }
 
-void TFormHashCalculate::StepTimerTimer(ITimer& fired) {
+void TFormHashCalculate::StepTimerTimer(session::ITimer& fired) {
     fired.Stop();
     if (derivation_ == nullptr) {
         return;

@@ -13,10 +13,12 @@ namespace lumvaris::keys {
 class KeyDerivation;
 }
 
-namespace lumvaris::app {
-
+namespace lumvaris::session {
 class ITimer;
 class ITimerFactory;
+}  // namespace lumvaris::session
+
+namespace lumvaris::app {
 
 // "Вычисление бинарного ключа, подождите, пожалуйста ...": shows the binary key while it is derived
 // or taken from the key file, modal for the whole program. The window drives a KeyDerivation on its
@@ -38,7 +40,7 @@ class TFormHashCalculate : public QDialog {
     // new name) and the window shows what it holds. Returns false, showing nothing, when the
     // derivation ended at once (a refused name: its ErrorText says why). The timers come from
     // `timers`, the window's own factory, so a test drives them.
-    bool Calculate(keys::KeyDerivation& derivation, const QString& keyText, ITimerFactory& timers);
+    bool Calculate(keys::KeyDerivation& derivation, const QString& keyText, session::ITimerFactory& timers);
     bool Running() const { return derivation_ != nullptr; }
 
     void TimerStartTimer();
@@ -51,17 +53,17 @@ class TFormHashCalculate : public QDialog {
     void reject() override;
 
   private:
-    void CreateTimers(ITimerFactory& timers);
-    void StepTimerTimer(ITimer& fired);
+    void CreateTimers(session::ITimerFactory& timers);
+    void StepTimerTimer(session::ITimer& fired);
     // Paints the key and the progress, then closes or arms the timer of the next step.
     void Continue();
     void Finish();
 
     std::unique_ptr<Ui::TFormHashCalculate> ui_;
-    ITimerFactory* timerFactory_ = nullptr;
-    std::unique_ptr<ITimer> timerStart_;
-    std::unique_ptr<ITimer> timerStep_;   // 0 ms: the next of the 100 steps
-    std::unique_ptr<ITimer> timerPause_;  // the settling and the closing pause
+    session::ITimerFactory* timerFactory_ = nullptr;
+    std::unique_ptr<session::ITimer> timerStart_;
+    std::unique_ptr<session::ITimer> timerStep_;   // 0 ms: the next of the 100 steps
+    std::unique_ptr<session::ITimer> timerPause_;  // the settling and the closing pause
     keys::KeyDerivation* derivation_ = nullptr;
     // The derivation's clock: the time of this window's timers, each firing adding its interval.
     // So a pause lasts what its timer lasts, and tests that drive the timers drive the pauses.

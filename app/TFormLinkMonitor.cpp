@@ -6,10 +6,10 @@
 
 #include "app/IMessageBox.h"
 #include "app/ISaveDialog.h"
-#include "app/ITimer.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "monitor/TrafficText.h"
+#include "session/ITimer.h"
 #include "ui/WidgetColours.h"
 #include "ui_FormLinkMonitor.h"
 #include "views/StringGrid.h"
@@ -24,7 +24,7 @@ constexpr int kColumnWidths[monitor::kTrafficColumns] = {92, 40, 76, 88, 32, 180
 }  // namespace
 
 TFormLinkMonitor::TFormLinkMonitor(link::Requester& requester, link::Receiver& receiver,
-                                   const meterdata::IClock& clock, ITimerFactory& timers,
+                                   const meterdata::IClock& clock, session::ITimerFactory& timers,
                                    IMessageBox& messages, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(new Ui::TFormLinkMonitor),

@@ -18,12 +18,15 @@ namespace lumvaris::meterdata {
 class IClock;
 }
 
+namespace lumvaris::session {
+class ITimer;
+class ITimerFactory;
+}  // namespace lumvaris::session
+
 namespace lumvaris::app {
 
 class IMessageBox;
 class ISaveDialog;
-class ITimer;
-class ITimerFactory;
 
 // "Монитор обмена": a window of its own, beside the main window, with one row per frame sent or
 // received and per run of bytes dropped on the way in. Recording starts when the window first
@@ -38,7 +41,7 @@ class TFormLinkMonitor final : public QWidget {
     static constexpr int kPublishIntervalMs = 250;
 
     TFormLinkMonitor(link::Requester& requester, link::Receiver& receiver, const meterdata::IClock& clock,
-                     ITimerFactory& timers, IMessageBox& messages, QWidget* parent = nullptr);
+                     session::ITimerFactory& timers, IMessageBox& messages, QWidget* parent = nullptr);
     ~TFormLinkMonitor() override;
 
     Ui::TFormLinkMonitor& Form() { return *ui_; }
@@ -72,7 +75,7 @@ class TFormLinkMonitor final : public QWidget {
     ISaveDialog* saveDialog_ = nullptr;
     monitor::TrafficLog log_;
     monitor::TrafficModel model_;
-    std::unique_ptr<ITimer> timerMonitor_;
+    std::unique_ptr<session::ITimer> timerMonitor_;
     bool recording_ = false;
 };
 

@@ -3,7 +3,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,14 +10,12 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <exception>
-#include <optional>
-#include <utility>
 
 #include "app/ConcentratorPage.h"
-#include "app/IConnectionDatabase.h"
+#include "app/Desktop.h"
+#include "app/Highlights.h"
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
-#include "app/ITimer.h"
 #include "app/KeyPanel.h"
 #include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
@@ -33,153 +30,104 @@
 #include "app/TFormLinkMonitor.h"
 #include "app/UartIdPanel.h"
 #include "app/VersionPanel.h"
-#include "commands/CommandSender.h"
 #include "commands/HexField.h"
-#include "commands/ModeTable.h"
-#include "commands/ReplyHandler.h"
 #include "meterdata/SystemClock.h"
+#include "session/ITimer.h"
 #include "ui/DropDownComboBox.h"
-#include "ui/RadioGroup.h"
-#include "ui/WidgetColours.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::app {
 namespace {
 
-constexpr int kTimerRXInterval = 100;
-constexpr int kTimerResetColorInterval = 2000;
 constexpr int kTimerAltInterval = 100;
-constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerRefreshInterval = 1000;
-constexpr int kTimerPortWatchInterval = 1000;
-
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
+
+const char* const kPortOpenText = " Коммуникационный порт открыт.";
+const char* const kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
+// Follows the open-port text while the local database cannot be written.
+const char* const kNotSavedText = " Данные не сохраняются!";
+// In place of the not-open text while the program waits for a pulled adapter (%1: seconds left)
+// and after it waited in vain; after the open text once it reopened the adapter by itself. Short
+// enough for the panel in a window of the smallest width.
+const char* const kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
+const char* const kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
+const char* const kReconnectedText = " Связь восстановлена.";
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// The hourglass for the length of an operation, restored however the operation ends.
-class BusyCursor {
-  public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { Release(); }
-    void Release() {
-        if (active_) {
-            QApplication::restoreOverrideCursor();
-            active_ = false;
-        }
-    }
-
-  private:
-    bool active_ = true;
-};
-
 }  // namespace
 
 TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     : QMainWindow(parent),
-      port_(platform.port),
-      pause_(platform.pause),
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
-      programDirectory_(platform.programDirectory),
       helpDirectory_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
-      ui_(new Ui::TFormMain),
-      requester_(platform.port, platform.pause),
-      receiver_(platform.port) {
+      ui_(new Ui::TFormMain) {
     ui_->setupUi(this);
-    receiver_.SetConsumer(this);
     if (platform.clock == nullptr) {
         ownClock_ = std::make_unique<meterdata::SystemClock>();
     }
     clock_ = platform.clock != nullptr ? platform.clock : ownClock_.get();
-    meterData_ = std::make_unique<MeterDataBinding>(*this, programDirectory_, *clock_);
-    database_ = meterData_.get();
-    meterPacketHandler_ = [this](const link::FrameBuffer& frame) {
-        healthPage_->HearPacket(frame);
-        meterData_->StoreLivePacket(frame);
-    };
-    sender_ = std::make_unique<commands::CommandSender>(requester_, *this, access_);
-    replyHandler_ = std::make_unique<commands::ReplyHandler>(requester_, *this, *clock_, access_);
+    connection_ = std::make_unique<session::Connection>(
+        session::Connection::Platform{platform.port, platform.pause, platform.timers, *clock_,
+                                      platform.programDirectory},
+        this);
+    connection_->SetListener(this);
+    connection_->SetQuestions(this);
+    meterData_ = std::make_unique<MeterDataBinding>(*this, connection_->Database(), *clock_);
     for (int i = 0; i < ui_->PageControl->count(); ++i) {
         pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
     }
-
-    auto guarded = [this](void (TFormMain::*handler)()) {
-        return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    auto guarded = [this](std::function<void()> handler) {
+        return [this, handler = std::move(handler)] { Guarded(handler); };
     };
-    timerRX_ = platform.timers.Create("TimerRX", kTimerRXInterval, guarded(&TFormMain::TimerRXTimer));
-    timerResetColor_ = platform.timers.Create("TimerResetColor", kTimerResetColorInterval,
-                                              guarded(&TFormMain::TimerResetColorTimer));
-    timerAlt_ = platform.timers.Create("TimerAlt", kTimerAltInterval, guarded(&TFormMain::TimerAltTimer));
-    timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&TFormMain::TimerSaveTimer));
-    timerRefresh_ =
-        platform.timers.Create("TimerRefresh", kTimerRefreshInterval, guarded(&TFormMain::TimerRefreshTimer));
-    timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
-                                             guarded(&TFormMain::TimerPortWatchTimer));
+    timerAlt_ =
+        platform.timers.Create("TimerAlt", kTimerAltInterval, guarded([this] { modeButtons_->Tick(); }));
+    timerRefresh_ = platform.timers.Create("TimerRefresh", kTimerRefreshInterval,
+                                           guarded([this] { TimerRefreshTimer(); }));
+    highlights_ = std::make_unique<Highlights>(platform.timers);
 
     SetUpStatusBar();
     requestStatus_ = std::make_unique<RequestStatusView>(
-        requester_,
+        connection_->Requester(),
         RequestStatusView::Parts{statusPanels_[2],
                                  ui_->GaugeTimeout,
                                  {ui_->ComboBoxPortName, ui_->ComboBoxBaudRate, ui_->EditAddress},
-                                 [this] {
-                                     timerResetColor_->Stop();
-                                     timerResetColor_->Start();
-                                 }},
-        platform.timers, [this](const std::function<void()>& handler) { Guarded(handler); });
+                                 [this] { highlights_->RestartReset(); }});
     ConnectControls();
-    ConnectLocalRules();
     SetUpCommands(platform.timers);
-    port_.SetErrorNotification([this](const std::string& reason) {
-        // The port reports from inside its own signal; the message box waits until that is over.
-        const QString text = QString::fromStdString(reason);
-        QMetaObject::invokeMethod(
-            this, [this, text] { OnPortLost(text); }, Qt::QueuedConnection);
-    });
     // Key preview, the status bar's double click and the click on Panel9 are all seen here.
     qApp->installEventFilter(this);
 
-    Guarded([this] { FormCreate(); });
-
-    timerRX_->Start();
-    timerAlt_->Start();
-    timerSave_->Start();
-    timerRefresh_->Start();
-}
-
-TFormMain::~TFormMain() {
-    port_.SetReceiveNotification(nullptr);
-    port_.SetErrorNotification(nullptr);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Creation
-
-void TFormMain::FormCreate() {
+    // No connection at start.
     SetPortFieldText(Text(kDefaultPortName));
     ShowPortState();
-    ShowByteCounter(receiver_.ReceivedBytes());
-
-    // The tables' headers and widths were set when the meter data was attached; no database yet.
+    ByteCounter(connection_->ReceivedBytes());
     meterData_->Database().ShowClosedCaptions();
     StringGridNETClick();
     SetTabVisible(ui_->TabSheetSystem, false);
     SetTabVisible(ui_->TabSheetService, false);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetNET);
-
     keyPanel_->LoadKeyNames(readKeyNames_ ? readKeyNames_(keyPanel_->KeyFilePath()) : QStringList());
     keyPanel_->CheckBoxUseCryptoClick();
-
     ui_->ComboBoxPortName->setFocus();
-    requester_.SetRequestStatus(link::RequestStatus::None);
-    requester_.ShowRequestStatus();
+    connection_->Requester().ShowRequestStatus();
     UpdateCaption();
+
+    timerAlt_->Start();
+    timerRefresh_->Start();
+}
+
+TFormMain::~TFormMain() {
+    qApp->removeEventFilter(this);
+    connection_->SetListener(nullptr);
+    connection_->SetQuestions(nullptr);
 }
 
 void TFormMain::SetUpStatusBar() {
@@ -198,28 +146,46 @@ void TFormMain::SetUpStatusBar() {
 }
 
 void TFormMain::ConnectControls() {
-    auto on = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
-        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    auto on = [this](auto* sender, auto signal, std::function<void()> handler) {
+        connect(sender, signal, this, [this, handler = std::move(handler)] { Guarded(handler); });
     };
-    on(ui_->ComboBoxPortName, &ui::DropDownComboBox::DropDown, &TFormMain::ComboBoxPortNameDropDown);
-    on(ui_->ComboBoxPortName, &QComboBox::activated, &TFormMain::ComboBoxPortNameSelect);
-    on(ui_->ComboBoxBaudRate, &QComboBox::activated, &TFormMain::ComboBoxBaudRateChange);
-    on(ui_->SpeedButtonHelp, &QToolButton::clicked, &TFormMain::NMainHelpGetHelpClick);
-    on(ui_->NMainHelpGetHelp, &QAction::triggered, &TFormMain::NMainHelpGetHelpClick);
-    on(ui_->PageControl, &QTabWidget::currentChanged, &TFormMain::PageControlChange);
-    on(ui_->NMainOptionsOptions, &QAction::triggered, &TFormMain::NMainOptionsOptionsClick);
-    on(ui_->NMainOptionsFullSet, &QAction::triggered, &TFormMain::NMainOptionsFullSetClick);
-    on(ui_->NMainEditEraseAll, &QAction::triggered, &TFormMain::NMainEditEraseAllClick);
-    on(ui_->NMainEditSort, &QAction::triggered, &TFormMain::NMainEditSortClick);
-    on(ui_->NMainEditToExcel, &QAction::triggered, &TFormMain::NMainEditToExcelClick);
-    on(ui_->NMainOptionsMonitor, &QAction::triggered, &TFormMain::NMainOptionsMonitorClick);
+    on(ui_->ComboBoxPortName, &ui::DropDownComboBox::DropDown, [this] { ComboBoxPortNameDropDown(); });
+    on(ui_->ComboBoxPortName, &QComboBox::activated, [this] { ComboBoxPortNameSelect(); });
+    on(ui_->ComboBoxBaudRate, &QComboBox::activated, [this] { ComboBoxBaudRateChange(); });
+    on(ui_->SpeedButtonHelp, &QToolButton::clicked, [this] { NMainHelpGetHelpClick(); });
+    on(ui_->NMainHelpGetHelp, &QAction::triggered, [this] { NMainHelpGetHelpClick(); });
+    on(ui_->PageControl, &QTabWidget::currentChanged, [this] { PageControlChange(); });
+    on(ui_->NMainOptionsOptions, &QAction::triggered, [this] { NMainOptionsOptionsClick(); });
+    on(ui_->NMainOptionsFullSet, &QAction::triggered, [this] {
+        // The action's check mark has toggled already.
+        if (connection_->IsOpen()) {
+            meterData_->RedrawAll();
+        }
+    });
+    on(ui_->NMainEditEraseAll, &QAction::triggered, [this] { NMainEditEraseAllClick(); });
+    on(ui_->NMainEditSort, &QAction::triggered, [this] {
+        if (connection_->IsOpen()) {
+            meterData_->SortStores();
+        }
+    });
+    on(ui_->NMainEditToExcel, &QAction::triggered, [this] { NMainEditToExcelClick(); });
+    on(ui_->NMainOptionsMonitor, &QAction::triggered, [this] {
+        linkMonitor_->show();
+        linkMonitor_->raise();
+        linkMonitor_->activateWindow();
+    });
     // The grid click of all three tables; the network table's row may also move by keyboard.
     for (QTableView* grid : {ui_->StringGridNET, ui_->StringGridPACKETS, ui_->StringGridDAYS}) {
-        on(grid, &QAbstractItemView::clicked, &TFormMain::StringGridNETClick);
+        on(grid, &QAbstractItemView::clicked, [this] { StringGridNETClick(); });
     }
     on(ui_->StringGridNET->selectionModel(), &QItemSelectionModel::currentRowChanged,
-       &TFormMain::StringGridNETClick);
+       [this] { StringGridNETClick(); });
     connect(ui_->MainNFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->EditAddress, &QLineEdit::textChanged, this, [this](const QString& text) {
+        connection_->SetUartId(static_cast<std::uint16_t>(commands::HexFieldParse(text) & 0xFFFF));
+    });
+    ui_->ComboBoxPortName->setCompleter(nullptr);
+
     // The timeout items tick themselves through their exclusive group; each carries its seconds,
     // and the reply waits from then on take the one ticked.
     ui_->NMainOptionsTimeoutGroup->setExclusive(true);
@@ -232,8 +198,8 @@ void TFormMain::ConnectControls() {
         action->setData(seconds);
     }
     connect(ui_->NMainOptionsTimeoutGroup, &QActionGroup::triggered, this,
-            [this] { requester_.SetTimeoutSeconds(PortTimeoutSeconds()); });
-    requester_.SetTimeoutSeconds(PortTimeoutSeconds());
+            [this] { connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds()); });
+    connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
     // Each rate item carries its bit/s; the item's place is the concentrator's rate index.
     for (QComboBox* rates : {ui_->ComboBoxBaudRate, ui_->ComboBoxBaudrateNew}) {
         for (int i = 0; i < rates->count(); ++i) {
@@ -241,10 +207,6 @@ void TFormMain::ConnectControls() {
         }
     }
 
-    ui_->ComboBoxPortName->setCompleter(nullptr);
-}
-
-void TFormMain::ConnectLocalRules() {
     QFont fixedPitch(QStringLiteral("Courier New"));
     fixedPitch.setStyleHint(QFont::TypeWriter);
     fixedPitch.setPointSize(9);
@@ -252,229 +214,172 @@ void TFormMain::ConnectLocalRules() {
     ui_->ComboBoxFill->view()->setFont(fixedPitch);
 }
 
-void TFormMain::SetUpCommands(ITimerFactory& timers) {
+void TFormMain::SetUpCommands(session::ITimerFactory& timers) {
     modeButtons_ = std::make_unique<ModeButtons>(*ui_, modifierKeys_);
-    const PageServices services{*sender_,
-                                requester_,
+    const PageServices services{connection_->Sender(),
+                                connection_->Requester(),
                                 *requestStatus_,
-                                *this,
+                                *connection_,
                                 *modeButtons_,
                                 messageBox_,
                                 timers,
                                 this,
-                                [this](QWidget* control) { Highlight(control); },
+                                *highlights_,
                                 [this](const std::function<void()>& handler) { Guarded(handler); }};
+    auto networkMeters = [this] { return meterData_->Meters(); };
     uartIdPanel_ = std::make_unique<UartIdPanel>(*ui_, services);
-    concentratorPage_ = std::make_unique<ConcentratorPage>(*ui_, services, *replyHandler_, [this] {
-        const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
-        return net != nullptr ? net->ColCount() - 1 : 0;
-    });
-    protectedPage_ = std::make_unique<ProtectedPage>(*ui_, services, *clock_, access_);
+    concentratorPage_ =
+        std::make_unique<ConcentratorPage>(*ui_, services, connection_->Replies(), networkMeters);
+    protectedPage_ = std::make_unique<ProtectedPage>(*ui_, services, *clock_, connection_->Access());
     servicePage_ = std::make_unique<ServicePage>(*ui_, services);
     lineStatePage_ = std::make_unique<LineStatePage>(*ui_, services);
-    commands::ReplyTargets& targets = replyHandler_->Targets();
-    targets.concentrator = concentratorPage_.get();
     plcCommandsPage_ = std::make_unique<PlcCommandsPage>(*ui_, services);
     concentratorPage_->SetDebugAction([page = plcCommandsPage_.get()] { page->DebugModeClick(); });
-    targets.plc = plcCommandsPage_.get();
-    targets.protectedPage = protectedPage_.get();
-    targets.service = servicePage_.get();
-    targets.lineState = lineStatePage_.get();
     versionPanel_ = std::make_unique<VersionPanel>(*ui_, services);
-    targets.version = versionPanel_.get();
-    targets.firmware = versionPanel_.get();
-    keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, programDirectory_);
-    targets.key = keyPanel_.get();
-    targets.intake = meterData_.get();
-    targets.messages = this;
-    healthPage_ = std::make_unique<NetworkHealthPage>(*ui_, *clock_, [this] {
-        const meterdata::TMatrixInterface* net = meterData_->Database().NetStore();
-        return net != nullptr ? net->ColCount() - 1 : 0;
-    });
-    linkMonitor_ =
-        std::make_unique<TFormLinkMonitor>(requester_, receiver_, *clock_, timers, messageBox_, this);
+    keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, connection_->ProgramDirectory());
+    healthPage_ = std::make_unique<NetworkHealthPage>(*ui_, *clock_, networkMeters);
+    linkMonitor_ = std::make_unique<TFormLinkMonitor>(connection_->Requester(), connection_->Receiver(),
+                                                      *clock_, timers, messageBox_, this);
+    commands::ReplyTargets& targets = connection_->Replies().Targets();
+    targets = {concentratorPage_.get(), protectedPage_.get(),
+               servicePage_.get(),      lineStatePage_.get(),
+               plcCommandsPage_.get(),  keyPanel_.get(),
+               versionPanel_.get(),     versionPanel_.get(),
+               meterData_.get(),        this};
+    // While firmware lines go out, each acknowledgement is handled as it arrives, not at the next
+    // receive tick: the upload's pace is the concentrator's.
+    connection_->SetDispatchOnReceive([this] { return versionPanel_->LinePhase(); });
 }
 
 // ---------------------------------------------------------------------------------------------
-// Serial connection
+// The connection
 
 int TFormMain::BaudRateOfItem() const {
     const int rate = ui_->ComboBoxBaudRate->currentData().toInt();
-    return rate > 0 ? rate : link::LineSettings{}.baudRate;
+    return rate > 0 ? rate : session::Connection::kBaudRates[0];
 }
 
 void TFormMain::OpenConnection() {
-    TryOpenConnection(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SelectMeter(0);
+    connection_->Open(ui_->ComboBoxPortName->currentText(), BaudRateOfItem());
+    QApplication::restoreOverrideCursor();
+    UpdateCaption();
 }
 
-bool TFormMain::TryOpenConnection(bool reportFailure) {
-    BusyCursor busy;
-    port_.SetName(std::string());
-    SelectMeter(0);
-    UpdateCaption();
+void TFormMain::ComboBoxPortNameSelect() {
+    connection_->CancelAdapterWatch();
+    connection_->Close(session::CloseReason::Change);
+    OpenConnection();
+}
 
-    try {
-        port_.SetName(ui_->ComboBoxPortName->currentText().toStdString());
-        link::LineSettings settings;
-        settings.baudRate = BaudRateOfItem();
-        port_.SetLineSettings(settings);
-        port_.SetReceiveNotification([this] {
-            Guarded([this] {
-                receiver_.ReceiveNotification();
-                // While firmware lines go out, each acknowledgement is handled as it arrives, not
-                // at the next TimerRX tick: the upload's pace is the concentrator's.
-                if (versionPanel_->LinePhase()) {
-                    receiver_.Step();
-                }
-            });
-        });
-        port_.Open();
-        // Pseudo-terminals have no modem-control lines; that does not stop the link.
-        try {
-            port_.RaiseRts();
-        } catch (const link::SerialPortNotSupported&) {
-        }
-        try {
-            port_.RaiseDtr();
-        } catch (const link::SerialPortNotSupported&) {
-        }
-        UpdateCaption();
-        SetTabVisible(ui_->TabSheetSystem, true);
-        ui_->NMainOptionsOptions->setEnabled(true);
-        ui_->NMainEditEraseAll->setEnabled(true);
-        ui_->PanelGauge->show();
-    } catch (const std::exception& e) {
-        busy.Release();
-        if (!reportFailure) {
-            port_.Close();
-            port_.SetReceiveNotification(nullptr);
-            UpdateCaption();
-            return false;
-        }
-        // The port's own reason on a second line: in use, no access, no such device.
-        AbandonConnection(Text(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
-        return true;
+void TFormMain::ComboBoxBaudRateChange() {
+    ComboBoxPortNameSelect();
+}
+
+void TFormMain::ConnectionOpening() {
+    meterData_->ReadSettingsFromDialog();
+}
+
+void TFormMain::ConnectionOpened() {
+    // A pulled adapter may come back under another name.
+    if (ui_->ComboBoxPortName->currentText() != connection_->PortName()) {
+        SetPortFieldText(connection_->PortName());
     }
-    // Which adapter this is, while it is there: after it vanished, the list no longer says.
-    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
-
-    ui_->PageControl->show();
-    // Outside the protected block: a database that cannot be loaded reaches the general error
-    // report once the window is set up, and the port stays open. Files that another instance of
-    // the program holds are never shared: the connection is not opened.
-    QString databaseError;
-    if (database_ != nullptr) {
-        try {
-            database_->Open(QString::fromStdString(port_.Name()));
-        } catch (const DatabaseInUse& e) {
-            busy.Release();
-            AbandonConnection(QString::fromUtf8(e.what()));
-            return true;
-        } catch (const std::exception& e) {
-            databaseError = QString::fromUtf8(e.what());
-        }
-        // What the open found is told once, as the files could not be written.
-        saveFailureReported_ = database_->SavingFails();
+    const int rate = session::Connection::RateIndex(connection_->BaudRate());
+    if (rate >= 0 && rate != ui_->ComboBoxBaudRate->currentIndex()) {
+        ui_->ComboBoxBaudRate->setCurrentIndex(rate);
     }
-
+    meterData_->WriteSettingsToDialog();
+    ShowConnectionPages(true);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
-    ui_->PageControl->show();
-    ui_->Panel7->show();
-    requester_.SetRequestStatus(link::RequestStatus::None);
-    requester_.ShowRequestStatus();
-    receiver_.ResetReceivedBytes();
-    ShowByteCounter(receiver_.ReceivedBytes());
     healthPage_->Reset();
     ShowPortState();
     StringGridNETClick();
     ui_->ButtonAddress->setFocus();
-
-    applicationTitle_ =
-        versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) + QStringLiteral("]");
-    busy.Release();
-    // Only now, with the stores attached and the counters reset, may a message box hold the
-    // window: frames go on arriving and being stored under it.
-    if (database_ != nullptr) {
-        database_->DeliverNotices();
-    }
-    if (!databaseError.isEmpty()) {
-        ReportError(databaseError);
-    }
-    return true;
+    UpdateCaption();
 }
 
-void TFormMain::AbandonConnection(const QString& message) {
-    // Leave nothing half open: a port that opened but could not be set up is closed again.
-    port_.Close();
-    port_.SetReceiveNotification(nullptr);
-    port_.SetName(std::string());
-    SetTabVisible(ui_->TabSheetSystem, false);
-    SetTabVisible(ui_->TabSheetService, false);
-    ui_->NMainEditEraseAll->setEnabled(false);
-    ui_->NMainOptionsOptions->setEnabled(false);
-    ui_->PanelGauge->hide();
-    ui_->PageControl->hide();
-    ui_->Panel7->hide();
+void TFormMain::ConnectionRefused(const QString& message) {
+    ShowConnectionPages(false);
     ShowPortState();
+    UpdateCaption();
     messageBox_.Error(this, message);
     SetPortFieldText(Text(kDefaultPortName));
 }
 
-void TFormMain::SaveBeforeClosing(const QString& discardCaption) {
-    if (database_ == nullptr) {
-        return;
-    }
-    for (;;) {
-        try {
-            database_->Save();
-            return;
-        } catch (const std::exception& e) {
-            // Nothing that arrived since the last good save would be lost: no need to ask.
-            if (!database_->HasUnsavedChanges()) {
-                return;
-            }
-            const QString text = QStringLiteral(
-                                     "Не удалось сохранить локальную базу данных:\n%1\n\n"
-                                     "Данные, принятые после последнего сохранения, будут потеряны. "
-                                     "Повторить попытку?")
-                                     .arg(QString::fromUtf8(e.what()));
-            if (!messageBox_.Retry(this, text, discardCaption)) {
-                return;
-            }
-        }
-    }
-}
-
-void TFormMain::CloseConnection(bool saveFirst) {
-    // What this port delivered is filed into its own database before that is saved and released;
-    // nothing of it may reach the next port's.
-    Guarded([this] { receiver_.Flush(); });
-    // Saved while the port is still open, so nothing that arrives during a question is lost;
-    // also after the port vanished, as the stores still hold what came before.
-    if (saveFirst) {
-        SaveBeforeClosing(QStringLiteral("Продолжить без сохранения"));
-    }
-    if (port_.IsOpen()) {
-        port_.Close();
-    }
-    port_.SetReceiveNotification(nullptr);
-    receiver_.Reset();
-    if (database_ != nullptr) {
-        database_->Release();
-    }
+void TFormMain::ConnectionClosed() {
     ShowPortState();
-    ShowByteCounter(receiver_.ReceivedBytes());
+    ByteCounter(connection_->ReceivedBytes());
     ui_->PanelGauge->hide();
-    pause_.Pause(kClosePauseMs);
 }
 
-void TFormMain::ComboBoxBaudRateChange() {
-    CancelPortWatch();
-    CloseConnection(true);
-    link::LineSettings settings = port_.Settings();
-    settings.baudRate = BaudRateOfItem();
-    port_.SetLineSettings(settings);
-    OpenConnection();
+void TFormMain::ShowConnectionPages(bool open) {
+    SetTabVisible(ui_->TabSheetSystem, open);
+    if (!open) {
+        SetTabVisible(ui_->TabSheetService, false);
+    }
+    ui_->NMainOptionsOptions->setEnabled(open);
+    ui_->NMainEditEraseAll->setEnabled(open);
+    ui_->PanelGauge->setVisible(open);
+    ui_->PageControl->setVisible(open);
+    ui_->Panel7->setVisible(open);
+}
+
+void TFormMain::PortLost(const QString& message) {
+    // A running firmware upload ends now, and its end message says this too.
+    if (!versionPanel_->PortLost(message)) {
+        messageBox_.Error(this, message);
+    }
+}
+
+bool TFormMain::RetrySave(const QString& text, session::CloseReason reason) {
+    return messageBox_.Retry(this, text,
+                             reason == session::CloseReason::Exit
+                                 ? QStringLiteral("Закрыть без сохранения")
+                                 : QStringLiteral("Продолжить без сохранения"));
+}
+
+void TFormMain::UartIdReported(std::uint16_t address) {
+    ui_->EditAddress->setText(QString::asprintf("%04X", address));
+    Highlight(ui_->EditAddress);
+}
+
+void TFormMain::RateFollowed(int rateIndex) {
+    ui_->ComboBoxBaudRate->setCurrentIndex(rateIndex);
+    Highlight(ui_->ComboBoxBaudRate);
+}
+
+void TFormMain::ByteCounter(std::uint32_t bytes) {
+    statusPanels_[0]->setText(QStringLiteral(" Байт принято = %1").arg(bytes));
+}
+
+void TFormMain::MeterPacketHeard(const link::FrameBuffer& frame) {
+    healthPage_->HearPacket(frame);
+}
+
+void TFormMain::ShowPortState() {
+    QString text;
+    switch (connection_->State()) {
+        case session::ConnectionState::OpenNotSaving:
+            // Files that are not saved matter more than the news of a reconnection.
+            text = Text(kPortOpenText) + Text(kNotSavedText);
+            break;
+        case session::ConnectionState::Open:
+            text = Text(kPortOpenText) + (connection_->Reconnected() ? Text(kReconnectedText) : QString());
+            break;
+        case session::ConnectionState::WaitingForAdapter:
+            text = Text(kAdapterWaitingText).arg(connection_->AdapterSecondsLeft());
+            break;
+        case session::ConnectionState::AdapterGone:
+            text = Text(kAdapterNotFoundText);
+            break;
+        case session::ConnectionState::Closed:
+            text = Text(kPortClosedText);
+            break;
+    }
+    statusPanels_[1]->setText(text);
+    statusPanels_[1]->setToolTip(text);
 }
 
 void TFormMain::ComboBoxPortNameDropDown() {
@@ -482,7 +387,7 @@ void TFormMain::ComboBoxPortNameDropDown() {
     const QString text = field->currentText();
     const QSignalBlocker quiet(field);
     field->clear();
-    for (const link::PortInfo& port : OrderPortList(port_.ListPortInfos())) {
+    for (const link::PortInfo& port : OrderPortList(connection_->Port().ListPortInfos())) {
         const QString description = QString::fromStdString(PortDescription(port));
         field->addItem(QString::fromStdString(port.name));
         field->setItemData(field->count() - 1, description, ui::DropDownComboBox::kDescriptionRole);
@@ -491,103 +396,9 @@ void TFormMain::ComboBoxPortNameDropDown() {
     field->setEditText(text);
 }
 
-void TFormMain::ComboBoxPortNameSelect() {
-    CancelPortWatch();
-    CloseConnection(true);
-    OpenConnection();
-}
-
-bool TFormMain::ComboBoxPortNameKeyDown(int key) {
-    if (key != Qt::Key_Return && key != Qt::Key_Enter) {
-        return false;
-    }
-    // The key is taken even when opening fails, so it never reaches the field a second time.
-    Guarded([this] { ComboBoxPortNameSelect(); });
-    return true;
-}
-
-void TFormMain::OnPortLost(const QString& reason) {
-    if (adapterWatch_.Start()) {
-        // Saved before the port and the stores are released; both open again with the adapter.
-        Guarded([this] { CloseConnection(true); });
-        timerPortWatch_->Start();
-    } else {
-        // Nothing more arrives on this port: what it brought is filed and saved now, not only at
-        // the next minute or the next choice of port.
-        Guarded([this] { receiver_.Flush(); });
-        Guarded([this] { TimerSaveTimer(); });
-    }
-    ShowPortState();
-    QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
-    if (!reason.isEmpty()) {
-        text += QStringLiteral(" (") + reason + QStringLiteral(")");
-    }
-    text += QStringLiteral(".\nПроверьте подключение и выберите порт заново.");
-    // A running firmware upload ends now, and its end message says this too.
-    if (versionPanel_->PortLost(text)) {
-        return;
-    }
-    messageBox_.Error(this, text);
-}
-
-std::uint16_t TFormMain::UartId() const {
-    return static_cast<std::uint16_t>(commands::HexFieldParse(ui_->EditAddress->text()) & 0xFFFF);
-}
-
 void TFormMain::UpdateCaption() {
-    setWindowTitle(versionCaption_ + QStringLiteral(" [") + QString::fromStdString(port_.Name()) +
-                   QStringLiteral("]") + QStringLiteral(" - Сч.#") + QString::number(selectedMeter_));
-    applicationTitle_ = versionCaption_;
-}
-
-void TFormMain::ShowPortState() {
-    using Watch = link::AdapterWatch::State;
-    const Watch watch = adapterWatch_.CurrentState();
-    QString text;
-    if (port_.IsOpen()) {
-        text = Text(kPortOpenText);
-        // Files that are not saved matter more than the news of a reconnection.
-        if (database_ != nullptr && database_->SavingFails()) {
-            text += Text(kNotSavedText);
-        } else if (watch == Watch::Reconnected) {
-            text += Text(kReconnectedText);
-        }
-    } else if (watch == Watch::Waiting) {
-        text = Text(kAdapterWaitingText).arg(adapterWatch_.SecondsLeft());
-    } else if (watch == Watch::NotFound) {
-        text = Text(kAdapterNotFoundText);
-    } else {
-        text = Text(kPortClosedText);
-    }
-    statusPanels_[1]->setText(text);
-    statusPanels_[1]->setToolTip(text);
-}
-
-void TFormMain::CancelPortWatch() {
-    adapterWatch_.Cancel();
-    timerPortWatch_->Stop();
-}
-
-void TFormMain::TimerPortWatchTimer() {
-    const std::optional<std::string> name =
-        adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
-    if (name) {
-        ReopenLostPort(*name);
-    }
-    if (adapterWatch_.CurrentState() != link::AdapterWatch::State::Waiting) {
-        timerPortWatch_->Stop();
-    }
-    ShowPortState();
-}
-
-void TFormMain::ReopenLostPort(const std::string& name) {
-    // The open may show a message box, whose event loop must not run the watch again meanwhile.
-    timerPortWatch_->Stop();
-    SetPortFieldText(QString::fromStdString(name));
-    // Listed but not ready yet (its permissions not set, a modem manager probing it): next tick.
-    if (!TryOpenConnection(false) && adapterWatch_.CurrentState() == link::AdapterWatch::State::Waiting) {
-        timerPortWatch_->Start();
-    }
+    setWindowTitle(versionCaption_ + QStringLiteral(" [") + connection_->PortName() +
+                   QStringLiteral("] - Сч.#") + QString::number(selectedMeter_));
 }
 
 void TFormMain::SelectMeter(int meter) {
@@ -596,19 +407,11 @@ void TFormMain::SelectMeter(int meter) {
         ui_->SpinEditBuffSlotNumber->setValue(meter);
         ui_->SpinEditBuffSlotNumberMonth->setValue(meter);
     }
+    UpdateCaption();
 }
 
 void TFormMain::StringGridNETClick() {
-    const QTableView* net = ui_->StringGridNET;
-    const QAbstractItemModel* model = net->model();
-    bool ok = false;
-    int meter = 0;
-    if (model != nullptr) {
-        const int row = std::max(net->currentIndex().row(), 0);
-        meter = model->index(row, 0).data(Qt::DisplayRole).toString().trimmed().toInt(&ok);
-    }
-    SelectMeter(ok ? meter : 0);
-    UpdateCaption();
+    SelectMeter(meterData_->NetworkRowMeter());
 }
 
 void TFormMain::SetPortFieldText(const QString& text) {
@@ -648,152 +451,40 @@ bool TFormMain::TabVisible(QWidget* page) const {
     return ui_->PageControl->indexOf(page) >= 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Window close
-
-void TFormMain::FormClose() {
-    CancelPortWatch();
-    Guarded([this] { SaveBeforeClosing(QStringLiteral("Закрыть без сохранения")); });
-    Guarded([this] { CloseConnection(); });
-}
-
-void TFormMain::closeEvent(QCloseEvent* event) {
-    FormClose();
-    event->accept();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Timers and the link
-
-void TFormMain::TimerRXTimer() {
-    receiver_.Step();
-}
-
-void TFormMain::TimerSaveTimer() {
-    if (database_ == nullptr) {
-        return;
-    }
-    // Files that cannot be written are reported once per connection; the status bar keeps
-    // saying so, and every minute the save is tried again in case the cause is gone.
-    try {
-        database_->Save();
-        ShowPortState();
-    } catch (const std::exception&) {
-        ShowPortState();
-        if (std::exchange(saveFailureReported_, true)) {
-            return;
-        }
-        throw;
-    }
-}
-
-void TFormMain::TimerAltTimer() {
-    modeButtons_->Tick();
-}
-
-QList<QWidget*> TFormMain::HighlightedControls() const {
-    return {ui_->RadioGroupPortMode,
-            ui_->RadioGroupPlcStop,
-            ui_->RadioGroupRET,
-            ui_->SpinEditSetAMCount,
-            ui_->SpinEditRTCppm,
-            ui_->EditAddress,
-            ui_->EditDate,
-            ui_->EditTime,
-            ui_->LabelWD,
-            ui_->LabelVerinfo,
-            ui_->CheckBoxSwitchTime,
-            ui_->GroupBox9,
-            ui_->Label20,
-            ui_->Label24,
-            ui_->ComboBoxBaudRate,
-            ui_->ComboBoxBaudrateNew,
-            ui_->SpinEditBDAY};
-}
-
-void TFormMain::TimerResetColorTimer() {
-    for (QWidget* control : HighlightedControls()) {
-        ui::ResetFontColour(control);
-    }
-    timerResetColor_->Stop();
-}
-
-void TFormMain::Highlight(QWidget* control) {
-    ui::SetFontColour(control, ui::kHighlightColour);
-    // Enabling a running timer does not restart it: only a new reply wait does.
-    if (!timerResetColor_->IsActive()) {
-        timerResetColor_->Start();
-    }
-}
-
 int TFormMain::PortTimeoutSeconds() const {
     const QAction* ticked = ui_->NMainOptionsTimeoutGroup->checkedAction();
     return ticked != nullptr ? ticked->data().toInt() : link::Requester::kDefaultTimeoutSeconds;
 }
 
-void TFormMain::HandleReply(link::FrameBuffer& frame) {
-    // A reply that cannot be shown is reported here, and the frames after it go on being handled.
-    Guarded([this, &frame] { replyHandler_->HandleReply(frame); });
+// ---------------------------------------------------------------------------------------------
+// Window close
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    connection_->CancelAdapterWatch();
+    connection_->Close(session::CloseReason::Exit);
+    event->accept();
 }
 
-void TFormMain::ShowReplyError(const QString& text) {
-    messageBox_.Error(this, text);
+// ---------------------------------------------------------------------------------------------
+// Chrome
+
+void TFormMain::Highlight(QWidget* control) {
+    highlights_->Highlight(control);
 }
 
-void TFormMain::ShowUartId(std::uint16_t address) {
-    ui_->EditAddress->setText(QString::asprintf("%04X", address));
-    Highlight(ui_->EditAddress);
-}
-
-void TFormMain::SwitchRate(int rateIndex) {
-    ui_->ComboBoxBaudRate->setCurrentIndex(rateIndex);
-    Highlight(ui_->ComboBoxBaudRate);
-    // The port is closed and opened again once the reply has been handled, not inside it.
-    QMetaObject::invokeMethod(
-        this, [this] { Guarded([this] { ComboBoxBaudRateChange(); }); }, Qt::QueuedConnection);
-}
-
-void TFormMain::HandleMeterPacket(const link::FrameBuffer& frame) {
-    if (meterPacketHandler_) {
-        meterPacketHandler_(frame);
-    }
-}
-
-void TFormMain::ShowByteCounter(std::uint32_t receivedBytes) {
-    statusPanels_[0]->setText(QStringLiteral(" Байт принято = %1").arg(receivedBytes));
-}
-
-void TFormMain::StatusBarDblClick() {
-    receiver_.ResetReceivedBytes();
-    ShowByteCounter(receiver_.ReceivedBytes());
+void TFormMain::TimerRefreshTimer() {
+    protectedPage_->ShowWorkstationClock();
+    meterData_->RefreshTick();
+    healthPage_->Redraw();
 }
 
 QLabel* TFormMain::StatusPanel(int index) const {
     return index >= 0 && index < 3 ? statusPanels_[index] : nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Chrome
-
-QString TFormMain::HelpDocument() const {
-    // The help file beside the program first; else the manual beside it (a build folder, a
-    // portable copy) or where the package installs it.
-    const QStringList candidates = {
-        helpDirectory_ + Text(kHelpFileName),
-        helpDirectory_ + QStringLiteral("manual/index.html"),
-        helpDirectory_ + QStringLiteral("../share/doc/lumvaris/manual/index.html"),
-    };
-    for (const QString& path : candidates) {
-        if (QFileInfo(path).isFile()) {
-            return QFileInfo(path).absoluteFilePath();
-        }
-    }
-    return {};
-}
-
 void TFormMain::NMainHelpGetHelpClick() {
     // A missing help file is not reported.
-    const QString path = HelpDocument();
+    const QString path = HelpDocument(helpDirectory_);
     if (openDocument_ && !path.isEmpty()) {
         openDocument_(path);
     }
@@ -806,18 +497,6 @@ void TFormMain::Panel9Click() {
     const bool show = !TabVisible(ui_->TabSheetService);
     SetTabVisible(ui_->TabSheetService, show);
     ui_->PageControl->setCurrentWidget(show ? ui_->TabSheetService : ui_->TabSheetNET);
-}
-
-bool TFormMain::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1) {
-        Guarded([this] { NMainHelpGetHelpClick(); });
-        return true;
-    }
-    // Esc stops a read of all buffers.
-    if (event->key() == Qt::Key_Escape && concentratorPage_->StopReadAll()) {
-        return true;
-    }
-    return false;
 }
 
 void TFormMain::PageControlChange() {
@@ -850,42 +529,26 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
 }
 
 void TFormMain::ButtonAopOKClick() {
-    meterData_->ApplySettings();
+    if (const session::Result applied = meterData_->ApplySettings(); !applied.IsDone()) {
+        ReportError(applied.Message());
+    }
 }
 
 void TFormMain::NMainOptionsOptionsClick() {
-    if (dialogs_.appOptions != nullptr && port_.IsOpen()) {
+    if (dialogs_.appOptions != nullptr && connection_->IsOpen()) {
         dialogs_.appOptions->exec();
     }
 }
 
-void TFormMain::NMainOptionsFullSetClick() {
-    // The action's check mark has toggled already.
-    if (port_.IsOpen()) {
-        meterData_->RedrawAll();
-    }
-}
-
 void TFormMain::NMainEditEraseAllClick() {
-    if (!port_.IsOpen()) {
+    if (!connection_->IsOpen()) {
         return;
     }
-    QString eraseError;
-    try {
-        meterData_->EraseFiles();
-    } catch (const std::exception& e) {
-        eraseError = QString::fromUtf8(e.what());
-    }
-    CloseConnection();
+    const session::Result erased = meterData_->EraseFiles();
+    connection_->Close();
     OpenConnection();
-    if (!eraseError.isEmpty()) {
-        ReportError(eraseError);
-    }
-}
-
-void TFormMain::NMainEditSortClick() {
-    if (port_.IsOpen()) {
-        meterData_->SortStores();
+    if (!erased.IsDone()) {
+        ReportError(erased.Message());
     }
 }
 
@@ -897,18 +560,6 @@ void TFormMain::NMainEditToExcelClick() {
     }
 }
 
-void TFormMain::NMainOptionsMonitorClick() {
-    linkMonitor_->show();
-    linkMonitor_->raise();
-    linkMonitor_->activateWindow();
-}
-
-void TFormMain::TimerRefreshTimer() {
-    protectedPage_->ShowWorkstationClock();
-    meterData_->RefreshTick();
-    healthPage_->Redraw();
-}
-
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress: {
@@ -917,20 +568,30 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             if (widget == nullptr || widget->window() != this) {
                 break;
             }
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (FormKeyDown(key) || keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_F1) {
+                Guarded([this] { NMainHelpGetHelpClick(); });
                 return true;
             }
+            // Esc stops a read of all buffers.
+            if ((key->key() == Qt::Key_Escape && concentratorPage_->StopReadAll()) ||
+                keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
+                return true;
+            }
+            // Enter in the port field opens the typed port; the key is taken even when opening
+            // fails, so it never reaches the field a second time.
             if ((watched == ui_->ComboBoxPortName || watched == ui_->ComboBoxPortName->lineEdit()) &&
-                ComboBoxPortNameKeyDown(key->key())) {
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+                Guarded([this] { ComboBoxPortNameSelect(); });
                 return true;
             }
             break;
         }
         case QEvent::MouseButtonDblClick:
+            // The status bar's double click starts the byte counter from 0.
             if (watched == ui_->StatusBar || (watched != nullptr && watched->parent() == ui_->StatusBar &&
                                               qobject_cast<QLabel*>(watched) != nullptr)) {
-                Guarded([this] { StatusBarDblClick(); });
+                connection_->ResetByteCounter();
                 return true;
             }
             break;
@@ -949,6 +610,10 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------------------------------------
 // The general error report
+
+void TFormMain::ShowReplyError(const QString& text) {
+    messageBox_.Error(this, text);
+}
 
 void TFormMain::ReportError(const QString& text) {
     messageBox_.Error(this, text);

@@ -1,4 +1,5 @@
 #include "app/VersionPanel.h"
+#include "app/Highlights.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -7,13 +8,13 @@
 
 #include "app/IMessageBox.h"
 #include "app/IOpenDialog.h"
-#include "app/ITimer.h"
 #include "app/ModeButtons.h"
 #include "app/TFormGauge.h"
 #include "commands/CommandSender.h"
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
 #include "link/Requester.h"
+#include "session/ITimer.h"
 #include "ui_FormGauge.h"
 #include "ui_FormMain.h"
 
@@ -132,7 +133,7 @@ void VersionPanel::WatchTick() {
 void VersionPanel::ShowVersion(const QString& text) {
     form_.LabelVerinfo->setText(text);
     if (!text.isEmpty()) {
-        services_.highlight(form_.LabelVerinfo);
+        services_.highlights.Highlight(form_.LabelVerinfo);
     }
 }
 

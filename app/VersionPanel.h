@@ -13,10 +13,13 @@ namespace Ui {
 class TFormMain;
 }
 
+namespace lumvaris::session {
+class ITimer;
+}  // namespace lumvaris::session
+
 namespace lumvaris::app {
 
 class IOpenDialog;
-class ITimer;
 class TFormGauge;
 
 // The group "Номер версии " of the "Концентратор" page: ButtonVersion reads the concentrator's
@@ -89,8 +92,8 @@ class VersionPanel final : public QObject,
     TFormGauge* gauge_ = nullptr;
     IOpenDialog* openDialog_ = nullptr;
     firmware::FirmwareUpload upload_{*this, *this};
-    std::unique_ptr<ITimer> stepTimer_;
-    std::unique_ptr<ITimer> watchTimer_;
+    std::unique_ptr<session::ITimer> stepTimer_;
+    std::unique_ptr<session::ITimer> watchTimer_;
     QString portText_;  // the window's text of a lost port, for the end message
 };
 

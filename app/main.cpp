@@ -4,10 +4,9 @@
 
 #include "app/Desktop.h"
 #include "app/LumvarisApplication.h"
+#include "app/QtFileDialog.h"
 #include "app/QtMessageBox.h"
 #include "app/QtModifierKeys.h"
-#include "app/QtFileDialog.h"
-#include "app/QtTimerFactory.h"
 #include "app/Revision.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormDebug.h"
@@ -17,6 +16,7 @@
 #include "app/TFormNewAddress.h"
 #include "keys/KeyFile.h"
 #include "link/QtSerialPort.h"
+#include "session/QtTimerFactory.h"
 
 using namespace lumvaris;
 
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     link::ThreadPause pause;
     app::QtModifierKeys modifierKeys;
     app::QtMessageBox messageBox(revision.versionCaption);
-    app::QtTimerFactory timers;
+    session::QtTimerFactory timers;
     application.SetErrorReport(
         [&](const QString& text) { messageBox.Error(QApplication::activeWindow(), text); });
 

@@ -4,9 +4,9 @@
 
 namespace lumvaris::commands {
 
-// What the command layer needs of the window's connection, and nothing more: the UART-ID every
-// request goes to, the concentrator's report of a new one, the local port following the
-// concentrator's rate, and the meter the tables have selected.
+// What the command layer needs of the connection, and nothing more: the UART-ID every request
+// goes to, the concentrator's report of a new one, and the local port following the
+// concentrator's rate.
 class IConnectionControl {
   public:
     virtual ~IConnectionControl() = default;
@@ -18,7 +18,6 @@ class IConnectionControl {
     // The concentrator runs at this rate index (0 = 38400, 1 = 19200, 2 = 9600): the rate field
     // shows it, highlighted, and the local port follows, the database saved first.
     virtual void SwitchRate(int rateIndex) = 0;
-    virtual int SelectedMeter() const = 0;
 };
 
 }  // namespace lumvaris::commands

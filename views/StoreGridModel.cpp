@@ -151,6 +151,14 @@ void StoreGridModel::PublishRows(int first, int last) {
     }
 }
 
+int StoreGridModel::RowMeter(int row) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || rows_[static_cast<std::size_t>(row)].blank) {
+        return 0;
+    }
+    const Row& source = rows_[static_cast<std::size_t>(row)];
+    return source.number >= 0 ? source.number : source.record.Meter;
+}
+
 QString StoreGridModel::Cell(int column, int gridRow) const {
     if (column < 0 || column >= columns_ || gridRow < 0 || gridRow > rowCount()) {
         return {};

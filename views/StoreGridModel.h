@@ -21,11 +21,12 @@ namespace lumvaris::views {
 // Rows are data rows; the header row of the grid is the model's horizontal header.
 class StoreGridModel final : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int kHeaderCount = 8;
     static const QStringList& Headers();  // "Сч.#", "Пакет", … "Прошло"
 
-    StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter, QObject* parent = nullptr);
+    StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter,
+                   QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,17 +38,22 @@ public:
     //  show-all off: one data row per present record, in slot order, or one cleared row if none.
     // Only a change of the row count is signalled; PublishRows then tells the views which cells of
     // the rows they show have new texts, and the other rows are made afresh when painted.
-    void Show(const meterdata::TMatrixInterface& store, int storeRow, bool showAll, bool numberRows, double now);
+    void Show(const meterdata::TMatrixInterface& store, int storeRow, bool showAll, bool numberRows,
+              double now);
     // One cleared data row, as before any database is open.
     void ShowEmpty();
     // Signals the cells of data rows first..last whose texts differ from what was last shown.
     void PublishRows(int first, int last);
 
+    // The meter number a data row's first cell shows (the slot number where rows are numbered);
+    // 0 when it shows none (a cleared row, an empty slot of no meter).
+    int RowMeter(int row) const;
+
     // The text of a cell: row 0 is the header row, data rows follow (as the grid counts them).
     QString Cell(int column, int gridRow) const;
     int GridRowCount() const { return rowCount() + 1; }
 
-private:
+  private:
     struct Row {
         meterdata::MeterRecord record;
         int number = -1;     // replaces text 0 when not -1

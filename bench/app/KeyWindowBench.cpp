@@ -28,17 +28,17 @@
 #include <vector>
 
 #include "app/IMessageBox.h"
-#include "app/ITimer.h"
 #include "app/QtModifierKeys.h"
-#include "app/QtTimerFactory.h"
 #include "app/TFormHashCalculate.h"
 #include "app/TFormMain.h"
 #include "link/Frame.h"
 #include "link/SerialPort.h"
+#include "session/ITimer.h"
+#include "session/QtTimerFactory.h"
+#include "support/Interleaved.h"
+#include "support/QtBench.h"
 #include "ui_FormHashCalculate.h"
 #include "ui_FormMain.h"
-#include "support/QtBench.h"
-#include "support/Interleaved.h"
 
 namespace lumvaris {
 namespace {
@@ -82,10 +82,10 @@ class KeyWritePort final : public link::ISerialPort {
 
 // Qt's timers, timing how long the computation window's TimerStart and TimerPause run before they
 // fire: that is the time the window waits on purpose.
-class WaitTimingTimers final : public app::ITimerFactory {
+class WaitTimingTimers final : public session::ITimerFactory {
   public:
-    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
-                                        std::function<void()> onTimeout) override {
+    std::unique_ptr<session::ITimer> Create(const std::string& name, int intervalMs,
+                                            std::function<void()> onTimeout) override {
         if (name != "TimerStart" && name != "TimerPause") {
             return qt_.Create(name, intervalMs, std::move(onTimeout));
         }
@@ -99,7 +99,7 @@ class WaitTimingTimers final : public app::ITimerFactory {
     qint64 waitedNs = 0;
 
   private:
-    struct Timed final : app::ITimer {
+    struct Timed final : session::ITimer {
         explicit Timed(WaitTimingTimers& o) : owner(o) {}
         void Start() override {
             since.start();
@@ -109,10 +109,10 @@ class WaitTimingTimers final : public app::ITimerFactory {
         bool IsActive() const override { return inner->IsActive(); }
         int Interval() const override { return inner->Interval(); }
         WaitTimingTimers& owner;
-        std::unique_ptr<app::ITimer> inner;
+        std::unique_ptr<session::ITimer> inner;
         QElapsedTimer since;
     };
-    app::QtTimerFactory qt_;
+    session::QtTimerFactory qt_;
 };
 
 struct NoPause final : link::IPause {
@@ -156,7 +156,6 @@ struct KeyWindow {
                    nullptr,
                    nullptr},
           window(platform) {
-        window.SetDatabase(nullptr);
         window.SetDialogs({nullptr, nullptr, nullptr, nullptr, &hash});
         window.show();
         window.Form().ComboBoxPortName->setEditText(QStringLiteral("bench"));

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/IMessageBox.h"
-#include "app/ITimer.h"
 #include "app/TFormLinkMonitor.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "meterdata/SystemClock.h"
+#include "session/ITimer.h"
 #include "support/BytesSerialPort.h"
 #include "support/QtBench.h"
 #include "support/QuietLink.h"
@@ -29,14 +29,14 @@ QApplication& App() {
 }
 
 // Timers that never fire: the benchmark runs the monitor's tick itself.
-struct StillTimer final : ITimer {
+struct StillTimer final : session::ITimer {
     void Start() override {}
     void Stop() override {}
     bool IsActive() const override { return false; }
     int Interval() const override { return 0; }
 };
-struct StillTimers final : ITimerFactory {
-    std::unique_ptr<ITimer> Create(const std::string&, int, std::function<void()>) override {
+struct StillTimers final : session::ITimerFactory {
+    std::unique_ptr<session::ITimer> Create(const std::string&, int, std::function<void()>) override {
         return std::make_unique<StillTimer>();
     }
 };

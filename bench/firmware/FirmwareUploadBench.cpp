@@ -28,7 +28,6 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/IOpenDialog.h"
-#include "app/QtTimerFactory.h"
 #include "app/TFormGauge.h"
 #include "app/TFormMain.h"
 #include "app/VersionPanel.h"
@@ -37,6 +36,7 @@
 #include "link/QtSerialPort.h"
 #include "link/Receiver.h"
 #include "link/Requester.h"
+#include "session/QtTimerFactory.h"
 #include "support/QtBench.h"
 #include "support/QuietLink.h"
 #include "ui_FormMain.h"
@@ -155,7 +155,7 @@ void Program(benchmark::State& state) {
     link::ThreadPause pause;
     HeldCtrl keys;
     AnswerOk messages;
-    app::QtTimerFactory timers;
+    session::QtTimerFactory timers;
     app::MainWindowPlatform platform{
         port, pause, keys, messages, timers, dir.path() + QStringLiteral("/"), QStringLiteral("Lumvaris"),
         {},   {}};
@@ -163,7 +163,6 @@ void Program(benchmark::State& state) {
     app::TFormGauge gauge;
     ChosenFile openDialog;
     openDialog.path = file.fileName();
-    window.SetDatabase(nullptr);
     window.SetDialogs({&gauge, nullptr, nullptr, nullptr, nullptr, &openDialog});
     window.show();
     window.Form().ComboBoxPortName->setEditText(sim.Path());
@@ -188,7 +187,7 @@ void Program(benchmark::State& state) {
         state.SetIterationTime(shown.seconds / kLines);
     }
     state.counters["lines"] = kLines;
-    window.CloseConnection();
+    window.Connection().Close();
 }
 
 // --- The bare link, for Poll10ms and RoundTrip

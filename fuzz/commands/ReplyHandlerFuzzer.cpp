@@ -82,7 +82,6 @@ struct Targets final : commands::IConcentratorDisplay,
     std::uint16_t UartId() const override { return 0x2FFF; }
     void ShowUartId(std::uint16_t a) override { sum += a; }
     void SwitchRate(int index) override { sum += index; }
-    int SelectedMeter() const override { return 1; }
 
     Clock clock;
     meterdata::TMatrixInterface packets{QString()};

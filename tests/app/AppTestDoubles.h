@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/IConnectionDatabase.h"
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/IOpenDialog.h"
 #include "app/ISaveDialog.h"
-#include "app/ITimer.h"
 #include "link/Requester.h"
+#include "session/IConnectionDatabase.h"
+#include "support/FakeTimers.h"
 
 #include <ostream>
 
@@ -24,51 +24,6 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 }
 
 namespace lumvaris::testing {
-
-class FakeTimerFactory;
-
-// A timer that fires only when the test advances the factory's clock.
-class FakeTimer final : public app::ITimer {
-  public:
-    FakeTimer(FakeTimerFactory& factory, std::string name, int intervalMs, std::function<void()> handler);
-    ~FakeTimer() override;
-    void Start() override;
-    void Stop() override { active_ = false; }
-    bool IsActive() const override { return active_; }
-    int Interval() const override { return interval_; }
-
-    const std::string& Name() const { return name_; }
-
-  private:
-    friend class FakeTimerFactory;
-    FakeTimerFactory& factory_;
-    std::string name_;
-    int interval_;
-    std::function<void()> handler_;
-    bool active_ = false;
-    long long deadline_ = 0;
-};
-
-// Driven time: Advance fires every due timer in deadline order, as often as it falls due.
-class FakeTimerFactory final : public app::ITimerFactory {
-  public:
-    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
-                                        std::function<void()> onTimeout) override;
-    void Advance(int milliseconds);
-    // Lets time pass to the deadline of the named timer, firing every timer due before it, then
-    // fires that one once: a test can act between two firings of a 0 ms timer. False when the
-    // timer is not running.
-    bool FireNext(const std::string& name);
-    long long Now() const { return now_; }
-    FakeTimer* Find(const std::string& name) const;
-
-  private:
-    friend class FakeTimer;
-    FakeTimer* FirstDue(long long target) const;
-    void Fire(FakeTimer& timer);
-    std::vector<FakeTimer*> timers_;
-    long long now_ = 0;
-};
 
 class FakeModifierKeys final : public app::IModifierKeys {
   public:
@@ -136,19 +91,29 @@ class FakePause final : public link::IPause {
     std::vector<int> pauses;
 };
 
-// Records what the window asks of the database, in order.
-class FakeDatabase final : public app::IConnectionDatabase {
+// Records what the connection asks of the database, in order, and the sources of the live
+// packets it is given.
+class FakeDatabase final : public session::IConnectionDatabase {
   public:
-    void Open(const QString& portName) override {
+    session::DatabaseOpen Open(const QString& portName) override {
         log << QStringLiteral("open ") + portName;
+        session::DatabaseOpen open;
         if (!openError.empty()) {
-            throw std::runtime_error(openError);
+            open.result = session::Result::Failed(QString::fromStdString(openError));
         }
+        return open;
     }
-    void Save() override { log << QStringLiteral("save"); }
+    session::Result Save() override {
+        log << QStringLiteral("save");
+        return session::Result::Done();
+    }
     void Release() override { log << QStringLiteral("release"); }
+    void StoreLivePacket(const link::FrameBuffer& frame) override {
+        meterSources.push_back(link::SourceAddress(frame));
+    }
     QStringList log;
     std::string openError;
+    std::vector<std::uint16_t> meterSources;
 };
 
 }  // namespace lumvaris::testing

@@ -210,7 +210,7 @@ TEST_F(ConcentratorPageTest, TheConfigurationReplyFillsThePageAndSizesTheDatabas
 }
 
 TEST_F(ConcentratorPageTest, TheRateReplyMovesTheLocalPortAfterSavingTheDatabase) {
-    window_->Sender().Send(commands::request::Plain(commands::RequestType::UartRateRead));
+    window_->Connection().Sender().Send(commands::request::Plain(commands::RequestType::UartRateRead));
     Reply("88 02");
     EXPECT_EQ(F().ComboBoxBaudRate->currentIndex(), 2);
     EXPECT_TRUE(Maroon(F().ComboBoxBaudRate));

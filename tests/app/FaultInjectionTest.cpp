@@ -27,12 +27,12 @@
 #include "AppTestDoubles.h"
 #include "app/ConcentratorPage.h"
 #include "app/MeterDataBinding.h"
-#include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormMain.h"
 #include "commands/CommandSender.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
+#include "session/QtTimerFactory.h"
 #include "ui_FormAppOptions.h"
 #include "ui_FormMain.h"
 
@@ -151,7 +151,7 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
     link::ThreadPause pause;
     FakeModifierKeys keys;
     FakeMessageBox messages;
-    app::QtTimerFactory timers;
+    session::QtTimerFactory timers;
     app::TFormAppOptions options;
     options.Form().SpinEditCount->setValue(48);
     options.Form().SpinEditPackets->setValue(1000);
@@ -204,18 +204,19 @@ TEST(FaultInjectionTest, AFlakyLineLosesNoPacketAndLeavesNoRequestHanging) {
     };
     std::mt19937 random(20261209);
     int answered = 0, timedOut = 0, hanging = 0, noWait = 0, readAlls = 0;
-    link::Requester& requester = window->Requester();
+    link::Requester& requester = window->Connection().Requester();
     for (int i = 0; i < requests; ++i) {
         if (i % 100 == 50) {
             // A read of all last-packet buffers in the middle of it all.
-            window->Form().ButtonLP->setText(QStringLiteral("Прочитать всё"));
+            keys.held = Qt::ShiftModifier;
             window->Concentrator().ButtonLPClick();
+            keys.held = Qt::NoModifier;
             ASSERT_TRUE(PumpUntil([&] { return !window->Concentrator().ReadAllRunning(); }, 60000));
             ++readAlls;
             continue;
         }
         const commands::Request& r = vocabulary[random() % vocabulary.size()];
-        window->Sender().Send(r);
+        window->Connection().Sender().Send(r);
         if (commands::Info(r.type).expectedReply == link::Requester::kNoWait) {
             ++noWait;
             continue;

@@ -55,7 +55,7 @@ class LinkMonitorTest : public WindowTest {
         std::vector<std::uint8_t> bytes = Hex("00 13 FE");
         bytes.insert(bytes.end(), bad.begin(), bad.begin() + 11);
         port_.Feed(bytes);
-        window_->TimerRXTimer();
+        window_->Connection().TimerRXTimer();
     }
     static inline const QString kRequest = "10:00:00.250|→|FFFF|2FFF|1|86h AddressRead|86|";
     static inline const QString kReply = "10:00:00.400|←|2FFF|FFFF|3|86h AddressRead|86 FF 2F|";

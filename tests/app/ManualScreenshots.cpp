@@ -17,7 +17,6 @@
 #include <cstdio>
 
 #include "AppTestDoubles.h"
-#include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormDebug.h"
 #include "app/TFormGauge.h"
@@ -26,6 +25,7 @@
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
 #include "link/QtSerialPort.h"
+#include "session/QtTimerFactory.h"
 #include "ui_FormMain.h"
 
 using namespace lumvaris;
@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     QProcess sim;
     sim.start(QString::fromLocal8Bit(argv[1]),
               {QStringLiteral("--meters"), QStringLiteral("12"), QStringLiteral("--interval"),
-               QStringLiteral("0.2"), QStringLiteral("--garbage"), QStringLiteral("0.1"), QStringLiteral("--quiet")});
+               QStringLiteral("0.2"), QStringLiteral("--garbage"), QStringLiteral("0.1"),
+               QStringLiteral("--quiet")});
     if (!sim.waitForReadyRead(10000)) {
         return 1;
     }
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     link::ThreadPause pause;
     testing::FakeModifierKeys keys;
     testing::FakeMessageBox messages;
-    app::QtTimerFactory timers;
+    session::QtTimerFactory timers;
     app::MainWindowPlatform platform{port,
                                      pause,
                                      keys,

@@ -165,7 +165,7 @@ TEST_F(PlcCommandsPageTest, LongCommandsToAllOrOneMeterAndToTheClipboard) {
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
     }
     EXPECT_EQ(F().ComboBoxLongCommand->count(), 3);
-    EXPECT_FALSE(window_->Requester().WaitInProgress()) << "long commands await nothing";
+    EXPECT_FALSE(window_->Connection().Requester().WaitInProgress()) << "long commands await nothing";
 }
 
 TEST_F(PlcCommandsPageTest, TheFramesGoOneAStepAndASecondCommandWaitsForTheFirst) {
@@ -181,7 +181,7 @@ TEST_F(PlcCommandsPageTest, TheFramesGoOneAStepAndASecondCommandWaitsForTheFirst
 
     // The window runs between the frames: a reply of an earlier request is shown meanwhile.
     Step(2);
-    window_->Sender().Send(commands::request::Plain(commands::RequestType::PlcFreeCellsRead));
+    window_->Connection().Sender().Send(commands::request::Plain(commands::RequestType::PlcFreeCellsRead));
     Reply("8A 0B");
     EXPECT_EQ(F().LabelPlcEmpty->text(), QStringLiteral("11"));
 
@@ -211,7 +211,7 @@ TEST_F(PlcCommandsPageTest, AConnectionThatEndsMidwayEndsTheCommandAndFreesTheBu
         F().ComboBoxLongCommand->setEditText(QString(QStringLiteral("11")).repeated(30));
         Click(F().ButtonSetLongCommand);
         Step(1);
-        pulled ? port_.Vanish("adapter pulled") : window_->CloseConnection();
+        pulled ? port_.Vanish("adapter pulled") : window_->Connection().Close();
         Step();
         EXPECT_FALSE(Page().LongCommandGoing());
         EXPECT_TRUE(F().ButtonSetLongCommand->isEnabled());

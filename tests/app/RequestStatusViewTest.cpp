@@ -41,9 +41,15 @@ class RequestStatusViewTest : public ::testing::Test {
     }
     bool InputsEnabled() const { return port_.isEnabled() && address.isEnabled(); }
 
+    // The gauge's ticks of 100 ms, as the connection's TimerGauge gives them.
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            requester.GaugeTick();
+        }
+    }
+
     FakeSerialPort port;
     NoPause pause;
-    FakeTimerFactory timers;
     link::Requester requester{port, pause};
     QLabel panel;
     QProgressBar gauge;
@@ -51,9 +57,7 @@ class RequestStatusViewTest : public ::testing::Test {
     QLineEdit address;
     int colourRestarts = 0;
     app::RequestStatusView view{requester,
-                                {&panel, &gauge, {&port_, &address}, [this] { ++colourRestarts; }},
-                                timers,
-                                [](const std::function<void()>& handler) { handler(); }};
+                                {&panel, &gauge, {&port_, &address}, [this] { ++colourRestarts; }}};
 };
 
 TEST_F(RequestStatusViewTest, TheGaugeCountsTheWaitAndTheEndPaintsItsOutcome) {
@@ -71,31 +75,29 @@ TEST_F(RequestStatusViewTest, TheGaugeCountsTheWaitAndTheEndPaintsItsOutcome) {
     EXPECT_TRUE(Colours().startsWith(QStringLiteral("#008000")));
     EXPECT_EQ(panel.text(), QStringLiteral(" OK"));
     EXPECT_TRUE(InputsEnabled());
-    EXPECT_FALSE(timers.Find("TimerGauge")->IsActive());
 
     // A reply after some ticks leaves the bar where the count was.
     Send();
-    timers.Advance(700);
+    Ticks(7);
     EXPECT_EQ(gauge.value(), 7);
     Answer(link::RequestStatus::Ok);
     EXPECT_EQ(gauge.value(), 7);
 
     // A second request replaces the first wait and starts the colour reset again.
     Send();
-    timers.Advance(500);
+    Ticks(5);
     Send(0x88);
     EXPECT_EQ(gauge.value(), 0);
     EXPECT_EQ(colourRestarts, 4);
 
     // No reply: maroon, "Ошибка!", the inputs free again, the gauge timer stopped.
-    timers.Advance(1999);
+    Ticks(19);
     EXPECT_FALSE(InputsEnabled());
-    timers.Advance(1);
+    Ticks(1);
     EXPECT_EQ(gauge.value(), 20);
     EXPECT_TRUE(Colours().startsWith(QStringLiteral("#800000")));
     EXPECT_EQ(panel.text(), QStringLiteral(" Ошибка!"));
     EXPECT_TRUE(InputsEnabled());
-    EXPECT_FALSE(timers.Find("TimerGauge")->IsActive());
 
     // A request without a reply clears the status and leaves gauge, colour reset and inputs.
     const QString colours = Colours();
@@ -116,7 +118,7 @@ TEST_F(RequestStatusViewTest, ALongOperationsProgressAndSummaryOutliveItsRequest
     for (int meter = 1; meter <= 3; ++meter) {
         Send(0x82);
         view.ShowProgress(QStringLiteral("%1 / 256").arg(meter));
-        timers.Advance(300);
+        Ticks(3);
         if (meter == 2) {
             Answer(link::RequestStatus::NoData);
         }
@@ -126,7 +128,7 @@ TEST_F(RequestStatusViewTest, ALongOperationsProgressAndSummaryOutliveItsRequest
     view.EndLongOperation(QStringLiteral("Стоп 3/256: без ответа 2, записи 0, без данных 1"));
     EXPECT_FALSE(InputsEnabled()) << "the last request's wait still runs";
 
-    timers.Advance(2000);  // the last request times out after the stop
+    Ticks(20);  // the last request times out after the stop
     EXPECT_EQ(panel.text(), QStringLiteral(" Стоп 3/256: без ответа 2, записи 0, без данных 1"));
     EXPECT_TRUE(InputsEnabled());
     Answer(link::RequestStatus::Ok);  // and a late reply

@@ -19,7 +19,6 @@
 #include "app/ConcentratorPage.h"
 #include "app/MeterDataBinding.h"
 #include "app/NetworkHealthPage.h"
-#include "app/QtTimerFactory.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormGauge.h"
 #include "app/TFormHashCalculate.h"
@@ -32,6 +31,7 @@
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
 #include "monitor/TrafficLog.h"
+#include "session/QtTimerFactory.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormHashCalculate.h"
@@ -94,17 +94,17 @@ class Simulator {
 
 // The program's timers, except that TimerGauge ticks every gaugeMs: a port timeout of 1 s then
 // passes in 10 × gaugeMs, so that replies the simulator drops cost a test little time.
-class ScaledGaugeTimers final : public app::ITimerFactory {
+class ScaledGaugeTimers final : public session::ITimerFactory {
   public:
     explicit ScaledGaugeTimers(int gaugeMs) : gaugeMs_(gaugeMs) {}
-    std::unique_ptr<app::ITimer> Create(const std::string& name, int intervalMs,
-                                        std::function<void()> onTimeout) override {
+    std::unique_ptr<session::ITimer> Create(const std::string& name, int intervalMs,
+                                            std::function<void()> onTimeout) override {
         return timers_.Create(name, name == "TimerGauge" ? gaugeMs_ : intervalMs, std::move(onTimeout));
     }
 
   private:
     int gaugeMs_;
-    app::QtTimerFactory timers_;
+    session::QtTimerFactory timers_;
 };
 
 // The window with its real database and dialogs on the simulator's port.
@@ -178,7 +178,7 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
     SimulatorWindow w;
     FakeDatabase database;
     app::TFormMain& window = w.Window();
-    window.SetDatabase(&database);
+    window.Connection().SetDatabase(&database);
     FakeMessageBox& messages = w.Messages();
 
     // The port field takes the full path of the pseudo-terminal; Enter opens it.
@@ -191,7 +191,6 @@ TEST(SimulatorEndToEndTest, TheEngineerTypesTheSimulatorsPortAndTalksToIt) {
 
     // The concentrator's address comes back into the UART-ID field.
     window.Form().EditAddress->setText(QStringLiteral("2fff"));
-    window.Form().ButtonAddress->setText(QStringLiteral("Прочитать"));
     QTest::mouseClick(window.Form().ButtonAddress, Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return window.StatusPanel(2)->text() == QStringLiteral(" OK"); }, 5000))
         << "no reply from the simulator";
@@ -236,7 +235,7 @@ TEST(SimulatorEndToEndTest, LivePacketsLandInTheStoresAndTheFilesOfThePort) {
     ASSERT_TRUE(PumpUntil(
         [&] { return window.MeterData().View(meterdata::StorePage::Net).Model().rowCount() >= 3; }, 3000));
 
-    window.TimerSaveTimer();
+    window.Connection().Save();
     const QString name = QFileInfo(sim.Path()).fileName();
     meterdata::TMatrixInterface saved(w.File(name + QStringLiteral("-PACKETS.bin")));
     ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
@@ -355,7 +354,7 @@ TEST(SimulatorEndToEndTest, ReadingAllPacketBuffersBringsEveryMeterTheSimulatorH
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
                            QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
     ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 120000));
     EXPECT_EQ(w.Status(), QStringLiteral(" Все 256: без ответа 0, записи 4, без данных 252"));
@@ -376,7 +375,7 @@ TEST(SimulatorEndToEndTest, AWrittenConfigurationIsWhatTheConcentratorReportsBac
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     ui::SetRadioGroupItemIndex(f.RadioGroupRET, 2);
     ui::SetRadioGroupItemIndex(f.RadioGroupPlcStop, 0);
@@ -411,7 +410,7 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
         sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
                    QStringLiteral("3600"), QStringLiteral("--hangup-after-requests"), QStringLiteral("20")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     ASSERT_TRUE(w.Click(w.F().ButtonLP, Qt::ShiftModifier, QStringLiteral("Прочитать всё")));
     ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 30000)) << "the loss is reported";
     ASSERT_TRUE(PumpUntil([&] { return !w.Window().Concentrator().ReadAllRunning(); }, 10000));
@@ -433,7 +432,7 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
     ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     w.F().ComboBoxPortName->setEditText(fresh.Path());
     QTest::keyClick(w.F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
     EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
     EXPECT_EQ(w.Messages().errors.size(), 1);
@@ -452,7 +451,7 @@ TEST(SimulatorEndToEndTest, TheSimulatorsLinkIsListedAndReopenedWhenASimulatorTa
         first.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600"),
                      QStringLiteral("--hangup-after-requests"), QStringLiteral("1")}));
     SimulatorWindow w(link);
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
 
     QComboBox* field = w.F().ComboBoxPortName;
     field->showPopup();
@@ -474,7 +473,7 @@ TEST(SimulatorEndToEndTest, TheSimulatorsLinkIsListedAndReopenedWhenASimulatorTa
     Simulator second;
     ASSERT_TRUE(
         second.Start({QStringLiteral("--link"), link, QStringLiteral("--interval"), QStringLiteral("3600")}));
-    ASSERT_TRUE(PumpUntil([&] { return w.Window().IsOpen(); }, 5000)) << "reopened by itself";
+    ASSERT_TRUE(PumpUntil([&] { return w.Window().Connection().IsOpen(); }, 5000)) << "reopened by itself";
     EXPECT_EQ(w.Window().StatusPanel(1)->text(),
               QStringLiteral(" Коммуникационный порт открыт. Связь восстановлена."));
     ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
@@ -491,7 +490,7 @@ TEST(SimulatorEndToEndTest, ALongCommandToAMeterIsReportedDoneByThatMetersPacket
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
                            QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     f.CheckBoxBroadcast->setChecked(false);
     f.SpinEditAddress->setValue(3);
@@ -525,7 +524,7 @@ TEST(SimulatorEndToEndTest, AShortCommandTakesACellOfThePlcBuffer) {
         sim.Start({QStringLiteral("--plc-cells"), QStringLiteral("16"), QStringLiteral("--plc-cell-ms"),
                    QStringLiteral("3600000"), QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     const auto freeCells = [&]() -> QString {
         f.LabelPlcEmpty->setText(QStringLiteral("***"));
@@ -556,7 +555,7 @@ TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) 
     ASSERT_TRUE(sim.Start({QStringLiteral("--clock"), QStringLiteral("2024-01-01 12:12"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
     const QLocale locale = QLocale::system();
@@ -586,7 +585,7 @@ TEST(SimulatorEndToEndTest, TheClockBillingDayAndRateSetByTheWindowAreReadBack) 
     // The rate: the local port follows the concentrator to 9600, and the link goes on there.
     f.ComboBoxBaudrateNew->setCurrentIndex(2);
     Press(f.ButtonBDRset);
-    link::ISerialPort& port = w.Window().Port();
+    link::ISerialPort& port = w.Window().Connection().Port();
     ASSERT_TRUE(PumpUntil([&] { return port.IsOpen() && port.Settings().baudRate == 9600; }, 5000));
     EXPECT_EQ(f.ComboBoxBaudRate->currentText(), QStringLiteral("9600"));
     f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);  // the new connection shows its first page
@@ -605,7 +604,7 @@ TEST(SimulatorEndToEndTest, APasswordOpensOneProtectedCommandAndCanBeChanged) {
     ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret"),
                            QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     f.PageControl->setCurrentWidget(f.TabSheetSystemProtected);
     QStringList& errors = w.Messages().errors;
@@ -725,7 +724,7 @@ TEST(SimulatorEndToEndTest, AFirmwareFileArrivesLineForLineAlsoWhenRepliesAreLos
                                   QStringLiteral("7")} +
                       c.faults));
         SimulatorWindow w(sim.Path(), c.gaugeMs);
-        ASSERT_TRUE(w.Window().IsOpen());
+        ASSERT_TRUE(w.Window().Connection().IsOpen());
         w.F().NMainOptionsTimeout1->setChecked(true);
         w.OpenDialog().path = imagePath;
         const firmware::FirmwareUpload& upload = w.Window().Version().Upload();
@@ -794,7 +793,7 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) 
     ASSERT_TRUE(sim.Start({QStringLiteral("--meters"), QStringLiteral("0"), QStringLiteral("--quiet"),
                            QStringLiteral("--hangup-after-requests"), QStringLiteral("120")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     w.OpenDialog().path = imagePath;
     const firmware::FirmwareUpload& upload = w.Window().Version().Upload();
     ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::ControlModifier, QStringLiteral("Загрузить новую")));
@@ -812,7 +811,7 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAnUploadEndsItWithOneMessage) 
     ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     w.F().ComboBoxPortName->setEditText(fresh.Path());
     QTest::keyClick(w.F().ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     ASSERT_TRUE(w.Click(w.F().ButtonVersion, Qt::NoModifier, QStringLiteral("Прочитать")));
     EXPECT_TRUE(
         PumpUntil([&] { return w.F().LabelVerinfo->text() == QStringLiteral("LUMVARIS-SIM 1.0"); }, 5000));
@@ -826,7 +825,7 @@ TEST(SimulatorEndToEndTest, AKeySetByNameReachesTheConcentratorAndComesFromTheKe
     Simulator sim;
     ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     app::TFormHashCalculate& hash = w.Hash();
     f.CheckBoxUseCrypto->setChecked(true);
@@ -878,7 +877,7 @@ TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLa
     auto sim = std::make_unique<Simulator>();
     ASSERT_TRUE(sim->Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     SimulatorWindow w(sim->Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     Ui::TFormMain& f = w.F();
     f.CheckBoxUseCrypto->setChecked(true);
 
@@ -900,7 +899,7 @@ TEST(SimulatorEndToEndTest, APortLostWhileAKeyIsDerivedIsSaidOnceAndTheKeyGoesLa
     ASSERT_TRUE(fresh.Start({QStringLiteral("--interval"), QStringLiteral("3600")}));
     f.ComboBoxPortName->setEditText(fresh.Path());
     QTest::keyClick(f.ComboBoxPortName->lineEdit(), Qt::Key_Return);
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     f.ComboBoxKey->setEditText(name);
     QTest::mouseClick(f.ButtonSetKey, Qt::LeftButton);
     EXPECT_TRUE(PumpUntil([&] { return !w.Hash().isVisible(); }, 5000)) << "taken from the key file";
@@ -977,7 +976,7 @@ TEST(SimulatorEndToEndTest, TheMonitorShowsEveryByteAndTheHealthPageEveryMeterTh
                            QStringLiteral("0.05"), QStringLiteral("--garbage"), QStringLiteral("0.1"),
                            QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--log"), log}));
     SimulatorWindow w(sim.Path());
-    ASSERT_TRUE(w.Window().IsOpen());
+    ASSERT_TRUE(w.Window().Connection().IsOpen());
     w.F().NMainOptionsMonitor->trigger();
     app::TFormLinkMonitor& monitor = w.Window().LinkMonitor();
     ASSERT_TRUE(monitor.isVisible());

@@ -82,7 +82,7 @@ class TFormMainTest : public ::testing::Test {
                 return QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta")};
             }};
         window_ = std::make_unique<TFormMain>(platform);
-        window_->SetDatabase(&database_);
+        window_->Connection().SetDatabase(&database_);
         window_->show();
     }
 
@@ -135,7 +135,6 @@ class TFormMainTest : public ::testing::Test {
 
 TEST_F(TFormMainTest, StartsWithoutConnection) {
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [] - Сч.#0"));
-    EXPECT_EQ(window_->ApplicationTitle(), QStringLiteral("Lumvaris Rev.1.0"));
     EXPECT_EQ(window_->size(), QSize(603, 644));
     EXPECT_EQ(window_->minimumSize(), QSize(603, 644));
     EXPECT_FALSE(F().PageControl->isVisible());
@@ -226,7 +225,6 @@ TEST_F(TFormMainTest, OpensByEnterAndClosesWithTheWindow) {
     EXPECT_EQ(port_.openedNames, std::vector<std::string>{"/dev/pts/7"});
     EXPECT_EQ(port_.Settings().baudRate, 38400);
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("Lumvaris Rev.1.0 [/dev/pts/7] - Сч.#0"));
-    EXPECT_EQ(window_->ApplicationTitle(), QStringLiteral("Lumvaris Rev.1.0 [/dev/pts/7]"));
     EXPECT_TRUE(F().PageControl->isVisible());
     EXPECT_TRUE(F().Panel7->isVisible());
     EXPECT_TRUE(F().PanelGauge->isVisible());
@@ -238,7 +236,7 @@ TEST_F(TFormMainTest, OpensByEnterAndClosesWithTheWindow) {
     EXPECT_EQ(Panel(1), kOpen);
     // Enter saves and closes first (nothing was open), pausing as every close does, then opens.
     EXPECT_EQ(database_.log, (QStringList{"save", "release", "open /dev/pts/7"}));
-    EXPECT_EQ(pause_.pauses, std::vector<int>{TFormMain::kClosePauseMs});
+    EXPECT_EQ(pause_.pauses, std::vector<int>{session::Connection::kClosePauseMs});
 
     window_->close();
     EXPECT_FALSE(port_.IsOpen());
@@ -447,7 +445,7 @@ TEST_F(TFormMainTest, UartIdIsTheLow16BitsOfTheHexFieldParse) {
                  {"", 0},          {"2g", 0x20},     {"x", 0},          {"FFFFFFFFFF2001", 0x2001}};
     for (const auto& c : cases) {
         F().EditAddress->setText(QString::fromUtf8(c.text));
-        EXPECT_EQ(window_->UartId(), c.id) << "\"" << c.text << "\"";
+        EXPECT_EQ(window_->Connection().UartId(), c.id) << "\"" << c.text << "\"";
     }
 }
 
@@ -513,13 +511,13 @@ TEST_F(TFormMainTest, HighlightsLastUntilTwoSecondsAfterTheRequestOrTheirOwnStar
     for (const auto& c : cases) {
         timers_.Advance(5000);  // earlier waits and highlights are over
         const long long start = timers_.Now();
-        window_->Requester().SendRequest(request, 0x81, 100);
+        window_->Connection().Requester().SendRequest(request, 0x81, 100);
         timers_.Advance(c.highlightAt);
         window_->Highlight(F().EditDate);
         window_->Highlight(F().RadioGroupRET);
         if (c.secondRequestAt >= 0) {
             timers_.Advance(static_cast<int>(start + c.secondRequestAt - timers_.Now()));
-            window_->Requester().SendRequest(request, 0x81, 100);
+            window_->Connection().Requester().SendRequest(request, 0x81, 100);
         }
         timers_.Advance(static_cast<int>(start + c.normalAt - 1 - timers_.Now()));
         EXPECT_TRUE(Maroon(F().EditDate)) << "highlight at " << c.highlightAt;
@@ -548,7 +546,7 @@ TEST_F(TFormMainTest, ReplyWaitPaintsTheGaugeAndLocksTheConnectionInputs) {
     const QColor yellow(255, 255, 0);
     const QColor black(0, 0, 0);
     const QColor maroon(128, 0, 0);
-    window_->Requester().SendRequest(Frame(link::kWorkstationAddress, 1, 0x81), 0x81, 100);
+    window_->Connection().Requester().SendRequest(Frame(link::kWorkstationAddress, 1, 0x81), 0x81, 100);
     EXPECT_EQ(F().GaugeTimeout->maximum(), 40);
     EXPECT_FALSE(F().ComboBoxPortName->isEnabled());
     EXPECT_FALSE(F().ComboBoxBaudRate->isEnabled());
@@ -571,11 +569,8 @@ TEST_F(TFormMainTest, ReplyWaitPaintsTheGaugeAndLocksTheConnectionInputs) {
 }
 
 TEST_F(TFormMainTest, FramesReachTheReplyHandlerAndTheIntakeAndTheCounterResetsOnDoubleClick) {
-    std::vector<std::uint16_t> meterSources;
-    window_->SetMeterPacketHandler(
-        [&](const link::FrameBuffer& f) { meterSources.push_back(link::SourceAddress(f)); });
     TypePortAndPressEnter(QStringLiteral("ttyS0"));
-    window_->Sender().Send(commands::request::Plain(commands::RequestType::AddressRead));
+    window_->Connection().Sender().Send(commands::request::Plain(commands::RequestType::AddressRead));
 
     link::FrameBuffer address = Frame(0x2FFF, 3, 0x86);
     link::Payload(address)[1] = 0x01;
@@ -588,7 +583,7 @@ TEST_F(TFormMainTest, FramesReachTheReplyHandlerAndTheIntakeAndTheCounterResetsO
     EXPECT_EQ(F().EditAddress->text(), QStringLiteral("2001"));
     EXPECT_TRUE(Maroon(F().EditAddress));
     EXPECT_EQ(Panel(2), QStringLiteral(" OK"));
-    EXPECT_EQ(meterSources, std::vector<std::uint16_t>{0x1005});
+    EXPECT_EQ(database_.meterSources, std::vector<std::uint16_t>{0x1005});
     EXPECT_EQ(Panel(0), QStringLiteral(" Байт принято = 27"));
 
     QTest::mouseDClick(window_->StatusPanel(1), Qt::LeftButton);
@@ -759,7 +754,6 @@ TEST_F(TFormMainTest, MeterSelectionAndTheLocalRulesOfThePages) {
     window_->SelectMeter(42);
     EXPECT_EQ(F().SpinEditBuffSlotNumber->value(), 42);
     EXPECT_EQ(F().SpinEditBuffSlotNumberMonth->value(), 42);
-    window_->UpdateCaption();
     EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral(" - Сч.#42")));
     window_->SelectMeter(0);
     EXPECT_EQ(F().SpinEditBuffSlotNumber->value(), 42) << "meter 0 leaves the fields alone";

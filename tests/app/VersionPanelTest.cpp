@@ -291,7 +291,7 @@ TEST_F(VersionPanelTest, ARefusedStartIsSaidByTheRefusalsOwnBox) {
 // come any more, it takes it as a timeout.
 TEST_F(VersionPanelTest, AReplyWaitTakenOverByAnotherRequestCountsAsATimeout) {
     const auto takeOver = [this] {
-        window_->Sender().Send(commands::request::Plain(commands::RequestType::ConfigRead));
+        window_->Connection().Sender().Send(commands::request::Plain(commands::RequestType::ConfigRead));
         Reply("80 00 01 35");
         timers_.Advance(app::VersionPanel::kWatchIntervalMs);
     };

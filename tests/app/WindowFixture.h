@@ -101,7 +101,7 @@ class WindowTest : public ::testing::Test {
         std::copy(payload.begin(), payload.end(), link::Payload(f));
         link::CompleteFrame(f);
         port_.Feed(std::vector<std::uint8_t>(f.begin(), f.begin() + link::FrameLength(f)));
-        window_->TimerRXTimer();
+        window_->Connection().TimerRXTimer();
     }
     QString Status() { return window_->StatusPanel(2)->text(); }
     bool Maroon(QWidget* w) { return ui::FontColour(w) == ui::kHighlightColour; }

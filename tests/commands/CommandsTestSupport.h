@@ -34,7 +34,6 @@ struct Connection : IConnectionControl {
         calls.push_back("uart-id " + QString::asprintf("%04X", a).toStdString());
     }
     void SwitchRate(int index) override { calls.push_back("switch-rate " + std::to_string(index)); }
-    int SelectedMeter() const override { return 0; }
     std::uint16_t uartId = 0x2FFF;
     std::vector<std::string> calls;
 };

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 namespace {
 
 class QtTimer final : public ITimer {
@@ -28,4 +28,4 @@ std::unique_ptr<ITimer> QtTimerFactory::Create(const std::string& name, int inte
     return std::make_unique<QtTimer>(name, intervalMs, std::move(onTimeout));
 }
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session

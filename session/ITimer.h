@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 
-// A repeating timer of the user-interface thread.
+// A repeating timer of the user-interface thread (the event loop's thread of either program).
 class ITimer {
   public:
     virtual ~ITimer() = default;
@@ -17,7 +17,7 @@ class ITimer {
     virtual int Interval() const = 0;
 };
 
-// Makes the window's timers; tests pass one whose time they advance by hand.
+// Makes the timers of a connection and of the window; tests pass one whose time they advance by hand.
 class ITimerFactory {
   public:
     virtual ~ITimerFactory() = default;
@@ -25,4 +25,4 @@ class ITimerFactory {
                                            std::function<void()> onTimeout) = 0;
 };
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session

@@ -1,0 +1,376 @@
+#include "session/Connection.h"
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+#include "session/ITimer.h"
+
+namespace lumvaris::session {
+namespace {
+
+constexpr int kTimerRXInterval = 100;
+constexpr int kTimerGaugeInterval = 100;
+constexpr int kTimerSaveInterval = 60000;
+constexpr int kTimerPortWatchInterval = 1000;
+
+const char* const kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
+
+}  // namespace
+
+QString LostPortText(const QString& reason) {
+    QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
+    if (!reason.isEmpty()) {
+        text += QStringLiteral(" (") + reason + QStringLiteral(")");
+    }
+    return text + QStringLiteral(".\nПроверьте подключение и выберите порт заново.");
+}
+
+Connection::Connection(const Platform& platform, QObject* parent)
+    : QObject(parent),
+      port_(platform.port),
+      pause_(platform.pause),
+      programDirectory_(platform.programDirectory),
+      requester_(platform.port, platform.pause),
+      receiver_(platform.port),
+      sender_(requester_, *this, access_),
+      replies_(requester_, *this, platform.clock, access_),
+      database_(platform.programDirectory, platform.clock) {
+    receiver_.SetConsumer(this);
+    requester_.AddListener(this);
+    auto guarded = [this](void (Connection::*handler)()) {
+        return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    };
+    timerRX_ = platform.timers.Create("TimerRX", kTimerRXInterval, guarded(&Connection::TimerRXTimer));
+    timerGauge_ =
+        platform.timers.Create("TimerGauge", kTimerGaugeInterval, guarded(&Connection::TimerGaugeTimer));
+    timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&Connection::Save));
+    timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
+                                             guarded(&Connection::TimerPortWatchTimer));
+    port_.SetErrorNotification([this](const std::string& reason) {
+        // The port reports from inside its own signal; what follows (a message box) waits until
+        // that is over.
+        const QString text = QString::fromStdString(reason);
+        QMetaObject::invokeMethod(
+            this, [this, text] { OnPortLost(text); }, Qt::QueuedConnection);
+    });
+    timerRX_->Start();
+    timerSave_->Start();
+}
+
+Connection::~Connection() {
+    port_.SetReceiveNotification(nullptr);
+    port_.SetErrorNotification(nullptr);
+    requester_.RemoveListener(this);
+}
+
+void Connection::SetDatabase(IConnectionDatabase* database) {
+    active_ = database != nullptr ? database : &database_;
+}
+
+int Connection::RateIndex(int baudRate) {
+    for (int i = 0; i < 3; ++i) {
+        if (kBaudRates[i] == baudRate) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open and close
+
+bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
+    port_.SetName(portName.toStdString());
+    link::LineSettings settings = port_.Settings();
+    settings.baudRate = baudRate;
+    port_.SetLineSettings(settings);
+    port_.SetReceiveNotification([this] {
+        Guarded([this] {
+            receiver_.ReceiveNotification();
+            if (dispatchOnReceive_ && dispatchOnReceive_()) {
+                receiver_.Step();
+            }
+        });
+    });
+    auto refuse = [this](const QString& message) {
+        // Nothing half open: a port that opened but could not be set up is closed again.
+        port_.Close();
+        port_.SetReceiveNotification(nullptr);
+        port_.SetName(std::string());
+        if (listener_ != nullptr) {
+            listener_->ConnectionRefused(message);
+        }
+    };
+    try {
+        port_.Open();
+        // Pseudo-terminals have no modem-control lines; that does not stop the link.
+        try {
+            port_.RaiseRts();
+        } catch (const link::SerialPortNotSupported&) {
+        }
+        try {
+            port_.RaiseDtr();
+        } catch (const link::SerialPortNotSupported&) {
+        }
+    } catch (const std::exception& e) {
+        if (quiet) {
+            port_.Close();
+            port_.SetReceiveNotification(nullptr);
+            return false;
+        }
+        // The port's own reason on a second line: in use, no access, no such device.
+        refuse(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
+        return false;
+    }
+    // Which adapter this is, while it is there: after it vanished, the list no longer says.
+    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
+
+    // Files that another instance of the program holds are never shared: no connection.
+    if (listener_ != nullptr) {
+        listener_->ConnectionOpening();
+    }
+    const DatabaseOpen database = active_->Open(PortName());
+    if (database.inUse) {
+        refuse(database.result.Message());
+        return false;
+    }
+    // What the open found is told once, as the files could not be written.
+    saveFailureReported_ = active_->SavingFails();
+    receiver_.Reset();
+    receiver_.ResetReceivedBytes();
+    requester_.SetRequestStatus(link::RequestStatus::None);
+    if (listener_ != nullptr) {
+        listener_->ConnectionOpened();
+        listener_->ByteCounter(receiver_.ReceivedBytes());
+    }
+    requester_.ShowRequestStatus();
+    // Only now, with the stores attached and the counters reset, may a message box hold the
+    // face: frames go on arriving and being stored under it.
+    active_->DeliverNotices();
+    if (!database.result.IsDone()) {
+        ReportError(database.result.Message());
+    }
+    return true;
+}
+
+void Connection::FileWhatArrived() {
+    // What this port delivered goes into its own database before that is saved and released;
+    // nothing of it may reach the next port's.
+    Guarded([this] {
+        receiver_.Flush();
+        active_->ReceiveTickEnded();
+    });
+}
+
+void Connection::Close(std::optional<CloseReason> saveFirst) {
+    FileWhatArrived();
+    // Saved while the port is still open, so nothing that arrives during a question is lost;
+    // also after the port vanished, as the stores still hold what came before.
+    if (saveFirst) {
+        SaveBeforeClosing(*saveFirst);
+    }
+    if (port_.IsOpen()) {
+        port_.Close();
+    }
+    port_.SetReceiveNotification(nullptr);
+    receiver_.Reset();
+    active_->Release();
+    if (listener_ != nullptr) {
+        listener_->ConnectionClosed();
+    }
+    pause_.Pause(kClosePauseMs);
+}
+
+bool Connection::Reopen(const QString& portName, int baudRate) {
+    CancelAdapterWatch();
+    Close(CloseReason::Change);
+    return Open(portName, baudRate);
+}
+
+void Connection::SaveBeforeClosing(CloseReason reason) {
+    for (;;) {
+        const Result saved = active_->Save();
+        // Nothing that arrived since the last good save would be lost: no need to ask.
+        if (saved.IsDone() || !active_->HasUnsavedChanges()) {
+            return;
+        }
+        const QString text = QStringLiteral(
+                                 "Не удалось сохранить локальную базу данных:\n%1\n\n"
+                                 "Данные, принятые после последнего сохранения, будут потеряны. "
+                                 "Повторить попытку?")
+                                 .arg(saved.Message());
+        if (questions_ == nullptr || !questions_->RetrySave(text, reason)) {
+            return;
+        }
+    }
+}
+
+void Connection::Save() {
+    // Files that cannot be written are reported once per connection; the state keeps saying so,
+    // and every minute the save is tried again in case the cause is gone.
+    const Result saved = active_->Save();
+    Changed();
+    if (!saved.IsDone() && !std::exchange(saveFailureReported_, true)) {
+        ReportError(saved.Message());
+    }
+}
+
+void Connection::ResetByteCounter() {
+    receiver_.ResetReceivedBytes();
+    if (listener_ != nullptr) {
+        listener_->ByteCounter(receiver_.ReceivedBytes());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// A lost port and the wait for its adapter
+
+void Connection::OnPortLost(const QString& reason) {
+    if (adapterWatch_.Start()) {
+        // Saved before the port and the stores are released; both open again with the adapter.
+        Close(CloseReason::Change);
+        timerPortWatch_->Start();
+    } else {
+        // Nothing more arrives on this port: what it brought is filed and saved now, not only at
+        // the next minute or the next choice of port.
+        FileWhatArrived();
+        Save();
+    }
+    Changed();
+    if (listener_ != nullptr) {
+        listener_->PortLost(LostPortText(reason));
+    }
+}
+
+void Connection::CancelAdapterWatch() {
+    adapterWatch_.Cancel();
+    timerPortWatch_->Stop();
+}
+
+void Connection::TimerPortWatchTimer() {
+    const std::optional<std::string> name =
+        adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
+    if (name) {
+        // The open may show a message box, whose event loop must not run the watch meanwhile.
+        timerPortWatch_->Stop();
+        // Listed but not ready yet (its permissions not set, a modem manager probing it): next tick.
+        if (!Open(QString::fromStdString(*name), port_.Settings().baudRate, true) &&
+            adapterWatch_.CurrentState() == link::AdapterWatch::State::Waiting) {
+            timerPortWatch_->Start();
+        }
+    }
+    if (adapterWatch_.CurrentState() != link::AdapterWatch::State::Waiting) {
+        timerPortWatch_->Stop();
+    }
+    Changed();
+}
+
+ConnectionState Connection::State() const {
+    using Watch = link::AdapterWatch::State;
+    if (port_.IsOpen()) {
+        return active_->SavingFails() ? ConnectionState::OpenNotSaving : ConnectionState::Open;
+    }
+    switch (adapterWatch_.CurrentState()) {
+        case Watch::Waiting:
+            return ConnectionState::WaitingForAdapter;
+        case Watch::NotFound:
+            return ConnectionState::AdapterGone;
+        default:
+            break;
+    }
+    return ConnectionState::Closed;
+}
+
+bool Connection::Reconnected() const {
+    return port_.IsOpen() && adapterWatch_.CurrentState() == link::AdapterWatch::State::Reconnected;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The link
+
+void Connection::TimerRXTimer() {
+    receiver_.Step();
+    active_->ReceiveTickEnded();
+}
+
+void Connection::TimerGaugeTimer() {
+    if (!requester_.WaitInProgress()) {
+        timerGauge_->Stop();
+        return;
+    }
+    requester_.GaugeTick();
+}
+
+void Connection::WaitStarted(int) {
+    timerGauge_->Start();
+}
+
+void Connection::WaitEnded(link::WaitOutcome, int, int) {
+    timerGauge_->Stop();
+}
+
+void Connection::HandleReply(link::FrameBuffer& frame) {
+    // A reply that cannot be shown is reported, and the frames after it go on being handled.
+    Guarded([this, &frame] { replies_.HandleReply(frame); });
+}
+
+void Connection::HandleMeterPacket(const link::FrameBuffer& frame) {
+    if (listener_ != nullptr) {
+        listener_->MeterPacketHeard(frame);
+    }
+    active_->StoreLivePacket(frame);
+}
+
+void Connection::ShowByteCounter(std::uint32_t receivedBytes) {
+    if (listener_ != nullptr) {
+        listener_->ByteCounter(receivedBytes);
+    }
+}
+
+void Connection::ShowUartId(std::uint16_t address) {
+    uartId_ = address;
+    if (listener_ != nullptr) {
+        listener_->UartIdReported(address);
+    }
+}
+
+void Connection::SwitchRate(int rateIndex) {
+    if (rateIndex < 0 || rateIndex >= 3) {
+        return;
+    }
+    if (listener_ != nullptr) {
+        listener_->RateFollowed(rateIndex);
+    }
+    // The port is closed and opened again once the reply has been handled, not inside it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, rateIndex] { Guarded([this, rateIndex] { Reopen(PortName(), kBaudRates[rateIndex]); }); },
+        Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Connection::Changed() {
+    if (listener_ != nullptr) {
+        listener_->StateChanged();
+    }
+}
+
+void Connection::ReportError(const QString& message) {
+    if (listener_ != nullptr) {
+        listener_->ReportError(message);
+    }
+}
+
+void Connection::Guarded(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("Непредвиденная ошибка."));
+    }
+}
+
+}  // namespace lumvaris::session
