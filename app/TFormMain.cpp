@@ -319,6 +319,7 @@ bool TFormMain::TryOpenConnection(bool reportFailure) {
                 // at the next TimerRX tick: the upload's pace is the concentrator's.
                 if (versionPanel_->LinePhase()) {
                     receiver_.Step();
+                    meterData_->Database().CommitJournal();
                 }
             });
         });
@@ -656,6 +657,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 void TFormMain::TimerRXTimer() {
     receiver_.Step();
+    // What the tick filed goes to the journal's writer; the disk is not waited for.
+    meterData_->Database().CommitJournal();
 }
 
 void TFormMain::TimerGaugeTimer() {
