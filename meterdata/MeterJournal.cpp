@@ -51,10 +51,11 @@ std::uint32_t Get32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// The record at `p` when it passes its check.
+// The record at `p` when it passes its check (the cheap tests first: random bytes seldom pass
+// them, which keeps the byte-by-byte search through a damaged stretch fast).
 bool DecodeRecord(const std::uint8_t* p, JournalEntry& entry) {
-    if (Get32(p + kCheckedBytes) != Crc32(p, kCheckedBytes) || p[24] > 1 || p[25] != 0 || p[26] != 0 ||
-        p[27] != 0) {
+    if (p[24] > 1 || p[25] != 0 || p[26] != 0 || p[27] != 0 ||
+        Get32(p + kCheckedBytes) != Crc32(p, kCheckedBytes)) {
         return false;
     }
     entry.Record = MeterRecord::Decode(p);
@@ -129,28 +130,33 @@ JournalContents ReadJournal(const std::uint8_t* data, std::size_t size) {
         contents.Damage = QStringLiteral("неизвестный заголовок");
         return contents;
     }
-    const std::size_t count = (size - kJournalHeaderSize) / kJournalRecordSize;
-    contents.Entries.reserve(count);
-    std::size_t firstBad = count;
-    std::size_t good = 0;  // records up to and including the last good one
-    for (std::size_t i = 0; i < count; ++i) {
+    // After a bad record the search for the next good one goes on byte by byte, so that a good
+    // record after bytes lost or added in the middle is found: it makes the journal damaged
+    // (nothing but a torn write ends a journal) and comes back with the others.
+    contents.Entries.reserve((size - kJournalHeaderSize) / kJournalRecordSize);
+    std::size_t firstBad = size;
+    std::size_t pos = kJournalHeaderSize;
+    contents.GoodBytes = kJournalHeaderSize;
+    while (size - pos >= kJournalRecordSize) {
         JournalEntry entry;
-        if (DecodeRecord(data + kJournalHeaderSize + i * kJournalRecordSize, entry)) {
+        if (DecodeRecord(data + pos, entry)) {
             contents.Entries.push_back(entry);
-            good = i + 1;
+            pos += kJournalRecordSize;
+            contents.GoodBytes = pos;
         } else {
-            firstBad = std::min(firstBad, i);
+            firstBad = std::min(firstBad, pos);
+            ++pos;
         }
     }
-    contents.GoodBytes = kJournalHeaderSize + good * kJournalRecordSize;
-    if (firstBad < good) {
+    if (firstBad < contents.GoodBytes) {
         contents.State = JournalState::Damaged;
-        contents.Damage = QStringLiteral("запись %1 из %2 не прошла проверку").arg(firstBad + 1).arg(count);
+        contents.Damage =
+            QStringLiteral("запись со смещения %1 не прошла проверку").arg(static_cast<qulonglong>(firstBad));
         contents.GoodBytes = 0;
     } else if (contents.GoodBytes < size) {
         contents.State = JournalState::TornTail;
     } else {
-        contents.State = good > 0 ? JournalState::Whole : JournalState::Empty;
+        contents.State = contents.Entries.empty() ? JournalState::Empty : JournalState::Whole;
     }
     return contents;
 }
