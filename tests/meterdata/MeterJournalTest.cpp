@@ -14,6 +14,10 @@
 #include <random>
 #include <vector>
 
+#ifdef __unix__
+#include "KillDuringJournal.h"
+#endif
+
 namespace lumvaris::meterdata {
 namespace {
 
@@ -311,6 +315,26 @@ TEST_F(Journal, TheSaveEmptiesOnlyWhatItSaved) {
     ASSERT_TRUE(QDir(dir_.path()).rmdir("COM1-DAYS.bin"));
     EXPECT_EQ(lostFiles(), (std::vector<int>{5}));
 }
+
+#ifdef __unix__
+// The journal child is killed at random moments while it files at the line's full rate; every
+// packet it announced at least 200 ms before a kill is there when the database opens again, once.
+TEST(JournalKill, EveryPacketFiled200MsBeforeAKillIsThereAfterTheRestart) {
+    QTemporaryDir dir;
+    test::JournalKills kills(LUMVARIS_JOURNAL_CHILD, dir.path(), 500);
+    std::mt19937 rng(2026);
+    int required = 0;
+    for (int kill = 0; kill < 10; ++kill) {
+        SCOPED_TRACE(testing::Message() << "kill " << kill);
+        const test::JournalKillRound r = kills.Round(250, 1000, rng);
+        ASSERT_EQ(r.error, "");
+        EXPECT_EQ(r.missing, 0) << r.required << " required, killed " << r.killAtMs << " ms after the open";
+        EXPECT_EQ(r.twice, 0);
+        required = r.required;
+    }
+    EXPECT_GT(required, 1000);
+}
+#endif
 
 }  // namespace
 }  // namespace lumvaris::meterdata
