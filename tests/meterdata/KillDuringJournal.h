@@ -38,6 +38,7 @@ struct JournalKillRound {
     int missing = 0;      // of those, not in the packet store
     int twice = 0;        // packets stored more than once
     int recovered = 0;    // records the check's open filed again from the journal
+    qint64 lagMs = -1;    // from the newest tick whose packets all came back to the kill
 };
 
 class JournalKills {
@@ -147,23 +148,33 @@ class JournalKills {
         }
         // Packets filed after the last announcement may have reached the journal: the next child
         // starts well past them.
+        const std::uint32_t firstOfRound = next_;
         next_ = from + 1000;
-        Check(round);
+        const std::set<std::uint32_t> stored = Check(round);
+        from = firstOfRound;
+        for (const auto& [last, us] : ticks) {
+            for (; from <= last && stored.count(from) != 0; ++from) {
+            }
+            if (from <= last) {
+                break;
+            }
+            round.lagMs = (deadlineUs - us) / 1000 + kMargin.count();
+        }
         return round;
     }
 
   private:
     static constexpr const char* kPort = "ttyKILL0";
 
-    void Check(JournalKillRound& round) {
+    std::set<std::uint32_t> Check(JournalKillRound& round) {
         SystemClock clock;
         MeterDatabase database(directory_, clock);
+        std::set<std::uint32_t> stored;
         if (!database.Open(QString::fromLatin1(kPort))) {
             round.error = "open: " + database.LastError().toStdString();
-            return;
+            return stored;
         }
         round.recovered = database.RecoveredRecords();
-        std::set<std::uint32_t> stored;
         const TMatrixInterface& packets = *database.PacketStore();
         MeterRecord r;
         for (int row = 1; row < packets.RowCount(); ++row) {
@@ -179,6 +190,7 @@ class JournalKills {
             round.missing += stored.count(n) == 0 ? 1 : 0;
         }
         database.Close();
+        return stored;
     }
 
     const char* child_;

@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     std::mt19937 rng(std::random_device{}());
     JournalKills rounds(LUMVARIS_JOURNAL_CHILD, dir.path(), 500);
     int missing = 0, twice = 0, filed = 0, recovered = 0, required = 0;
+    qint64 worstLag = 0;
     for (int k = 1; k <= kills; ++k) {
         const JournalKillRound r = rounds.Round(250, 1500, rng);
         if (!r.error.empty()) {
@@ -42,15 +44,19 @@ int main(int argc, char** argv) {
         required = r.required;
         filed += r.filed;
         recovered += r.recovered;
+        worstLag = std::max(worstLag, r.lagMs);
         std::printf(
             "kill %3d: %5lld ms after the open, %4d packets announced, %4d recovered from the journal; "
-            "%d of %d required packets missing, %d stored twice\n",
-            k, static_cast<long long>(r.killAtMs), r.filed, r.recovered, r.missing, r.required, r.twice);
+            "newest tick back %lld ms before the kill; %d of %d required packets missing, %d stored twice\n",
+            k, static_cast<long long>(r.killAtMs), r.filed, r.recovered, static_cast<long long>(r.lagMs),
+            r.missing, r.required, r.twice);
         std::fflush(stdout);
     }
     std::printf(
         "%d kills; %d packets announced, %d required (announced at least 200 ms before a kill), %d missing; "
-        "%d stored twice; %d records recovered from the journal in all\n",
-        kills, filed, required, missing, twice, recovered);
+        "%d stored twice; %d records recovered from the journal in all; the newest tick back was at most "
+        "%lld ms "
+        "before its kill\n",
+        kills, filed, required, missing, twice, recovered, static_cast<long long>(worstLag));
     return missing == 0 && twice == 0 ? 0 : 1;
 }
