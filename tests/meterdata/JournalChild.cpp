@@ -1,10 +1,10 @@
 // Files live packets through a port's database at the line's full rate (256 a second at 38400
 // bit/s), commits the journal at the end of every 100 ms tick as the window does, and saves every
 // <save ms>, until it is killed. Packet n comes from meter 1 + n % 1024 with word A = n & 0xFFFF and
-// word B = n >> 16. It announces on standard output:
-//   open <records recovered>
-//   filed <last packet of the tick> <steady clock, µs>   (after the commit)
+// word B = n >> 16.
 //   meterdata_journal_child <program directory> <port> <first packet> <save ms>
+// It announces on standard output "open <records recovered>" once the database is open, then
+// "filed <last packet of the tick> <steady clock, µs>" after each tick's commit.
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/SystemClock.h"
 
