@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
 
-    TMatrixInterface packets(QString()), days(QString()), net(QString());
+    TMatrixInterface packets{QString()}, days{QString()}, net{QString()};
     packets.SetRowCount(17);
     packets.SetColCount(11);
     days.SetRowCount(17);
