@@ -53,6 +53,8 @@ const char* const kNotSavedText = " Данные не сохраняются!";
 const char* const kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
 const char* const kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
 const char* const kReconnectedText = " Связь восстановлена.";
+// Follows the open-port text while the journal cannot be written (its reason in the tooltip).
+const char* const kNoJournalText = " Журнал не записывается!";
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -298,6 +300,10 @@ void TFormMain::ConnectionOpened() {
     StringGridNETClick();
     ui_->ButtonAddress->setFocus();
     UpdateCaption();
+    // What a kill or a power cut had left in the journal came back into the stores.
+    if (const QString recovered = meterData_->Database().RecoveredText(); !recovered.isEmpty()) {
+        requestStatus_->ShowText(recovered);
+    }
 }
 
 void TFormMain::ConnectionRefused(const QString& message) {
@@ -367,6 +373,9 @@ void TFormMain::ShowPortState() {
             break;
         case session::ConnectionState::Open:
             text = Text(kPortOpenText) + (connection_->Reconnected() ? Text(kReconnectedText) : QString());
+            if (!meterData_->Database().JournalProblem().isEmpty()) {
+                text += Text(kNoJournalText);
+            }
             break;
         case session::ConnectionState::WaitingForAdapter:
             text = Text(kAdapterWaitingText).arg(connection_->AdapterSecondsLeft());
@@ -379,7 +388,8 @@ void TFormMain::ShowPortState() {
             break;
     }
     statusPanels_[1]->setText(text);
-    statusPanels_[1]->setToolTip(text);
+    const QString journalProblem = meterData_->Database().JournalProblem();
+    statusPanels_[1]->setToolTip(journalProblem.isEmpty() ? text : text + QLatin1Char('\n') + journalProblem);
 }
 
 void TFormMain::ComboBoxPortNameDropDown() {

@@ -48,24 +48,15 @@ void TVersionInfo::GetInfo(const QString& /*filePath*/) {
 void TVersionInfo::GetInfo(const VersionResource* resource) {
     if (resource == nullptr) {
         const QString na = QString::fromLatin1(kNotAvailable);
-        for (QString* p : {&companyName_, &fileDescription_, &fileVersion_, &internalName_, &legalCopyright_,
-                           &legalTrademarks_, &originalFilename_, &productName_, &productVersion_, &comments_,
-                           &majorVersion_, &minorVersion_, &release_, &build_}) {
+        for (QString* p :
+             {&fileVersion_, &productName_, &majorVersion_, &minorVersion_, &release_, &build_}) {
             *p = na;
         }
         fileShortVersion_.clear();
         return;
     }
-    companyName_ = resource->companyName;
-    fileDescription_ = resource->fileDescription;
     fileVersion_ = resource->fileVersion;
-    internalName_ = resource->internalName;
-    legalCopyright_ = resource->legalCopyright;
-    legalTrademarks_ = resource->legalTrademarks;
-    originalFilename_ = resource->originalFilename;
     productName_ = resource->productName;
-    productVersion_ = resource->productVersion;
-    comments_ = resource->comments;
     fileShortVersion_ = ShortVersion(fileVersion_);
     SplitVersionParts();
 }

@@ -22,7 +22,8 @@ struct VersionResource {
 // name and the CMake project version) rather than read from the executable.
 VersionResource BuildVersionResource();
 
-// Reads a file's version resource and derives the short version and the four version parts.
+// Reads a file's version resource: the product name and file version the version caption is made
+// of, the short version and the four version parts.
 class TVersionInfo {
   public:
     static constexpr const char* kNotAvailable = "<info not available>";
@@ -39,17 +40,9 @@ class TVersionInfo {
     // A version with fewer parts keeps the parts it has ("1.2" -> "1.2", "7" -> "7").
     static QString ShortVersion(const QString& fileVersion);
 
-    const QString& CompanyName() const { return companyName_; }
-    const QString& FileDescription() const { return fileDescription_; }
     const QString& FileVersion() const { return fileVersion_; }
     const QString& FileShortVersion() const { return fileShortVersion_; }
-    const QString& Internalname() const { return internalName_; }
-    const QString& LegalCopyright() const { return legalCopyright_; }
-    const QString& LegalTrademarks() const { return legalTrademarks_; }
-    const QString& OriginalFilename() const { return originalFilename_; }
     const QString& ProductName() const { return productName_; }
-    const QString& ProductVersion() const { return productVersion_; }
-    const QString& Comments() const { return comments_; }
     const QString& MajorVersion() const { return majorVersion_; }
     const QString& MinorVersion() const { return minorVersion_; }
     const QString& Release() const { return release_; }
@@ -58,17 +51,9 @@ class TVersionInfo {
   private:
     void SplitVersionParts();
 
-    QString companyName_;
-    QString fileDescription_;
     QString fileVersion_;
     QString fileShortVersion_;
-    QString internalName_;
-    QString legalCopyright_;
-    QString legalTrademarks_;
-    QString originalFilename_;
     QString productName_;
-    QString productVersion_;
-    QString comments_;
     QString majorVersion_;
     QString minorVersion_;
     QString release_;

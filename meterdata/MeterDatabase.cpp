@@ -1,8 +1,11 @@
 #include "meterdata/MeterDatabase.h"
 
+#include "meterdata/DamagedFile.h"
 #include "meterdata/FileProblem.h"
 #include "meterdata/IMeterDataHooks.h"
 #include "meterdata/IStoreView.h"
+#include "meterdata/JournalWriter.h"
+#include "meterdata/MeterJournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <new>
 #include <utility>
 
 namespace lumvaris::meterdata {
@@ -33,7 +37,9 @@ QString Native(const QString& path) {
 MeterDatabase::MeterDatabase(QString programDirectory, const IClock& clock)
     : programDirectory_(std::move(programDirectory)), clock_(clock) {}
 
-MeterDatabase::~MeterDatabase() = default;
+MeterDatabase::~MeterDatabase() {
+    Close();
+}
 
 void MeterDatabase::SetViews(IStoreView* net, IStoreView* packets, IStoreView* days) {
     netView_ = net;
@@ -65,6 +71,10 @@ QString MeterDatabase::PacketsFileName(const QString& portName) const {
 
 QString MeterDatabase::DaysFileName(const QString& portName) const {
     return DatabaseFileName(programDirectory_, portName, kDaysSuffix);
+}
+
+QString MeterDatabase::JournalFileName(const QString& portName) const {
+    return DatabaseFileName(programDirectory_, portName, kJournalSuffix);
 }
 
 QString MeterDatabase::LockFileName(const QString& portName) const {
@@ -166,6 +176,7 @@ bool MeterDatabase::Open(const QString& portName) {
     net_->SetCaptionTexts(QString::fromUtf8(kNetCaptionPrefix), QString::fromUtf8(kNetCaptionSuffix));
     net_->SetView(netView_);
     Dimension(*net_, 2, packets_->RowCount());
+    OpenJournal();
 
     settings_.SetMeters(packets_->RowCount() - 1);
     settings_.SetPacketDepth(packets_->ColCount() - 1);
@@ -177,7 +188,7 @@ bool MeterDatabase::Open(const QString& portName) {
             net_->PutMeterRecord(newest, meter, 1);
         }
     }
-    changed_ = false;
+    changed_ = recovered_ > 0;
     savingFails_ = !writeProblems_.isEmpty();
     if (savingFails_) {
         notices_ << QStringLiteral(
@@ -187,6 +198,102 @@ bool MeterDatabase::Open(const QString& portName) {
     }
     RedrawAll();
     return lastError_.isEmpty();
+}
+
+// Reads the journal, files again what the stores lack, and starts its writer. A damaged journal is
+// renamed aside like a damaged database file; the records in it that pass their check still come
+// back, and a fresh journal holds them until the next save.
+void MeterDatabase::OpenJournal() {
+    const QString name = JournalFileName(portName_);
+    const QFileInfo info(name);
+    JournalContents contents;
+    if (info.isFile()) {
+        QFile file(name);
+        QByteArray bytes;
+        QString unreadable;
+        try {
+            if (!file.open(QIODevice::ReadOnly)) {
+                unreadable = file.errorString();
+            } else {
+                bytes = file.readAll();
+                if (file.error() != QFileDevice::NoError) {
+                    unreadable = file.errorString();
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            unreadable = QStringLiteral("недостаточно памяти");
+        }
+        if (unreadable.isEmpty()) {
+            contents = ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                   static_cast<std::size_t>(bytes.size()));
+        } else {
+            contents.State = JournalState::Damaged;
+            contents.Damage = unreadable;
+        }
+    }
+    const bool damaged = contents.State == JournalState::Damaged;
+    QString keptAside;
+    if (damaged) {
+        keptAside = RenameDamagedFile(name);
+        if (keptAside.isEmpty()) {
+            notices_ << QStringLiteral(
+                            "Журнал локальной базы данных «%1» повреждён (%2) и не может быть "
+                            "переименован; журнал этого порта не ведётся, чтобы файл остался "
+                            "нетронутым.")
+                            .arg(Native(name), contents.Damage);
+        } else {
+            notices_ << QStringLiteral(
+                            "Журнал локальной базы данных «%1» повреждён (%2).\nОн сохранён без "
+                            "изменений под именем «%3». Записи, прошедшие проверку (%4), возвращены "
+                            "в базу данных; журнал порта начат заново.")
+                            .arg(Native(name), contents.Damage, Native(keptAside))
+                            .arg(contents.Entries.size());
+        }
+    }
+    recovered_ = ReplayJournal(Stores(), contents.Entries, filed_);
+    if (damaged && keptAside.isEmpty()) {
+        return;
+    }
+    auto journal = std::make_unique<JournalWriter>();
+    QString error;
+    if (journal->Start(name, damaged, contents.Entries, contents.GoodBytes, error)) {
+        journal_ = std::move(journal);
+    } else if (writeProblems_.isEmpty()) {
+        notices_ << QStringLiteral(
+                        "Журнал локальной базы данных не ведётся: %1\nДанные порта «%2» сохраняются "
+                        "раз в минуту; принятое после последнего сохранения пропадёт, если программа "
+                        "завершится аварийно.")
+                        .arg(error, portName_);
+    }
+}
+
+QString MeterDatabase::RecoveredText() const {
+    return recovered_ > 0 ? lumvaris::meterdata::RecoveredText(recovered_) : QString();
+}
+
+void MeterDatabase::CommitJournal() {
+    if (journal_) {
+        journal_->Commit();
+    }
+}
+
+QString MeterDatabase::JournalProblem() const {
+    return journal_ ? journal_->Problem() : QString();
+}
+
+void MeterDatabase::FlushJournal() {
+    if (journal_) {
+        journal_->Flush();
+    }
+}
+
+void MeterDatabase::RecordFiled(const MeterRecord& record, RecordSource source) {
+    if (journal_) {
+        journal_->Add(record, source);
+    }
+    if (filed_ != nullptr) {
+        filed_->RecordFiled(record, source);
+    }
 }
 
 void MeterDatabase::DeliverNotices() {
@@ -200,6 +307,12 @@ void MeterDatabase::DeliverNotices() {
 }
 
 void MeterDatabase::Close() {
+    // The journal's last records are on the disk before the lock goes.
+    if (journal_) {
+        journal_->Stop();
+        journal_.reset();
+    }
+    recovered_ = 0;
     packets_.reset();
     days_.reset();
     net_.reset();
@@ -216,15 +329,21 @@ bool MeterDatabase::Save() {
         return true;
     }
     // A store detached from a damaged file that could not be renamed is not saved (the user was
-    // told when it was loaded).
+    // told when it was loaded); the journal then keeps its records.
+    bool savedBoth = true;
     for (TMatrixInterface* store : {packets_.get(), days_.get()}) {
-        if (!store->FileName().isEmpty() && !store->Save(busy_)) {
+        if (store->FileName().isEmpty()) {
+            savedBoth = false;
+        } else if (!store->Save(busy_)) {
             AddError(store->LastError());
         }
     }
     savingFails_ = !lastError_.isEmpty();
     if (!savingFails_) {
         changed_ = false;
+        if (savedBoth && journal_) {
+            journal_->SavedAllAdded();
+        }
     }
     return !savingFails_;
 }
@@ -259,7 +378,12 @@ bool MeterDatabase::EraseFiles() {
     if (!IsOpen()) {
         return true;
     }
-    for (const QString& name : {PacketsFileName(portName_), DaysFileName(portName_)}) {
+    if (journal_) {
+        journal_->Abandon();
+        journal_.reset();
+    }
+    for (const QString& name :
+         {PacketsFileName(portName_), DaysFileName(portName_), JournalFileName(portName_)}) {
         QFile file(name);
         if (file.exists() && !file.remove()) {
             AddError(
@@ -284,8 +408,7 @@ IntakeResult MeterDatabase::StoreMeterPacket(const PacketFrame& frame) {
     if (!IsOpen()) {
         return IntakeResult::Ignored;
     }
-    const IntakeResult result =
-        lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_, filed_);
+    const IntakeResult result = lumvaris::meterdata::StoreMeterPacket(Stores(), frame, clock_, hooks_, this);
     if (result == IntakeResult::Stored) {
         changed_ = true;
     }
@@ -297,7 +420,7 @@ MonthBufferResult MeterDatabase::StoreMonthBuffer(const PacketFrame& frame) {
         return {};
     }
     const MonthBufferResult result =
-        lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_, filed_);
+        lumvaris::meterdata::StoreMonthBuffer(Stores(), frame, clock_, hooks_, this);
     if (result.Stored > 0) {
         changed_ = true;
     }

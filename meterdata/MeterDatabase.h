@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meterdata/DatabaseSettings.h"
+#include "meterdata/IFiledRecords.h"
 #include "meterdata/MeterPacketIntake.h"
 #include "meterdata/TMatrixInterface.h"
 
@@ -17,14 +18,19 @@ class IBusyCursor;
 class IClock;
 class IMeterDataHooks;
 class IStoreView;
+class JournalWriter;
 
 // The local database of one serial port: the packet store and the day store with their files
-// "<program directory><port>-PACKETS.bin" and "-DAYS.bin", and the network store (no file). The
-// stores exist from Open to Close. Everything runs on the user-interface thread.
+// "<program directory><port>-PACKETS.bin" and "-DAYS.bin", the network store (no file), and the
+// journal "<port>-JOURNAL.bin" of the records filed since the last save (MeterJournal.h). The
+// stores exist from Open to Close. Everything runs on the user-interface thread, except the
+// journal's writer.
 //
-// The window owns one of these for the whole run and calls:
-//   Open(port)      after the port has opened (then reads Settings() back into the dialog), and
-//                   DeliverNotices() once the window is set up;
+// The connection (session/PortDatabase) owns one of these for the whole run and calls:
+//   Open(port)      after the port has opened (then reads Settings() back into the dialog), shows
+//                   RecoveredText() in the status bar, and calls DeliverNotices() once the window
+//                   is set up;
+//   CommitJournal() at the end of every receive tick;
 //   Close()         when a connection closes (no save; Save() first for a port or rate change);
 //   Save()          from TimerSave every 60 s and at window close;
 //   SetSettings() + Apply()   from the settings dialog's "Применить" and ButtonAopOKClick;
@@ -34,15 +40,16 @@ class IStoreView;
 // A false result carries a file error in LastError() for the window's error report.
 //
 // While open, the database holds a lock file beside its files ("<port>-DATABASE.lock"), so that
-// a second instance of the program in the same directory never writes the same files; a lock
-// left by a process that has ended is taken over.
-class MeterDatabase {
+// a second instance of the program in the same directory never writes the same files or the
+// journal; a lock left by a process that has ended is taken over.
+class MeterDatabase : private IFiledRecords {
   public:
     static constexpr const char* kPacketsSuffix = "-PACKETS.bin";
     static constexpr const char* kDaysSuffix = "-DAYS.bin";
+    static constexpr const char* kJournalSuffix = "-JOURNAL.bin";
 
     MeterDatabase(QString programDirectory, const IClock& clock);
-    ~MeterDatabase();
+    ~MeterDatabase() override;
     MeterDatabase(const MeterDatabase&) = delete;
     MeterDatabase& operator=(const MeterDatabase&) = delete;
 
@@ -50,7 +57,8 @@ class MeterDatabase {
     void SetHooks(IMeterDataHooks* hooks) { hooks_ = hooks; }
     void SetBusyCursor(IBusyCursor* busy) { busy_ = busy; }
     void SetViews(IStoreView* net, IStoreView* packets, IStoreView* days);
-    // Hears every record filed through StoreMeterPacket and StoreMonthBuffer; null: nobody.
+    // Hears every record filed through StoreMeterPacket and StoreMonthBuffer, and those Open
+    // recovers from the journal; null: nobody. The database's own journal is told first.
     void SetFiledRecords(IFiledRecords* filed) { filed_ = filed; }
 
     // The dialog's values (each limited to its range).
@@ -63,6 +71,7 @@ class MeterDatabase {
                                     const char* suffix);
     QString PacketsFileName(const QString& portName) const;
     QString DaysFileName(const QString& portName) const;
+    QString JournalFileName(const QString& portName) const;
 
     bool IsOpen() const { return packets_ != nullptr; }
     const QString& PortName() const { return portName_; }
@@ -71,7 +80,9 @@ class MeterDatabase {
     QString LockFileName(const QString& portName) const;
 
     // Creates and loads the stores; a blank store takes its dimensions from the settings, and the
-    // settings then take the dimensions of the loaded packet and day stores. Every store exists
+    // settings then take the dimensions of the loaded packet and day stores. The records of the
+    // journal that the stores do not hold are filed again (RecoveredRecords()) before anything
+    // else, and stay in the journal until the next save. Every store exists
     // before anything is said to the user: what Open has to tell (a file renamed aside, files
     // that cannot be written) waits in Notices() until DeliverNotices(). The stores exist after
     // Open even when it returns false, except when the files are in use by another instance:
@@ -82,9 +93,21 @@ class MeterDatabase {
     const QStringList& Notices() const { return notices_; }
     // Hands the waiting messages to the hooks' NotifyUser, one by one.
     void DeliverNotices();
-    // Releases the stores without saving.
+    // How many records the last Open filed again from the journal, and the status bar's text
+    // for them (empty when none).
+    int RecoveredRecords() const { return recovered_; }
+    QString RecoveredText() const;
+    // Hands the records filed since the last call to the journal's writer; it appends and syncs
+    // them on its own thread, so this never waits on the disk.
+    void CommitJournal();
+    // Why the journal cannot be written at the moment (a full disk, ...); empty while it works.
+    QString JournalProblem() const;
+    // Commits and waits until the journal's writer is done (tests and benchmarks).
+    void FlushJournal();
+    // Releases the stores without saving; what was filed stays in the journal.
     void Close();
-    // Saves the packet store, then the day store; true while closed.
+    // Saves the packet store, then the day store; true while closed. Once both files were
+    // replaced, the journal is emptied of the records they now hold.
     bool Save();
     // Records came in or the stores changed since the last successful save (or since Open).
     bool HasUnsavedChanges() const { return IsOpen() && changed_; }
@@ -98,8 +121,9 @@ class MeterDatabase {
     // network columns = packet rows; then captions, the three tables and the selected meter.
     // Nothing is written to the files.
     bool Apply();
-    // Deletes both files of the open port (a missing file is no error). The stores stay as they
-    // are: the caller closes and reopens the connection next.
+    // Deletes both files and the journal of the open port (a missing file is no error); nothing
+    // is journaled until the next Open. The stores stay as they are: the caller closes and
+    // reopens the connection next.
     bool EraseFiles();
 
     // The three stores while open, otherwise null.
@@ -118,6 +142,8 @@ class MeterDatabase {
     const QString& LastError() const { return lastError_; }
 
   private:
+    void RecordFiled(const MeterRecord& record, RecordSource source) override;
+    void OpenJournal();
     std::unique_ptr<TMatrixInterface> OpenStore(const QString& fileName, const char* prefix,
                                                 const char* suffix, IStoreView* view, int depth);
     bool Dimension(TMatrixInterface& store, int rows, int cols);
@@ -139,6 +165,8 @@ class MeterDatabase {
     std::unique_ptr<TMatrixInterface> days_;
     std::unique_ptr<TMatrixInterface> net_;
     std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<JournalWriter> journal_;
+    int recovered_ = 0;
     QString lastError_;
     QStringList notices_;
     QStringList writeProblems_;  // why files of the open port cannot be written, found at Open

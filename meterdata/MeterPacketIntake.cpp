@@ -83,11 +83,17 @@ IntakeResult BuildMeterRecord(const PacketFrame& frame, const QDateTime& now, Me
 IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
                               IMeterDataHooks* hooks, IFiledRecords* filed) {
     MeterRecord record;
-    const QDateTime now = IsLiveSource(frame.Source) ? clock.Now() : QDateTime();
-    const IntakeResult built = BuildMeterRecord(frame, now, record);
+    const bool live = IsLiveSource(frame.Source);
+    const IntakeResult built = BuildMeterRecord(frame, live ? clock.Now() : QDateTime(), record);
     if (built != IntakeResult::Stored) {
         return built;
     }
+    FileMeterRecord(stores, record, live ? RecordSource::Live : RecordSource::Buffer, hooks, filed);
+    return IntakeResult::Stored;
+}
+
+void FileMeterRecord(const MeterStores& stores, const MeterRecord& record, RecordSource source,
+                     IMeterDataHooks* hooks, IFiledRecords* filed) {
     const int meter = record.Meter;
 
     if (stores.Packets != nullptr) {
@@ -123,9 +129,8 @@ IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& fram
         hooks->ReReadSelectedMeter();
     }
     if (filed != nullptr) {
-        filed->RecordFiled(record, IsLiveSource(frame.Source) ? RecordSource::Live : RecordSource::Buffer);
+        filed->RecordFiled(record, source);
     }
-    return IntakeResult::Stored;
 }
 
 void SortBufferRecords(std::uint8_t* records, int count) {

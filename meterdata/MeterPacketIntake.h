@@ -53,6 +53,11 @@ IntakeResult BuildMeterRecord(const PacketFrame& frame, const QDateTime& now, Me
 IntakeResult StoreMeterPacket(const MeterStores& stores, const PacketFrame& frame, const IClock& clock,
                               IMeterDataHooks* hooks, IFiledRecords* filed = nullptr);
 
+// The filing of StoreMeterPacket for a record already built (a frame's, or one read back from the
+// database's journal).
+void FileMeterRecord(const MeterStores& stores, const MeterRecord& record, RecordSource source,
+                     IMeterDataHooks* hooks, IFiledRecords* filed);
+
 // Orders the 11-byte records of one month buffer reply in place, newest first, by a key of the
 // raw minute, hour, day, month and year bytes. Equal keys are never exchanged.
 void SortBufferRecords(std::uint8_t* records, int count);

@@ -1,9 +1,9 @@
 #include "meterdata/TMatrix.h"
 
+#include "meterdata/DamagedFile.h"
 #include "meterdata/FileProblem.h"
 #include "meterdata/IBusyCursor.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -188,21 +188,11 @@ bool TMatrix::GetRecord(std::uint8_t* record, int col, int row) const {
 
 LoadResult TMatrix::KeepAside(const QString& why) {
     Reset();
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const QString base = fileName_ + QStringLiteral(".damaged-") + stamp;
-    // QFile::rename never replaces an existing file, so a free name is found without a race.
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const QString candidate = attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
-        if (QFile::exists(candidate)) {
-            continue;
-        }
-        if (QFile::rename(fileName_, candidate)) {
-            LoadResult result;
-            result.Status = LoadStatus::KeptAside;
-            result.KeptAsideName = candidate;
-            return result;
-        }
-        break;
+    if (QString keptAside = RenameDamagedFile(fileName_); !keptAside.isEmpty()) {
+        LoadResult result;
+        result.Status = LoadStatus::KeptAside;
+        result.KeptAsideName = std::move(keptAside);
+        return result;
     }
     LoadResult result;
     result.Status = LoadStatus::Failed;

@@ -140,11 +140,11 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
     receiver_.Reset();
     receiver_.ResetReceivedBytes();
     requester_.SetRequestStatus(link::RequestStatus::None);
+    requester_.ShowRequestStatus();
     if (listener_ != nullptr) {
         listener_->ConnectionOpened();
         listener_->ByteCounter(receiver_.ReceivedBytes());
     }
-    requester_.ShowRequestStatus();
     // Only now, with the stores attached and the counters reset, may a message box hold the
     // face: frames go on arriving and being stored under it.
     active_->DeliverNotices();

@@ -25,6 +25,8 @@ class PortDatabase final : public IConnectionDatabase, public commands::IMeterIn
     void StoreLivePacket(const link::FrameBuffer& frame) override;
     bool HasUnsavedChanges() const override { return database_.HasUnsavedChanges(); }
     bool SavingFails() const override { return database_.SavingFails(); }
+    // The records of the tick go to the journal's writer.
+    void ReceiveTickEnded() override { database_.CommitJournal(); }
 
     // commands::IMeterIntake: the buffer records of the replies, and the concentrator's network
     // size as the database's meter count (re-dimensioned at once).

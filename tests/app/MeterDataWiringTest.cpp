@@ -432,7 +432,8 @@ TEST_F(MeterDataWiringTest, UnwritableFilesAreSaidOnceAndTheCloseAsksBeforeLosin
     QDir().rmdir(packets);
     window_->close();
     EXPECT_TRUE(messages_.retries.isEmpty()) << "mended before the close: saved at once";
-    EXPECT_EQ(WordsInFile(packets, 2), std::vector<int>{22});
+    // The packet given up on at the first close stayed in the journal and came back at the open.
+    EXPECT_EQ(WordsInFile(packets, 2), (std::vector<int>{22, 21}));
 }
 
 TEST_F(MeterDataWiringTest, APortChangeAsksBeforeLosingWhatCouldNotBeSaved) {

@@ -192,21 +192,23 @@ TEST_F(Database, PacketsSurviveARestartAndTheNetworkShowsEachMetersNewest) {
     EXPECT_EQ(r.Valid, 0);
 }
 
-TEST_F(Database, SaveAndCloseKeepsWhatArrivedSinceTheLastSaveAndCloseDropsIt) {
+TEST_F(Database, SaveAndCloseKeepsWhatArrivedSinceTheLastSaveAndCloseLeavesItToTheJournal) {
     ASSERT_TRUE(db_->Open("COM1"));
     ASSERT_TRUE(db_->Save());
     Packet(3, 0x01, 1);
     db_->Close();
     EXPECT_FALSE(db_->IsOpen());
     ASSERT_TRUE(db_->Open("COM1"));
-    EXPECT_TRUE(WordsA(db_->PacketStore(), 3).empty());
+    EXPECT_EQ(WordsA(db_->PacketStore(), 3), (std::vector<int>{1}));
+    EXPECT_EQ(db_->RecoveredText().toStdString(), "Восстановлено из журнала: 1 запись");
 
     Packet(3, 0x01, 2);
     ASSERT_TRUE(db_->SaveAndClose());
     EXPECT_FALSE(db_->IsOpen());
     EXPECT_EQ(db_->StoreMeterPacket({0x1003, Live(1, 3).data(), 6}), IntakeResult::Ignored);
     ASSERT_TRUE(db_->Open("COM1"));
-    EXPECT_EQ(WordsA(db_->PacketStore(), 3), (std::vector<int>{2}));
+    EXPECT_EQ(WordsA(db_->PacketStore(), 3), (std::vector<int>{2, 1}));
+    EXPECT_EQ(db_->RecoveredRecords(), 0);
 }
 
 TEST_F(Database, EachPortHasItsOwnFiles) {
@@ -217,7 +219,8 @@ TEST_F(Database, EachPortHasItsOwnFiles) {
     EXPECT_TRUE(WordsA(db_->PacketStore(), 1).empty());
     ASSERT_TRUE(db_->SaveAndClose());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name),
-              (QStringList{"COM1-DAYS.bin", "COM1-PACKETS.bin", "COM2-DAYS.bin", "COM2-PACKETS.bin"}));
+              (QStringList{"COM1-DAYS.bin", "COM1-JOURNAL.bin", "COM1-PACKETS.bin", "COM2-DAYS.bin",
+                           "COM2-JOURNAL.bin", "COM2-PACKETS.bin"}));
 }
 
 TEST_F(Database, ApplyingSmallerSettingsKeepsTheNewestRecordsThatFit) {
@@ -268,13 +271,16 @@ TEST_F(Database, NothingHappensWhileClosed) {
     EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(Database, EraseDeletesBothFilesAndTheReopenedStoresAreBlank) {
+TEST_F(Database, EraseDeletesTheFilesAndTheJournalAndTheReopenedStoresAreBlank) {
     ASSERT_TRUE(db_->Open("COM8"));
     Packet(4, 0x01, 1);
     ASSERT_TRUE(db_->Save());
+    Packet(4, 0x01, 2);
+    db_->CommitJournal();
     ASSERT_TRUE(db_->EraseFiles());
     EXPECT_FALSE(QFileInfo::exists(File("COM8-PACKETS.bin")));
     EXPECT_FALSE(QFileInfo::exists(File("COM8-DAYS.bin")));
+    EXPECT_FALSE(QFileInfo::exists(File("COM8-JOURNAL.bin")));
     EXPECT_TRUE(db_->EraseFiles());  // a missing file is no error
 
     db_->Close();
