@@ -23,6 +23,7 @@
 #include "app/NetworkHealthPage.h"
 #include "app/PlcCommandsPage.h"
 #include "app/PortList.h"
+#include "app/PortStateText.h"
 #include "app/ProtectedPage.h"
 #include "app/RequestStatusView.h"
 #include "app/ServicePage.h"
@@ -34,6 +35,7 @@
 #include "meterdata/SystemClock.h"
 #include "session/ITimer.h"
 #include "ui/DropDownComboBox.h"
+#include "ui/TabPages.h"
 #include "ui_FormMain.h"
 
 namespace lumvaris::app {
@@ -42,19 +44,6 @@ namespace {
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerRefreshInterval = 1000;
 constexpr int kStatusPanelWidths[3] = {130, 280, 50};
-
-const char* const kPortOpenText = " Коммуникационный порт открыт.";
-const char* const kPortClosedText = " ВНИМАНИЕ! Коммуникационный порт не открыт!";
-// Follows the open-port text while the local database cannot be written.
-const char* const kNotSavedText = " Данные не сохраняются!";
-// In place of the not-open text while the program waits for a pulled adapter (%1: seconds left)
-// and after it waited in vain; after the open text once it reopened the adapter by itself. Short
-// enough for the panel in a window of the smallest width.
-const char* const kAdapterWaitingText = " ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с";
-const char* const kAdapterNotFoundText = " ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.";
-const char* const kReconnectedText = " Связь восстановлена.";
-// Follows the open-port text while the journal cannot be written (its reason in the tooltip).
-const char* const kNoJournalText = " Журнал не записывается!";
 
 QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -83,9 +72,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     connection_->SetListener(this);
     connection_->SetQuestions(this);
     meterData_ = std::make_unique<MeterDataBinding>(*this, connection_->Database(), *clock_);
-    for (int i = 0; i < ui_->PageControl->count(); ++i) {
-        pages_.emplace_back(ui_->PageControl->widget(i), ui_->PageControl->tabText(i));
-    }
+    tabs_ = std::make_unique<ui::TabPages>(ui_->PageControl);
     auto guarded = [this](std::function<void()> handler) {
         return [this, handler = std::move(handler)] { Guarded(handler); };
     };
@@ -365,30 +352,9 @@ void TFormMain::MeterPacketHeard(const link::FrameBuffer& frame) {
 }
 
 void TFormMain::ShowPortState() {
-    QString text;
-    switch (connection_->State()) {
-        case session::ConnectionState::OpenNotSaving:
-            // Files that are not saved matter more than the news of a reconnection.
-            text = Text(kPortOpenText) + Text(kNotSavedText);
-            break;
-        case session::ConnectionState::Open:
-            text = Text(kPortOpenText) + (connection_->Reconnected() ? Text(kReconnectedText) : QString());
-            if (!meterData_->Database().JournalProblem().isEmpty()) {
-                text += Text(kNoJournalText);
-            }
-            break;
-        case session::ConnectionState::WaitingForAdapter:
-            text = Text(kAdapterWaitingText).arg(connection_->AdapterSecondsLeft());
-            break;
-        case session::ConnectionState::AdapterGone:
-            text = Text(kAdapterNotFoundText);
-            break;
-        case session::ConnectionState::Closed:
-            text = Text(kPortClosedText);
-            break;
-    }
-    statusPanels_[1]->setText(text);
     const QString journalProblem = meterData_->Database().JournalProblem();
+    const QString text = PortStateText(*connection_, !journalProblem.isEmpty());
+    statusPanels_[1]->setText(text);
     statusPanels_[1]->setToolTip(journalProblem.isEmpty() ? text : text + QLatin1Char('\n') + journalProblem);
 }
 
@@ -431,34 +397,11 @@ void TFormMain::SetPortFieldText(const QString& text) {
 }
 
 void TFormMain::SetTabVisible(QWidget* page, bool visible) {
-    // A hidden page leaves the tab row and comes back in its place. (Hiding it in the row instead
-    // makes the tab bar scroll wrongly while its last tab, the service page, is hidden.)
-    QTabWidget* tabs = ui_->PageControl;
-    const int index = tabs->indexOf(page);
-    if (visible == (index >= 0)) {
-        return;
-    }
-    const auto entry =
-        std::find_if(pages_.begin(), pages_.end(), [page](const auto& p) { return p.first == page; });
-    if (entry == pages_.end()) {
-        return;
-    }
-    if (!visible) {
-        entry->second = tabs->tabText(index);
-        tabs->removeTab(index);
-        return;
-    }
-    int at = 0;
-    for (auto p = pages_.begin(); p != entry; ++p) {
-        if (tabs->indexOf(p->first) >= 0) {
-            ++at;
-        }
-    }
-    tabs->insertTab(at, page, entry->second);
+    tabs_->SetVisible(page, visible);
 }
 
 bool TFormMain::TabVisible(QWidget* page) const {
-    return ui_->PageControl->indexOf(page) >= 0;
+    return tabs_->Visible(page);
 }
 
 int TFormMain::PortTimeoutSeconds() const {

@@ -8,16 +8,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/MainWindowPlatform.h"
 #include "commands/ReplyDisplays.h"
 #include "session/Connection.h"
 
-namespace lumvaris::meterdata {
-class IClock;
-}
 namespace lumvaris::session {
 class ITimer;
-class ITimerFactory;
-}  // namespace lumvaris::session
+}
+namespace lumvaris::ui {
+class TabPages;
+}
 
 class QLabel;
 class QKeyEvent;
@@ -28,10 +28,6 @@ class TFormMain;
 
 namespace lumvaris::app {
 
-class IMessageBox;
-class IOpenDialog;
-class ISaveDialog;
-class IModifierKeys;
 class ConcentratorPage;
 class Highlights;
 class KeyPanel;
@@ -45,42 +41,7 @@ class RequestStatusView;
 class ServicePage;
 class UartIdPanel;
 class VersionPanel;
-class TFormAppOptions;
-class TFormDebug;
-class TFormGauge;
-class TFormHashCalculate;
 class TFormLinkMonitor;
-class TFormNewAddress;
-
-// What the main window is built on: the serial port, the pause after a request, the keyboard
-// state, message boxes, timers and the process-wide values of the revision step.
-struct MainWindowPlatform {
-    link::ISerialPort& port;
-    link::IPause& pause;
-    IModifierKeys& modifierKeys;
-    IMessageBox& messageBox;
-    session::ITimerFactory& timers;
-    QString programDirectory;  // with a trailing '/'
-    QString versionCaption;    // "Lumvaris Rev.1.0"
-    // Opens a document with the desktop's default viewer (the help file).
-    std::function<void(const QString& path)> openDocument;
-    // Identifiers of section "Keys" of the key file, in file order; empty when there is no file.
-    std::function<QStringList(const QString& keyFilePath)> readKeyNames;
-    // The workstation's clock for the meter data and the date fields; null: the system clock.
-    const meterdata::IClock* clock = nullptr;
-};
-
-// The five dialogs, created after the main window, the firmware file dialog and the save dialog of
-// the traffic monitor.
-struct MainWindowDialogs {
-    TFormGauge* gauge = nullptr;
-    TFormNewAddress* newAddress = nullptr;
-    TFormAppOptions* appOptions = nullptr;
-    TFormDebug* debug = nullptr;
-    TFormHashCalculate* hashCalculate = nullptr;
-    IOpenDialog* openDialog = nullptr;
-    ISaveDialog* saveDialog = nullptr;
-};
 
 // The main window, the window's face of a connection: it builds the connection, the tables and the
 // command pages and wires them, and draws what the connection says (port state, byte counter,
@@ -193,7 +154,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<session::Connection> connection_;
     std::unique_ptr<session::ITimer> timerAlt_;
     std::unique_ptr<session::ITimer> timerRefresh_;
-    std::vector<std::pair<QWidget*, QString>> pages_;  // every page of PageControl in order, with its caption
+    std::unique_ptr<ui::TabPages> tabs_;
     QLabel* statusPanels_[3] = {};
 
     std::unique_ptr<Highlights> highlights_;

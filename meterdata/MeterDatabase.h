@@ -102,6 +102,9 @@ class MeterDatabase : private IFiledRecords {
     void CommitJournal();
     // Why the journal cannot be written at the moment (a full disk, ...); empty while it works.
     QString JournalProblem() const;
+    // The journal is open and writing: what a failed save leaves unsaved comes back at the next
+    // open of this port.
+    bool JournalKeeping() const { return journal_ != nullptr && JournalProblem().isEmpty(); }
     // Commits and waits until the journal's writer is done (tests and benchmarks).
     void FlushJournal();
     // Releases the stores without saving; what was filed stays in the journal.

@@ -195,11 +195,16 @@ void Connection::SaveBeforeClosing(CloseReason reason) {
         if (saved.IsDone() || !active_->HasUnsavedChanges()) {
             return;
         }
-        const QString text = QStringLiteral(
-                                 "Не удалось сохранить локальную базу данных:\n%1\n\n"
-                                 "Данные, принятые после последнего сохранения, будут потеряны. "
-                                 "Повторить попытку?")
-                                 .arg(saved.Message());
+        // With the journal the records are not lost, only not yet in the files.
+        const QString fate =
+            active_->JournalKeepsUnsaved()
+                ? QStringLiteral(
+                      "Данные, принятые после последнего сохранения, останутся в журнале "
+                      "и вернутся в базу при следующем открытии этого порта. ")
+                : QStringLiteral("Данные, принятые после последнего сохранения, будут потеряны. ");
+        const QString text =
+            QStringLiteral("Не удалось сохранить локальную базу данных:\n%1\n\n%2Повторить попытку?")
+                .arg(saved.Message(), fate);
         if (questions_ == nullptr || !questions_->RetrySave(text, reason)) {
             return;
         }

@@ -39,6 +39,8 @@ class IConnectionDatabase {
     virtual bool HasUnsavedChanges() const { return false; }
     // The files cannot be written at the moment (found at open or by the last save).
     virtual bool SavingFails() const { return false; }
+    // What is not saved stays in a journal and comes back at the next open of this port.
+    virtual bool JournalKeepsUnsaved() const { return false; }
 };
 
 }  // namespace lumvaris::session

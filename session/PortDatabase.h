@@ -25,6 +25,7 @@ class PortDatabase final : public IConnectionDatabase, public commands::IMeterIn
     void StoreLivePacket(const link::FrameBuffer& frame) override;
     bool HasUnsavedChanges() const override { return database_.HasUnsavedChanges(); }
     bool SavingFails() const override { return database_.SavingFails(); }
+    bool JournalKeepsUnsaved() const override { return IsOpenJournalKeeping(); }
     // The records of the tick go to the journal's writer.
     void ReceiveTickEnded() override { database_.CommitJournal(); }
 
@@ -35,6 +36,8 @@ class PortDatabase final : public IConnectionDatabase, public commands::IMeterIn
     void ApplyNetworkSize(int meters) override;
 
   private:
+    bool IsOpenJournalKeeping() const { return database_.IsOpen() && database_.JournalKeeping(); }
+
     meterdata::MeterDatabase database_;
 };
 
