@@ -327,10 +327,10 @@ void TFormMain::PortLost(const QString& message) {
 }
 
 bool TFormMain::RetrySave(const QString& text, session::CloseReason reason) {
-    return messageBox_.Retry(this, text,
-                             reason == session::CloseReason::Exit
-                                 ? QStringLiteral("Закрыть без сохранения")
-                                 : QStringLiteral("Продолжить без сохранения"));
+    return !unattended_ && messageBox_.Retry(this, text,
+                                             reason == session::CloseReason::Exit
+                                                 ? QStringLiteral("Закрыть без сохранения")
+                                                 : QStringLiteral("Продолжить без сохранения"));
 }
 
 void TFormMain::UartIdReported(std::uint16_t address) {
@@ -411,6 +411,14 @@ int TFormMain::PortTimeoutSeconds() const {
 
 // ---------------------------------------------------------------------------------------------
 // Window close
+
+void TFormMain::StopUnattended() {
+    unattended_ = true;
+    // First: every event loop, also that of a message box or dialog now open, leaves, and a box
+    // the close might still raise returns at once instead of waiting for someone.
+    QCoreApplication::exit(0);
+    close();
+}
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     connection_->CancelAdapterWatch();

@@ -78,6 +78,10 @@ class TFormMain : public QMainWindow,
 
     // Opens the port named in the port field at the rate of the rate field.
     void OpenConnection();
+    // A stop signal (SIGTERM, SIGHUP, SIGINT): the program ends as "Выход" ends it, from the event
+    // loop and without a question, since nobody may be there to answer; what cannot be saved
+    // stays in the journal.
+    void StopUnattended();
     // The selected meter (0 for none); a meter other than 0 also goes to both meter-number fields.
     void SelectMeter(int meter);
     int SelectedMeter() const { return selectedMeter_; }
@@ -175,6 +179,7 @@ class TFormMain : public QMainWindow,
     MainWindowDialogs dialogs_;
 
     int selectedMeter_ = 0;
+    bool unattended_ = false;  // stopping by a signal: nobody is asked anything
 };
 
 }  // namespace lumvaris::app

@@ -17,6 +17,7 @@
 #include "keys/KeyFile.h"
 #include "link/QtSerialPort.h"
 #include "session/QtTimerFactory.h"
+#include "session/StopSignals.h"
 
 using namespace lumvaris;
 
@@ -61,5 +62,7 @@ int main(int argc, char** argv) {
 
     app::CentreOnScreen(formMain);
     formMain.show();
+    // kill, a logout, a shutdown or Ctrl+C in the terminal: saved and closed as "Выход" does.
+    const session::StopSignals stopSignals([&formMain](int) { formMain.StopUnattended(); });
     return QApplication::exec();
 }

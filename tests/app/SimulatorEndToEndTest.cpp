@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <map>
 
 #include "AppTestDoubles.h"
@@ -1024,6 +1025,43 @@ TEST(SimulatorEndToEndTest, TheMonitorShowsEveryByteAndTheHealthPageEveryMeterTh
     EXPECT_EQ(w.Window().Health().Model().rowCount(), 6);
     EXPECT_TRUE(w.Messages().errors.isEmpty())
         << w.Messages().errors.join(QStringLiteral("; ")).toStdString();
+}
+
+// The program stopped by kill, a logout or Ctrl+C (SIGTERM, SIGHUP, SIGINT) ends as "Выход" ends
+// it: every packet it had filed is in the port's files, and nothing is left in its journal.
+TEST(SimulatorEndToEndTest, AStopSignalSavesEveryPacketTheWindowHadFiled) {
+    SKIP_WITHOUT_SIMULATOR();
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        Simulator sim;
+        ASSERT_TRUE(sim.Start({QStringLiteral("--interval"), QStringLiteral("0.1")}));
+        QTemporaryDir dir;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(environment);
+        child.start(QString::fromUtf8(LUMVARIS_WINDOW_CHILD), {dir.path(), sim.Path()});
+        int filed = 0;
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                while (child.canReadLine()) {
+                    filed =
+                        QString::fromUtf8(child.readLine()).section(QLatin1Char(' '), 1).trimmed().toInt();
+                }
+                return filed >= 5;
+            },
+            15000))
+            << "no packets reached the window";
+        ::kill(static_cast<pid_t>(child.processId()), signal);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "ended by its own exit, not by the signal";
+        const QString name = QFileInfo(sim.Path()).fileName();
+        meterdata::TMatrixInterface saved(dir.filePath(name + QStringLiteral("-PACKETS.bin")));
+        ASSERT_EQ(saved.LoadFromFile().Status, meterdata::LoadStatus::Loaded);
+        EXPECT_GE(PacketsIn(saved), filed);
+        EXPECT_LE(QFileInfo(dir.filePath(name + QStringLiteral("-JOURNAL.bin"))).size(), 16)
+            << "the save emptied the journal";
+    }
 }
 
 }  // namespace
