@@ -1,0 +1,144 @@
+#include "sinks/Reading.h"
+
+#include "meterdata/DayTime.h"
+#include "meterdata/IClock.h"
+
+#include <QJsonValue>
+
+namespace lumvaris::sinks {
+
+using meterdata::MeterRecord;
+using meterdata::RecordSource;
+
+namespace {
+
+const QString kLive = QStringLiteral("live");
+const QString kBuffer = QStringLiteral("buffer");
+const QString kPhases[16] = {
+    {}, {}, QStringLiteral("A"), {}, QStringLiteral("B"), {}, {}, {}, QStringLiteral("C"), {}, {}, {}, {}, {},
+    {}, {}};
+const QString kEnergy = QStringLiteral("кВт·ч");
+const QString kReactive = QStringLiteral("квар·ч");
+const QString kWater = QStringLiteral("куб.м");
+const QString kNone;
+
+// The unit of the quantity a packet kind carries; empty for the kinds that measure nothing
+// (serial number, status words, command state, start, and the kinds without a decoder).
+const QString& UnitOf(int type) {
+    const int n = type & 0x0F;
+    switch (type >> 4) {
+        case 0x0:
+            return n <= 3 || n >= 14 ? kEnergy : kNone;
+        case 0x1:
+            return n <= 3 || (n >= 8 && n <= 10) || n >= 14 ? kEnergy : kNone;
+        case 0x4:
+            if (n <= 4 || n == 15) {
+                return kEnergy;
+            }
+            return n == 5 || n == 6 ? kReactive : kNone;
+        case 0x8:
+            return n <= 3 ? kWater : kNone;
+        default:
+            return kNone;
+    }
+}
+
+// Texts of the table's row.
+enum Entry { kLabel = 1, kCurrent = 2, kSnapshot = 3 };
+
+}  // namespace
+
+class ReadingBuilder::NoClock final : public meterdata::IClock {
+  public:
+    // The builder never asks for the elapsed time, the one text that needs the clock.
+    QDateTime Now() const override { return {}; }
+};
+
+QString UartIdText(std::uint16_t uartId) {
+    return QStringLiteral("%1").arg(uartId, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString SourceText(RecordSource source) {
+    return source == RecordSource::Live ? kLive : kBuffer;
+}
+
+QString TimeText(const QDateTime& utc) {
+    return utc.toUTC().toString(Qt::ISODateWithMs);
+}
+
+ReadingBuilder::ReadingBuilder(const QLocale& locale)
+    : clock_(std::make_unique<NoClock>()),
+      formatter_(*clock_, locale),
+      decimalPoint_(locale.decimalPoint()) {}
+
+ReadingBuilder::~ReadingBuilder() = default;
+
+bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const QString& site,
+                           const QString& uartId, Reading& out) const {
+    if (record.Valid == 0) {
+        return false;
+    }
+    QDate date;
+    QTime time;
+    if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
+        return false;
+    }
+    out.Time = QDateTime(date, time, Qt::LocalTime).toUTC();
+    if (!out.Time.isValid()) {
+        return false;
+    }
+    out.Site = site;
+    out.UartId = uartId;
+    out.Meter = record.Meter;
+    out.Type = record.Type;
+    out.WordA = record.WordA;
+    out.WordB = record.WordB;
+    out.Level = (record.Level & 0x0F) * 25;
+    out.Phase = kPhases[record.Level >> 4];
+    out.Source = SourceText(source);
+
+    formatter_.RecordToTexts(record, record.Time, texts_);
+    out.Family = texts_[kLabel];
+    out.Current = texts_[kCurrent];
+    out.Snapshot = texts_[kSnapshot];
+
+    // The number is the value the table shows: the current reading where there is one, else the
+    // snapshot; a blank or "нет данных" is no number.
+    out.Unit = UnitOf(record.Type);
+    out.Value.reset();
+    if (!out.Unit.isEmpty()) {
+        for (const QString* text : {&out.Current, &out.Snapshot}) {
+            QString plain = text->trimmed();
+            plain.replace(decimalPoint_, QStringLiteral("."));
+            bool ok = false;
+            const double value = QLocale::c().toDouble(plain, &ok);
+            if (ok) {
+                out.Value = value;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+QJsonObject ReadingToJson(const Reading& r) {
+    QJsonObject o;
+    o.insert(QLatin1String("site"), r.Site);
+    o.insert(QLatin1String("uart_id"), r.UartId);
+    o.insert(QLatin1String("meter"), r.Meter);
+    o.insert(QLatin1String("type"), r.Type);
+    o.insert(QLatin1String("word_a"), r.WordA);
+    o.insert(QLatin1String("word_b"), r.WordB);
+    o.insert(QLatin1String("level"), r.Level);
+    o.insert(QLatin1String("phase"), r.Phase);
+    o.insert(QLatin1String("time"), TimeText(r.Time));
+    o.insert(QLatin1String("source"), r.Source);
+    o.insert(QLatin1String("family"), r.Family);
+    o.insert(QLatin1String("current_text"), r.Current);
+    o.insert(QLatin1String("snapshot_text"), r.Snapshot);
+    o.insert(QLatin1String("value"), r.Value ? QJsonValue(*r.Value) : QJsonValue(QJsonValue::Null));
+    o.insert(QLatin1String("unit"), r.Unit);
+    return o;
+}
+
+}  // namespace lumvaris::sinks
