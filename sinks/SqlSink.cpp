@@ -1,0 +1,228 @@
+#include "sinks/SqlSink.h"
+
+#include "sinks/SqlSchema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace lumvaris::sinks {
+
+namespace {
+
+// Rows of one insert statement: 15 parameters a row stay well below SQLite's limit of 32766.
+constexpr int kRowsPerStatement = 100;
+
+std::atomic<int> connectionCount{0};
+
+// A value in libpq's "keyword='value'" form.
+QString ConninfoValue(const QString& value) {
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The engine's own words where it gave any, else the driver's.
+QString Why(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+// Texts are never NULL in the table; a null QString would be bound as NULL.
+QVariant Text(const QString& text) {
+    return text.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(text);
+}
+
+}  // namespace
+
+SqlSink::SqlSink(SinkAddress address)
+    : address_(std::move(address)),
+      postgres_(address_.Kind == SinkKind::Postgres),
+      connectionName_(QStringLiteral("lumvaris-sink-%1").arg(connectionCount.fetch_add(1))) {}
+
+SqlSink::~SqlSink() {
+    Close();
+}
+
+bool SqlSink::Fail(const QString& message, const QSqlError& error) {
+    lastError_ = message.arg(address_.Url, Why(error));
+    return false;
+}
+
+bool SqlSink::Open() {
+    Close();
+    lastError_.clear();
+    const QString driver = postgres_ ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        lastError_ =
+            QStringLiteral("Драйвер базы данных %1 не установлен (пакет %2): запись в «%3» невозможна.")
+                .arg(driver,
+                     postgres_ ? QStringLiteral("libqt6sql6-psql") : QStringLiteral("libqt6sql6-sqlite"),
+                     address_.Url);
+        return false;
+    }
+    db_ = QSqlDatabase::addDatabase(driver, connectionName_);
+    if (postgres_) {
+        QStringList options;
+        for (const auto& [keyword, value] : address_.Parameters) {
+            options << keyword + QLatin1Char('=') + ConninfoValue(value);
+        }
+        db_.setConnectOptions(options.join(QLatin1Char(';')));
+    } else {
+        db_.setDatabaseName(address_.Path);
+    }
+    if (!db_.open()) {
+        const QSqlError error = db_.lastError();
+        Close();
+        return Fail(postgres_ ? QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2")
+                              : QStringLiteral("Не удалось открыть базу данных SQLite «%1»: %2"),
+                    error);
+    }
+    if (!CreateSchema()) {
+        const QString message = lastError_;
+        Close();
+        lastError_ = message;
+        return false;
+    }
+    return true;
+}
+
+bool SqlSink::CreateSchema() {
+    const QString failed = QStringLiteral("Не удалось подготовить таблицы показаний в «%1»: %2");
+    const QStringList tables = db_.tables();
+    if (tables.contains(QLatin1String(SqlSchema::kReadingsTable)) &&
+        tables.contains(QLatin1String(SqlSchema::kVersionTable))) {
+        // Present: nothing is created, so a role that may only write rows is enough.
+    } else {
+        // Two writers that both find the tables missing: the lock (PostgreSQL) or the write
+        // transaction (SQLite) lets one create them; the other then finds them.
+        if (!db_.transaction()) {
+            return Fail(failed, db_.lastError());
+        }
+        QSqlQuery query(db_);
+        bool ok = !postgres_ || query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7452153)"));
+        for (const QString& statement : SqlSchema::CreateStatements(postgres_)) {
+            ok = ok && query.exec(statement);
+        }
+        if (ok) {
+            ok = query.exec(QStringLiteral("SELECT count(*) FROM readings_schema")) && query.next();
+            if (ok && query.value(0).toInt() == 0) {
+                ok = query.exec(QStringLiteral("INSERT INTO readings_schema (version) VALUES (%1)")
+                                    .arg(SqlSchema::kVersion));
+            }
+        }
+        if (!ok) {
+            const QSqlError error = query.lastError();
+            db_.rollback();
+            return Fail(failed, error);
+        }
+        if (!db_.commit()) {
+            const QSqlError error = db_.lastError();
+            db_.rollback();
+            return Fail(failed, error);
+        }
+    }
+    QSqlQuery version(db_);
+    if (!version.exec(QStringLiteral("SELECT max(version) FROM readings_schema")) || !version.next()) {
+        return Fail(failed, version.lastError());
+    }
+    const int found = version.value(0).toInt();
+    if (found > SqlSchema::kVersion) {
+        lastError_ = QStringLiteral(
+                         "Таблицы показаний в «%1» устроены по версии %2, а эта программа знает только "
+                         "версию %3: обновите программу.")
+                         .arg(address_.Url)
+                         .arg(found)
+                         .arg(SqlSchema::kVersion);
+        return false;
+    }
+    return true;
+}
+
+void SqlSink::Close() {
+    many_.reset();
+    one_.reset();
+    if (db_.isValid()) {
+        db_.close();
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName_);
+    }
+}
+
+QSqlQuery* SqlSink::Statement(int rows) {
+    std::unique_ptr<QSqlQuery>& query = rows == 1 ? one_ : many_;
+    if (!query) {
+        auto prepared = std::make_unique<QSqlQuery>(db_);
+        if (!prepared->prepare(SqlSchema::InsertStatement(rows))) {
+            Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), prepared->lastError());
+            return nullptr;
+        }
+        query = std::move(prepared);
+    }
+    return query.get();
+}
+
+bool SqlSink::Insert(std::span<const Reading> readings) {
+    const int rows = static_cast<int>(readings.size());
+    QSqlQuery* query = Statement(rows);
+    if (query == nullptr) {
+        return false;
+    }
+    const QVariant noValue(QMetaType::fromType<double>());
+    int at = 0;
+    for (const Reading& r : readings) {
+        query->bindValue(at++, Text(r.Site));
+        query->bindValue(at++, Text(r.UartId));
+        query->bindValue(at++, r.Meter);
+        query->bindValue(at++, r.Type);
+        query->bindValue(at++, r.WordA);
+        query->bindValue(at++, r.WordB);
+        query->bindValue(at++, r.Level);
+        query->bindValue(at++, Text(r.Phase));
+        query->bindValue(at++, TimeText(r.Time));
+        query->bindValue(at++, Text(r.Source));
+        query->bindValue(at++, Text(r.Family));
+        query->bindValue(at++, Text(r.Current));
+        query->bindValue(at++, Text(r.Snapshot));
+        query->bindValue(at++, r.Value ? QVariant(*r.Value) : noValue);
+        query->bindValue(at++, Text(r.Unit));
+    }
+    if (!query->exec()) {
+        return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), query->lastError());
+    }
+    return true;
+}
+
+bool SqlSink::Write(std::span<const Reading> readings) {
+    lastError_.clear();
+    if (!db_.isOpen()) {
+        lastError_ = QStringLiteral("Соединение с «%1» не открыто.").arg(address_.Url);
+        return false;
+    }
+    if (readings.empty()) {
+        return true;
+    }
+    if (!db_.transaction()) {
+        return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
+    }
+    bool ok = true;
+    std::size_t at = 0;
+    for (; ok && readings.size() - at >= kRowsPerStatement; at += kRowsPerStatement) {
+        ok = Insert(readings.subspan(at, kRowsPerStatement));
+    }
+    for (; ok && at < readings.size(); ++at) {
+        ok = Insert(readings.subspan(at, 1));
+    }
+    if (ok && !db_.commit()) {
+        ok = Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
+    }
+    if (!ok) {
+        db_.rollback();
+    }
+    return ok;
+}
+
+}  // namespace lumvaris::sinks
