@@ -116,12 +116,12 @@ bool SqlSink::CreateSchema() {
         }
         if (!ok) {
             const QSqlError error = query.lastError();
-            db_.rollback();
+            Rollback();
             return Fail(failed, error);
         }
         if (!db_.commit()) {
             const QSqlError error = db_.lastError();
-            db_.rollback();
+            Rollback();
             return Fail(failed, error);
         }
     }
@@ -140,6 +140,13 @@ bool SqlSink::CreateSchema() {
         return false;
     }
     return true;
+}
+
+void SqlSink::Rollback() {
+    // A connection the server ended has nothing to roll back.
+    if (db_.isOpen()) {
+        db_.rollback();
+    }
 }
 
 void SqlSink::Close() {
@@ -220,7 +227,7 @@ bool SqlSink::Write(std::span<const Reading> readings) {
         ok = Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
     }
     if (!ok) {
-        db_.rollback();
+        Rollback();
     }
     return ok;
 }

@@ -36,6 +36,7 @@ class SqlSink final : public ISink {
   private:
     bool Fail(const QString& message, const QSqlError& error);
     bool CreateSchema();
+    void Rollback();
     bool Insert(std::span<const Reading> readings);
     QSqlQuery* Statement(int rows);
 

@@ -42,6 +42,17 @@ inline meterdata::MeterRecord RandomRecord(std::mt19937& rng, int meters = 50) {
     return r;
 }
 
+// A store file's header: column and row count, little-endian.
+inline QByteArray HeaderBytes(std::int32_t cols, std::int32_t rows) {
+    QByteArray out;
+    for (std::int32_t v : {cols, rows}) {
+        for (int i = 0; i < 4; ++i) {
+            out.append(static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
+        }
+    }
+    return out;
+}
+
 // Every field of a reading as text, the value to 17 digits or "NULL": the form in which tests
 // compare what a sink wrote with what was given.
 inline QStringList Fields(const Reading& r) {
