@@ -1,22 +1,27 @@
 #include "sinks/CsvSink.h"
 
 #include <QDir>
-#include <QLocale>
+#include <charconv>
 
 namespace lumvaris::sinks {
 
 namespace {
 
-void AppendText(const QString& text, QByteArray& out) {
-    out += '"';
-    const QByteArray bytes = text.toUtf8();
-    for (char c : bytes) {
-        if (c == '"') {
-            out += '"';
-        }
-        out += c;
+void AppendText(const QString& text, QString& out) {
+    out += QLatin1Char('"');
+    if (text.contains(QLatin1Char('"'))) {
+        QString doubled = text;
+        out += doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    } else {
+        out += text;
     }
-    out += '"';
+    out += QLatin1Char('"');
+}
+
+void AppendNumber(int value, QString& out) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out += QLatin1String(digits, end);
 }
 
 }  // namespace
@@ -36,39 +41,36 @@ QByteArray CsvSink::HeaderLine() {
     return line + "\r\n";
 }
 
-void CsvSink::AppendLine(const Reading& r, QByteArray& out) {
+void CsvSink::AppendLine(const Reading& r, QString& out) {
     AppendText(r.Site, out);
-    out += ',';
+    out += QLatin1Char(',');
     AppendText(r.UartId, out);
-    out += ',';
-    out += QByteArray::number(r.Meter);
-    out += ',';
-    out += QByteArray::number(r.Type);
-    out += ',';
-    out += QByteArray::number(r.WordA);
-    out += ',';
-    out += QByteArray::number(r.WordB);
-    out += ',';
-    out += QByteArray::number(r.Level);
-    out += ',';
-    AppendText(r.Phase, out);
-    out += ',';
-    AppendText(TimeText(r.Time), out);
-    out += ',';
-    AppendText(r.Source, out);
-    out += ',';
-    AppendText(r.Family, out);
-    out += ',';
-    AppendText(r.Current, out);
-    out += ',';
-    AppendText(r.Snapshot, out);
-    out += ',';
-    if (r.Value) {
-        out += QByteArray::number(*r.Value, 'g', QLocale::FloatingPointShortest);
+    for (int number : {r.Meter, r.Type, r.WordA, r.WordB, r.Level}) {
+        out += QLatin1Char(',');
+        AppendNumber(number, out);
     }
-    out += ',';
+    out += QLatin1Char(',');
+    AppendText(r.Phase, out);
+    out += QLatin1String(",\"");
+    AppendTimeText(r.Time, out);
+    out += QLatin1String("\",");
+    AppendText(r.Source, out);
+    out += QLatin1Char(',');
+    AppendText(r.Family, out);
+    out += QLatin1Char(',');
+    AppendText(r.Current, out);
+    out += QLatin1Char(',');
+    AppendText(r.Snapshot, out);
+    out += QLatin1Char(',');
+    if (r.Value) {
+        // The shortest text that reads back as the same double.
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, *r.Value).ptr;
+        out += QLatin1String(digits, end);
+    }
+    out += QLatin1Char(',');
     AppendText(r.Unit, out);
-    out += "\r\n";
+    out += QLatin1String("\r\n");
 }
 
 bool CsvSink::Fail(const QString& message) {
@@ -100,11 +102,12 @@ bool CsvSink::Write(std::span<const Reading> readings) {
     if (!file_) {
         return Fail(QStringLiteral("Файл «%1» не открыт.%2"));
     }
-    buffer_.clear();
+    text_.resize(0);  // keeps its capacity from batch to batch
     for (const Reading& r : readings) {
-        AppendLine(r, buffer_);
+        AppendLine(r, text_);
     }
-    if (file_->write(buffer_) != buffer_.size()) {
+    const QByteArray bytes = text_.toUtf8();
+    if (file_->write(bytes) != bytes.size()) {
         return Fail(QStringLiteral("Не удалось записать файл «%1»: %2"));
     }
     return true;

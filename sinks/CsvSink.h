@@ -26,8 +26,9 @@ class CsvSink final : public ISink {
     bool IsOpen() const override { return file_ != nullptr; }
     const QString& LastError() const override { return lastError_; }
 
-    // One line of the file, CR LF included.
-    static void AppendLine(const Reading& reading, QByteArray& out);
+    // One line of the file, CR LF included (also the data of PostgreSQL's COPY in CSV format,
+    // which reads an unquoted empty field as NULL and "" as an empty text).
+    static void AppendLine(const Reading& reading, QString& out);
     static QByteArray HeaderLine();
 
   private:
@@ -35,7 +36,7 @@ class CsvSink final : public ISink {
 
     SinkAddress address_;
     std::unique_ptr<QSaveFile> file_;
-    QByteArray buffer_;
+    QString text_;
     QString lastError_;
 };
 

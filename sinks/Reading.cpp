@@ -4,6 +4,7 @@
 #include "meterdata/IClock.h"
 
 #include <QJsonValue>
+#include <QTimeZone>
 
 namespace lumvaris::sinks {
 
@@ -43,6 +44,8 @@ const QString& UnitOf(int type) {
     }
 }
 
+constexpr qint64 kUnixEpochJulianDay = 2440588;  // 1970-01-01
+
 // Texts of the table's row.
 enum Entry { kLabel = 1, kCurrent = 2, kSnapshot = 3 };
 
@@ -62,8 +65,45 @@ QString SourceText(RecordSource source) {
     return source == RecordSource::Live ? kLive : kBuffer;
 }
 
+void AppendTimeText(const QDateTime& utc, QString& out) {
+    if (!utc.isValid()) {
+        return;
+    }
+    // Written digit by digit: QDateTime::toString cost more than the rest of a CSV line.
+    constexpr qint64 kDayMs = 86400000;
+    const qint64 ms = utc.toMSecsSinceEpoch();
+    qint64 day = ms / kDayMs;
+    qint64 ofDay = ms % kDayMs;
+    if (ofDay < 0) {
+        ofDay += kDayMs;
+        --day;
+    }
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    QDate::fromJulianDay(day + kUnixEpochJulianDay).getDate(&year, &month, &dayOfMonth);
+    const auto ofDayInt = static_cast<int>(ofDay);
+    const int fields[] = {
+        year,           month, dayOfMonth, ofDayInt / 3600000, ofDayInt / 60000 % 60, ofDayInt / 1000 % 60,
+        ofDayInt % 1000};
+    const int widths[] = {4, 2, 2, 2, 2, 2, 3};
+    const char separators[] = "--T::.Z";
+    QChar text[24];
+    int at = 0;
+    for (int i = 0; i < 7; ++i) {
+        for (int digit = widths[i] - 1, value = fields[i]; digit >= 0; --digit, value /= 10) {
+            text[at + digit] = QLatin1Char(static_cast<char>('0' + value % 10));
+        }
+        at += widths[i];
+        text[at++] = QLatin1Char(separators[i]);
+    }
+    out.append(text, at);
+}
+
 QString TimeText(const QDateTime& utc) {
-    return utc.toUTC().toString(Qt::ISODateWithMs);
+    QString text;
+    AppendTimeText(utc, text);
+    return text;
 }
 
 ReadingBuilder::ReadingBuilder(const QLocale& locale)
@@ -72,6 +112,28 @@ ReadingBuilder::ReadingBuilder(const QLocale& locale)
       decimalPoint_(locale.decimalPoint()) {}
 
 ReadingBuilder::~ReadingBuilder() = default;
+
+QDateTime ReadingBuilder::LocalToUtc(QDate date, QTime time) const {
+    constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+    const qint64 localMs = date.toJulianDay() * 86400000LL + time.msecsSinceStartOfDay();
+    const qint64 quarter = localMs / kQuarterMs;
+    auto found = offsets_.find(quarter);
+    if (found == offsets_.end()) {
+        // Within a quarter hour every local time has the offset of the first one looked up (in a
+        // repeated or skipped hour too: the zone rules pick the same for all of them).
+        const QDateTime local(date, time, Qt::LocalTime);
+        if (!local.isValid()) {
+            return {};
+        }
+        if (offsets_.size() > 100000) {
+            offsets_.clear();
+        }
+        found = offsets_.emplace(quarter, local.offsetFromUtc()).first;
+    }
+    const qint64 epochMs =
+        (date.toJulianDay() - kUnixEpochJulianDay) * 86400000LL + time.msecsSinceStartOfDay();
+    return QDateTime::fromMSecsSinceEpoch(epochMs - found->second * 1000LL, QTimeZone::utc());
+}
 
 bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const QString& site,
                            const QString& uartId, Reading& out) const {
@@ -83,7 +145,7 @@ bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const
     if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
         return false;
     }
-    out.Time = QDateTime(date, time, Qt::LocalTime).toUTC();
+    out.Time = LocalToUtc(date, time);
     if (!out.Time.isValid()) {
         return false;
     }
@@ -97,7 +159,7 @@ bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const
     out.Phase = kPhases[record.Level >> 4];
     out.Source = SourceText(source);
 
-    formatter_.RecordToTexts(record, record.Time, texts_);
+    formatter_.ValueTexts(record, texts_);
     out.Family = texts_[kLabel];
     out.Current = texts_[kCurrent];
     out.Snapshot = texts_[kSnapshot];

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 namespace lumvaris::sinks {
 
@@ -47,8 +48,9 @@ inline constexpr const char* kReadingFields[kReadingFieldCount] = {
 QString UartIdText(std::uint16_t uartId);
 // "live" or "buffer".
 QString SourceText(meterdata::RecordSource source);
-// The time as ISO 8601 in UTC with milliseconds: "2024-03-15T09:00:00.000Z".
+// The time as ISO 8601 in UTC with milliseconds: "2024-03-15T09:00:00.000Z"; empty when invalid.
 QString TimeText(const QDateTime& utc);
+void AppendTimeText(const QDateTime& utc, QString& out);
 
 // Turns meter records into readings, with the texts the tables show for the same record in the
 // same locale. One builder per thread.
@@ -66,10 +68,15 @@ class ReadingBuilder {
 
   private:
     class NoClock;
+    QDateTime LocalToUtc(QDate date, QTime time) const;
+
     std::unique_ptr<NoClock> clock_;
     meterdata::RecordTextFormatter formatter_;
     QString decimalPoint_;
     mutable QStringList texts_;
+    // The zone's offset from UTC in seconds, per quarter hour of local time: the system's zone
+    // lookup costs more than all the rest of a reading, and offsets change only on a quarter hour.
+    mutable std::unordered_map<qint64, int> offsets_;
 };
 
 // One JSON object with the field names above; "value" is null where there is no number.

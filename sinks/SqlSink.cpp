@@ -1,10 +1,14 @@
 #include "sinks/SqlSink.h"
 
+#include "sinks/CsvSink.h"
 #include "sinks/SqlSchema.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <libpq-fe.h>
 
 #include <atomic>
 
@@ -14,6 +18,51 @@ namespace {
 
 // Rows of one insert statement: 15 parameters a row stay well below SQLite's limit of 32766.
 constexpr int kRowsPerStatement = 100;
+// Batches from this size on go to PostgreSQL through COPY.
+constexpr std::size_t kCopyRows = 200;
+
+// One result of libpq, freed when it goes.
+struct PgResult {
+    PGresult* result;
+    explicit PgResult(PGresult* r) : result(r) {}
+    ~PgResult() { PQclear(result); }
+    PgResult(const PgResult&) = delete;
+    PgResult& operator=(const PgResult&) = delete;
+    bool Ok() const {
+        const ExecStatusType status = PQresultStatus(result);
+        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    }
+    QString Why() const { return QString::fromUtf8(PQresultErrorMessage(result)).trimmed(); }
+    QByteArray State() const {
+        const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+        return state != nullptr ? QByteArray(state) : QByteArray();
+    }
+};
+
+// Runs COPY ... FROM STDIN with the data; the final result.
+std::unique_ptr<PgResult> CopyIn(PGconn* connection, const QByteArray& statement, const QByteArray& data) {
+    auto started = std::make_unique<PgResult>(PQexec(connection, statement.constData()));
+    if (PQresultStatus(started->result) != PGRES_COPY_IN) {
+        return started;
+    }
+    const bool sent = PQputCopyData(connection, data.constData(), static_cast<int>(data.size())) == 1;
+    PQputCopyEnd(connection, sent ? nullptr : "the data could not be sent");
+    std::unique_ptr<PgResult> result = std::make_unique<PgResult>(PQgetResult(connection));
+    // The connection is ready again only once every result has been taken.
+    while (PGresult* more = PQgetResult(connection)) {
+        PQclear(more);
+    }
+    return result;
+}
+
+QByteArray ColumnList() {
+    QByteArray columns;
+    for (int i = 0; i < kReadingFieldCount; ++i) {
+        columns += (i == 0 ? "" : ", ");
+        columns += kReadingFields[i];
+    }
+    return columns;
+}
 
 std::atomic<int> connectionCount{0};
 
@@ -150,6 +199,7 @@ void SqlSink::Rollback() {
 }
 
 void SqlSink::Close() {
+    stagingMade_ = false;
     many_.reset();
     one_.reset();
     if (db_.isValid()) {
@@ -203,6 +253,61 @@ bool SqlSink::Insert(std::span<const Reading> readings) {
     return true;
 }
 
+bool SqlSink::Copy(std::span<const Reading> readings) {
+    const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
+    const QVariant handle = db_.driver()->handle();
+    // The driver declares the handle as "pg_conn*" (PGconn is its typedef) or "PGconn*".
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0) {
+        lastError_ = failed.arg(address_.Url, QStringLiteral("нет соединения libpq"));
+        return false;
+    }
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    text_.resize(0);
+    for (const Reading& r : readings) {
+        CsvSink::AppendLine(r, text_);
+    }
+    const QByteArray data = text_.toUtf8();
+    static const QByteArray columns = ColumnList();
+    auto exec = [&](const QByteArray& statement) {
+        PgResult result(PQexec(connection, statement.constData()));
+        if (!result.Ok()) {
+            lastError_ = failed.arg(address_.Url, result.Why());
+        }
+        return result.Ok();
+    };
+
+    if (!exec("SAVEPOINT lumvaris_copy")) {
+        return false;
+    }
+    const std::unique_ptr<PgResult> direct =
+        CopyIn(connection, "COPY readings (" + columns + ") FROM STDIN WITH (FORMAT csv)", data);
+    if (direct->Ok()) {
+        return exec("RELEASE SAVEPOINT lumvaris_copy");
+    }
+    if (direct->State() != "23505") {  // anything but unique_violation
+        lastError_ = failed.arg(address_.Url, direct->Why());
+        return false;
+    }
+    if (!exec("ROLLBACK TO SAVEPOINT lumvaris_copy")) {
+        return false;
+    }
+    if (!stagingMade_) {
+        if (!exec("CREATE TEMPORARY TABLE readings_incoming (LIKE readings) ON COMMIT DELETE ROWS")) {
+            return false;
+        }
+        stagingMade_ = true;
+    }
+    const std::unique_ptr<PgResult> staged =
+        CopyIn(connection, "COPY readings_incoming (" + columns + ") FROM STDIN WITH (FORMAT csv)", data);
+    if (!staged->Ok()) {
+        lastError_ = failed.arg(address_.Url, staged->Why());
+        return false;
+    }
+    return exec("INSERT INTO readings (" + columns + ") SELECT " + columns +
+                " FROM readings_incoming ON CONFLICT DO NOTHING") &&
+           exec("TRUNCATE readings_incoming");
+}
+
 bool SqlSink::Write(std::span<const Reading> readings) {
     lastError_.clear();
     if (!db_.isOpen()) {
@@ -217,6 +322,10 @@ bool SqlSink::Write(std::span<const Reading> readings) {
     }
     bool ok = true;
     std::size_t at = 0;
+    if (postgres_ && readings.size() >= kCopyRows) {
+        ok = Copy(readings);
+        at = readings.size();
+    }
     for (; ok && readings.size() - at >= kRowsPerStatement; at += kRowsPerStatement) {
         ok = Insert(readings.subspan(at, kRowsPerStatement));
     }
