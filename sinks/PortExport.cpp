@@ -9,6 +9,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -48,24 +52,122 @@ RecordSource SourceOf(const MeterRecord& r) {
 }
 
 // The packets of one meter's row in both stores, each once, in the order of the unique key.
-void RowRecords(const TMatrixInterface& packets, const TMatrixInterface& days, int row,
-                std::vector<MeterRecord>& out) {
-    out.clear();
-    MeterRecord record;
-    for (const TMatrixInterface* store : {&packets, &days}) {
-        for (int col = 0; row < store->RowCount() && col < store->ColCount(); ++col) {
-            if (store->GetMeterRecord(record, col, row) && record.Valid != 0) {
-                out.push_back(record);
+class RowReader {
+  public:
+    RowReader(const TMatrixInterface& packets, const TMatrixInterface& days)
+        : packets_(packets), days_(days) {}
+
+    const std::vector<MeterRecord>& Records(int row) {
+        keyed_.clear();
+        MeterRecord record;
+        for (const TMatrixInterface* store : {&packets_, &days_}) {
+            for (int col = 0; row < store->RowCount() && col < store->ColCount(); ++col) {
+                if (store->GetMeterRecord(record, col, row) && record.Valid != 0) {
+                    keyed_.emplace_back(KeyOf(record), record);
+                }
             }
         }
+        // Stable, so the packet store's copy of a record is the one kept.
+        std::stable_sort(keyed_.begin(), keyed_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        records_.clear();
+        for (std::size_t i = 0; i < keyed_.size(); ++i) {
+            if (i == 0 || !(keyed_[i].first == keyed_[i - 1].first)) {
+                records_.push_back(keyed_[i].second);
+            }
+        }
+        return records_;
     }
-    // Stable, so the packet store's copy of a record is the one kept.
-    std::stable_sort(out.begin(), out.end(),
-                     [](const MeterRecord& a, const MeterRecord& b) { return KeyOf(a) < KeyOf(b); });
-    out.erase(std::unique(out.begin(), out.end(),
-                          [](const MeterRecord& a, const MeterRecord& b) { return KeyOf(a) == KeyOf(b); }),
-              out.end());
-}
+
+  private:
+    const TMatrixInterface& packets_;
+    const TMatrixInterface& days_;
+    std::vector<std::pair<Key, MeterRecord>> keyed_;
+    std::vector<MeterRecord> records_;
+};
+
+// Readings batch by batch from a thread of its own, so that building the next batch runs while the
+// sinks write the last one.
+class BatchMaker {
+  public:
+    struct Batch {
+        std::vector<Reading> Readings;
+        qint64 Handled = 0;  // records taken from the files up to the end of this batch
+    };
+
+    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets,
+               const TMatrixInterface& days)
+        : thread_([this, &options, &packets, &days] { Make(options, packets, days); }) {}
+    ~BatchMaker() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // The next batch; false when there is none left.
+    bool Next(Batch& batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || done_; });
+        if (ready_.empty()) {
+            return false;
+        }
+        batch = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+
+  private:
+    void Make(const PortExportOptions& options, const TMatrixInterface& packets,
+              const TMatrixInterface& days) {
+        const ReadingBuilder builder(options.Locale);
+        const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
+        RowReader reader(packets, days);
+        Batch batch;
+        Reading reading;
+        auto hand = [&]() {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stop_ || ready_.size() < 2; });
+            if (stop_) {
+                return false;
+            }
+            ready_.push_back(std::move(batch));
+            batch = Batch();
+            batch.Handled = ready_.back().Handled;
+            changed_.notify_all();
+            return true;
+        };
+        const int rows = std::max(packets.RowCount(), days.RowCount());
+        bool going = true;
+        for (int row = 0; going && row < rows; ++row) {
+            for (const MeterRecord& record : reader.Records(row)) {
+                ++batch.Handled;
+                if (builder.Build(record, SourceOf(record), options.Site, options.UartId, reading)) {
+                    batch.Readings.push_back(reading);
+                }
+                if (batch.Readings.size() == size && !(going = hand())) {
+                    break;
+                }
+            }
+        }
+        if (going) {
+            hand();
+        }
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> ready_;
+    bool stop_ = false;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -91,52 +193,29 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
         }
     }
 
-    const int rows = std::max(packets.RowCount(), days.RowCount());
-    std::vector<MeterRecord> records;
-    for (int row = 0; row < rows; ++row) {
-        RowRecords(packets, days, row, records);
-        result.Total += static_cast<qint64>(records.size());
+    RowReader reader(packets, days);
+    for (int row = 0; row < std::max(packets.RowCount(), days.RowCount()); ++row) {
+        result.Total += static_cast<qint64>(reader.Records(row).size());
     }
     if (options.Progress && !options.Progress(0, result.Total)) {
         result.Cancelled = true;
         return result;
     }
 
-    const ReadingBuilder builder(options.Locale);
-    const std::size_t batchSize = static_cast<std::size_t>(std::max(options.BatchSize, 1));
-    std::vector<Reading> batch;
-    batch.reserve(batchSize);
-    Reading reading;
-    qint64 handled = 0;
-    auto flush = [&]() {
+    BatchMaker maker(options, packets, days);
+    BatchMaker::Batch batch;
+    while (maker.Next(batch)) {
         for (ISink* sink : sinks) {
-            if (!sink->Write(batch)) {
+            if (!sink->Write(batch.Readings)) {
                 result.Error = sink->LastError();
-                return false;
-            }
-        }
-        result.Written += static_cast<qint64>(batch.size());
-        batch.clear();
-        if (options.Progress && !options.Progress(handled, result.Total)) {
-            result.Cancelled = true;
-            return false;
-        }
-        return true;
-    };
-    for (int row = 0; row < rows; ++row) {
-        RowRecords(packets, days, row, records);
-        for (const MeterRecord& record : records) {
-            ++handled;
-            if (builder.Build(record, SourceOf(record), options.Site, options.UartId, reading)) {
-                batch.push_back(reading);
-            }
-            if (batch.size() == batchSize && !flush()) {
                 return result;
             }
         }
-    }
-    if (!flush()) {
-        return result;
+        result.Written += static_cast<qint64>(batch.Readings.size());
+        if (options.Progress && !options.Progress(batch.Handled, result.Total)) {
+            result.Cancelled = true;
+            return result;
+        }
     }
     for (ISink* sink : sinks) {
         if (!sink->Finish()) {

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -18,7 +19,7 @@ namespace {
 
 // Rows of one insert statement: 15 parameters a row stay well below SQLite's limit of 32766.
 constexpr int kRowsPerStatement = 100;
-// Batches from this size on go to PostgreSQL through COPY.
+// Batches from this size on take the engines' own paths.
 constexpr std::size_t kCopyRows = 200;
 
 // One result of libpq, freed when it goes.
@@ -200,6 +201,8 @@ void SqlSink::Rollback() {
 
 void SqlSink::Close() {
     stagingMade_ = false;
+    sqlite3_finalize(sqliteInsert_);  // before the driver closes the connection
+    sqliteInsert_ = nullptr;
     many_.reset();
     one_.reset();
     if (db_.isValid()) {
@@ -308,6 +311,61 @@ bool SqlSink::Copy(std::span<const Reading> readings) {
            exec("TRUNCATE readings_incoming");
 }
 
+bool SqlSink::SqliteInsert(std::span<const Reading> readings) {
+    const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
+    if (sqliteInsert_ == nullptr) {
+        const QVariant handle = db_.driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+            lastError_ = failed.arg(address_.Url, QStringLiteral("нет соединения SQLite"));
+            return false;
+        }
+        sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+        if (sqlite3_prepare_v2(connection, SqlSchema::InsertStatement(1).toUtf8().constData(), -1,
+                               &sqliteInsert_, nullptr) != SQLITE_OK) {
+            lastError_ = failed.arg(address_.Url, QString::fromUtf8(sqlite3_errmsg(connection)));
+            sqlite3_finalize(sqliteInsert_);
+            sqliteInsert_ = nullptr;
+            return false;
+        }
+    }
+    sqlite3_stmt* insert = sqliteInsert_;
+    QString time;
+    auto text = [insert](int at, const QString& value) {
+        // Bound in place: the reading outlives the step.
+        sqlite3_bind_text16(insert, at, value.utf16(), static_cast<int>(value.size() * 2), SQLITE_STATIC);
+    };
+    for (const Reading& r : readings) {
+        time.resize(0);
+        AppendTimeText(r.Time, time);
+        text(1, r.Site);
+        text(2, r.UartId);
+        int at = 3;
+        for (int number : {r.Meter, r.Type, r.WordA, r.WordB, r.Level}) {
+            sqlite3_bind_int(insert, at++, number);
+        }
+        text(8, r.Phase);
+        text(9, time);
+        text(10, r.Source);
+        text(11, r.Family);
+        text(12, r.Current);
+        text(13, r.Snapshot);
+        if (r.Value) {
+            sqlite3_bind_double(insert, 14, *r.Value);
+        } else {
+            sqlite3_bind_null(insert, 14);
+        }
+        text(15, r.Unit);
+        const int stepped = sqlite3_step(insert);
+        sqlite3_reset(insert);
+        if (stepped != SQLITE_DONE) {
+            lastError_ =
+                failed.arg(address_.Url, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert))));
+            return false;
+        }
+    }
+    return true;
+}
+
 bool SqlSink::Write(std::span<const Reading> readings) {
     lastError_.clear();
     if (!db_.isOpen()) {
@@ -322,8 +380,8 @@ bool SqlSink::Write(std::span<const Reading> readings) {
     }
     bool ok = true;
     std::size_t at = 0;
-    if (postgres_ && readings.size() >= kCopyRows) {
-        ok = Copy(readings);
+    if (readings.size() >= kCopyRows) {
+        ok = postgres_ ? Copy(readings) : SqliteInsert(readings);
         at = readings.size();
     }
     for (; ok && readings.size() - at >= kRowsPerStatement; at += kRowsPerStatement) {
