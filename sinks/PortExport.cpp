@@ -71,6 +71,7 @@ class RowReader {
         std::stable_sort(keyed_.begin(), keyed_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         records_.clear();
+        taken_ = keyed_.size();
         for (std::size_t i = 0; i < keyed_.size(); ++i) {
             if (i == 0 || !(keyed_[i].first == keyed_[i - 1].first)) {
                 records_.push_back(keyed_[i].second);
@@ -78,12 +79,15 @@ class RowReader {
         }
         return records_;
     }
+    // The packets the last row held, repeats included.
+    std::size_t Taken() const { return taken_; }
 
   private:
     const TMatrixInterface& packets_;
     const TMatrixInterface& days_;
     std::vector<std::pair<Key, MeterRecord>> keyed_;
     std::vector<MeterRecord> records_;
+    std::size_t taken_ = 0;
 };
 
 // Readings batch by batch from a thread of its own, so that building the next batch runs while the
@@ -127,7 +131,7 @@ class BatchMaker {
         const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
         RowReader reader(packets, days);
         Batch batch;
-        Reading reading;
+        batch.Readings.reserve(size);
         auto hand = [&]() {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return stop_ || ready_.size() < 2; });
@@ -136,6 +140,7 @@ class BatchMaker {
             }
             ready_.push_back(std::move(batch));
             batch = Batch();
+            batch.Readings.reserve(size);
             batch.Handled = ready_.back().Handled;
             changed_.notify_all();
             return true;
@@ -143,10 +148,14 @@ class BatchMaker {
         const int rows = std::max(packets.RowCount(), days.RowCount());
         bool going = true;
         for (int row = 0; going && row < rows; ++row) {
-            for (const MeterRecord& record : reader.Records(row)) {
+            const std::vector<MeterRecord>& records = reader.Records(row);
+            batch.Handled += static_cast<qint64>(reader.Taken() - records.size());  // the repeats
+            for (const MeterRecord& record : records) {
                 ++batch.Handled;
-                if (builder.Build(record, SourceOf(record), options.Site, options.UartId, reading)) {
-                    batch.Readings.push_back(reading);
+                batch.Readings.emplace_back();
+                if (!builder.Build(record, SourceOf(record), options.Site, options.UartId,
+                                   batch.Readings.back())) {
+                    batch.Readings.pop_back();
                 }
                 if (batch.Readings.size() == size && !(going = hand())) {
                     break;
@@ -193,9 +202,14 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
         }
     }
 
-    RowReader reader(packets, days);
-    for (int row = 0; row < std::max(packets.RowCount(), days.RowCount()); ++row) {
-        result.Total += static_cast<qint64>(reader.Records(row).size());
+    MeterRecord record;
+    for (const TMatrixInterface* store : {&packets, &days}) {
+        for (int row = 0; row < store->RowCount(); ++row) {
+            for (int col = 0; col < store->ColCount(); ++col) {
+                store->GetMeterRecord(record, col, row);
+                result.Total += record.Valid != 0 ? 1 : 0;
+            }
+        }
     }
     if (options.Progress && !options.Progress(0, result.Total)) {
         result.Cancelled = true;

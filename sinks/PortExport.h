@@ -18,8 +18,9 @@ struct PortExportOptions {
     QString UartId;  // four hex digits, or empty: the files do not say which concentrator
     QLocale Locale = QLocale::system();
     int BatchSize = 10000;  // readings per write (one transaction)
-    // After each batch (and once with 0 before the first): readings written and the total.
-    // Returning false cancels the export.
+    // After each batch (and once with 0 before the first): the packets of the files handled so far
+    // and their total (repeats included, so the count reaches the total while fewer readings may
+    // be written). Returning false cancels the export.
     std::function<bool(qint64 written, qint64 total)> Progress;
 };
 
@@ -27,8 +28,8 @@ struct PortExportResult {
     bool Ok = false;
     bool Cancelled = false;
     qint64 Written = 0;  // readings handed to every sink
-    qint64 Total = 0;
-    QString Error;  // for the user, in Russian; empty when Ok or cancelled
+    qint64 Total = 0;    // packets in the two files, repeats included
+    QString Error;       // for the user, in Russian; empty when Ok or cancelled
 };
 
 // Writes every packet of the port's packet store and day store to each of the sinks, which come

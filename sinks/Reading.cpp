@@ -6,6 +6,8 @@
 #include <QJsonValue>
 #include <QTimeZone>
 
+#include <charconv>
+
 namespace lumvaris::sinks {
 
 using meterdata::MeterRecord;
@@ -113,6 +115,33 @@ ReadingBuilder::ReadingBuilder(const QLocale& locale)
 
 ReadingBuilder::~ReadingBuilder() = default;
 
+std::optional<double> ReadingBuilder::Number(const QString& text) const {
+    // The decoders write digits, a minus sign and the locale's decimal separator; anything else
+    // (a blank, "нет данных") is no number.
+    char plain[32] = {};
+    std::size_t size = 0;
+    for (const QChar c : text) {
+        if (size == sizeof plain) {
+            return std::nullopt;
+        }
+        if (c.unicode() >= '0' && c.unicode() <= '9') {
+            plain[size++] = static_cast<char>(c.unicode());
+        } else if (c == QLatin1Char('-') && size == 0) {
+            plain[size++] = '-';
+        } else if (decimalPoint_.size() == 1 && c == decimalPoint_.front()) {
+            plain[size++] = '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain, plain + size, value);
+    if (size == 0 || error != std::errc() || end != plain + size) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 QDateTime ReadingBuilder::LocalToUtc(QDate date, QTime time) const {
     constexpr qint64 kQuarterMs = 15 * 60 * 1000;
     const qint64 localMs = date.toJulianDay() * 86400000LL + time.msecsSinceStartOfDay();
@@ -170,11 +199,7 @@ bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const
     out.Value.reset();
     if (!out.Unit.isEmpty()) {
         for (const QString* text : {&out.Current, &out.Snapshot}) {
-            QString plain = text->trimmed();
-            plain.replace(decimalPoint_, QStringLiteral("."));
-            bool ok = false;
-            const double value = QLocale::c().toDouble(plain, &ok);
-            if (ok) {
+            if (const std::optional<double> value = Number(*text)) {
                 out.Value = value;
                 break;
             }

@@ -69,6 +69,7 @@ class ReadingBuilder {
   private:
     class NoClock;
     QDateTime LocalToUtc(QDate date, QTime time) const;
+    std::optional<double> Number(const QString& text) const;
 
     std::unique_ptr<NoClock> clock_;
     meterdata::RecordTextFormatter formatter_;

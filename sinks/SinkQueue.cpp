@@ -21,7 +21,10 @@ bool SinkQueue::Enqueue(const meterdata::MeterRecord& record, meterdata::RecordS
     bool wake = false;
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ || queue_.size() + inFlight_ >= static_cast<std::size_t>(options_.Capacity)) {
+        if (stopping_) {
+            return false;
+        }
+        if (queue_.size() + inFlight_ >= static_cast<std::size_t>(options_.Capacity)) {
             dropped_.fetch_add(1, std::memory_order_relaxed);
             return false;
         }

@@ -69,7 +69,7 @@ class SinkQueue : public QObject {
     const QString& Url() const { return url_; }
     qint64 Queued() const;  // waiting or being written
     qint64 Written() const { return written_.load(); }
-    qint64 Dropped() const { return dropped_.load(); }
+    qint64 Dropped() const { return dropped_.load(); }  // refused because the queue was full
     bool Reachable() const { return reachable_.load(); }
 
   signals:

@@ -6,12 +6,14 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QVariant>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <atomic>
+#include <vector>
 
 namespace lumvaris::sinks {
 
@@ -130,6 +132,17 @@ bool SqlSink::Open() {
         return Fail(postgres_ ? QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2")
                               : QStringLiteral("Не удалось открыть базу данных SQLite «%1»: %2"),
                     error);
+    }
+    if (!postgres_) {
+        // Write-ahead logging: readers of the file (a report, the sqlite3 shell) and this writer do
+        // not block each other, and a commit costs no flush to the disk; a power cut may take the
+        // last commits back, never the file's consistency, and the port's own files still hold
+        // those records. Where the file system cannot have it (a network share), the file keeps
+        // its rollback journal.
+        QSqlQuery pragma(db_);
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.finish();
+        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
     if (!CreateSchema()) {
         const QString message = lastError_;
@@ -330,31 +343,36 @@ bool SqlSink::SqliteInsert(std::span<const Reading> readings) {
     }
     sqlite3_stmt* insert = sqliteInsert_;
     QString time;
-    auto text = [insert](int at, const QString& value) {
-        // Bound in place: the reading outlives the step.
-        sqlite3_bind_text16(insert, at, value.utf16(), static_cast<int>(value.size() * 2), SQLITE_STATIC);
-    };
+    // The texts of a row in UTF-8, one buffer for the whole batch: SQLite would convert UTF-16
+    // itself, allocating for each value.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    std::vector<char> bytes;
     for (const Reading& r : readings) {
         time.resize(0);
         AppendTimeText(r.Time, time);
-        text(1, r.Site);
-        text(2, r.UartId);
-        int at = 3;
-        for (int number : {r.Meter, r.Type, r.WordA, r.WordB, r.Level}) {
-            sqlite3_bind_int(insert, at++, number);
+        const QString* texts[] = {&r.Site,   &r.UartId,  &r.Phase,    &time,  &r.Source,
+                                  &r.Family, &r.Current, &r.Snapshot, &r.Unit};
+        const int columns[] = {1, 2, 8, 9, 10, 11, 12, 13, 15};
+        qsizetype need = 0;
+        for (const QString* text : texts) {
+            need += utf8.requiredSpace(text->size());
         }
-        text(8, r.Phase);
-        text(9, time);
-        text(10, r.Source);
-        text(11, r.Family);
-        text(12, r.Current);
-        text(13, r.Snapshot);
+        bytes.resize(static_cast<std::size_t>(need));
+        char* at = bytes.data();
+        for (int i = 0; i < 9; ++i) {
+            char* end = utf8.appendToBuffer(at, *texts[i]);
+            sqlite3_bind_text(insert, columns[i], at, static_cast<int>(end - at), SQLITE_STATIC);
+            at = end;
+        }
+        int column = 3;
+        for (int number : {r.Meter, r.Type, r.WordA, r.WordB, r.Level}) {
+            sqlite3_bind_int(insert, column++, number);
+        }
         if (r.Value) {
             sqlite3_bind_double(insert, 14, *r.Value);
         } else {
             sqlite3_bind_null(insert, 14);
         }
-        text(15, r.Unit);
         const int stepped = sqlite3_step(insert);
         sqlite3_reset(insert);
         if (stepped != SQLITE_DONE) {
