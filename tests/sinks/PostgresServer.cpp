@@ -76,17 +76,14 @@ bool PostgresServer::Start(QString& why, bool fast, const QStringList& hba) {
         conf.write("fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n");
     }
     conf.close();
+    // Only the socket in the directory: the given lines first, then everyone trusted.
     QFile rules(data_ + "/pg_hba.conf");
-    if (!hba.isEmpty() && rules.open(QIODevice::ReadOnly)) {
-        const QByteArray old = rules.readAll();
-        rules.close();
-        if (!rules.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            why = rules.errorString();
-            return false;
-        }
-        rules.write(hba.join('\n').toUtf8() + "\n" + old);
-        rules.close();
+    if (!rules.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        rules.write((hba + QStringList{"local all all trust", ""}).join('\n').toUtf8()) < 0) {
+        why = rules.errorString();
+        return false;
     }
+    rules.close();
     // Stops the server when this process ends without stopping it (a crash, a kill).
     const QString runAs = AsNobody() ? QStringLiteral("runuser -u nobody -- ") : QString();
     QProcess::startDetached(

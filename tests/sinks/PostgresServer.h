@@ -16,7 +16,7 @@ class PostgresServer {
 
     ~PostgresServer();
     // fast: no fsync (tests); otherwise the server's defaults (benchmarks). The lines of hba come
-    // first in pg_hba.conf (before "local all all trust").
+    // before "local all all trust" in pg_hba.conf.
     bool Start(QString& why, bool fast = true, const QStringList& hba = {});
     bool Stop();
     bool Restart();

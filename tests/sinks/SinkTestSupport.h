@@ -7,7 +7,10 @@
 #include "sinks/Reading.h"
 
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 #include <gtest/gtest.h>
@@ -85,21 +88,24 @@ inline QStringList Fields(const QJsonObject& o) {
     return out;
 }
 
-inline QStringList Fields(const QSqlQuery& q) {
-    QStringList out;
-    for (int i = 0; i < kReadingFieldCount; ++i) {
-        const QVariant v = q.value(i);
-        if (v.isNull()) {
-            out << QStringLiteral("NULL");
-        } else if (v.metaType().id() == QMetaType::QDateTime) {
-            out << TimeText(v.toDateTime());
-        } else if (v.metaType().id() == QMetaType::Double) {
-            out << QString::number(v.toDouble(), 'g', 17);
-        } else {
-            out << v.toString();
+// The rows a query gives, each with its columns joined by "|" in the form of Fields.
+inline QStringList Select(const QSqlDatabase& database, const QString& sql) {
+    QSqlQuery q(database);
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+    QStringList rows;
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < q.record().count(); ++i) {
+            const QVariant v = q.value(i);
+            const int type = v.metaType().id();
+            row << (v.isNull()                     ? QStringLiteral("NULL")
+                    : type == QMetaType::QDateTime ? TimeText(v.toDateTime())
+                    : type == QMetaType::Double    ? QString::number(v.toDouble(), 'g', 17)
+                                                   : v.toString());
         }
+        rows << row.join('|');
     }
-    return out;
+    return rows;
 }
 
 // The one server of the test run, started at its first use; null (and the test skipped) only when

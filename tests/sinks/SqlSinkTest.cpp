@@ -6,7 +6,6 @@
 #include "sinks/SqlSink.h"
 
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,10 +14,6 @@
 
 namespace lumvaris::sinks {
 namespace {
-
-using test::Fields;
-
-const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 
 class NoClock final : public meterdata::IClock {
   public:
@@ -36,116 +31,106 @@ class SqlSinks : public testing::TestWithParam<const char*> {
             url_ = "sqlite:" + dir_.filePath("readings.db");
         }
     }
-
-    std::unique_ptr<ISink> Open() {
-        QString error;
-        std::unique_ptr<ISink> sink = OpenSink(url_, error);
-        EXPECT_TRUE(sink) << error.toStdString();
-        return sink;
-    }
-
-    QList<QStringList> Rows(ISink& sink) {
-        QSqlQuery q(static_cast<SqlSink&>(sink).Database());
-        EXPECT_TRUE(
-            q.exec("SELECT site, uart_id, meter, type, word_a, word_b, level, phase, time, source, family, "
-                   "current_text, snapshot_text, value, unit FROM readings "
-                   "ORDER BY meter, type, time, word_a, word_b"));
-        QList<QStringList> rows;
-        while (q.next()) {
-            rows << Fields(q);
-        }
-        return rows;
-    }
-
     QTemporaryDir dir_;
     QString url_;
 };
 
-TEST_P(SqlSinks, SchemaIsCreatedAndReadingsComeBackWithTheTablesTexts) {
+QStringList Select(ISink& sink, const QString& sql) {
+    return test::Select(static_cast<SqlSink&>(sink).Database(), sql);
+}
+
+TEST_P(SqlSinks, SchemaIsCreatedAndReadingsComeBackOnceWithTheTablesTexts) {
     std::mt19937 rng(7);
-    const ReadingBuilder builder(kRussian);
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    const ReadingBuilder builder(russian);
     NoClock clock;
-    const meterdata::RecordTextFormatter formatter(clock, kRussian);
-    std::map<std::tuple<int, int, QString, int, int>, QStringList> expected;
+    const meterdata::RecordTextFormatter formatter(clock, russian);
+    std::map<std::tuple<int, int, QString, int, int>, QString> expected;  // in the order of the key
     std::vector<Reading> readings;
     for (int i = 0; i < 700; ++i) {
         const meterdata::MeterRecord record = test::RandomRecord(rng);
         Reading r;
-        ASSERT_TRUE(builder.Build(record,
-                                  i % 2 ? meterdata::RecordSource::Live : meterdata::RecordSource::Buffer,
-                                  "ТП-17 \"Север\", ввод 2", "2FFF", r));
+        ASSERT_TRUE(
+            builder.Build(record, meterdata::RecordSource(i % 2), "ТП-17 \"Север\", ввод 2", "2FFF", r));
         QStringList texts;
         formatter.RecordToTexts(record, record.Time, texts);
         EXPECT_EQ(texts.mid(1, 3), (QStringList{r.Family, r.Current, r.Snapshot}));
         readings.push_back(r);
-        expected.emplace(std::tuple(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB), Fields(r));
+        expected.emplace(std::tuple(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB),
+                         test::Fields(r).join('|'));
     }
-    std::unique_ptr<ISink> sink = Open();
-    ASSERT_TRUE(sink);
-    QSqlQuery version(static_cast<SqlSink&>(*sink).Database());
-    ASSERT_TRUE(version.exec("SELECT version FROM readings_schema") && version.next());
-    EXPECT_EQ(version.value(0).toInt(), 1);
-    EXPECT_FALSE(version.next());
-
-    ASSERT_TRUE(sink->Write(readings)) << sink->LastError().toStdString();
-    QList<QStringList> want;
+    QStringList want;
     for (const auto& [key, fields] : expected) {
         want << fields;
     }
-    EXPECT_EQ(Rows(*sink), want);
-
-    // Again, by a second connection that finds the tables, with the first half written twice more.
-    std::unique_ptr<ISink> again = Open();
-    ASSERT_TRUE(again);
+    const QString select = QStringLiteral(
+        "SELECT site, uart_id, meter, type, word_a, word_b, level, phase, time, source, family, "
+        "current_text, "
+        "snapshot_text, value, unit FROM readings ORDER BY meter, type, time, word_a, word_b");
+    QString error;
+    std::unique_ptr<ISink> sink = OpenSink(url_, error);
+    ASSERT_TRUE(sink) << error.toStdString();
+    ASSERT_TRUE(sink->Write(readings)) << sink->LastError().toStdString();  // a large batch
+    EXPECT_EQ(Select(*sink, select), want);
+    // Again through a second connection that finds the tables: the large batch, a part of it, and
+    // row by row.
+    std::unique_ptr<ISink> again = OpenSink(url_, error);
+    ASSERT_TRUE(again) << error.toStdString();
     ASSERT_TRUE(again->Write(readings));
     ASSERT_TRUE(again->Write(std::span(readings).first(350)));
-    EXPECT_EQ(Rows(*again), want);
-    version.exec("SELECT count(*) FROM readings_schema");
-    version.next();
-    EXPECT_EQ(version.value(0).toInt(), 1);
+    ASSERT_TRUE(again->Write(std::span(readings).first(150)));
+    EXPECT_EQ(Select(*again, select), want);
+    EXPECT_EQ(Select(*again, "SELECT version, count(*) FROM readings_schema GROUP BY version"),
+              QStringList{"1|1"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SqlSinks, testing::Values("sqlite", "postgresql"));
 
-TEST(SqlSinkErrors, EachFailureSaysWhatIsWrong) {
+TEST(OpenSink, EachFailureSaysWhatIsWrong) {
     QTemporaryDir dir;
-    QFile notADatabase(dir.filePath("text.db"));
-    ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
-    notADatabase.write(QByteArray(4096, 'x'));
-    notADatabase.close();
+    QFile text(dir.filePath("text.db"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write(QByteArray(4096, 'x')) == 4096);
+    text.close();
+    QFile pgpass(dir.filePath("pgpass"));
+    ASSERT_TRUE(pgpass.open(QIODevice::WriteOnly) && pgpass.write("*:*:*:meter:secret\n") > 0);
+    pgpass.close();
+    pgpass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     struct Case {
         QString url;
-        QByteArray password;  // PGPASSWORD; "-": unset
-        QString message;      // the start of the message, "" when it opens
-        QString reason;       // a part of the engine's reason
+        const char* variable;  // PGPASSWORD or PGPASSFILE, set for this case only
+        QString value;
+        QString message;  // the start of the message, "" when it opens
+        QString reason;   // a part of the engine's reason
     };
+    const QString missing = dir.filePath("no/such/dir/r");
     std::vector<Case> cases = {
-        {"sqlite:" + dir.filePath("no/such/dir/r.db"), "-",
-         "Не удалось открыть базу данных SQLite «sqlite:" + dir.filePath("no/such/dir/r.db") + "»: ", ""},
-        {"sqlite:" + dir.filePath("text.db"), "-",
+        {"sqlite:" + missing, "", "", "Не удалось открыть базу данных SQLite «sqlite:" + missing + "»: ", ""},
+        {"sqlite:" + text.fileName(), "", "",
          "Не удалось подготовить таблицы показаний в «sqlite:", "not a database"},
+        {"csv:" + missing, "", "", "Не удалось создать файл «" + missing + "»: ", ""},
+        {"jsonl:" + missing, "", "", "Не удалось создать файл «" + missing + "»: ", ""},
     };
     if (test::PostgresServer* server = test::Postgres()) {
-        const QString database = test::NewPostgresDatabase(*server);
-        const QString meter = server->Url(database, "meter");
+        const QString meter = server->Url(test::NewPostgresDatabase(*server), "meter");
         const QString refused = "Нет соединения с базой данных PostgreSQL «" + meter + "»: ";
-        cases.push_back({meter, "-", refused, "no password supplied"});
-        cases.push_back({meter, "wrong", refused, "password authentication failed for user \"meter\""});
-        cases.push_back({meter, "secret", "", ""});
-        cases.push_back({server->Url("nosuch"), "-",
-                         "Нет соединения с базой данных PostgreSQL «" + server->Url("nosuch"),
-                         "database \"nosuch\" does not exist"});
-        const QString nobody = "postgresql://postgres@/x?host=" + dir.path();
+        cases.push_back({meter, "", "", refused, "no password supplied"});
         cases.push_back(
-            {nobody, "-", "Нет соединения с базой данных PostgreSQL «" + nobody + "»: ", dir.path()});
+            {meter, "PGPASSWORD", "wrong", refused, "password authentication failed for user \"meter\""});
+        cases.push_back({meter, "PGPASSWORD", "secret", "", ""});
+        cases.push_back({meter, "PGPASSFILE", pgpass.fileName(), "", ""});
+        const QString nosuch = server->Url("nosuch");
+        cases.push_back({nosuch, "", "", "Нет соединения с базой данных PostgreSQL «" + nosuch + "»: ",
+                         "database \"nosuch\" does not exist"});
+        const QString away = "postgresql://postgres@/x?host=" + dir.path();
+        cases.push_back(
+            {away, "", "", "Нет соединения с базой данных PostgreSQL «" + away + "»: ", dir.path()});
     }
-    const QByteArray saved = qgetenv("PGPASSWORD");
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.url.toStdString() + " " + c.password.toStdString());
-        if (c.password == "-") {
-            qunsetenv("PGPASSWORD");
-        } else {
-            qputenv("PGPASSWORD", c.password);
+        SCOPED_TRACE(c.url.toStdString() + " " + c.variable);
+        qunsetenv("PGPASSWORD");
+        qunsetenv("PGPASSFILE");
+        if (*c.variable != '\0') {
+            qputenv(c.variable, c.value.toUtf8());
         }
         QString error;
         const std::unique_ptr<ISink> sink = OpenSink(c.url, error);
@@ -154,22 +139,7 @@ TEST(SqlSinkErrors, EachFailureSaysWhatIsWrong) {
             << error.toStdString();
         EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
     }
-    qputenv("PGPASSWORD", saved);
-}
-
-TEST(SqlSinkErrors, PasswordFileOfLibpqIsUsed) {
-    LUMVARIS_NEED_POSTGRES(server);
-    QTemporaryDir dir;
-    QFile pgpass(dir.filePath("pgpass"));
-    ASSERT_TRUE(pgpass.open(QIODevice::WriteOnly));
-    pgpass.write("*:*:*:meter:secret\n");
-    pgpass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    pgpass.close();
     qunsetenv("PGPASSWORD");
-    qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
-    QString error;
-    EXPECT_TRUE(OpenSink(server->Url(test::NewPostgresDatabase(*server), "meter"), error))
-        << error.toStdString();
     qunsetenv("PGPASSFILE");
 }
 
