@@ -156,14 +156,8 @@ void SinkQueue::Run() {
         SetReachable(false, sink_->LastError());
         sink_->Close();
         open = false;
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_) {
-                break;  // nobody waits for a sink that does not take writes
-            }
-        }
         if (!PauseBeforeRetry(pause)) {
-            break;
+            break;  // stopping: nobody waits for a sink that does not take writes
         }
         pause = std::min(pause * 2, options_.LongestRetry);
     }

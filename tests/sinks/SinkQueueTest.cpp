@@ -162,14 +162,17 @@ TEST(SinkQueue, AFullQueueTakesNoMoreAndSaysSoOnceAndAnUnreachableSinkIsNotWaite
     Said said(queue);
     meterdata::MeterRecord record;
     record.Valid = 0xFF;
-    int taken = 0;
-    for (int i = 0; i < 15; ++i) {
+    // The first record is in the worker's hands, failing to be written; it counts against the bound.
+    int taken = queue.Enqueue(record, meterdata::RecordSource::Live, "", "") ? 1 : 0;
+    ASSERT_EQ(said.Notes(1).size(), 1);
+    for (int i = 0; i < 14; ++i) {
         taken += queue.Enqueue(record, meterdata::RecordSource::Live, "", "") ? 1 : 0;
     }
     EXPECT_EQ(taken, 10);
     EXPECT_EQ(queue.Dropped(), 5);
     ASSERT_EQ(said.Notes(2).size(), 2);
-    QThread::msleep(100);  // a few more retries: nothing more is said
+    EXPECT_FALSE(queue.Enqueue(record, meterdata::RecordSource::Live, "", ""));
+    QThread::msleep(100);  // a few more retries and one more record refused: nothing more is said
     const QStringList notes = said.Notes();
     ASSERT_EQ(notes.size(), 2) << notes.join('\n').toStdString();
     EXPECT_TRUE(
