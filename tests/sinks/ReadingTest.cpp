@@ -86,9 +86,12 @@ TEST(Reading, JsonObjectAsPublished) {
               "\"phase\":\"A\",\"site\":\"ТП \\\"Север\\\"\",\"snapshot_text\":\"123,4\",\"source\":\"live\","
               "\"time\":\"2024-03-15T09:00:00.250Z\",\"type\":129,\"uart_id\":\"2FFF\",\"unit\":\"куб.м\","
               "\"value\":123.9,\"word_a\":1234,\"word_b\":34565}");
-    ASSERT_TRUE(
-        builder.Build(Packet(0x48, 0x5678, 0x0012, 0x04), meterdata::RecordSource::Buffer, "", "", r));
+    meterdata::MeterRecord record = Packet(0x48, 0x5678, 0x0012, 0x04);
+    ASSERT_TRUE(builder.Build(record, meterdata::RecordSource::Buffer, "", "", r));
     EXPECT_TRUE(ReadingToJson(r).value("value").isNull());
+    record.Valid = 0;  // no packet: the " ####" filler of an empty slot
+    record.EmptyMark = 1;
+    EXPECT_FALSE(builder.Build(record, meterdata::RecordSource::Buffer, "", "", r));
 }
 
 }  // namespace
