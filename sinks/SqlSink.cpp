@@ -12,6 +12,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -48,7 +49,12 @@ std::unique_ptr<PgResult> CopyIn(PGconn* connection, const QByteArray& statement
     if (PQresultStatus(started->result) != PGRES_COPY_IN) {
         return started;
     }
-    const bool sent = PQputCopyData(connection, data.constData(), static_cast<int>(data.size())) == 1;
+    constexpr qsizetype kChunk = 1 << 20;
+    bool sent = true;
+    for (qsizetype at = 0; sent && at < data.size(); at += kChunk) {
+        const auto size = static_cast<int>(std::min(kChunk, data.size() - at));
+        sent = PQputCopyData(connection, data.constData() + at, size) == 1;
+    }
     PQputCopyEnd(connection, sent ? nullptr : "the data could not be sent");
     std::unique_ptr<PgResult> result = std::make_unique<PgResult>(PQgetResult(connection));
     // The connection is ready again only once every result has been taken.
