@@ -203,10 +203,7 @@ void RecordTextFormatter::RecordToTexts(const MeterRecord& record, double now, Q
         return;
     }
 
-    texts.append(Text().Decimal(record.Meter).Take());
-    texts.append(Text().Hex(record.Type, 2).Add(QLatin1Char('h')).Take());
-    texts.append(Text().Hex(record.WordA, 4).Add(QLatin1Char('h')).Take());
-    texts.append(Text().Hex(record.WordB, 4).Add(QLatin1Char('h')).Take());
+    ValueTexts(record, texts);
     texts.append(LevelText(record.Level));
 
     QDate date;
@@ -233,7 +230,15 @@ void RecordTextFormatter::RecordToTexts(const MeterRecord& record, double now, Q
     } else {
         texts.append(QString());  // a day or more, or no valid stamp
     }
+}
 
+void RecordTextFormatter::ValueTexts(const MeterRecord& record, QStringList& texts) const {
+    texts.clear();
+    texts.reserve(kTextCount);
+    texts.append(Text().Decimal(record.Meter).Take());
+    texts.append(Text().Hex(record.Type, 2).Add(QLatin1Char('h')).Take());
+    texts.append(Text().Hex(record.WordA, 4).Add(QLatin1Char('h')).Take());
+    texts.append(Text().Hex(record.WordB, 4).Add(QLatin1Char('h')).Take());
     Decode(record, texts);
 }
 

@@ -39,6 +39,10 @@ class RecordTextFormatter {
     void RecordToTexts(const MeterRecord& record, QStringList& texts) const;
     void RecordToTexts(const MeterRecord& record, double now, QStringList& texts) const;
 
+    // Entries 0..3 alone ("Сч.#", "Пакет", "Текущее", "Срез") of a record that holds a packet: what
+    // the record says, without its date and age, for the readings that leave the program.
+    void ValueTexts(const MeterRecord& record, QStringList& texts) const;
+
     // The texts of the record at (slot, row) of the store; an empty record of meter 0 when the row
     // is -1 or the position lies outside the store.
     void PositionTexts(const TMatrixInterface& store, QStringList& texts, int slot, int row) const;

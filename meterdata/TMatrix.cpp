@@ -242,36 +242,70 @@ LoadResult TMatrix::LoadFromFile() {
         Reset();
         return {};
     }
+    if (const QString why = ReadRecords(file); !why.isEmpty()) {
+        file.close();
+        return KeepAside(why);
+    }
+    LoadResult result;
+    result.Status = LoadStatus::Loaded;
+    return result;
+}
+
+QString TMatrix::ReadRecords(QFile& file) {
+    const qint64 size = file.size();
     char header[kHeaderSize];
     if (file.read(header, kHeaderSize) != kHeaderSize) {
-        file.close();
-        return KeepAside(QStringLiteral("короткий заголовок"));
+        return QStringLiteral("короткий заголовок");
     }
     const std::int32_t cols = GetInt32(header);
     const std::int32_t rows = GetInt32(header + 4);
     if (cols < 1 || rows < 1) {
-        file.close();
-        return KeepAside(QStringLiteral("размеры %1 x %2").arg(cols).arg(rows));
+        return QStringLiteral("размеры %1 x %2").arg(cols).arg(rows);
     }
     // Up to 2^62 records: compared by division, as their byte count could overflow.
     const std::int64_t records = static_cast<std::int64_t>(cols) * rows;
     if (records > (size - kHeaderSize) / recordSize_) {
-        file.close();
-        return KeepAside(QStringLiteral("файл короче своих записей"));
+        return QStringLiteral("файл короче своих записей");
     }
     if (!SizeBuffer(cols, rows)) {
-        file.close();
-        return KeepAside(QStringLiteral("нет памяти для %1 x %2 записей").arg(cols).arg(rows));
+        return QStringLiteral("нет памяти для %1 x %2 записей").arg(cols).arg(rows);
     }
     colCount_ = cols;
     rowCount_ = rows;
     const qint64 bytes = records * recordSize_;
     if (file.read(reinterpret_cast<char*>(data_.get()), bytes) != bytes) {
-        file.close();
-        return KeepAside(QStringLiteral("ошибка чтения"));
+        return QStringLiteral("ошибка чтения");
     }
+    return {};
+}
+
+LoadResult TMatrix::ReadFromFile() {
+    lastError_.clear();
+    Reset();
     LoadResult result;
-    result.Status = LoadStatus::Loaded;
+    const QFileInfo info(fileName_);
+    if (!info.exists()) {
+        return result;
+    }
+    QFile file(fileName_);
+    QString why;
+    if (!info.isFile()) {
+        why = QStringLiteral("это не файл");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+    } else if (file.size() == 0) {
+        return result;
+    } else {
+        why = ReadRecords(file);
+    }
+    if (why.isEmpty()) {
+        result.Status = LoadStatus::Loaded;
+        return result;
+    }
+    Reset();
+    result.Status = LoadStatus::Failed;
+    result.Error = QStringLiteral("Файл базы данных «%1» не прочитан: %2.").arg(Native(fileName_), why);
+    lastError_ = result.Error;
     return result;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+class QFile;
+
 namespace lumvaris::meterdata {
 
 class IBusyCursor;
@@ -70,6 +72,10 @@ class TMatrix {
     // that cannot be had) is renamed aside before the store goes blank, so nothing ever
     // overwrites it.
     LoadResult LoadFromFile();
+    // Reads the file and changes nothing on disk (for an export while the program may be running).
+    // A missing or empty file leaves the store blank (Empty); a file that cannot be read or that
+    // is damaged leaves it blank too and gives Failed, with the reason in Error.
+    LoadResult ReadFromFile();
     // Writes the whole file atomically: a crash or kill during the save leaves the previous file.
     // False on a file error; see LastError.
     bool SaveToFile();
@@ -91,6 +97,8 @@ class TMatrix {
     bool SizeBuffer(int cols, int rows);
     void ClearRange(std::size_t firstRecord, std::size_t records);
     LoadResult KeepAside(const QString& why);
+    // Reads the header and records of an open, non-empty file: empty, or why it cannot be loaded.
+    QString ReadRecords(QFile& file);
 
     int colCount_ = 0;
     int rowCount_ = 0;

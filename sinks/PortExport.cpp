@@ -1,0 +1,244 @@
+#include "sinks/PortExport.h"
+
+#include "meterdata/DayTime.h"
+#include "meterdata/MeterDatabase.h"
+#include "meterdata/TMatrixInterface.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace lumvaris::sinks {
+
+using meterdata::MeterDatabase;
+using meterdata::MeterRecord;
+using meterdata::RecordSource;
+using meterdata::TMatrixInterface;
+
+namespace {
+
+// A reading's identity, as the databases' unique key has it (the site is the export's own).
+struct Key {
+    std::uint16_t Meter;
+    std::uint8_t Type;
+    std::int64_t Milliseconds;
+    std::uint16_t WordA;
+    std::uint16_t WordB;
+
+    auto Tie() const { return std::tie(Meter, Type, Milliseconds, WordA, WordB); }
+    bool operator<(const Key& other) const { return Tie() < other.Tie(); }
+    bool operator==(const Key& other) const { return Tie() == other.Tie(); }
+};
+
+Key KeyOf(const MeterRecord& r) {
+    return {r.Meter, r.Type, std::llround(r.Time * meterdata::kMillisecondsPerDay), r.WordA, r.WordB};
+}
+
+RecordSource SourceOf(const MeterRecord& r) {
+    QDate date;
+    QTime time;
+    if (meterdata::DateTimeFromDays(r.Time, date, time) && time.second() == 0 && time.msec() == 0) {
+        return RecordSource::Buffer;
+    }
+    return RecordSource::Live;
+}
+
+// The packets of one meter's row in both stores, each once, in the order of the unique key.
+class RowReader {
+  public:
+    RowReader(const TMatrixInterface& packets, const TMatrixInterface& days)
+        : packets_(packets), days_(days) {}
+
+    const std::vector<MeterRecord>& Records(int row) {
+        keyed_.clear();
+        MeterRecord record;
+        for (const TMatrixInterface* store : {&packets_, &days_}) {
+            for (int col = 0; row < store->RowCount() && col < store->ColCount(); ++col) {
+                if (store->GetMeterRecord(record, col, row) && record.Valid != 0) {
+                    keyed_.emplace_back(KeyOf(record), record);
+                }
+            }
+        }
+        // Stable, so the packet store's copy of a record is the one kept.
+        std::stable_sort(keyed_.begin(), keyed_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        records_.clear();
+        taken_ = keyed_.size();
+        for (std::size_t i = 0; i < keyed_.size(); ++i) {
+            if (i == 0 || !(keyed_[i].first == keyed_[i - 1].first)) {
+                records_.push_back(keyed_[i].second);
+            }
+        }
+        return records_;
+    }
+    // The packets the last row held, repeats included.
+    std::size_t Taken() const { return taken_; }
+
+  private:
+    const TMatrixInterface& packets_;
+    const TMatrixInterface& days_;
+    std::vector<std::pair<Key, MeterRecord>> keyed_;
+    std::vector<MeterRecord> records_;
+    std::size_t taken_ = 0;
+};
+
+// Readings batch by batch from a thread of its own, so that building the next batch runs while the
+// sinks write the last one.
+class BatchMaker {
+  public:
+    struct Batch {
+        std::vector<Reading> Readings;
+        qint64 Handled = 0;  // records taken from the files up to the end of this batch
+    };
+
+    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets,
+               const TMatrixInterface& days)
+        : thread_([this, &options, &packets, &days] { Make(options, packets, days); }) {}
+    ~BatchMaker() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // The next batch; false when there is none left.
+    bool Next(Batch& batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || done_; });
+        if (ready_.empty()) {
+            return false;
+        }
+        batch = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+
+  private:
+    void Make(const PortExportOptions& options, const TMatrixInterface& packets,
+              const TMatrixInterface& days) {
+        const ReadingBuilder builder(options.Locale);
+        const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
+        RowReader reader(packets, days);
+        Batch batch;
+        batch.Readings.reserve(size);
+        auto hand = [&]() {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stop_ || ready_.size() < 2; });
+            if (stop_) {
+                return false;
+            }
+            ready_.push_back(std::move(batch));
+            batch = Batch();
+            batch.Readings.reserve(size);
+            batch.Handled = ready_.back().Handled;
+            changed_.notify_all();
+            return true;
+        };
+        const int rows = std::max(packets.RowCount(), days.RowCount());
+        bool going = true;
+        for (int row = 0; going && row < rows; ++row) {
+            const std::vector<MeterRecord>& records = reader.Records(row);
+            batch.Handled += static_cast<qint64>(reader.Taken() - records.size());  // the repeats
+            for (const MeterRecord& record : records) {
+                ++batch.Handled;
+                batch.Readings.emplace_back();
+                if (!builder.Build(record, SourceOf(record), options.Site, options.UartId,
+                                   batch.Readings.back())) {
+                    batch.Readings.pop_back();
+                }
+                if (batch.Readings.size() == size && !(going = hand())) {
+                    break;
+                }
+            }
+        }
+        if (going) {
+            hand();
+        }
+        std::lock_guard lock(mutex_);
+        done_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> ready_;
+    bool stop_ = false;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<ISink* const> sinks) {
+    PortExportResult result;
+    const QString packetsName = MeterDatabase::DatabaseFileName(options.ProgramDirectory, options.PortName,
+                                                                MeterDatabase::kPacketsSuffix);
+    const QString daysName = MeterDatabase::DatabaseFileName(options.ProgramDirectory, options.PortName,
+                                                             MeterDatabase::kDaysSuffix);
+    if (!QFileInfo::exists(packetsName) && !QFileInfo::exists(daysName)) {
+        result.Error = QStringLiteral("Локальной базы данных порта «%1» нет: не найдены файлы «%2» и «%3».")
+                           .arg(options.PortName, QDir::toNativeSeparators(packetsName),
+                                QDir::toNativeSeparators(daysName));
+        return result;
+    }
+    TMatrixInterface packets(packetsName);
+    TMatrixInterface days(daysName);
+    for (TMatrixInterface* store : {&packets, &days}) {
+        if (const meterdata::LoadResult loaded = store->ReadFromFile();
+            loaded.Status == meterdata::LoadStatus::Failed) {
+            result.Error = loaded.Error + QStringLiteral(" Экспорт не выполнен.");
+            return result;
+        }
+    }
+
+    MeterRecord record;
+    for (const TMatrixInterface* store : {&packets, &days}) {
+        for (int row = 0; row < store->RowCount(); ++row) {
+            for (int col = 0; col < store->ColCount(); ++col) {
+                store->GetMeterRecord(record, col, row);
+                result.Total += record.Valid != 0 ? 1 : 0;
+            }
+        }
+    }
+    if (options.Progress && !options.Progress(0, result.Total)) {
+        result.Cancelled = true;
+        return result;
+    }
+
+    BatchMaker maker(options, packets, days);
+    BatchMaker::Batch batch;
+    while (maker.Next(batch)) {
+        for (ISink* sink : sinks) {
+            if (!sink->Write(batch.Readings)) {
+                result.Error = sink->LastError();
+                return result;
+            }
+        }
+        result.Written += static_cast<qint64>(batch.Readings.size());
+        if (options.Progress && !options.Progress(batch.Handled, result.Total)) {
+            result.Cancelled = true;
+            return result;
+        }
+    }
+    for (ISink* sink : sinks) {
+        if (!sink->Finish()) {
+            result.Error = sink->LastError();
+            return result;
+        }
+    }
+    result.Ok = true;
+    return result;
+}
+
+}  // namespace lumvaris::sinks
