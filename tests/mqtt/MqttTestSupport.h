@@ -1,19 +1,57 @@
 #pragma once
 
-#include "Broker.h"
 #include "mqtt/MqttSink.h"
 #include "sinks/SinkTestSupport.h"
 
+#include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <ostream>
 
-// Texts in the failure messages as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
 
 namespace lumvaris::mqtt::test {
+
+// Debian's mosquitto on a free port of 127.0.0.1, its configuration and persistence in a temporary
+// directory; stopped by the destructor, or by a watchdog when this process dies first.
+class Broker {
+  public:
+    static bool Installed() { return QFile::exists(QStringLiteral("/usr/sbin/mosquitto")); }
+    ~Broker() { Stop(); }
+    // login: only user "meter" with password "secret".
+    bool Start(QString& why, bool login = false);
+    bool StartAgain(QString& why);
+    bool Stop() {
+        return process_.state() == QProcess::NotRunning || (process_.terminate(), process_.waitForFinished());
+    }
+    int Port() const { return port_; }
+    QString Url(const QString& user = {}) const;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+};
+
+// mosquitto_sub on a topic filter, each message a line "RETAIN TOPIC PAYLOAD"; constructed once
+// the subscription is acknowledged.
+class Subscriber {
+  public:
+    Subscriber(const Broker& broker, const QString& filter, const QStringList& extra = {});
+    ~Subscriber() { process_.kill(), process_.waitForFinished(); }
+    // The messages so far, after waiting until there are `count` of them or the time is up.
+    QStringList Messages(int count, std::chrono::milliseconds timeout);
+
+  private:
+    QProcess process_;
+    QStringList lines_;
+    bool subscribed_ = false;
+};
 
 inline constexpr const char* kChildVariable = "LUMVARIS_MQTT_TEST_CHILD";
 inline const QString kSite = QStringLiteral("ТП-12/2+");  // "/" and "+" cannot stand in a topic level
@@ -24,24 +62,16 @@ inline MqttOptions Options() {
     options.Site = kSite;
     options.Locale = QLocale(QLocale::Russian, QLocale::Russia);
     options.LongestRetrySeconds = 2;
-    options.ConnectWait = std::chrono::seconds(5);
     return options;
 }
 
-// A reading as mosquitto_sub shows it without its retain flag, with the payload's fields as
-// sinks::test::Fields gives them: "TOPIC FIELD|FIELD|…".
+// A reading as a message without its retain flag, the payload as sinks::test::Fields shows it.
 inline QString Expected(const meterdata::MeterRecord& record, const QString& suffix = {}) {
-    const sinks::ReadingBuilder builder(Options().Locale);
-    sinks::Reading reading;
-    EXPECT_TRUE(builder.Build(record, meterdata::RecordSource::Live, kSite, QStringLiteral("2FFF"), reading));
-    return QStringLiteral("lv/%1/%2%3 ").arg(kSiteLevel).arg(reading.Meter).arg(suffix) +
-           sinks::test::Fields(reading).join('|');
-}
-
-// The same of a message "RETAIN TOPIC PAYLOAD" received.
-inline QString Received(const QString& message) {
-    return message.section(' ', 1, 1) + ' ' +
-           sinks::test::Fields(QJsonDocument::fromJson(message.section(' ', 2).toUtf8()).object()).join('|');
+    sinks::Reading r;
+    EXPECT_TRUE(sinks::ReadingBuilder(Options().Locale)
+                    .Build(record, meterdata::RecordSource::Live, kSite, "2FFF", r));
+    return QStringLiteral("lv/%1/%2%3 ").arg(kSiteLevel).arg(r.Meter).arg(suffix) +
+           sinks::test::Fields(r).join('|');
 }
 
 #define LUMVARIS_NEED_BROKER(broker, ...)                                                                  \
