@@ -308,8 +308,7 @@ void MqttSink::OnLog(mosquitto*, void* data, int level, const char* text) {
             self->answer_ = Answer::Failed;
             self->answerText_ = failure;
         }
-        self->restart_ = true;
-        self->restartAt_ = Clock::now() + self->restartPause_;
+        self->ScheduleRestartLocked();
         changed = self->SetReachableLocked(false, self->DownMessage(why));
         message = self->reachabilityMessage_;
     }
@@ -364,8 +363,7 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
         std::unique_lock lock(mutex_);
         if (code != MOSQ_ERR_SUCCESS) {
             // Failed at once (a name not resolved, no route): libmosquitto does not try again itself.
-            restart_ = true;
-            restartAt_ = Clock::now() + restartPause_;
+            ScheduleRestartLocked();
             SetReachableLocked(false, DownMessage(Reason(code, errorNumber, address_)));
         } else {
             idle_.wait_for(lock, options_.ConnectWait, [this] { return answer_ != Answer::None; });
@@ -385,6 +383,13 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
     return true;
 }
 
+void MqttSink::ScheduleRestartLocked() {
+    restart_ = true;
+    restartAt_ = Clock::now() + restartPause_;
+    restartPause_ =
+        std::min(restartPause_ * 2, std::chrono::seconds(std::max(1, options_.LongestRetrySeconds)));
+}
+
 void MqttSink::Restart() {
     mosquitto_disconnect(client_);
     mosquitto_loop_stop(client_, false);
@@ -393,10 +398,7 @@ void MqttSink::Restart() {
                                              std::max(5, options_.KeepaliveSeconds));
     std::lock_guard lock(mutex_);
     if (code != MOSQ_ERR_SUCCESS) {
-        restartPause_ =
-            std::min(restartPause_ * 2, std::chrono::seconds(std::max(1, options_.LongestRetrySeconds)));
-        restart_ = true;
-        restartAt_ = Clock::now() + restartPause_;
+        ScheduleRestartLocked();
     }
 }
 

@@ -110,6 +110,8 @@ class MqttSink : public QObject {
     // Gives the network thread a new start (after a connection attempt that failed at once, or an
     // error that ended it).
     void Restart();
+    // Asks the worker for a restart after the pause, which doubles up to the longest.
+    void ScheduleRestartLocked();
     void Teardown(bool connected);
     // Publishes under mutex_; records the message as unacknowledged.
     bool PublishLocked(const QByteArray& topic, const QByteArray& payload, bool retain, Sent kind);
