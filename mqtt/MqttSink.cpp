@@ -45,7 +45,17 @@ class NoCancel {
 QString Reason(int code, int errorNumber, const MqttAddress& address) {
     switch (code) {
         case MOSQ_ERR_ERRNO:
-            return QString::fromLocal8Bit(std::strerror(errorNumber));
+            switch (errorNumber) {
+                case ECONNREFUSED:
+                    return QStringLiteral("соединение отклонено (брокер на этом порту не запущен)");
+                case ETIMEDOUT:
+                    return QStringLiteral("сервер не отвечает");
+                case EHOSTUNREACH:
+                case ENETUNREACH:
+                    return QStringLiteral("сервер недоступен по сети");
+                default:
+                    return QString::fromLocal8Bit(std::strerror(errorNumber));
+            }
         case MOSQ_ERR_EAI:
         case MOSQ_ERR_LOOKUP:
             return QStringLiteral("сервер «%1» не найден").arg(address.Host);
