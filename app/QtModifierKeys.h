@@ -4,7 +4,7 @@
 
 namespace lumvaris::app {
 
-// The keyboard modifiers: polled while the program has the keyboard, else as last seen.
+// The keyboard modifiers as they are now, also while another window has the keyboard.
 class QtModifierKeys final : public IModifierKeys {
   public:
     Qt::KeyboardModifiers Modifiers() const override;
