@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace lumvaris::app {
@@ -19,6 +21,8 @@ class IMessageBox {
     virtual bool Warning(QWidget* parent, const QString& text) = 0;
     // A failure that can be tried again: "Повторить" (true) or the caption of giving up (false).
     virtual bool Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) = 0;
+    // A line of text to type, starting from `text`; nothing when cancelled.
+    virtual std::optional<QString> AskText(QWidget* parent, const QString& label, const QString& text) = 0;
 };
 
 }  // namespace lumvaris::app

@@ -56,6 +56,7 @@ struct MainWindowDialogs {
     TFormHashCalculate* hashCalculate = nullptr;
     IOpenDialog* openDialog = nullptr;
     ISaveDialog* saveDialog = nullptr;
+    ISaveDialog* exportDialog = nullptr;  // the file an export writes
 };
 
 }  // namespace lumvaris::app

@@ -17,6 +17,12 @@ QtFileDialog QtFileDialog::TrafficFile() {
             QStringLiteral("txt")};
 }
 
+QtFileDialog QtFileDialog::ExportFile() {
+    return {true, QStringLiteral("Экспорт базы данных"),
+            QStringLiteral("База данных SQLite (*.sqlite);;CSV (*.csv);;JSON Lines (*.jsonl)"),
+            QStringLiteral("sqlite")};
+}
+
 QtFileDialog::QtFileDialog(bool save, QString title, QString filter, QString suffix)
     : save_(save), title_(std::move(title)), filter_(std::move(filter)), suffix_(std::move(suffix)) {}
 
@@ -25,6 +31,13 @@ QString QtFileDialog::Execute(QWidget* parent) {
     dialog.setAcceptMode(save_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save_ ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(suffix_);
+    // A name typed without an extension takes the one of the filter chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const qsizetype star = filter.indexOf(QStringLiteral("*."));
+        if (star >= 0) {
+            dialog.setDefaultSuffix(filter.mid(star + 2).section(QLatin1Char(')'), 0, 0));
+        }
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

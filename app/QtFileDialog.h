@@ -16,6 +16,9 @@ class QtFileDialog final : public IOpenDialog, public ISaveDialog {
     static QtFileDialog FirmwareFile();
     // "Сохранить обмен", text files (*.txt) or any, default extension "txt".
     static QtFileDialog TrafficFile();
+    // "Экспорт базы данных": SQLite (*.sqlite), CSV (*.csv) or JSON Lines (*.jsonl); the default
+    // extension follows the filter chosen.
+    static QtFileDialog ExportFile();
 
     // The full path chosen; empty when the dialog was cancelled.
     QString Execute(QWidget* parent) override;

@@ -1,5 +1,6 @@
 #include "QtMessageBox.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -26,6 +27,12 @@ bool QtMessageBox::Retry(QWidget* parent, const QString& text, const QString& gi
     box.setDefaultButton(retry);
     box.exec();
     return box.clickedButton() == retry;
+}
+
+std::optional<QString> QtMessageBox::AskText(QWidget* parent, const QString& label, const QString& text) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, title_, label, QLineEdit::Normal, text, &ok);
+    return ok ? std::optional<QString>(typed.trimmed()) : std::nullopt;
 }
 
 }  // namespace lumvaris::app

@@ -14,6 +14,7 @@ class QtMessageBox final : public IMessageBox {
     bool Confirm(QWidget* parent, const QString& text) override;
     bool Warning(QWidget* parent, const QString& text) override;
     bool Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) override;
+    std::optional<QString> AskText(QWidget* parent, const QString& label, const QString& text) override;
 
   private:
     QString title_;

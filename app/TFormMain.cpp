@@ -25,6 +25,7 @@
 #include "app/PortList.h"
 #include "app/PortStateText.h"
 #include "app/ProtectedPage.h"
+#include "app/ReadingsMenu.h"
 #include "app/RequestStatusView.h"
 #include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
@@ -171,8 +172,16 @@ void TFormMain::ConnectControls() {
        [this] { StringGridNETClick(); });
     connect(ui_->MainNFileExit, &QAction::triggered, this, &QWidget::close);
     connect(ui_->EditAddress, &QLineEdit::textChanged, this, [this](const QString& text) {
-        connection_->SetUartId(static_cast<std::uint16_t>(commands::HexFieldParse(text) & 0xFFFF));
+        const auto uartId = static_cast<std::uint16_t>(commands::HexFieldParse(text) & 0xFFFF);
+        connection_->SetUartId(uartId);
+        if (readings_) {
+            readings_->SetUartId(uartId);
+        }
     });
+    on(ui_->NMainFileExport, &QAction::triggered, [this] { readings_->NMainFileExportClick(); });
+    on(ui_->NMainOptionsCentralDatabase, &QAction::triggered,
+       [this] { readings_->NMainOptionsCentralDatabaseClick(); });
+    on(ui_->NMainOptionsBroker, &QAction::triggered, [this] { readings_->NMainOptionsBrokerClick(); });
     ui_->ComboBoxPortName->setCompleter(nullptr);
 
     // The timeout items tick themselves through their exclusive group; each carries its seconds,
@@ -227,6 +236,9 @@ void TFormMain::SetUpCommands(session::ITimerFactory& timers) {
     versionPanel_ = std::make_unique<VersionPanel>(*ui_, services);
     keyPanel_ = std::make_unique<KeyPanel>(*ui_, services, connection_->ProgramDirectory());
     healthPage_ = std::make_unique<NetworkHealthPage>(*ui_, *clock_, networkMeters);
+    readings_ =
+        std::make_unique<ReadingsMenu>(*ui_, *connection_, messageBox_, this,
+                                       [this](const QString& text) { requestStatus_->ShowText(text); });
     linkMonitor_ = std::make_unique<TFormLinkMonitor>(connection_->Requester(), connection_->Receiver(),
                                                       *clock_, timers, messageBox_, this);
     commands::ReplyTargets& targets = connection_->Replies().Targets();
@@ -280,6 +292,7 @@ void TFormMain::ConnectionOpened() {
         ui_->ComboBoxBaudRate->setCurrentIndex(rate);
     }
     meterData_->WriteSettingsToDialog();
+    readings_->ConnectionOpened();
     ShowConnectionPages(true);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
     healthPage_->Reset();
@@ -314,6 +327,7 @@ void TFormMain::ShowConnectionPages(bool open) {
     }
     ui_->NMainOptionsOptions->setEnabled(open);
     ui_->NMainEditEraseAll->setEnabled(open);
+    ui_->NMainFileExport->setEnabled(open);
     ui_->PanelGauge->setVisible(open);
     ui_->PageControl->setVisible(open);
     ui_->Panel7->setVisible(open);
@@ -482,6 +496,7 @@ void TFormMain::SetDialogs(const MainWindowDialogs& dialogs) {
     plcCommandsPage_->SetDebugDialog(dialogs_.debug);
     versionPanel_->SetDialogs(dialogs_.gauge, dialogs_.openDialog);
     linkMonitor_->SetSaveDialog(dialogs_.saveDialog);
+    readings_->SetExportDialog(dialogs_.exportDialog);
     keyPanel_->SetHashDialog(dialogs_.hashCalculate);
     if (dialogs_.appOptions != nullptr) {
         connect(dialogs_.appOptions, &TFormAppOptions::ApplyRequested, this,

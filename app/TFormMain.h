@@ -37,6 +37,7 @@ class ModeButtons;
 class NetworkHealthPage;
 class PlcCommandsPage;
 class ProtectedPage;
+class ReadingsMenu;
 class RequestStatusView;
 class ServicePage;
 class UartIdPanel;
@@ -69,6 +70,7 @@ class TFormMain : public QMainWindow,
     NetworkHealthPage& Health() { return *healthPage_; }
     TFormLinkMonitor& LinkMonitor() { return *linkMonitor_; }
     KeyPanel& Key() { return *keyPanel_; }
+    ReadingsMenu& Readings() { return *readings_; }
     // Where the help file and the manual are looked for, with a trailing '/'; the program
     // directory until set (for an installed program that is the user's data directory).
     void SetHelpDirectory(const QString& directory) { helpDirectory_ = directory; }
@@ -176,6 +178,7 @@ class TFormMain : public QMainWindow,
     // Listens to the connection's requester and receiver, so it goes before them.
     std::unique_ptr<TFormLinkMonitor> linkMonitor_;
     std::unique_ptr<KeyPanel> keyPanel_;
+    std::unique_ptr<ReadingsMenu> readings_;
     MainWindowDialogs dialogs_;
 
     int selectedMeter_ = 0;

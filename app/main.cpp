@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
     app::TFormHashCalculate formHashCalculate;
     app::QtFileDialog openDialog = app::QtFileDialog::FirmwareFile();
     app::QtFileDialog saveDialog = app::QtFileDialog::TrafficFile();
+    app::QtFileDialog exportDialog = app::QtFileDialog::ExportFile();
     formMain.SetDialogs({&formGauge, &formNewAddress, &formAppOptions, &formDebug, &formHashCalculate,
-                         &openDialog, &saveDialog});
+                         &openDialog, &saveDialog, &exportDialog});
 
     app::CentreOnScreen(formMain);
     formMain.show();

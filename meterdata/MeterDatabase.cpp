@@ -52,11 +52,15 @@ void MeterDatabase::SetViews(IStoreView* net, IStoreView* packets, IStoreView* d
     }
 }
 
-QString MeterDatabase::DatabaseFileName(const QString& programDirectory, const QString& portName,
-                                        const char* suffix) {
+QString MeterDatabase::DatabaseName(const QString& portName) {
     static const QRegularExpression kSeparators(QStringLiteral("[/\\\\:]"));
     const QStringList parts = portName.split(kSeparators, Qt::SkipEmptyParts);
-    const QString port = parts.isEmpty() ? QString() : parts.last();
+    return parts.isEmpty() ? QString() : parts.last();
+}
+
+QString MeterDatabase::DatabaseFileName(const QString& programDirectory, const QString& portName,
+                                        const char* suffix) {
+    const QString port = DatabaseName(portName);
     QString directory = programDirectory;
     if (!directory.isEmpty() && !directory.endsWith(QLatin1Char('/')) &&
         !directory.endsWith(QLatin1Char('\\'))) {

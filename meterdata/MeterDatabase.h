@@ -69,6 +69,9 @@ class MeterDatabase : private IFiledRecords {
     // their files and no port name places a file outside the program directory.
     static QString DatabaseFileName(const QString& programDirectory, const QString& portName,
                                     const char* suffix);
+    // The name a port's files go by ("ttyUSB0" for "/dev/ttyUSB0"): also the site its readings
+    // carry outside the program unless the engineer names another.
+    static QString DatabaseName(const QString& portName);
     QString PacketsFileName(const QString& portName) const;
     QString DaysFileName(const QString& portName) const;
     QString JournalFileName(const QString& portName) const;

@@ -45,6 +45,7 @@ struct NoMessages final : IMessageBox {
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&) override { return std::nullopt; }
 };
 
 std::vector<std::uint8_t> Frame(std::uint16_t source, const std::vector<std::uint8_t>& payload) {

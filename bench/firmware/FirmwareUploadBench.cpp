@@ -113,6 +113,7 @@ class AnswerOk final : public app::IMessageBox {
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     QStringList errors;
 };
 

@@ -60,8 +60,18 @@ class FakeMessageBox final : public app::IMessageBox {
         retryAnswers.erase(retryAnswers.begin());
         return again;
     }
+    std::optional<QString> AskText(QWidget*, const QString& label, const QString&) override {
+        questions << label;
+        if (texts.empty()) {
+            return std::nullopt;
+        }
+        const QString text = texts.front();
+        texts.erase(texts.begin());
+        return text;
+    }
     QStringList errors;
     QStringList questions;
+    std::vector<QString> texts;  // typed in turn; cancelled once they run out
     QStringList retries;
     QStringList giveUpCaptions;
     bool answer = true;
