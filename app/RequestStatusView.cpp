@@ -10,7 +10,9 @@
 
 namespace lumvaris::app {
 RequestStatusView::RequestStatusView(link::Requester& requester, const Parts& parts)
-    : requester_(requester), parts_(parts) {
+    : requester_(requester),
+      parts_(parts),
+      buttonFace_(parts.gauge->palette().color(QPalette::Button).name()) {
     requester_.AddListener(this);
 }
 
@@ -98,8 +100,7 @@ void RequestStatusView::PaintGauge(int progress, int maximum, Colour background,
     QProgressBar* bar = parts_.gauge;
     bar->setMaximum(std::max(maximum, 1));
     bar->setValue(std::clamp(progress, 0, bar->maximum()));
-    const QPalette palette = bar->palette();
-    auto name = [&palette](Colour colour) {
+    auto name = [this](Colour colour) {
         switch (colour) {
             case Colour::Yellow:
                 return QColor(255, 255, 0).name();
@@ -112,7 +113,7 @@ void RequestStatusView::PaintGauge(int progress, int maximum, Colour background,
             case Colour::ButtonFace:
                 break;
         }
-        return palette.color(QPalette::Button).name();
+        return buttonFace_;
     };
     const QString style = QStringLiteral(
                               "QProgressBar { border: 0px; background-color: %1; }"

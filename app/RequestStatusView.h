@@ -56,6 +56,7 @@ class RequestStatusView final : public link::IRequestListener {
 
     link::Requester& requester_;
     Parts parts_;
+    QString buttonFace_;  // the gauge's own background, taken before any style sheet colours it
     QString gaugeStyle_;
     bool waiting_ = false;
     bool longOperation_ = false;
