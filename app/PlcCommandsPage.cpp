@@ -1,5 +1,6 @@
 #include "app/PlcCommandsPage.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -29,6 +30,11 @@ namespace request = commands::request;
 
 PlcCommandsPage::PlcCommandsPage(Ui::TFormMain& form, const PageServices& services)
     : form_(form), services_(services) {
+    QFont fixedPitch(QStringLiteral("Courier New"));
+    fixedPitch.setStyleHint(QFont::TypeWriter);
+    fixedPitch.setPointSize(9);
+    form_.ComboBoxFill->setFont(fixedPitch);
+    form_.ComboBoxFill->view()->setFont(fixedPitch);
     connect(form_.ComboBoxFill, &QComboBox::activated, this,
             [this](int index) { services_.guarded([this, index] { ComboBoxFillSelect(index); }); });
     connect(form_.ButtonSetPlcComm, &QPushButton::clicked, this,

@@ -204,12 +204,6 @@ void TFormMain::ConnectControls() {
             rates->setItemData(i, rates->itemText(i).toInt());
         }
     }
-
-    QFont fixedPitch(QStringLiteral("Courier New"));
-    fixedPitch.setStyleHint(QFont::TypeWriter);
-    fixedPitch.setPointSize(9);
-    ui_->ComboBoxFill->setFont(fixedPitch);
-    ui_->ComboBoxFill->view()->setFont(fixedPitch);
 }
 
 void TFormMain::SetUpCommands(session::ITimerFactory& timers) {
@@ -373,17 +367,12 @@ void TFormMain::ShowPortState() {
 }
 
 void TFormMain::ComboBoxPortNameDropDown() {
-    QComboBox* field = ui_->ComboBoxPortName;
-    const QString text = field->currentText();
-    const QSignalBlocker quiet(field);
-    field->clear();
+    std::vector<std::pair<QString, QString>> entries;
     for (const link::PortInfo& port : OrderPortList(connection_->Port().ListPortInfos())) {
-        const QString description = QString::fromStdString(PortDescription(port));
-        field->addItem(QString::fromStdString(port.name));
-        field->setItemData(field->count() - 1, description, ui::DropDownComboBox::kDescriptionRole);
-        field->setItemData(field->count() - 1, description, Qt::ToolTipRole);
+        entries.emplace_back(QString::fromStdString(port.name),
+                             QString::fromStdString(PortDescription(port)));
     }
-    field->setEditText(text);
+    ui_->ComboBoxPortName->SetEntries(entries);
 }
 
 void TFormMain::UpdateCaption() {

@@ -93,4 +93,16 @@ void DropDownComboBox::showPopup() {
     QComboBox::showPopup();
 }
 
+void DropDownComboBox::SetEntries(const std::vector<std::pair<QString, QString>>& entries) {
+    const QString text = currentText();
+    const QSignalBlocker quiet(this);
+    clear();
+    for (const auto& [entry, description] : entries) {
+        addItem(entry);
+        setItemData(count() - 1, description, kDescriptionRole);
+        setItemData(count() - 1, description, Qt::ToolTipRole);
+    }
+    setEditText(text);
+}
+
 }  // namespace lumvaris::ui

@@ -2,6 +2,9 @@
 
 #include <QComboBox>
 
+#include <utility>
+#include <vector>
+
 namespace lumvaris::ui {
 
 class DescriptionDelegate;
@@ -18,6 +21,8 @@ class DropDownComboBox : public QComboBox {
     explicit DropDownComboBox(QWidget* parent = nullptr);
 
     void showPopup() override;
+    // The list's entries, each a text and its description; the typed text stays as it is.
+    void SetEntries(const std::vector<std::pair<QString, QString>>& entries);
 
   signals:
     void DropDown();
