@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 
 class TVersionInfo;
 
@@ -25,6 +25,10 @@ struct RevisionValues {
 bool ProgramDirectoryTakesFiles(const QString& programDirectory);
 // The user's data directory of the program, with a trailing '/'.
 QString UserDataDirectory();
+// Where a program in this directory keeps its database and key files: the directory itself when it
+// takes files, otherwise the user's data directory (made when missing). Both programs, the window
+// and the command-line program, decide it so, and so share their files.
+QString DataDirectoryOf(const QString& programDirectory);
 
 // The platform's executable suffix: ".exe" on Windows, none elsewhere.
 QString ExecutableSuffix();
@@ -48,4 +52,4 @@ void RevisionStart(const QString& programPath);
 // The values set by RevisionStart (empty before it ran).
 const RevisionValues& Revision();
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session

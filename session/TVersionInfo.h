@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 
 // The texts of a version resource.
 struct VersionResource {
@@ -60,4 +60,4 @@ class TVersionInfo {
     QString build_;
 };
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session
