@@ -272,6 +272,8 @@ ExitStatus RunListen(Session& session) {
     };
     session.WaitThroughLoss([&] { return timeUp || gone(); });
 
+    // What the port holds by now is taken in before the end, not left in the system's buffer.
+    session.Drain();
     if (session.StopSignal() == SIGINT) {
         status = ExitStatus::Interrupted;
     } else if (session.StopSignal() == 0 && !timeUp) {

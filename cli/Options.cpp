@@ -168,7 +168,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
-            return Fail(QStringLiteral("Неизвестный параметр: --%1.").arg(parser.unknownOptionNames().first()));
+            return Fail(
+                QStringLiteral("Неизвестный параметр: --%1.").arg(parser.unknownOptionNames().first()));
         }
         return Fail(QStringLiteral("Неверный вызов: %1").arg(parser.errorText()));
     }

@@ -68,8 +68,7 @@ void ReplyRecorder::ShowClock(const commands::ClockReading& clock) {
         locale.toString(clock.dateTime.date(), locale.dateFormat(QLocale::ShortFormat)) + QLatin1Char(' ') +
         locale.toString(clock.dateTime.time(), meterdata::RecordTextFormatter::StripTimeZone(
                                                    locale.timeFormat(QLocale::LongFormat)));
-    Add(QStringLiteral("clock"), QStringLiteral("Часы"), shown,
-        clock.dateTime.toString(Qt::ISODate));
+    Add(QStringLiteral("clock"), QStringLiteral("Часы"), shown, clock.dateTime.toString(Qt::ISODate));
     Add(QStringLiteral("weekday"), QStringLiteral("День недели"), clock.weekday, clock.weekday);
     Add(QStringLiteral("clock_offset_seconds"), QStringLiteral("Отклонение от часов компьютера"),
         commands::ClockOffsetText(clock.offsetSeconds), static_cast<qint64>(clock.offsetSeconds));

@@ -1,5 +1,7 @@
 #include "cli/Session.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 
 #include "commands/CommandSender.h"
@@ -134,6 +136,15 @@ void Session::Wait(const std::function<bool()>& done) {
 void Session::WaitThroughLoss(const std::function<bool()>& done) {
     while (!done() && stopSignal_ == 0) {
         RunLoop();
+    }
+}
+
+void Session::Drain() {
+    constexpr int kDrainMs = 100;
+    QElapsedTimer time;
+    time.start();
+    while (connection_.IsOpen() && time.elapsed() < kDrainMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kDrainMs);
     }
 }
 

@@ -70,6 +70,8 @@ class Session final : public QObject,
     void Wait(const std::function<bool()>& done);
     // The same, going on through a lost port (the connection awaits the adapter meanwhile).
     void WaitThroughLoss(const std::function<bool()>& done);
+    // Lets the port deliver what it already holds (a stop came between two reads).
+    void Drain();
     void Wake();
     // Live meter packets filed since the port opened.
     qint64 PacketsHeard() const { return packetsHeard_; }
