@@ -173,13 +173,18 @@ ExitStatus RunReadAll(Session& session) {
     sinks.Attach(database);
     session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
 
-    int last = o.to;
-    if (last == 0) {
-        // As many meters as the concentrator's network has: its reply sets the database's meter
-        // count, which the window's read-all goes by.
-        status = session.Request(request::Plain(RequestType::ConfigRead));
-        const meterdata::TMatrixInterface* net = database.NetStore();
-        last = net != nullptr ? net->ColCount() - 1 : 0;
+    // The concentrator's network size first: its reply sets the database's meter count, which the
+    // window's read-all goes by and beyond which no record is stored.
+    status = session.Request(request::Plain(RequestType::ConfigRead));
+    const meterdata::TMatrixInterface* net = database.NetStore();
+    const int meters = net != nullptr ? net->ColCount() - 1 : 0;
+    const int last = o.to != 0 ? o.to : meters;
+    if (status == ExitStatus::Done && last > meters) {
+        session.Out().Message(
+            QStringLiteral("Счётчика %1 нет в сети концентратора: её размер %2 (--to не больше него).")
+                .arg(last)
+                .arg(meters));
+        status = ExitStatus::Usage;
     }
     if (status == ExitStatus::Done) {
         session::Connection& c = session.Connection();

@@ -107,9 +107,18 @@ ExitStatus RunFirmware(Session& session) {
     if (upload.State() != UploadState::Confirming) {
         return ExitStatus::Usage;
     }
+    // The window shows the HEX check's warning in its question; here nobody is asked, so a file
+    // that fails the check goes out only when --force says so.
     const QString warning = firmware::HexCheckWarning(upload.HexCheck());
     if (!warning.isEmpty()) {
         session.Out().Message(warning);
+        if (!o.force) {
+            session.Out().Message(
+                QStringLiteral("Прошивка не начата. Чтобы всё же загрузить этот файл, "
+                               "добавьте --force."));
+            upload.ConfirmationCancelled();
+            return ExitStatus::Usage;
+        }
     }
     ExitStatus status = session.Open();
     if (status != ExitStatus::Done) {

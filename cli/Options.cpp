@@ -31,7 +31,7 @@ const CommandName kCommands[] = {
      "read-all",
      {"months", "from", "to", "pace", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
     {Command::Listen, "listen", {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
-    {Command::Firmware, "firmware", {"legacy"}},
+    {Command::Firmware, "firmware", {"legacy", "force"}},
     {Command::Key, "key", {}},
     {Command::Send, "send", {}},
     {Command::Export, "export", {"db"}},
@@ -55,7 +55,9 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   listen [--for СЕКУНДЫ]     записывать каждый пакет счётчика в локальную базу данных порта
                              (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
                              времени; для службы
-  firmware ФАЙЛ [--legacy]   загрузить новую прошивку (--legacy: устаревший способ)
+  firmware ФАЙЛ [--legacy] [--force]
+                             загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
+                             не прошедший проверку формата Intel-HEX)
   key ИМЯ                    вычислить ключ закрытой сети по имени (хранится в Keys.ini) и загрузить
   send ТИП [HEX...]          один запрос по имени (ClockRead) или коду (81) с байтами после кода
                              типа; вывести ответ, как его показывает окно (с --json - и его байты)
@@ -164,7 +166,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        flag("help"),       flag("version"), flag("set"),       flag("months"),
                        valued("from"),     valued("to"),    valued("pace"),    valued("for"),
                        valued("db"),       valued("mqtt"),  valued("mqtt-ca"), valued("mqtt-password-file"),
-                       flag("legacy")});
+                       flag("legacy"),     flag("force")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -308,6 +310,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         return Fail(QStringLiteral("Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
     }
     o.legacy = isSet("legacy");
+    o.force = isSet("force");
 
     // Positional arguments after the command.
     const auto noMore = [&]() -> std::optional<ParsedCommandLine> {

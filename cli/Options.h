@@ -47,6 +47,7 @@ struct Options {
     // firmware
     QString firmwareFile;
     bool legacy = false;
+    bool force = false;  // a file that fails the Intel-HEX check goes out all the same
     // key
     QString keyName;
     // send

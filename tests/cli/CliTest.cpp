@@ -96,9 +96,11 @@ QByteArray FileBytes(const QString& path) {
 TEST(CliTest, EachCommandPrintsWhatTheWindowShowsAndEndsWithItsStatus) {
     QTemporaryDir data;
     const QString received = data.filePath(QStringLiteral("fw.out"));
+    const QString link =
+        QStringLiteral("/tmp/lumvaris-sim-cli-test-%1").arg(QCoreApplication::applicationPid());
     Simulator sim({QStringLiteral("--version-text"), QStringLiteral("SIM 2.5"),
                    QStringLiteral("--billing-day"), QStringLiteral("-3"), QStringLiteral("--firmware-file"),
-                   received});
+                   received, QStringLiteral("--link"), link});
     ASSERT_FALSE(sim.Port().isEmpty());
     const QString firmware = data.filePath(QStringLiteral("new.hex"));
     QFile hex(firmware);
@@ -147,6 +149,15 @@ TEST(CliTest, EachCommandPrintsWhatTheWindowShowsAndEndsWithItsStatus) {
     EXPECT_EQ(keys::KeyFile(data.filePath(QStringLiteral("Keys.ini"))).KeyNames(),
               QStringList{QStringLiteral("Подстанция 5")});
 
+    // The simulator's link in the port list, described as the window's list describes it.
+    const Outcome ports = Cli({QStringLiteral("ports"), QStringLiteral("--json")});
+    EXPECT_EQ(ports.status, 0);
+    EXPECT_TRUE(
+        ports.out.contains(QStringLiteral("{\"description\":\"Симулятор концентратора (lumvaris-sim) → %1\","
+                                          "\"name\":\"%2\"")
+                               .arg(sim.Port(), link)))
+        << ports.out.toStdString();
+
     // The clock set to the workstation's and read back; in text, the window's offset words.
     const Outcome clock = Cli(QStringList{QStringLiteral("clock"), QStringLiteral("--set")} + port);
     EXPECT_EQ(clock.status, 0) << clock.err.toStdString();
@@ -185,15 +196,25 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
             << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
-    const Outcome partial = Cli({QStringLiteral("read-all"), QStringLiteral("--port"), silent.Port(),
-                                 QStringLiteral("--to"), QStringLiteral("2"), QStringLiteral("--timeout"),
-                                 QStringLiteral("1"), QStringLiteral("--data-dir"), data.path()});
+    // The network size answered, then silence: a partial read is never a plain "OK".
+    Simulator silentAfterConfig({QStringLiteral("--silent-after-requests"), QStringLiteral("1")});
+    const Outcome partial =
+        Cli({QStringLiteral("read-all"), QStringLiteral("--port"), silentAfterConfig.Port(),
+             QStringLiteral("--to"), QStringLiteral("2"), QStringLiteral("--timeout"), QStringLiteral("1"),
+             QStringLiteral("--data-dir"), data.path()});
+    EXPECT_EQ(partial.status, 3);
     EXPECT_EQ(partial.out, QStringLiteral("Все 2: без ответа 2, записи 0, без данных 0\n"));
 }
 
 TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
     Simulator sim;
     QTemporaryDir data;
+    QTemporaryDir files;
+    const QString notHex = files.filePath(QStringLiteral("image.txt"));
+    QFile file(notHex);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("image\r\n");
+    file.close();
     const QStringList port = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
                               data.path()};
     const struct {
@@ -216,6 +237,7 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"read-all", "--db", "mysql://x"}, "Адрес «mysql://x» не распознан."},
         {{"listen", "--mqtt", "mqtt://user:pw@host/plc"}, "пароль"},
         {{"read-all", "--from", "9", "--to", "3"}, "первый номер больше последнего"},
+        {{"firmware", notHex}, "строка 1: нет двоеточия в начале"},
     };
     for (const auto& c : cases) {
         const Outcome run = Cli(c.arguments + port);
