@@ -196,6 +196,18 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
             << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
+    // The port's files held by another copy of the program (the window): refused as the window is.
+    QTemporaryDir heldDirectory;
+    meterdata::SystemClock clock;
+    meterdata::MeterDatabase held(heldDirectory.path() + QLatin1Char('/'), clock);
+    ASSERT_TRUE(held.Open(QFileInfo(refusing.Port()).fileName()));
+    const Outcome inUse = Cli({QStringLiteral("read-all"), QStringLiteral("--port"), refusing.Port(),
+                               QStringLiteral("--data-dir"), heldDirectory.path()});
+    EXPECT_EQ(inUse.status, 2);
+    EXPECT_TRUE(inUse.err.contains(QStringLiteral("уже используются другой копией программы")))
+        << inUse.err.toStdString();
+    held.Close();
+
     // The network size answered, then silence: a partial read is never a plain "OK".
     Simulator silentAfterConfig({QStringLiteral("--silent-after-requests"), QStringLiteral("1")});
     const Outcome partial =
