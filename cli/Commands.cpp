@@ -216,6 +216,9 @@ ExitStatus RunReadAll(Session& session) {
         if (session.StopSignal() != 0) {
             status = session.StopStatus();
         } else if (session.PortLost() || !sendError.isEmpty()) {
+            if (!session.PortLost()) {
+                session.Out().Message(sendError);  // the write failed before the loss was told
+            }
             status = ExitStatus::PortNotOpened;
         } else if (!session.Recorder().Refusal().isEmpty()) {
             session.Out().Message(session.Recorder().Refusal());
