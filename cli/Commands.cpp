@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -17,6 +18,7 @@
 #include "session/ReadAll.h"
 #include "sinks/ISink.h"
 #include "sinks/PortExport.h"
+#include "sinks/Reading.h"
 #include "sinks/SinkUrl.h"
 
 namespace lumvaris::cli {
@@ -33,6 +35,32 @@ void PrintShown(Output& output, const QList<ShownValue>& shown, QJsonObject extr
     }
     output.Object(extra);
 }
+
+// The records a buffer reply filed, as the window's packet table shows them: "Пакет", "Текущее",
+// "Срез" and the record's time.
+class FiledRecordsShown final : public meterdata::IFiledRecords {
+  public:
+    FiledRecordsShown(const QString& site, const QString& uartId) : site_(site), uartId_(uartId) {}
+    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override {
+        sinks::Reading reading;
+        if (builder_.Build(record, source, site_, uartId_, reading)) {
+            readings_.append(sinks::ReadingToJson(reading));
+            QStringList parts{reading.Family, reading.Current, reading.Snapshot,
+                              reading.Time.toLocalTime().toString(Qt::ISODate)};
+            parts.removeAll(QString());
+            texts_ << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
+        }
+    }
+    const QJsonArray& Readings() const { return readings_; }
+    const QStringList& Texts() const { return texts_; }
+
+  private:
+    QString site_;
+    QString uartId_;
+    sinks::ReadingBuilder builder_;
+    QJsonArray readings_;
+    QStringList texts_;
+};
 
 // Closes the session and keeps the worse of the two statuses.
 ExitStatus CloseWith(Session& session, ExitStatus status) {
@@ -113,8 +141,13 @@ ExitStatus RunSend(Session& session) {
     if (status != ExitStatus::Done) {
         return status;
     }
+    meterdata::MeterDatabase& database = session.Connection().Database().Meter();
+    FiledRecordsShown filed(session.Site(),
+                            QStringLiteral("%1").arg(o.uartId, 4, 16, QLatin1Char('0')).toUpper());
+    database.SetFiledRecords(&filed);
     Session::Exchange exchange;
     status = session.Request(sent, &exchange);
+    database.SetFiledRecords(nullptr);
     if (status == ExitStatus::Done || status == ExitStatus::NoReply || status == ExitStatus::Refused) {
         const commands::CommandInfo& info = commands::Info(o.sendType);
         const bool awaited = info.expectedReply != link::Requester::kNoWait;
@@ -131,7 +164,13 @@ ExitStatus RunSend(Session& session) {
         if (!session.Recorder().Refusal().isEmpty()) {
             object.insert(QStringLiteral("refusal"), session.Recorder().Refusal());
         }
+        if (!filed.Readings().isEmpty()) {
+            object.insert(QStringLiteral("records"), filed.Readings());
+        }
         PrintShown(session.Out(), session.Recorder().Shown(), object);
+        for (const QString& line : filed.Texts()) {
+            session.Out().Text(line);
+        }
     }
     return CloseWith(session, status);
 }

@@ -123,6 +123,7 @@ TEST(CliTest, EachCommandPrintsWhatTheWindowShowsAndEndsWithItsStatus) {
           {"forward_packets", true}}},
         {{"send", "BillingDayWrite", "F6"},
          {{"status", "OK"}, {"billing_day", -10}, {"request_frame", QJsonValue()}}},
+        {{"send", "PacketBufferRead", "0100"}, {{"status", "OK"}, {"records", QJsonValue()}}},
         {{"send", "0x89"},
          {{"status", "OK"},
           {"billing_day", -10},
