@@ -1,5 +1,6 @@
 #include "app/ConcentratorPage.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
@@ -12,8 +13,6 @@
 #include "commands/IConnectionControl.h"
 #include "commands/ModeTable.h"
 #include "commands/ReplyHandler.h"
-#include "link/Requester.h"
-#include "session/ITimer.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormMain.h"
 
@@ -26,7 +25,13 @@ namespace request = commands::request;
 
 ConcentratorPage::ConcentratorPage(Ui::TFormMain& form, const PageServices& services,
                                    commands::ReplyHandler& replies, std::function<int()> networkMeters)
-    : form_(form), services_(services), replies_(replies), networkMeters_(std::move(networkMeters)) {
+    : form_(form),
+      services_(services),
+      replies_(replies),
+      networkMeters_(std::move(networkMeters)),
+      readAll_(services.sender, services.requester, replies, services.connection, services.timers,
+               services.guarded) {
+    readAll_.SetView(this);
     connect(form_.ButtonConfig, &QPushButton::clicked, this,
             services_.Guard([this] { ButtonConfigClick(); }));
     connect(form_.ButtonLP, &QPushButton::clicked, this, services_.Guard([this] { ButtonLPClick(); }));
@@ -38,15 +43,9 @@ ConcentratorPage::ConcentratorPage(Ui::TFormMain& form, const PageServices& serv
             [this](int value) { form_.SpinEditBuffSlotNumberMonth->setValue(value); });
     connect(form_.SpinEditBuffSlotNumberMonth, &QSpinBox::valueChanged, this,
             [this](int value) { form_.SpinEditBuffSlotNumber->setValue(value); });
-    stepTimer_ =
-        services_.timers.Create("TimerReadAll", kReadAllStepMs, services_.Guard([this] { ReadAllStep(); }));
-    awaitTimer_ =
-        services_.timers.Create("TimerReadAllEnd", kAwaitTickMs, services_.Guard([this] { AwaitTick(); }));
 }
 
-ConcentratorPage::~ConcentratorPage() {
-    replies_.SetBufferReplyObserver(nullptr);
-}
+ConcentratorPage::~ConcentratorPage() = default;
 
 void ConcentratorPage::ButtonConfigClick() {
     const ModeAction action = services_.modes.ActionAtClick(ModeButton::Config);
@@ -122,85 +121,33 @@ void ConcentratorPage::ShowConfiguration(const commands::ConfigurationByte& c, i
 // Read-all
 
 void ConcentratorPage::StartReadAll(RequestType type) {
-    if (loop_.Running() || !services_.connection.IsOpen()) {
-        return;
-    }
-    loop_.Start(type, networkMeters_ ? networkMeters_() : 0);
-    if (!loop_.Running()) {
-        return;
-    }
-    replies_.SetBufferReplyObserver(&loop_);
+    // The pace is read at every start: a change in the menu takes effect with the next read.
+    readAll_.Start(type, 1, networkMeters_ ? networkMeters_() : 0,
+                   form_.NMainOptionsPaceReply->isChecked() ? session::ReadAllPace::Reply
+                                                            : session::ReadAllPace::Window);
+}
+
+void ConcentratorPage::ReadAllStarted(const commands::ReadAllLoop&) {
     // The progress stands in the status panel for the whole run, and the port, rate and
     // UART-ID stay locked until the end (Esc stops the loop).
     services_.status.BeginLongOperation();
-    ReadAllStep();
 }
 
-void ConcentratorPage::ReadAllStep() {
-    stepTimer_->Stop();
-    if (loop_.CurrentState() != commands::ReadAllLoop::State::Sending) {
-        return;
-    }
-    if (!services_.connection.IsOpen()) {
-        loop_.Stop();
-        FinishReadAll();
-        return;
-    }
-    const int meter = loop_.Next();
-    if (meter == 0) {
-        // Every request has gone out: the last replies have until the port timeout.
-        awaitTicks_ = services_.requester.TimeoutSeconds() * link::Requester::kTicksPerSecond;
-        AwaitTick();
-        return;
-    }
+void ConcentratorPage::ReadAllSending(int meter) {
     form_.SpinEditBuffSlotNumber->setValue(meter);  // the mirror sets the other field
-    try {
-        services_.sender.Send(loop_.Type() == RequestType::PacketBufferRead
-                                  ? request::PacketBufferRead(meter)
-                                  : request::MonthBufferRead(meter));
-    } catch (...) {
-        // A port lost in the middle: stop here, the summary says how far the loop came.
-        loop_.SendFailed();
-        FinishReadAll();
-        throw;
-    }
-    services_.status.ShowProgress(loop_.ProgressText());
-    stepTimer_->Start();
 }
 
-void ConcentratorPage::AwaitTick() {
-    if (loop_.CurrentState() != commands::ReadAllLoop::State::AwaitingLast) {
-        awaitTimer_->Stop();
-        return;
-    }
-    if (loop_.AllAnswered() || awaitTicks_-- <= 0) {
-        FinishReadAll();
-        return;
-    }
-    if (!awaitTimer_->IsActive()) {
-        awaitTimer_->Start();
-    }
+void ConcentratorPage::ReadAllSent(const commands::ReadAllLoop& loop) {
+    services_.status.ShowProgress(loop.ProgressText());
 }
 
 bool ConcentratorPage::StopReadAll() {
-    if (!loop_.Running()) {
-        return false;
-    }
-    loop_.Stop();
-    FinishReadAll();
-    return true;
+    return readAll_.Stop();
 }
 
-void ConcentratorPage::FinishReadAll() {
-    stepTimer_->Stop();
-    awaitTimer_->Stop();
-    if (!loop_.Running()) {
-        return;
-    }
-    loop_.Finish();
-    replies_.SetBufferReplyObserver(nullptr);
+void ConcentratorPage::ReadAllFinished(const commands::ReadAllLoop& loop) {
     // The summary is the last word, whatever replies or timeouts of the loop's requests follow.
-    services_.status.EndLongOperation(loop_.SummaryText());
+    services_.status.EndLongOperation(loop.SummaryText());
 }
 
 }  // namespace lumvaris::app

@@ -1,21 +1,12 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "link/SerialPort.h"
+// The port list's order and descriptions live below the window, shared with the command-line
+// program; the window calls them by these names.
+#include "link/PortList.h"
 
 namespace lumvaris::app {
 
-// The port list of the port field: the names as the system reports them, then for n = 1..256 the
-// name "COM<n>", when present, is exchanged into the next place from the top. So COM1..COM256 come
-// first in ascending number and the other names follow.
-std::vector<std::string> OrderPortList(std::vector<std::string> names);
-// The same order for the entries of the list, by their names.
-std::vector<link::PortInfo> OrderPortList(std::vector<link::PortInfo> ports);
-
-// What the list shows beside a port's name: "FT232R USB UART, FTDI"; for a name that is a link,
-// also where it leads ("… → /dev/ttyUSB0"). Empty when nothing is known.
-std::string PortDescription(const link::PortInfo& port);
+using link::OrderPortList;
+using link::PortDescription;
 
 }  // namespace lumvaris::app

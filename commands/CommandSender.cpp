@@ -27,8 +27,16 @@ link::FrameBuffer CommandSender::Frame(const Request& request) const {
 }
 
 void CommandSender::Send(const Request& request) {
+    Send(request, Info(request.type).pauseMs);
+}
+
+void CommandSender::SendWithoutPause(const Request& request) {
+    Send(request, 0);
+}
+
+void CommandSender::Send(const Request& request, int pauseMs) {
     const CommandInfo& info = Info(request.type);
-    requester_.SendRequest(Frame(request), info.expectedReply, info.pauseMs);
+    requester_.SendRequest(Frame(request), info.expectedReply, pauseMs);
     // A request that was written uses up an accepted password (the password itself does not).
     if (!info.keepsAccess && access_.Granted()) {
         access_.UseUp();

@@ -23,8 +23,13 @@ class CommandSender {
     link::FrameBuffer Frame(const Request& request) const;
     // Writes it and starts its reply wait; a port error is thrown before any wait starts.
     void Send(const Request& request);
+    // The same without the catalogue's pause after the write: for a caller that paces its
+    // requests by their replies (its reply is then handled as soon as it arrives).
+    void SendWithoutPause(const Request& request);
 
   private:
+    void Send(const Request& request, int pauseMs);
+
     link::Requester& requester_;
     const IConnectionControl& connection_;
     ProtectedAccess& access_;

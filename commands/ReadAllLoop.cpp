@@ -4,14 +4,15 @@
 
 namespace lumvaris::commands {
 
-void ReadAllLoop::Start(RequestType type, int meters) {
+void ReadAllLoop::Start(RequestType type, int first, int last) {
     type_ = type;
-    meters_ = std::max(meters, 0);
+    first_ = first;
+    meters_ = std::max(last - first + 1, 0);
     sent_ = 0;
     stopped_ = false;
     delivered_ = 0;
     withoutData_ = 0;
-    heard_.assign(static_cast<std::size_t>(meters_) + 1, kNoReply);
+    heard_.assign(static_cast<std::size_t>(meters_), kNoReply);
     state_ = meters_ > 0 ? State::Sending : State::Idle;
 }
 
@@ -23,7 +24,7 @@ int ReadAllLoop::Next() {
         state_ = State::AwaitingLast;
         return 0;
     }
-    return ++sent_;
+    return first_ + sent_++;
 }
 
 void ReadAllLoop::Stop() {
@@ -57,14 +58,14 @@ void ReadAllLoop::BufferReply(RequestType type, int meter, bool delivered) {
     if (state_ == State::Idle || type != type_) {
         return;
     }
-    if (meter < 1 || meter > sent_) {
+    if (meter < first_ || meter >= first_ + sent_) {
         // A reply that names no meter of this loop still answered one request.
         if (!delivered && delivered_ + withoutData_ < sent_) {
             ++withoutData_;
         }
         return;
     }
-    std::uint8_t& seen = heard_[static_cast<std::size_t>(meter)];
+    std::uint8_t& seen = heard_[static_cast<std::size_t>(meter - first_)];
     const std::uint8_t now = delivered ? kRecords : kNoData;
     if (now <= seen) {
         return;  // the same meter again (a late duplicate)

@@ -10,9 +10,9 @@
 
 namespace lumvaris::commands {
 
-// Reading one buffer of every meter 1..M, one request per meter in order, at the pace of the
-// sender's pause, without waiting for each reply. The window sends what Next() names from a
-// timer, so pending events (and the replies) are handled between two requests. It counts the
+// Reading one buffer of every meter 1..M (or of a range of meters), one request per meter in
+// order. The driver (session::ReadAll) sends what Next() names from a timer, so pending events
+// (and the replies) are handled between two requests. It counts the
 // replies as the reply handler reports them, so that the end says how many meters delivered
 // records, how many answered without data and how many gave no answer: a partial read never
 // looks like a plain "OK".
@@ -21,7 +21,9 @@ class ReadAllLoop final : public IBufferReplyObserver {
     enum class State { Idle, Sending, AwaitingLast };
 
     // PacketBufferRead or MonthBufferRead for meters 1..meters; nothing to do when meters < 1.
-    void Start(RequestType type, int meters);
+    void Start(RequestType type, int meters) { Start(type, 1, meters); }
+    // The same for meters first..last; nothing to do when last < first.
+    void Start(RequestType type, int first, int last);
     State CurrentState() const { return state_; }
     bool Running() const { return state_ != State::Idle; }
     RequestType Type() const { return type_; }
@@ -38,8 +40,10 @@ class ReadAllLoop final : public IBufferReplyObserver {
     // The end: idle again, the summary stays readable.
     void Finish();
 
-    // "17 / 256"
+    // "17 / 256": requests sent of all the loop sends.
     QString ProgressText() const;
+    int Sent() const { return sent_; }
+    int Total() const { return meters_; }
     QString SummaryText() const;
     int Delivered() const { return delivered_; }
     int WithoutData() const { return withoutData_; }
@@ -52,10 +56,11 @@ class ReadAllLoop final : public IBufferReplyObserver {
 
     State state_ = State::Idle;
     RequestType type_ = RequestType::PacketBufferRead;
-    int meters_ = 0;
+    int first_ = 1;
+    int meters_ = 0;  // how many the loop asks for: first_ .. first_ + meters_ - 1
     int sent_ = 0;
     bool stopped_ = false;
-    std::vector<std::uint8_t> heard_;  // per meter 1..M
+    std::vector<std::uint8_t> heard_;  // per meter of the range, in order
     int delivered_ = 0;
     int withoutData_ = 0;
 };

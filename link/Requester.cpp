@@ -31,6 +31,7 @@ void Requester::SendRequest(const FrameBuffer& frame, int expectedReplyType, int
 
     if (expectedReplyType != kNoWait) {
         expectedReplyType_ = expectedReplyType;
+        pauseMs_ = pauseMilliseconds;
         ticks_ = timeoutSeconds_ * kTicksPerSecond;
         countdown_ = ticks_;
         waiting_ = true;

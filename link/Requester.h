@@ -87,6 +87,10 @@ class Requester {
     void ShowRequestStatus();
 
     bool WaitInProgress() const { return waiting_; }
+    // The awaited request went out without a pause after it: its sender paces by the replies (the
+    // firmware lines, a read-all at the reply's pace), so the reply is to be handled as soon as its
+    // bytes arrive rather than at the next receive tick.
+    bool ReplyWantedAtOnce() const { return waiting_ && pauseMs_ == 0; }
     WaitOutcome Outcome() const { return outcome_; }
     int ExpectedReplyType() const { return expectedReplyType_; }
     int Countdown() const { return countdown_; }
@@ -113,6 +117,7 @@ class Requester {
 
     FrameBuffer sendBuffer_{};
     int expectedReplyType_ = 0;
+    int pauseMs_ = 0;
     int ticks_ = 0;
     int countdown_ = 0;
     bool waiting_ = false;

@@ -88,7 +88,7 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
     port_.SetReceiveNotification([this] {
         Guarded([this] {
             receiver_.ReceiveNotification();
-            if (dispatchOnReceive_ && dispatchOnReceive_()) {
+            if ((dispatchOnReceive_ && dispatchOnReceive_()) || requester_.ReplyWantedAtOnce()) {
                 receiver_.Step();
             }
         });

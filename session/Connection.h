@@ -111,8 +111,9 @@ class Connection final : public QObject,
     void SetQuestions(IConnectionQuestions* questions) { questions_ = questions; }
     // Another database in place of the port's own (tests); null: the port's own.
     void SetDatabase(IConnectionDatabase* database);
-    // While this holds (firmware lines going out) every frame is handled as soon as its bytes
-    // arrive, instead of at the next receive tick.
+    // While this holds (firmware lines going out), and while a request sent without a pause awaits
+    // its reply, every frame is handled as soon as its bytes arrive, instead of at the next
+    // receive tick.
     void SetDispatchOnReceive(std::function<bool()> when) { dispatchOnReceive_ = std::move(when); }
 
     // --- The connection.

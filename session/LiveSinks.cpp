@@ -39,6 +39,8 @@ Result LiveSinks::AddDatabase(const QString& url) {
         return Result::Failed(error);
     }
     Database database;
+    database.url = url;
+    database.server = address.Kind == sinks::SinkKind::Postgres;
     database.queue = std::make_unique<sinks::SinkQueue>(sinks::CreateSink(address));
     Listen(database.queue.get());
     database.feed = std::make_unique<sinks::FiledRecordsFeed>(*database.queue);
@@ -120,22 +122,26 @@ void LiveSinks::SetUartId(std::uint16_t uartId) {
     }
 }
 
-qint64 LiveSinks::Stop(std::chrono::milliseconds timeout) {
-    qint64 left = 0;
+std::vector<LiveSinks::Unsent> LiveSinks::Stop(std::chrono::milliseconds timeout) {
+    std::vector<Unsent> unsent;
     for (Database& database : databases_) {
         fanOut_.Remove(database.feed.get());
-        left += database.queue->Stop(timeout);
+        if (const qint64 left = database.queue->Stop(timeout); left > 0) {
+            unsent.push_back({database.url, database.server, left});
+        }
     }
     databases_.clear();
     if (brokerFeed_) {
         fanOut_.Remove(brokerFeed_.get());
     }
     if (broker_) {
-        left += broker_->Stop(timeout);
+        if (const qint64 left = broker_->Stop(timeout); left > 0) {
+            unsent.push_back({brokerUrl_, true, left});
+        }
     }
     brokerFeed_.reset();
     broker_.reset();
-    return left;
+    return unsent;
 }
 
 }  // namespace lumvaris::session

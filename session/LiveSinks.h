@@ -44,15 +44,23 @@ class LiveSinks final : public QObject {
     void SetSite(const QString& site);
     void SetUartId(std::uint16_t uartId);
 
+    // What a destination had not written or published when it was closed.
+    struct Unsent {
+        QString url;
+        bool server = false;  // a database server or the broker, not a file
+        qint64 records = 0;
+    };
     // Writes and publishes what is queued, for at most `timeout` while each destination can be
-    // reached, then closes them all. Returns the records left unwritten or unpublished.
-    qint64 Stop(std::chrono::milliseconds timeout);
+    // reached, then closes them all. Returns the destinations that kept records back.
+    std::vector<Unsent> Stop(std::chrono::milliseconds timeout);
 
   signals:
     void Message(const QString& text);
 
   private:
     struct Database {
+        QString url;
+        bool server = false;
         std::unique_ptr<sinks::SinkQueue> queue;
         std::unique_ptr<sinks::FiledRecordsFeed> feed;
     };

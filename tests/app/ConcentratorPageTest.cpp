@@ -1,6 +1,7 @@
 // The UART-ID panel and the "Концентратор" page: every button in every caption mode writes its
 // frame, the address change asks first and refuses unreachable addresses, the replies fill the
 // page, and the read of all buffers counts what came back.
+#include <QAction>
 #include <QCheckBox>
 #include <QSpinBox>
 #include <QTimer>
@@ -291,6 +292,30 @@ TEST_F(ReadAllTest, TheMonthBufferEndsAsSoonAsEveryMeterAnsweredAndEscStopsIt) {
     EXPECT_EQ(Status(), QStringLiteral(" Стоп 3/16: без ответа 3, записи 0, без данных 0"));
     timers_.Advance(100);
     EXPECT_EQ(Written().size(), 3u) << "nothing after Esc";
+}
+
+TEST_F(ReadAllTest, AtTheRepliesPaceOneRequestAwaitsItsReplyOrItsTimeoutAndTheNextFollows5MsLater) {
+    F().NMainOptionsPaceReply->setChecked(true);
+    Click(F().ButtonLP, Qt::ShiftModifier);
+    keys_.held = Qt::NoModifier;
+    timers_.Advance(500);
+    EXPECT_EQ(Written().size(), 1u) << "nothing more while the first reply is awaited";
+    Reply(Record(1));
+    timers_.Advance(4);
+    EXPECT_EQ(Written().size(), 1u) << "not sooner than 5 ms after the reply";
+    timers_.Advance(1);
+    ASSERT_EQ(Written().size(), 2u);
+    timers_.Advance(1990);
+    EXPECT_EQ(Written().size(), 2u) << "meter 2 is silent: its request has the port timeout";
+    timers_.Advance(20);
+    ASSERT_EQ(Written().size(), 3u);
+    for (int meter = 3; meter <= 16; ++meter) {
+        Reply(QString::asprintf("82 %02X 00", meter).toStdString());
+        timers_.Advance(5);
+    }
+    EXPECT_EQ(Written().back(), "to 2FFF: 82 10 00");
+    EXPECT_FALSE(window_->Concentrator().ReadAllRunning()) << "every request had its reply or timeout";
+    EXPECT_EQ(Status(), QStringLiteral(" Все 16: без ответа 1, записи 1, без данных 14"));
 }
 
 TEST_F(ReadAllTest, AConnectionLostOnTheWayEndsTheLoopWithTheSummary) {

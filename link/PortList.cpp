@@ -1,16 +1,16 @@
-#include "PortList.h"
+#include "link/PortList.h"
 
 #include <algorithm>
 #include <cctype>
 #include <utility>
 
-namespace lumvaris::app {
+namespace lumvaris::link {
 namespace {
 
 const std::string& NameOf(const std::string& name) {
     return name;
 }
-const std::string& NameOf(const link::PortInfo& port) {
+const std::string& NameOf(const PortInfo& port) {
     return port.name;
 }
 
@@ -42,11 +42,11 @@ std::vector<std::string> OrderPortList(std::vector<std::string> names) {
     return OrderByName(std::move(names));
 }
 
-std::vector<link::PortInfo> OrderPortList(std::vector<link::PortInfo> ports) {
+std::vector<PortInfo> OrderPortList(std::vector<PortInfo> ports) {
     return OrderByName(std::move(ports));
 }
 
-std::string PortDescription(const link::PortInfo& port) {
+std::string PortDescription(const PortInfo& port) {
     std::string text = port.description;
     // Drivers often repeat the maker in the product's name ("FTDI FT232R").
     if (!port.manufacturer.empty() && !ContainsIgnoringCase(text, port.manufacturer)) {
@@ -59,4 +59,4 @@ std::string PortDescription(const link::PortInfo& port) {
     return text;
 }
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::link

@@ -1,4 +1,4 @@
-#include "Revision.h"
+#include "session/Revision.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,9 +6,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "app/TVersionInfo.h"
+#include "session/TVersionInfo.h"
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 namespace {
 
 RevisionValues& Values() {
@@ -107,17 +107,23 @@ void RevisionStart(const QString& programPath) {
     const TVersionInfo version(programPath);
     Values() = MakeRevisionValues(programPath, version);
     RevisionValues& v = Values();
-    if (ProgramDirectoryTakesFiles(v.programDirectory)) {
-        v.dataDirectory = v.programDirectory;
+    v.dataDirectory = DataDirectoryOf(v.programDirectory);
+    if (v.dataDirectory == v.programDirectory) {
         RefreshRevisionCopy(v.programPath, v.revisionCopyName);
-    } else {
-        v.dataDirectory = UserDataDirectory();
-        QDir().mkpath(v.dataDirectory);
     }
+}
+
+QString DataDirectoryOf(const QString& programDirectory) {
+    if (ProgramDirectoryTakesFiles(programDirectory)) {
+        return programDirectory;
+    }
+    const QString directory = UserDataDirectory();
+    QDir().mkpath(directory);
+    return directory;
 }
 
 const RevisionValues& Revision() {
     return Values();
 }
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/PortList.h"
+#include "link/PortList.h"
 
-namespace lumvaris::app {
+namespace lumvaris::link {
 namespace {
 
 using Names = std::vector<std::string>;
@@ -29,14 +29,14 @@ TEST(PortListTest, ComPortsComeFirstInAscendingNumber) {
 TEST(PortListTest, WhatTheListSaysBesideEachName) {
     const auto port = [](std::string name, std::string description, std::string manufacturer,
                          std::string location) {
-        link::PortInfo info;
+        PortInfo info;
         info.name = std::move(name);
         info.description = std::move(description);
         info.manufacturer = std::move(manufacturer);
         info.systemLocation = std::move(location);
         return info;
     };
-    const link::PortInfo ports[] = {
+    const PortInfo ports[] = {
         port("ttyS0", "", "", "/dev/ttyS0"),
         port("ttyUSB0", "FT232R USB UART", "FTDI", "/dev/ttyUSB0"),
         port("ttyUSB1", "FTDI FT232R", "FTDI", "/dev/ttyUSB1"),
@@ -62,4 +62,4 @@ TEST(PortListTest, WhatTheListSaysBesideEachName) {
 }
 
 }  // namespace
-}  // namespace lumvaris::app
+}  // namespace lumvaris::link

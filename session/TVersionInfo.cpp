@@ -1,10 +1,10 @@
-#include "TVersionInfo.h"
+#include "session/TVersionInfo.h"
 
 #include <QStringList>
 
-#include "app/BuildVersion.h"
+#include "session/BuildVersion.h"
 
-namespace lumvaris::app {
+namespace lumvaris::session {
 namespace {
 
 // Splits at the first three separators: at most four parts, the last one holding the rest.
@@ -93,4 +93,4 @@ void TVersionInfo::SplitVersionParts() {
     build_ = parts.value(3);
 }
 
-}  // namespace lumvaris::app
+}  // namespace lumvaris::session

@@ -1,0 +1,383 @@
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <csignal>
+
+#include "cli/DataSinks.h"
+#include "cli/Session.h"
+#include "commands/CommandSender.h"
+#include "commands/Requests.h"
+#include "link/PortList.h"
+#include "meterdata/MeterDatabase.h"
+#include "meterdata/TMatrixInterface.h"
+#include "session/ReadAll.h"
+#include "sinks/ISink.h"
+#include "sinks/PortExport.h"
+#include "sinks/Reading.h"
+#include "sinks/SinkUrl.h"
+
+namespace lumvaris::cli {
+namespace {
+
+using commands::RequestType;
+namespace request = commands::request;
+
+// Prints the values the replies showed: "label: text" lines, or one JSON object with `extra`.
+void PrintShown(Output& output, const QList<ShownValue>& shown, QJsonObject extra = {}) {
+    for (const ShownValue& value : shown) {
+        output.Text(value.label + QStringLiteral(": ") + value.text);
+        extra.insert(value.key, value.json);
+    }
+    output.Object(extra);
+}
+
+// The records a buffer reply filed, as the window's packet table shows them: "Пакет", "Текущее",
+// "Срез" and the record's time.
+class FiledRecordsShown final : public meterdata::IFiledRecords {
+  public:
+    FiledRecordsShown(const QString& site, const QString& uartId) : site_(site), uartId_(uartId) {}
+    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override {
+        sinks::Reading reading;
+        if (builder_.Build(record, source, site_, uartId_, reading)) {
+            readings_.append(sinks::ReadingToJson(reading));
+            QStringList parts{reading.Family, reading.Current, reading.Snapshot,
+                              reading.Time.toLocalTime().toString(Qt::ISODate)};
+            parts.removeAll(QString());
+            texts_ << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
+        }
+    }
+    const QJsonArray& Readings() const { return readings_; }
+    const QStringList& Texts() const { return texts_; }
+
+  private:
+    QString site_;
+    QString uartId_;
+    sinks::ReadingBuilder builder_;
+    QJsonArray readings_;
+    QStringList texts_;
+};
+
+// Closes the session and keeps the worse of the two statuses.
+ExitStatus CloseWith(Session& session, ExitStatus status) {
+    return Worse(status, session.Close());
+}
+
+}  // namespace
+
+ExitStatus RunPorts(Output& output) {
+    link::QtSerialPort port;
+    for (const link::PortInfo& info : link::OrderPortList(port.ListPortInfos())) {
+        const QString name = QString::fromStdString(info.name);
+        const QString description = QString::fromStdString(link::PortDescription(info));
+        const QString serial = QString::fromStdString(info.serialNumber);
+        output.Text(QStringList{name, description, serial}.join(QLatin1Char('\t')));
+        output.Object({{QStringLiteral("name"), name},
+                       {QStringLiteral("description"), description},
+                       {QStringLiteral("serial_number"), serial},
+                       {QStringLiteral("system_location"), QString::fromStdString(info.systemLocation)}});
+    }
+    return ExitStatus::Done;
+}
+
+ExitStatus RunInfo(Session& session) {
+    ExitStatus status = session.Open();
+    if (status != ExitStatus::Done) {
+        return status;
+    }
+    // The rate last: its reply makes the connection follow the concentrator's rate.
+    const RequestType reads[] = {RequestType::VersionRead,     RequestType::ConfigRead,
+                                 RequestType::AddressRead,     RequestType::ClockRead,
+                                 RequestType::BillingDayRead,  RequestType::ClockTrimRead,
+                                 RequestType::FingerprintRead, RequestType::UartRateRead};
+    QList<ShownValue> shown;
+    for (const RequestType type : reads) {
+        status = session.Request(request::Plain(type));
+        shown += session.Recorder().Shown();
+        if (status != ExitStatus::Done) {
+            break;
+        }
+    }
+    PrintShown(session.Out(), shown);
+    return CloseWith(session, status);
+}
+
+ExitStatus RunClock(Session& session) {
+    ExitStatus status = session.Open();
+    if (status != ExitStatus::Done) {
+        return status;
+    }
+    if (session.Opts().setClock) {
+        const meterdata::SystemClock clock;
+        status = session.Request(request::ClockWrite(commands::ClockRecord::FromDateTime(clock.Now())));
+        if (status == ExitStatus::Done) {
+            session.Out().Message(QStringLiteral("Часы концентратора установлены по часам компьютера."));
+        }
+    }
+    if (status == ExitStatus::Done) {
+        // Read back: the concentrator's clock as it runs now, and its offset.
+        status = session.Request(request::Plain(RequestType::ClockRead));
+        PrintShown(session.Out(), session.Recorder().Shown());
+    }
+    return CloseWith(session, status);
+}
+
+ExitStatus RunSend(Session& session) {
+    const Options& o = session.Opts();
+    commands::Request sent;
+    sent.type = o.sendType;
+    sent.bodyLength = static_cast<std::size_t>(o.sendBody.size());
+    std::copy(o.sendBody.begin(), o.sendBody.end(), sent.body.begin());
+    if (o.sendType == RequestType::RegisterRead) {
+        // The register listing is numbered from the page and offset the request names.
+        const auto word = [&sent](int at) { return sent.body[at] | (sent.body[at + 1] << 8); };
+        session.Recorder().SetRegisterAddress(QString::number(word(0), 16), QString::number(word(2), 16));
+    }
+    ExitStatus status = session.Open();
+    if (status != ExitStatus::Done) {
+        return status;
+    }
+    meterdata::MeterDatabase& database = session.Connection().Database().Meter();
+    FiledRecordsShown filed(session.Site(),
+                            QStringLiteral("%1").arg(o.uartId, 4, 16, QLatin1Char('0')).toUpper());
+    database.SetFiledRecords(&filed);
+    Session::Exchange exchange;
+    status = session.Request(sent, &exchange);
+    database.SetFiledRecords(nullptr);
+    if (status == ExitStatus::Done || status == ExitStatus::NoReply || status == ExitStatus::Refused) {
+        const commands::CommandInfo& info = commands::Info(o.sendType);
+        const bool awaited = info.expectedReply != link::Requester::kNoWait;
+        if (awaited) {
+            session.Out().Text(exchange.statusText);
+        }
+        QJsonObject object{{QStringLiteral("request"), QString::fromLatin1(info.name)},
+                           {QStringLiteral("code"), static_cast<int>(commands::Code(o.sendType))},
+                           {QStringLiteral("request_frame"), HexBytes(exchange.request)}};
+        if (awaited) {
+            object.insert(QStringLiteral("status"), exchange.statusText);
+            object.insert(QStringLiteral("reply_frame"), HexBytes(exchange.reply));
+        }
+        if (!session.Recorder().Refusal().isEmpty()) {
+            object.insert(QStringLiteral("refusal"), session.Recorder().Refusal());
+        }
+        if (!filed.Readings().isEmpty()) {
+            object.insert(QStringLiteral("records"), filed.Readings());
+        }
+        PrintShown(session.Out(), session.Recorder().Shown(), object);
+        for (const QString& line : filed.Texts()) {
+            session.Out().Text(line);
+        }
+    }
+    return CloseWith(session, status);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// The progress bar and the end of a read-all.
+class ReadAllProgress final : public session::IReadAllView {
+  public:
+    explicit ReadAllProgress(Session& session) : session_(session) {}
+    void ReadAllSent(const commands::ReadAllLoop& loop) override {
+        session_.Out().Progress(loop.Sent(), loop.Total());
+    }
+    void ReadAllFinished(const commands::ReadAllLoop&) override {
+        session_.Out().EndProgress();
+        session_.Wake();
+    }
+
+  private:
+    Session& session_;
+};
+
+}  // namespace
+
+ExitStatus RunReadAll(Session& session) {
+    const Options& o = session.Opts();
+    DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
+    ExitStatus status = sinks.Open(session.Site());
+    if (status != ExitStatus::Done) {
+        return Worse(status, sinks.Stop());
+    }
+    status = session.Open();
+    if (status != ExitStatus::Done) {
+        return Worse(status, sinks.Stop());
+    }
+    meterdata::MeterDatabase& database = session.Connection().Database().Meter();
+    session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
+
+    // The concentrator's network size first: its reply sets the database's meter count, which the
+    // window's read-all goes by and beyond which no record is stored.
+    status = session.Request(request::Plain(RequestType::ConfigRead));
+    const meterdata::TMatrixInterface* net = database.NetStore();
+    const int meters = net != nullptr ? net->ColCount() - 1 : 0;
+    const int last = o.to != 0 ? o.to : meters;
+    if (status == ExitStatus::Done && last > meters) {
+        session.Out().Message(
+            QStringLiteral("Счётчика %1 нет в сети концентратора: её размер %2 (--to не больше него).")
+                .arg(last)
+                .arg(meters));
+        status = ExitStatus::Usage;
+    }
+    if (status == ExitStatus::Done) {
+        session::Connection& c = session.Connection();
+        QString sendError;
+        session::ReadAll readAll(c.Sender(), c.Requester(), c.Replies(), c, session.Timers(),
+                                 [&sendError](const std::function<void()>& step) {
+                                     try {
+                                         step();
+                                     } catch (const std::exception& error) {
+                                         sendError = QString::fromUtf8(error.what());
+                                     }
+                                 });
+        ReadAllProgress progress(session);
+        readAll.SetView(&progress);
+        session.Recorder().Clear();
+        if (readAll.Start(o.buffer, o.from, last, o.pace)) {
+            session.Wait([&readAll] { return !readAll.Running(); });
+            readAll.Stop();  // a stop signal or a lost port: the summary says how far it came
+        }
+        session.Out().EndProgress();
+        const commands::ReadAllLoop& loop = readAll.Loop();
+        session.Out().Text(loop.SummaryText());
+        session.Out().Object({{QStringLiteral("summary"), loop.SummaryText()},
+                              {QStringLiteral("requests"), loop.Sent()},
+                              {QStringLiteral("meters"), loop.Total()},
+                              {QStringLiteral("delivered"), loop.Delivered()},
+                              {QStringLiteral("without_data"), loop.WithoutData()},
+                              {QStringLiteral("without_reply"), loop.WithoutReply()}});
+        if (session.StopSignal() != 0) {
+            status = session.StopStatus();
+        } else if (session.PortLost() || !sendError.isEmpty()) {
+            if (!session.PortLost()) {
+                session.Out().Message(sendError);  // the write failed before the loss was told
+            }
+            status = ExitStatus::PortNotOpened;
+        } else if (!session.Recorder().Refusal().isEmpty()) {
+            session.Out().Message(session.Recorder().Refusal());
+            status = ExitStatus::Refused;
+        } else if (loop.WithoutReply() > 0) {
+            status = ExitStatus::NoReply;
+        }
+    }
+    status = CloseWith(session, status);
+    return Worse(status, sinks.Stop());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ExitStatus RunListen(Session& session) {
+    const Options& o = session.Opts();
+    DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
+    ExitStatus status = sinks.Open(session.Site());
+    if (status != ExitStatus::Done) {
+        return Worse(status, sinks.Stop());
+    }
+    status = session.Open();
+    if (status != ExitStatus::Done) {
+        return Worse(status, sinks.Stop());
+    }
+    session::Connection& connection = session.Connection();
+    session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
+
+    bool timeUp = false;
+    QTimer period;
+    period.setSingleShot(true);
+    QObject::connect(&period, &QTimer::timeout, [&] {
+        timeUp = true;
+        session.Wake();
+    });
+    if (o.forSeconds > 0) {
+        period.start(std::chrono::seconds(o.forSeconds));
+    }
+    // A pulled adapter is awaited for a minute; the database is attached again when it returns.
+    bool waiting = false;
+    session.SetStateHook([&] {
+        const session::ConnectionState state = connection.State();
+        if (state == session::ConnectionState::WaitingForAdapter) {
+            waiting = true;
+        } else if (waiting && connection.Reconnected()) {
+            waiting = false;
+            session.Out().Message(QStringLiteral("Связь восстановлена."));
+        }
+    });
+    session.Out().Message(
+        QStringLiteral("Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).")
+            .arg(o.port, session.DataDirectory()));
+    const auto gone = [&connection] {
+        const session::ConnectionState state = connection.State();
+        return state == session::ConnectionState::AdapterGone || state == session::ConnectionState::Closed;
+    };
+    session.WaitThroughLoss([&] { return timeUp || gone(); });
+
+    // What the port holds by now is taken in before the end, not left in the system's buffer.
+    session.Drain();
+    if (session.StopSignal() == SIGINT) {
+        status = ExitStatus::Interrupted;
+    } else if (session.StopSignal() == 0 && !timeUp) {
+        status = ExitStatus::PortNotOpened;  // the adapter did not come back: a service manager restarts
+    }
+    status = CloseWith(session, status);
+    status = Worse(status, sinks.Stop());
+    const qint64 heard = session.PacketsHeard();
+    session.Out().Text(QStringLiteral("Пакетов принято: %1").arg(heard));
+    session.Out().Object({{QStringLiteral("packets"), heard}});
+    return status;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ExitStatus RunExport(const Options& options, Output& output, const QString& dataDirectory,
+                     const std::function<int()>& stopSignal) {
+    std::vector<std::unique_ptr<sinks::ISink>> opened;
+    std::vector<sinks::ISink*> targets;
+    for (const QString& url : options.databases) {
+        QString error;
+        std::unique_ptr<sinks::ISink> sink = sinks::OpenSink(url, error);
+        if (!sink) {
+            output.Message(error);
+            return ExitStatus::FileError;
+        }
+        targets.push_back(sink.get());
+        opened.push_back(std::move(sink));
+    }
+    sinks::PortExportOptions exportOptions;
+    exportOptions.ProgramDirectory = dataDirectory;
+    exportOptions.PortName = options.port;
+    exportOptions.Site = options.site.isEmpty()
+                             ? meterdata::MeterDatabase::DatabaseFileName(QString(), options.port, "")
+                             : options.site;
+    if (options.uartIdGiven) {
+        exportOptions.UartId = QStringLiteral("%1").arg(options.uartId, 4, 16, QLatin1Char('0')).toUpper();
+    }
+    exportOptions.Progress = [&](qint64 written, qint64 total) {
+        QCoreApplication::processEvents();  // a stop signal
+        output.Progress(written, total);
+        return stopSignal() == 0;
+    };
+    const sinks::PortExportResult result = sinks::ExportPortDatabase(exportOptions, targets);
+    output.EndProgress();
+    for (auto& sink : opened) {
+        sink->Close();
+    }
+    if (result.Cancelled) {
+        output.Message(QStringLiteral("Экспорт прерван: файлы не записаны."));
+        return ExitStatus::Interrupted;
+    }
+    if (!result.Ok) {
+        output.Message(result.Error);
+        return ExitStatus::FileError;
+    }
+    output.Text(QStringLiteral("Записано показаний: %1 (пакетов в файлах: %2)")
+                    .arg(result.Written)
+                    .arg(result.Total));
+    output.Object({{QStringLiteral("written"), result.Written}, {QStringLiteral("total"), result.Total}});
+    return ExitStatus::Done;
+}
+
+}  // namespace lumvaris::cli

@@ -1,0 +1,392 @@
+#include "cli/Options.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <set>
+
+#include "commands/AddressRules.h"
+#include "commands/Text1251.h"
+#include "keys/KeyName.h"
+#include "mqtt/MqttAddress.h"
+#include "sinks/SinkUrl.h"
+
+namespace lumvaris::cli {
+namespace {
+
+using commands::RequestType;
+
+struct CommandName {
+    Command command;
+    const char* name;
+    // The options of this command beside those of every command.
+    std::set<QString> options;
+};
+
+const CommandName kCommands[] = {
+    {Command::Ports, "ports", {}},
+    {Command::Info, "info", {}},
+    {Command::Clock, "clock", {"set"}},
+    {Command::ReadAll,
+     "read-all",
+     {"months", "from", "to", "pace", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
+    {Command::Listen, "listen", {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
+    {Command::Firmware, "firmware", {"legacy", "force"}},
+    {Command::Key, "key", {}},
+    {Command::Send, "send", {}},
+    {Command::Export, "export", {"db"}},
+};
+
+const char* const kHelp = R"(Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
+
+Концентратор PLC-сети из терминала, сценария или службы. Данные выводятся на стандартный вывод
+(текстом, или по одному объекту JSON в строке с --json), сообщения - на стандартный поток ошибок.
+
+Команды:
+  ports                      список портов, как в окне программы (имя, описание, серийный номер)
+  info                       версия, конфигурация, UART-ID, часы и их отклонение, расчётный день,
+                             калибровка часов, скорость порта, отпечаток ключа
+  clock [--set]              часы концентратора и их отклонение от часов компьютера; с --set
+                             установить часы компьютера и прочитать их обратно
+  read-all [--months] [--from N] [--to M] [--pace reply]
+                             прочитать буферы 'последних пакетов' (с --months - 'последних
+                             месяцев') счётчиков N..M (по умолчанию 1..размер сети) в локальную базу
+                             данных порта, как окно программы; затем итог
+  listen [--for СЕКУНДЫ]     записывать каждый пакет счётчика в локальную базу данных порта
+                             (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
+                             времени; для службы
+  firmware ФАЙЛ [--legacy] [--force]
+                             загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
+                             не прошедший проверку формата Intel-HEX)
+  key ИМЯ                    вычислить ключ закрытой сети по имени (хранится в Keys.ini) и загрузить
+  send ТИП [HEX...]          один запрос по имени (ClockRead) или коду (81) с байтами после кода
+                             типа; вывести ответ, как его показывает окно (с --json - и его байты)
+  export --db АДРЕС          записать всю локальную базу данных порта (без связи с концентратором)
+
+Параметры всех команд:
+  --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id
+  --baud 38400|19200|9600    скорость порта (38400)
+  --uart-id HEX              адрес концентратора (2FFF)
+  --timeout СЕКУНДЫ          таймаут ответа (2)
+  --password ТЕКСТ           пароль, отправляемый перед каждой 'защищённой' командой
+  --json                     по одному объекту JSON в строке на стандартный вывод
+  --site ИМЯ                 имя концентратора в данных вне программы (по умолчанию - имя базы
+                             данных порта, например ttyUSB0)
+  --data-dir КАТАЛОГ         каталог локальных баз данных и Keys.ini (по умолчанию - тот же, что у
+                             окна программы: каталог программы или ~/.local/share/Lumvaris)
+  --help, --version
+
+Параметры read-all, listen (и export):
+  --db АДРЕС                 ещё и записывать показания: sqlite:ФАЙЛ,
+                             postgresql://пользователь@сервер:порт/база, csv:ФАЙЛ, jsonl:ФАЙЛ,
+                             jsonl:- (стандартный вывод); можно несколько раз
+  --mqtt mqtt[s]://[пользователь@]сервер[:порт]/ПРЕФИКС
+                             публиковать показания брокеру MQTT (пароль - из
+                             LUMVARIS_MQTT_PASSWORD или --mqtt-password-file)
+  --mqtt-ca ФАЙЛ             сертификаты центров сертификации для mqtts://
+  --mqtt-password-file ФАЙЛ  пароль брокера MQTT в первой строке файла
+
+Код завершения:
+  0    выполнено
+  1    неверный вызов или ввод (ничего не отправлено)
+  2    порт не открывается (причина - как в окне программы) или потерян и не вернулся
+  3    нет ответа за время таймаута
+  4    отказ концентратора (40h) или неверный пароль
+  5    файл не читается или не записывается
+  130  прервано (Ctrl+C)
+)";
+
+bool ParseInt(const QString& text, int low, int high, int& value) {
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < low || v > high) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// Hex digits only, in pairs: "0100", "01 00".
+bool ParseHexBytes(const QString& text, QByteArray& bytes) {
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    static const QRegularExpression kHex(QStringLiteral("^([0-9A-Fa-f]{2})*$"));
+    if (digits.isEmpty() || !kHex.match(digits).hasMatch()) {
+        return false;
+    }
+    bytes += QByteArray::fromHex(digits.toLatin1());
+    return true;
+}
+
+// A catalogue request by its name ("ClockRead", any letter case) or its code ("81", "0x81", "81h").
+const commands::CommandInfo* FindRequest(const QString& text) {
+    int count = 0;
+    const commands::CommandInfo* rows = commands::Commands(count);
+    for (int i = 0; i < count; ++i) {
+        if (text.compare(QString::fromLatin1(rows[i].name), Qt::CaseInsensitive) == 0) {
+            return &rows[i];
+        }
+    }
+    QString code = text;
+    if (code.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        code = code.mid(2);
+    } else if (code.endsWith(QLatin1Char('h'), Qt::CaseInsensitive)) {
+        code.chop(1);
+    }
+    static const QRegularExpression kCode(QStringLiteral("^[0-9A-Fa-f]{1,2}$"));
+    if (!kCode.match(code).hasMatch()) {
+        return nullptr;
+    }
+    return commands::FindCommand(static_cast<std::uint8_t>(code.toUInt(nullptr, 16)));
+}
+
+ParsedCommandLine Fail(const QString& message) {
+    ParsedCommandLine parsed;
+    parsed.text = message + QStringLiteral("\nСправка: lumvaris-cli --help");
+    parsed.textIsError = true;
+    parsed.status = ExitStatus::Usage;
+    return parsed;
+}
+
+}  // namespace
+
+QString HelpText() {
+    return QString::fromUtf8(kHelp);
+}
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& versionCaption) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto valued = [](const char* name) {
+        return QCommandLineOption(QString::fromLatin1(name), {}, "x");
+    };
+    const auto flag = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name)); };
+    parser.addOptions({valued("port"),     valued("baud"),  valued("uart-id"), valued("timeout"),
+                       valued("password"), flag("json"),    valued("site"),    valued("data-dir"),
+                       flag("help"),       flag("version"), flag("set"),       flag("months"),
+                       valued("from"),     valued("to"),    valued("pace"),    valued("for"),
+                       valued("db"),       valued("mqtt"),  valued("mqtt-ca"), valued("mqtt-password-file"),
+                       flag("legacy"),     flag("force")});
+    parser.addOption(QCommandLineOption(QStringLiteral("h")));
+    if (!parser.parse(arguments)) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            return Fail(
+                QStringLiteral("Неизвестный параметр: --%1.").arg(parser.unknownOptionNames().first()));
+        }
+        return Fail(QStringLiteral("Неверный вызов: %1").arg(parser.errorText()));
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("h"))) {
+        ParsedCommandLine parsed;
+        parsed.text = HelpText();
+        return parsed;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        ParsedCommandLine parsed;
+        parsed.text = versionCaption + QLatin1Char('\n');
+        return parsed;
+    }
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        return Fail(QStringLiteral("Не указана команда."));
+    }
+    const QString commandName = positional.takeFirst();
+    const CommandName* command = nullptr;
+    for (const CommandName& c : kCommands) {
+        if (commandName == QLatin1String(c.name)) {
+            command = &c;
+        }
+    }
+    if (command == nullptr) {
+        return Fail(QStringLiteral("Неизвестная команда: %1.").arg(commandName));
+    }
+    const std::set<QString> common = {"port",     "baud", "uart-id", "timeout",
+                                      "password", "json", "site",    "data-dir"};
+    for (const QString& name : parser.optionNames()) {
+        if (!common.contains(name) && !command->options.contains(name)) {
+            return Fail(QStringLiteral("Параметр --%1 не относится к команде %2.").arg(name, commandName));
+        }
+    }
+
+    Options o;
+    o.command = command->command;
+    const auto value = [&parser](const char* name) { return parser.value(QString::fromLatin1(name)); };
+    const auto isSet = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+
+    // Every command's options.
+    o.port = value("port");
+    if (o.command != Command::Ports && o.port.isEmpty()) {
+        return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
+    }
+    if (isSet("baud") && !ParseInt(value("baud"), 0, 1000000, o.baudRate)) {
+        o.baudRate = -1;
+    }
+    if (isSet("baud") && o.baudRate != 38400 && o.baudRate != 19200 && o.baudRate != 9600) {
+        return Fail(QStringLiteral("Скорости «%1» нет: допустимы 38400, 19200 и 9600.").arg(value("baud")));
+    }
+    if (isSet("uart-id")) {
+        static const QRegularExpression kUartId(QStringLiteral("^[0-9A-Fa-f]{1,4}$"));
+        const QString text = value("uart-id");
+        if (!kUartId.match(text).hasMatch()) {
+            return Fail(QStringLiteral("UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.").arg(text));
+        }
+        o.uartId = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
+        o.uartIdGiven = true;
+        const QString reason = commands::UnreachableAddressReason(o.uartId);
+        if (!reason.isEmpty()) {
+            return Fail(QStringLiteral("UART-ID %1 не годится: %2").arg(text.toUpper(), reason));
+        }
+    }
+    if (isSet("timeout") && !ParseInt(value("timeout"), 1, 600, o.timeoutSeconds)) {
+        return Fail(QStringLiteral("Таймаут «%1» - не число секунд от 1 до 600.").arg(value("timeout")));
+    }
+    if (isSet("password")) {
+        o.passwordText = value("password");
+        const commands::LinkText text = commands::TextForLink(o.passwordText, QStringLiteral("Пароль"));
+        if (text.Refused()) {
+            return Fail(text.refusal);
+        }
+        o.password = text.bytes;
+    }
+    o.json = isSet("json");
+    if (isSet("site")) {
+        o.site = value("site");
+        if (o.site.trimmed().isEmpty()) {
+            return Fail(QStringLiteral("Имя концентратора (--site) не может быть пустым."));
+        }
+    }
+    o.dataDirectory = value("data-dir");
+    if (isSet("data-dir") && o.dataDirectory.isEmpty()) {
+        return Fail(QStringLiteral("Не указан каталог данных (--data-dir)."));
+    }
+
+    // The command's own.
+    o.setClock = isSet("set");
+    if (isSet("months")) {
+        o.buffer = RequestType::MonthBufferRead;
+    }
+    if (isSet("from") && !ParseInt(value("from"), 1, 4096, o.from)) {
+        return Fail(QStringLiteral("Номер счётчика --from «%1» - не число от 1 до 4096.").arg(value("from")));
+    }
+    if (isSet("to") && !ParseInt(value("to"), 1, 4096, o.to)) {
+        return Fail(QStringLiteral("Номер счётчика --to «%1» - не число от 1 до 4096.").arg(value("to")));
+    }
+    if (o.to != 0 && o.to < o.from) {
+        return Fail(QStringLiteral("Счётчики --from %1 --to %2: первый номер больше последнего.")
+                        .arg(o.from)
+                        .arg(o.to));
+    }
+    if (isSet("pace")) {
+        if (value("pace") == QLatin1String("reply")) {
+            o.pace = session::ReadAllPace::Reply;
+        } else if (value("pace") != QLatin1String("window")) {
+            return Fail(QStringLiteral("Темп «%1» неизвестен: допустимы reply и window.").arg(value("pace")));
+        }
+    }
+    if (isSet("for") && !ParseInt(value("for"), 1, 100000000, o.forSeconds)) {
+        return Fail(QStringLiteral("Время --for «%1» - не положительное число секунд.").arg(value("for")));
+    }
+    o.databases = parser.values(QStringLiteral("db"));
+    for (const QString& url : o.databases) {
+        sinks::SinkAddress address;
+        QString error;
+        if (!sinks::ParseSinkUrl(url, address, error)) {
+            return Fail(error);
+        }
+    }
+    if (o.command == Command::Export && o.databases.isEmpty()) {
+        return Fail(QStringLiteral("Не указано, куда записать базу данных порта: --db АДРЕС."));
+    }
+    o.mqtt = value("mqtt");
+    o.mqttCa = value("mqtt-ca");
+    o.mqttPasswordFile = value("mqtt-password-file");
+    if (isSet("mqtt")) {
+        mqtt::MqttAddress address;
+        QString error;
+        if (!mqtt::ParseMqttUrl(o.mqtt, address, error)) {
+            return Fail(error);
+        }
+    } else if (isSet("mqtt-ca") || isSet("mqtt-password-file")) {
+        return Fail(QStringLiteral("Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
+    }
+    o.legacy = isSet("legacy");
+    o.force = isSet("force");
+
+    // Positional arguments after the command.
+    const auto noMore = [&]() -> std::optional<ParsedCommandLine> {
+        if (!positional.isEmpty()) {
+            return Fail(
+                QStringLiteral("Лишний аргумент команды %1: %2.").arg(commandName, positional.first()));
+        }
+        return std::nullopt;
+    };
+    switch (o.command) {
+        case Command::Firmware:
+            if (positional.isEmpty()) {
+                return Fail(QStringLiteral("Не указан файл прошивки: lumvaris-cli firmware ФАЙЛ."));
+            }
+            o.firmwareFile = positional.takeFirst();
+            break;
+        case Command::Key: {
+            if (positional.isEmpty()) {
+                return Fail(QStringLiteral("Не указано имя ключа: lumvaris-cli key ИМЯ."));
+            }
+            o.keyName = keys::KeyNameFromText(positional.takeFirst());
+            const QString error = keys::KeyNameError(o.keyName);
+            if (!error.isEmpty()) {
+                return Fail(error);
+            }
+            break;
+        }
+        case Command::Send: {
+            if (positional.isEmpty()) {
+                return Fail(QStringLiteral("Не указан запрос: lumvaris-cli send ТИП [HEX...]."));
+            }
+            const QString typeText = positional.takeFirst();
+            const commands::CommandInfo* info = FindRequest(typeText);
+            if (info == nullptr) {
+                return Fail(QStringLiteral("Запроса «%1» нет в каталоге (имя, например ClockRead, или код, "
+                                           "например 81).")
+                                .arg(typeText));
+            }
+            if (info->destination == commands::Destination::Given &&
+                info->type != RequestType::AddressWrite) {
+                return Fail(QStringLiteral("Запрос %1 адресуется счётчику, а не концентратору; send его не "
+                                           "отправляет.")
+                                .arg(QString::fromLatin1(info->name)));
+            }
+            o.sendType = info->type;
+            for (const QString& field : positional) {
+                if (!ParseHexBytes(field, o.sendBody)) {
+                    return Fail(QStringLiteral("Поле «%1» - не шестнадцатеричные байты (пары цифр 0-9, A-F).")
+                                    .arg(field));
+                }
+            }
+            positional.clear();
+            const int body = static_cast<int>(o.sendBody.size());
+            if (info->payloadLength == commands::kTextLength ? body > commands::kMaxBody
+                                                             : body != info->payloadLength - 1) {
+                return Fail(info->payloadLength == commands::kTextLength
+                                ? QStringLiteral("Запрос %1 несёт не более %2 байт, дано %3.")
+                                      .arg(QString::fromLatin1(info->name))
+                                      .arg(commands::kMaxBody)
+                                      .arg(body)
+                                : QStringLiteral("Запрос %1 несёт %2 байт после кода типа, дано %3.")
+                                      .arg(QString::fromLatin1(info->name))
+                                      .arg(info->payloadLength - 1)
+                                      .arg(body));
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (const std::optional<ParsedCommandLine> extra = noMore()) {
+        return *extra;
+    }
+    ParsedCommandLine parsed;
+    parsed.options = o;
+    return parsed;
+}
+
+}  // namespace lumvaris::cli

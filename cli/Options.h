@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+#include "cli/ExitStatus.h"
+#include "commands/Catalogue.h"
+#include "session/ReadAll.h"
+
+namespace lumvaris::cli {
+
+enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export };
+
+// The command line, checked: everything a command needs, with the defaults filled in. Nothing in
+// here has touched a port or a file.
+struct Options {
+    Command command = Command::Ports;
+    QString port;  // as the window takes it: "ttyUSB0", a full path, a stable name
+    int baudRate = 38400;
+    std::uint16_t uartId = 0x2FFF;
+    bool uartIdGiven = false;
+    int timeoutSeconds = 2;
+    std::optional<QByteArray> password;  // code page 1251 bytes, checked
+    QString passwordText;
+    bool json = false;
+    QString site;           // empty: the port's database name
+    QString dataDirectory;  // empty: the window's (program directory or the user's)
+
+    // clock
+    bool setClock = false;
+    // read-all
+    commands::RequestType buffer = commands::RequestType::PacketBufferRead;
+    int from = 1;
+    int to = 0;  // 0: the network size
+    session::ReadAllPace pace = session::ReadAllPace::Window;
+    // listen
+    int forSeconds = 0;  // 0: until a stop signal
+    // read-all, listen, export
+    QStringList databases;
+    QString mqtt;
+    QString mqttCa;
+    QString mqttPasswordFile;
+    // firmware
+    QString firmwareFile;
+    bool legacy = false;
+    bool force = false;  // a file that fails the Intel-HEX check goes out all the same
+    // key
+    QString keyName;
+    // send
+    commands::RequestType sendType = commands::RequestType::ConfigRead;
+    QByteArray sendBody;
+};
+
+// What the command line asks for: a command to run, or a text to print and a status to end with
+// (--help and --version on standard output, a usage error on standard error).
+struct ParsedCommandLine {
+    std::optional<Options> options;
+    QString text;
+    bool textIsError = false;
+    ExitStatus status = ExitStatus::Done;
+};
+
+// arguments: as QCoreApplication::arguments() gives them, the program first. versionCaption for
+// --version.
+ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& versionCaption);
+
+// The help text (--help), with every command, option and exit status.
+QString HelpText();
+
+}  // namespace lumvaris::cli

@@ -1,0 +1,234 @@
+#include "cli/Session.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include "commands/CommandSender.h"
+#include "commands/RequestStatusText.h"
+#include "commands/Requests.h"
+#include "link/Frame.h"
+#include "meterdata/MeterDatabase.h"
+
+namespace lumvaris::cli {
+
+QString HexBytes(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+Session::Session(const Options& options, Output& output, const QString& dataDirectory)
+    : options_(options),
+      output_(output),
+      dataDirectory_(dataDirectory),
+      connection_({port_, pause_, timers_, clock_, dataDirectory}) {
+    connection_.SetListener(this);
+    connection_.SetQuestions(this);
+    connection_.SetUartId(options.uartId);
+    connection_.Requester().SetTimeoutSeconds(options.timeoutSeconds);
+    connection_.Requester().AddListener(this);
+    connection_.Requester().SetObserver(this);
+    connection_.Receiver().SetObserver(this);
+    connection_.Database().Meter().SetHooks(this);
+    recorder_.Attach(connection_.Replies().Targets());
+    connection_.Replies().Targets().intake = &connection_.Database();
+    if (options.password) {
+        recorder_.SetPassword(options.passwordText);
+    }
+}
+
+Session::~Session() {
+    connection_.Requester().RemoveListener(this);
+    connection_.Requester().SetObserver(nullptr);
+    connection_.Receiver().SetObserver(nullptr);
+    connection_.Database().Meter().SetHooks(nullptr);
+}
+
+QString Session::Site() const {
+    if (!options_.site.isEmpty()) {
+        return options_.site;
+    }
+    // The name the port's database files go by.
+    const QString name = meterdata::MeterDatabase::DatabaseFileName(QString(), options_.port, "");
+    return name.isEmpty() ? options_.port : name;
+}
+
+ExitStatus Session::Open() {
+    refusal_.clear();
+    if (!connection_.Open(options_.port, options_.baudRate)) {
+        output_.Message(refusal_);
+        return ExitStatus::PortNotOpened;
+    }
+    const QString recovered = connection_.Database().Meter().RecoveredText();
+    if (!recovered.isEmpty()) {
+        output_.Message(recovered);
+    }
+    return ExitStatus::Done;
+}
+
+ExitStatus Session::Close() {
+    const bool failedBefore = connection_.State() == session::ConnectionState::OpenNotSaving;
+    connection_.Close(session::CloseReason::Exit);
+    // Close saves and asks no question: a failure leaves the records in the journal.
+    if (failedBefore || connection_.Database().Meter().SavingFails()) {
+        return ExitStatus::FileError;
+    }
+    return saveFailed_ ? ExitStatus::FileError : ExitStatus::Done;
+}
+
+bool Session::RetrySave(const QString& text, session::CloseReason) {
+    saveFailed_ = true;
+    // The question without its last words: the answer is always no.
+    const qsizetype question = text.lastIndexOf(QStringLiteral("Повторить"));
+    output_.Message((question > 0 ? text.left(question) : text).trimmed());
+    return false;
+}
+
+void Session::StateChanged() {
+    if (stateHook_) {
+        stateHook_();
+    }
+    Wake();
+}
+
+void Session::PortLost(const QString& message) {
+    portLost_ = true;
+    output_.Message(message);
+    Wake();
+}
+
+void Session::UartIdReported(std::uint16_t address) {
+    const QString text = QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
+    recorder_.Add(QStringLiteral("uart_id"), QStringLiteral("UART-ID"), text, text);
+    if (uartIdHook_) {
+        uartIdHook_(address);
+    }
+}
+
+void Session::ReportError(const QString& message) {
+    errorReported_ = true;
+    output_.Message(message);
+}
+
+void Session::Wake() {
+    if (loop_ != nullptr) {
+        loop_->quit();
+    }
+}
+
+void Session::Stop(int signal) {
+    stopSignal_ = signal;
+    Wake();
+}
+
+void Session::RunLoop() {
+    QEventLoop loop;
+    QEventLoop* outer = std::exchange(loop_, &loop);
+    loop.exec();
+    loop_ = outer;
+}
+
+void Session::Wait(const std::function<bool()>& done) {
+    while (!done() && stopSignal_ == 0 && !portLost_) {
+        RunLoop();
+    }
+}
+
+void Session::WaitThroughLoss(const std::function<bool()>& done) {
+    while (!done() && stopSignal_ == 0) {
+        RunLoop();
+    }
+}
+
+void Session::Drain() {
+    constexpr int kDrainMs = 100;
+    QElapsedTimer time;
+    time.start();
+    while (connection_.IsOpen() && time.elapsed() < kDrainMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kDrainMs);
+    }
+}
+
+void Session::WaitEnded(link::WaitOutcome, int, int) {
+    waitEnded_ = true;
+    Wake();
+}
+
+void Session::FrameSent(const std::uint8_t* frame, std::size_t length) {
+    lastSent_ = QByteArray(reinterpret_cast<const char*>(frame), static_cast<qsizetype>(length));
+}
+
+void Session::FrameReceived(const std::uint8_t* frame, std::size_t length, bool checksumOk) {
+    if (!checksumOk || length < link::kHeaderSize) {
+        return;
+    }
+    const std::uint16_t source = link::ReadWord(frame + 3);
+    if (source >= link::kMeterSourceFirst && source <= link::kMeterSourceLast) {
+        return;  // a meter packet, not a reply
+    }
+    lastReply_ = QByteArray(reinterpret_cast<const char*>(frame), static_cast<qsizetype>(length));
+}
+
+ExitStatus Session::Request(const commands::Request& request, Exchange* exchange) {
+    const commands::CommandInfo& info = commands::Info(request.type);
+    if (info.isProtected && options_.password) {
+        const QByteArray& password = *options_.password;
+        const ExitStatus accepted = SendAndWait(
+            commands::request::PasswordSend(reinterpret_cast<const std::uint8_t*>(password.constData()),
+                                            static_cast<std::size_t>(password.size())),
+            nullptr);
+        if (accepted != ExitStatus::Done) {
+            return accepted;
+        }
+    }
+    return SendAndWait(request, exchange);
+}
+
+ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exchange) {
+    const commands::CommandInfo& info = commands::Info(request.type);
+    recorder_.Clear();
+    lastSent_.clear();
+    lastReply_.clear();
+    waitEnded_ = false;
+    if (portLost_ || !connection_.IsOpen()) {
+        return ExitStatus::PortNotOpened;
+    }
+    try {
+        connection_.Sender().Send(request);
+    } catch (const std::exception& error) {
+        // A port that failed under the write: its loss is said when the event loop runs.
+        output_.Message(QString::fromUtf8(error.what()));
+        portLost_ = true;
+        return ExitStatus::PortNotOpened;
+    }
+    if (info.expectedReply != link::Requester::kNoWait) {
+        Wait([this] { return waitEnded_; });
+    }
+    link::Requester& requester = connection_.Requester();
+    if (exchange != nullptr) {
+        exchange->status = requester.Status();
+        exchange->statusText = commands::RequestStatusText(requester.Status(), requester.StatusText());
+        exchange->request = lastSent_;
+        exchange->reply = lastReply_;
+    }
+    if (stopSignal_ != 0) {
+        return StopStatus();
+    }
+    if (portLost_) {
+        return ExitStatus::PortNotOpened;
+    }
+    if (!recorder_.Refusal().isEmpty()) {
+        output_.Message(recorder_.Refusal());
+        return ExitStatus::Refused;
+    }
+    if (info.expectedReply != link::Requester::kNoWait &&
+        requester.Outcome() == link::WaitOutcome::TimedOut) {
+        output_.Message(QStringLiteral("Нет ответа на %1 за %2 с: %3")
+                            .arg(QString::fromLatin1(info.name))
+                            .arg(requester.TimeoutSeconds())
+                            .arg(commands::RequestStatusText(link::RequestStatus::Error)));
+        return ExitStatus::NoReply;
+    }
+    return ExitStatus::Done;
+}
+
+}  // namespace lumvaris::cli

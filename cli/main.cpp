@@ -1,0 +1,100 @@
+// lumvaris-cli: the concentrator from a terminal, a script or a service.
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "cli/Session.h"
+#include "session/Revision.h"
+#include "session/StopSignals.h"
+#include "session/TVersionInfo.h"
+
+using namespace lumvaris;
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    // The window's name: an installed program keeps its files in the window's data directory.
+    QCoreApplication::setApplicationName(QStringLiteral("Lumvaris"));
+    const QString programPath = QCoreApplication::applicationFilePath();
+    const session::RevisionValues revision =
+        session::MakeRevisionValues(programPath, session::TVersionInfo(programPath));
+
+    const cli::ParsedCommandLine parsed =
+        cli::ParseCommandLine(QCoreApplication::arguments(), revision.versionCaption);
+    if (!parsed.options) {
+        const QByteArray text = parsed.text.toUtf8() + (parsed.text.endsWith(QLatin1Char('\n')) ? "" : "\n");
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()),
+                    parsed.textIsError ? stderr : stdout);
+        return cli::Code(parsed.status);
+    }
+    const cli::Options& options = *parsed.options;
+    cli::Output output(options.json);
+
+    QString dataDirectory = options.dataDirectory;
+    if (dataDirectory.isEmpty()) {
+        dataDirectory = session::DataDirectoryOf(revision.programDirectory);
+    } else {
+        dataDirectory = QDir::fromNativeSeparators(QDir(dataDirectory).absolutePath()) + QLatin1Char('/');
+        if (!QDir().mkpath(dataDirectory)) {
+            output.Message(QStringLiteral("Каталог данных «%1» не создаётся.").arg(dataDirectory));
+            return cli::Code(cli::ExitStatus::FileError);
+        }
+    }
+
+    // SIGINT, SIGTERM and SIGHUP end every wait; the command saves and says how far it came.
+    std::unique_ptr<cli::Session> session;
+    int stopSignal = 0;
+    const session::StopSignals stopSignals([&](int signal) {
+        stopSignal = signal;
+        if (session) {
+            session->Stop(signal);
+        }
+    });
+
+    cli::ExitStatus status = cli::ExitStatus::Done;
+    switch (options.command) {
+        case cli::Command::Ports:
+            status = cli::RunPorts(output);
+            break;
+        case cli::Command::Export:
+            status = cli::RunExport(options, output, dataDirectory, [&stopSignal] { return stopSignal; });
+            break;
+        default: {
+            session = std::make_unique<cli::Session>(options, output, dataDirectory);
+            using Run = cli::ExitStatus (*)(cli::Session&);
+            Run run = nullptr;
+            switch (options.command) {
+                case cli::Command::Info:
+                    run = cli::RunInfo;
+                    break;
+                case cli::Command::Clock:
+                    run = cli::RunClock;
+                    break;
+                case cli::Command::Send:
+                    run = cli::RunSend;
+                    break;
+                case cli::Command::ReadAll:
+                    run = cli::RunReadAll;
+                    break;
+                case cli::Command::Listen:
+                    run = cli::RunListen;
+                    break;
+                case cli::Command::Firmware:
+                    run = cli::RunFirmware;
+                    break;
+                default:
+                    run = cli::RunKey;
+                    break;
+            }
+            status = run(*session);
+            session.reset();
+            break;
+        }
+    }
+    return cli::Code(status);
+}

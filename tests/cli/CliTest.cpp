@@ -1,0 +1,408 @@
+// lumvaris-cli in its own process against the simulator in its own: each command with what it
+// prints and its exit status, the database files it leaves, bad input that sends nothing, and the
+// libraries it links.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "MqttTestSupport.h"
+#include "keys/KeyFile.h"
+#include "link/QtSerialPort.h"
+#include "meterdata/MeterDatabase.h"
+#include "meterdata/SystemClock.h"
+#include "session/Connection.h"
+#include "session/QtTimerFactory.h"
+#include "session/ReadAll.h"
+
+namespace lumvaris::cli {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+    QJsonObject Json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
+};
+
+Outcome Cli(const QStringList& arguments, int timeoutMs = 30000) {
+    QProcess process;
+    process.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
+    Outcome run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The simulator in its own process; the first line of its output is its port.
+class Simulator {
+  public:
+    explicit Simulator(QStringList arguments = {}) {
+        process_.setProgram(QStringLiteral(LUMVARIS_SIM_PATH));
+        process_.setArguments(arguments << QStringLiteral("--log") << Log());
+        process_.start();
+        process_.waitForReadyRead(10000);
+        port_ = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Simulator() {
+        process_.terminate();
+        process_.waitForFinished();
+    }
+    const QString& Port() const { return port_; }
+    QString Log() const { return dir_.filePath(QStringLiteral("sim.log")); }
+    QString File(const QString& name) const { return dir_.filePath(name); }
+    QStringList LogLines(const QString& part) const {
+        QFile file(Log());
+        file.open(QIODevice::ReadOnly);
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (line.contains(part)) {
+                lines << line;
+            }
+        }
+        return lines;
+    }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString port_;
+};
+
+// The concentrator's buffers as they stand at a fixed clock, with nothing heard meanwhile.
+const QStringList kQuietBuffers = {QStringLiteral("--meters"),   QStringLiteral("256"),
+                                   QStringLiteral("--config"),   QStringLiteral("00"),
+                                   QStringLiteral("--interval"), QStringLiteral("86400"),
+                                   QStringLiteral("--clock"),    QStringLiteral("2024-03-15 09:00")};
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(CliTest, EachCommandPrintsWhatTheWindowShowsAndEndsWithItsStatus) {
+    QTemporaryDir data;
+    const QString received = data.filePath(QStringLiteral("fw.out"));
+    const QString link =
+        QStringLiteral("/tmp/lumvaris-sim-cli-test-%1").arg(QCoreApplication::applicationPid());
+    Simulator sim({QStringLiteral("--version-text"), QStringLiteral("SIM 2.5"),
+                   QStringLiteral("--billing-day"), QStringLiteral("-3"), QStringLiteral("--firmware-file"),
+                   received, QStringLiteral("--link"), link});
+    ASSERT_FALSE(sim.Port().isEmpty());
+    const QString firmware = data.filePath(QStringLiteral("new.hex"));
+    QFile hex(firmware);
+    ASSERT_TRUE(hex.open(QIODevice::WriteOnly));
+    hex.write(":020000040000FA\r\n:0400000001020304F2\r\n:00000001FF\r\n");
+    hex.close();
+    const QStringList port = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"), data.path(),
+                              QStringLiteral("--json")};
+    const struct {
+        QStringList arguments;
+        std::vector<std::pair<const char*, QJsonValue>> fields;
+    } cases[] = {
+        {{"info"},
+         {{"version", "SIM 2.5"},
+          {"network_size", 256},
+          {"uart_id", "2FFF"},
+          {"billing_day", -3},
+          {"baud_rate", 38400},
+          {"operating_mode", "MAIN"},
+          {"forward_packets", true}}},
+        {{"send", "BillingDayWrite", "F6"},
+         {{"status", "OK"}, {"billing_day", -10}, {"request_frame", QJsonValue()}}},
+        {{"send", "PacketBufferRead", "0100"}, {{"status", "OK"}, {"records", QJsonValue()}}},
+        {{"send", "0x89"},
+         {{"status", "OK"},
+          {"billing_day", -10},
+          {"request", "BillingDayRead"},
+          {"reply_frame", QJsonValue()}}},
+        {{"send", "RegisterRead", "3412 0100 02"}, {{"status", "OK"}, {"registers", QJsonValue()}}},
+        {{"firmware", firmware}, {{"lines", 3}, {"acknowledged", 3}, {"complete", true}}},
+        {{"key", "Подстанция 5"}, {{"key_name", "Подстанция 5"}, {"key_source", "computed"}, {"sent", true}}},
+        {{"key", "Подстанция 5"}, {{"key_source", "stored"}, {"sent", true}}},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Cli(c.arguments + port);
+        EXPECT_EQ(run.status, 0) << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
+        const QJsonObject json = run.Json();
+        for (const auto& [key, value] : c.fields) {
+            ASSERT_TRUE(json.contains(QLatin1String(key))) << key << " in " << run.out.toStdString();
+            if (!value.isNull()) {
+                EXPECT_EQ(json.value(QLatin1String(key)), value)
+                    << key << " of " << c.arguments.join(' ').toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(FileBytes(received), ":020000040000FA\n:0400000001020304F2\n:00000001FF\n");
+    EXPECT_EQ(keys::KeyFile(data.filePath(QStringLiteral("Keys.ini"))).KeyNames(),
+              QStringList{QStringLiteral("Подстанция 5")});
+
+    // The simulator's link in the port list, described as the window's list describes it.
+    const Outcome ports = Cli({QStringLiteral("ports"), QStringLiteral("--json")});
+    EXPECT_EQ(ports.status, 0);
+    EXPECT_TRUE(
+        ports.out.contains(QStringLiteral("{\"description\":\"Симулятор концентратора (lumvaris-sim) → %1\","
+                                          "\"name\":\"%2\"")
+                               .arg(sim.Port(), link)))
+        << ports.out.toStdString();
+
+    // The clock set to the workstation's and read back; in text, the window's offset words.
+    const Outcome clock = Cli(QStringList{QStringLiteral("clock"), QStringLiteral("--set")} + port);
+    EXPECT_EQ(clock.status, 0) << clock.err.toStdString();
+    EXPECT_LE(std::abs(clock.Json().value(QStringLiteral("clock_offset_seconds")).toInt(99)), 2);
+    const Outcome text = Cli({QStringLiteral("clock"), QStringLiteral("--port"), sim.Port(),
+                              QStringLiteral("--data-dir"), data.path()});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Отклонение от часов компьютера: откл. ")))
+        << text.out.toStdString();
+}
+
+TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
+    Simulator silent({QStringLiteral("--silent-after-requests"), QStringLiteral("1")});
+    Simulator refusing({QStringLiteral("--refuse"), QStringLiteral("81"), QStringLiteral("--password"),
+                        QStringLiteral("secret")});
+    QTemporaryDir data;
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* said;
+    } cases[] = {
+        {{"info", "--port", "/dev/ttyLUMVARIS-none"}, 2, "ВНИМАНИЕ! При открытии порта произошла ошибка!\n"},
+        {{"info", "--port", silent.Port(), "--timeout", "1"}, 3, "Нет ответа на ConfigRead за 1 с: Ошибка!"},
+        {{"read-all", "--port", silent.Port(), "--to", "3", "--timeout", "1", "--pace", "reply"}, 3, ""},
+        {{"clock", "--port", refusing.Port()}, 4, "Команда недоступна, введите пароль!"},
+        {{"send", "BillingDayWrite", "01", "--port", refusing.Port(), "--password", "wrong"},
+         4,
+         "Пароль неверный!"},
+        {{"send", "BillingDayWrite", "01", "--port", refusing.Port()},
+         4,
+         "Команда недоступна, введите пароль!"},
+        {{"send", "BillingDayWrite", "01", "--port", refusing.Port(), "--password", "secret"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Cli(c.arguments + QStringList{QStringLiteral("--data-dir"), data.path()});
+        EXPECT_EQ(run.status, c.status)
+            << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
+    }
+    // The port's files held by another copy of the program (the window): refused as the window is.
+    QTemporaryDir heldDirectory;
+    meterdata::SystemClock clock;
+    meterdata::MeterDatabase held(heldDirectory.path() + QLatin1Char('/'), clock);
+    ASSERT_TRUE(held.Open(QFileInfo(refusing.Port()).fileName()));
+    const Outcome inUse = Cli({QStringLiteral("read-all"), QStringLiteral("--port"), refusing.Port(),
+                               QStringLiteral("--data-dir"), heldDirectory.path()});
+    EXPECT_EQ(inUse.status, 2);
+    EXPECT_TRUE(inUse.err.contains(QStringLiteral("уже используются другой копией программы")))
+        << inUse.err.toStdString();
+    held.Close();
+
+    // The network size answered, then silence: a partial read is never a plain "OK".
+    Simulator silentAfterConfig({QStringLiteral("--silent-after-requests"), QStringLiteral("1")});
+    const Outcome partial =
+        Cli({QStringLiteral("read-all"), QStringLiteral("--port"), silentAfterConfig.Port(),
+             QStringLiteral("--to"), QStringLiteral("2"), QStringLiteral("--timeout"), QStringLiteral("1"),
+             QStringLiteral("--data-dir"), data.path()});
+    EXPECT_EQ(partial.status, 3);
+    EXPECT_EQ(partial.out, QStringLiteral("Все 2: без ответа 2, записи 0, без данных 0\n"));
+}
+
+TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
+    Simulator sim;
+    QTemporaryDir data;
+    QTemporaryDir files;
+    const QString notHex = files.filePath(QStringLiteral("image.txt"));
+    QFile file(notHex);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("image\r\n");
+    file.close();
+    const QStringList port = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+                              data.path()};
+    const struct {
+        QStringList arguments;
+        const char* said;
+    } cases[] = {
+        {{"frobnicate"}, "Неизвестная команда: frobnicate."},
+        {{"info", "--verbose"}, "Неизвестный параметр: --verbose."},
+        {{"info", "--set"}, "Параметр --set не относится к команде info."},
+        {{"send", "ClockRead", "0G"}, "Поле «0G» - не шестнадцатеричные байты"},
+        {{"send", "PacketBufferRead", "010"}, "не шестнадцатеричные байты"},
+        {{"send", "PacketBufferRead", "01"}, "Запрос PacketBufferRead несёт 2 байт после кода типа, дано 1."},
+        {{"send", "NoSuchRead"}, "Запроса «NoSuchRead» нет в каталоге"},
+        {{"info", "--uart-id", "1ABC"}, "UART-ID 1ABC не годится"},
+        {{"info", "--uart-id", "FFFF"}, "UART-ID FFFF не годится"},
+        {{"info", "--uart-id", "2FFG"}, "не шестнадцатеричное число"},
+        {{"info", "--baud", "57600"}, "Скорости «57600» нет"},
+        {{"key", "=x"}, "«=»"},
+        {{"send", "PasswordSend", "--password", "пароль日"}, "日"},
+        {{"read-all", "--db", "mysql://x"}, "Адрес «mysql://x» не распознан."},
+        {{"listen", "--mqtt", "mqtt://user:pw@host/plc"}, "пароль"},
+        {{"read-all", "--from", "9", "--to", "3"}, "первый номер больше последнего"},
+        {{"firmware", notHex}, "строка 1: нет двоеточия в начале"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Cli(c.arguments + port);
+        EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
+    }
+    EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened the port")).isEmpty()) << "the port was opened";
+    EXPECT_TRUE(QDir(data.path()).isEmpty()) << "a file was written";
+}
+
+TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(LUMVARIS_CLI_PATH)});
+    ASSERT_TRUE(readelf.waitForFinished());
+    const QString needed = QString::fromUtf8(readelf.readAllStandardOutput());
+    EXPECT_TRUE(needed.contains(QStringLiteral("libQt6Core.so"))) << needed.toStdString();
+    EXPECT_TRUE(needed.contains(QStringLiteral("libQt6SerialPort.so")));
+    EXPECT_FALSE(needed.contains(QStringLiteral("libQt6Gui")));
+    EXPECT_FALSE(needed.contains(QStringLiteral("libQt6Widgets")));
+}
+
+// The window's read-all (its driver, on a connection as the window opens it) into one directory.
+void WindowReadAll(const QString& port, const QString& directory) {
+    link::QtSerialPort serial;
+    link::ThreadPause pause;
+    session::QtTimerFactory timers;
+    meterdata::SystemClock clock;
+    session::Connection connection({serial, pause, timers, clock, directory + QLatin1Char('/')});
+    connection.Replies().Targets().intake = &connection.Database();
+    ASSERT_TRUE(connection.Open(port, 38400));
+    session::ReadAll readAll(connection.Sender(), connection.Requester(), connection.Replies(), connection,
+                             timers);
+    ASSERT_TRUE(readAll.Start(commands::RequestType::PacketBufferRead, 1, 256, session::ReadAllPace::Reply));
+    QElapsedTimer time;
+    time.start();
+    while (readAll.Running() && time.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_EQ(readAll.Loop().WithoutReply(), 0);
+    connection.Close(session::CloseReason::Exit);
+}
+
+TEST(CliTest, AReadAllOf256MetersLeavesTheWindowsRecordsAndWritesTheReadingsToSQLite) {
+    Simulator sim(kQuietBuffers);
+    QTemporaryDir window;
+    QTemporaryDir data;
+    WindowReadAll(sim.Port(), window.path());
+
+    const QString db = data.filePath(QStringLiteral("readings.db"));
+    const Outcome run =
+        Cli({QStringLiteral("read-all"), QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+             data.path(), QStringLiteral("--pace"), QStringLiteral("reply"), QStringLiteral("--db"),
+             QStringLiteral("sqlite:") + db, QStringLiteral("--site"), QStringLiteral("ТП-17")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("Все 256: без ответа 0, записи 205, без данных 51\n"));
+    const QString base = QFileInfo(sim.Port()).fileName();
+    for (const char* suffix :
+         {meterdata::MeterDatabase::kPacketsSuffix, meterdata::MeterDatabase::kDaysSuffix}) {
+        const QByteArray cli = FileBytes(data.filePath(base + QLatin1String(suffix)));
+        EXPECT_FALSE(cli.isEmpty());
+        EXPECT_EQ(cli, FileBytes(window.filePath(base + QLatin1String(suffix)))) << suffix;
+    }
+    {
+        QSqlDatabase sqlite = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        sqlite.setDatabaseName(db);
+        ASSERT_TRUE(sqlite.open());
+        QSqlQuery query(
+            QStringLiteral("SELECT count(*), min(site), min(source), count(DISTINCT meter) FROM readings"),
+            sqlite);
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toInt(), 205);
+        EXPECT_EQ(query.value(1).toString(), QStringLiteral("ТП-17"));
+        EXPECT_EQ(query.value(2).toString(), QStringLiteral("buffer"));
+        EXPECT_EQ(query.value(3).toInt(), 205);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+
+    // The port's files, with no connection, to CSV: one reading per record, after the header.
+    const QString csv = data.filePath(QStringLiteral("out.csv"));
+    const Outcome exported =
+        Cli({QStringLiteral("export"), QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+             data.path(), QStringLiteral("--db"), QStringLiteral("csv:") + csv, QStringLiteral("--json")});
+    EXPECT_EQ(exported.status, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.Json().value(QStringLiteral("written")).toInt(), 205);
+    EXPECT_EQ(FileBytes(csv).count("\r\n"), 206);
+}
+
+TEST(CliTest, ListenStoppedBySigtermKeepsEveryPacketItReceived) {
+    // The line falls silent before the stop, so that every packet sent has arrived.
+    Simulator sim({QStringLiteral("--meters"), QStringLiteral("20"), QStringLiteral("--interval"),
+                   QStringLiteral("0.05"), QStringLiteral("--silent-after"), QStringLiteral("2")});
+    QTemporaryDir data;
+    mqtt::test::Broker broker;
+    QString why;
+    const bool withBroker = mqtt::test::Broker::Installed() && broker.Start(why);
+    std::unique_ptr<mqtt::test::Subscriber> subscriber;
+    QStringList arguments = {QStringLiteral("listen"),
+                             QStringLiteral("--port"),
+                             sim.Port(),
+                             QStringLiteral("--data-dir"),
+                             data.path(),
+                             QStringLiteral("--json"),
+                             QStringLiteral("--site"),
+                             QStringLiteral("S")};
+    if (withBroker) {
+        subscriber = std::make_unique<mqtt::test::Subscriber>(broker, QStringLiteral("plc/S/+"));
+        arguments << QStringLiteral("--mqtt")
+                  << broker.Url().replace(QStringLiteral("/lv"), QStringLiteral("/plc"));
+    }
+    QProcess listen;
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
+    ASSERT_TRUE(listen.waitForStarted());
+    QElapsedTimer time;
+    time.start();
+    while (time.elapsed() < 2800) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    listen.terminate();
+    ASSERT_TRUE(listen.waitForFinished(20000));
+    EXPECT_EQ(listen.exitCode(), 0) << listen.readAllStandardError().toStdString();
+    const qint64 heard =
+        QJsonDocument::fromJson(listen.readAllStandardOutput()).object().value("packets").toInteger();
+    const int sent = static_cast<int>(sim.LogLines(QStringLiteral("| meter packet")).size());
+    EXPECT_GT(heard, 20);
+    EXPECT_EQ(heard, sent) << "every packet the simulator sent was heard";
+
+    // Every one is in the port's files.
+    meterdata::SystemClock clock;
+    meterdata::MeterDatabase database(data.path() + QLatin1Char('/'), clock);
+    ASSERT_TRUE(database.Open(QFileInfo(sim.Port()).fileName()));
+    int stored = 0;
+    for (int meter = 1; meter <= 20; ++meter) {
+        meterdata::MeterRecord record;
+        for (int col = 1; database.PacketStore()->GetMeterRecord(record, col, meter) && record.Valid == 0xFF;
+             ++col) {
+            ++stored;
+        }
+    }
+    EXPECT_EQ(stored, sent);
+    if (withBroker) {
+        // Each reading on its meter's topic, besides "online" and "offline" on the status topic.
+        const QStringList messages = subscriber->Messages(sent + 2, std::chrono::seconds(5));
+        EXPECT_EQ(messages.filter(QStringLiteral(" plc/S/status ")).size(), 2);
+        EXPECT_EQ(messages.size() - 2, sent) << "published to the broker";
+    }
+}
+
+}  // namespace
+}  // namespace lumvaris::cli
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
