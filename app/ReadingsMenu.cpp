@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 
+#include <chrono>
+
 #include "app/IMessageBox.h"
 #include "app/ISaveDialog.h"
 #include "meterdata/MeterDatabase.h"
@@ -28,6 +30,10 @@ QString ExportAddress(const QString& path) {
     return QStringLiteral("sqlite:") + path;
 }
 
+namespace {
+constexpr std::chrono::seconds kCloseWait{5};
+}  // namespace
+
 ReadingsMenu::ReadingsMenu(Ui::TFormMain& form, session::Connection& connection, IMessageBox& messages,
                            QWidget* window, std::function<void(const QString&)> showStatus)
     : form_(form),
@@ -48,7 +54,11 @@ ReadingsMenu::ReadingsMenu(Ui::TFormMain& form, session::Connection& connection,
     });
 }
 
-ReadingsMenu::~ReadingsMenu() = default;
+ReadingsMenu::~ReadingsMenu() {
+    // The window is closing: a server or broker that can be reached gets what is still queued, for a
+    // few seconds; what is left is in the port's files, from which an export writes it later.
+    sinks_->Stop(kCloseWait);
+}
 
 bool ReadingsMenu::ExportRunning() const {
     return export_->Running();
