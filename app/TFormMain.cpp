@@ -35,6 +35,7 @@
 #include "commands/HexField.h"
 #include "meterdata/SystemClock.h"
 #include "session/ITimer.h"
+#include "session/Result.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/TabPages.h"
 #include "ui_FormMain.h"
@@ -585,12 +586,8 @@ void TFormMain::ReportError(const QString& text) {
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ReportError(QStringLiteral("Непредвиденная ошибка."));
+    if (const session::Result done = session::Result::Catching(handler); !done.IsDone()) {
+        ReportError(done.Message());
     }
 }
 

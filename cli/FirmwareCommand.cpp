@@ -9,6 +9,7 @@
 #include "commands/CommandSender.h"
 #include "commands/Requests.h"
 #include "firmware/FirmwareUpload.h"
+#include "session/Result.h"
 
 namespace lumvaris::cli {
 namespace {
@@ -52,10 +53,9 @@ class FirmwareFace final : public firmware::IFirmwareLink,
     void ScheduleStep() override {
         // Never from inside a reply: once the handler has returned.
         QTimer::singleShot(0, &session_, [this] {
-            try {
-                upload_.Step();
-            } catch (const std::exception& error) {
-                session_.Out().Message(QString::fromUtf8(error.what()));
+            if (const session::Result stepped = session::Result::Catching([this] { upload_.Step(); });
+                !stepped.IsDone()) {
+                session_.Out().Message(stepped.Message());
             }
             session_.Wake();
         });

@@ -369,12 +369,8 @@ void Connection::ReportError(const QString& message) {
 }
 
 void Connection::Guarded(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ReportError(QStringLiteral("Непредвиденная ошибка."));
+    if (const Result done = Result::Catching(step); !done.IsDone()) {
+        ReportError(done.Message());
     }
 }
 

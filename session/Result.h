@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <exception>
+#include <functional>
 #include <utility>
 
 namespace lumvaris::session {
@@ -13,6 +15,18 @@ class Result {
   public:
     static Result Done() { return Result(); }
     static Result Failed(QString message) { return Result(std::move(message)); }
+    // Runs a step that may throw (a write to a port that went away, a file that will not open) and
+    // turns what it threw into the message.
+    static Result Catching(const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            return Failed(QString::fromUtf8(e.what()));
+        } catch (...) {
+            return Failed(QString());
+        }
+        return Done();
+    }
 
     bool IsDone() const { return message_.isEmpty(); }
     const QString& Message() const { return message_; }
