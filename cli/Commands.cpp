@@ -16,6 +16,7 @@
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/TMatrixInterface.h"
 #include "session/ReadAll.h"
+#include "session/Result.h"
 #include "sinks/ISink.h"
 #include "sinks/PortExport.h"
 #include "sinks/Reading.h"
@@ -195,21 +196,30 @@ class ReadAllProgress final : public session::IReadAllView {
     Session& session_;
 };
 
+// The destinations of --db and --mqtt first (a refused broker sends nothing), then the port; the
+// destinations follow the UART-ID the concentrator reports. Stopped again when either fails.
+ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
+    ExitStatus status = sinks.Open(session.Site());
+    if (status == ExitStatus::Done) {
+        status = session.Open();
+    }
+    if (status != ExitStatus::Done) {
+        return Worse(status, sinks.Stop());
+    }
+    session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
+    return ExitStatus::Done;
+}
+
 }  // namespace
 
 ExitStatus RunReadAll(Session& session) {
     const Options& o = session.Opts();
     DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
-    ExitStatus status = sinks.Open(session.Site());
+    ExitStatus status = OpenWithSinks(session, sinks);
     if (status != ExitStatus::Done) {
-        return Worse(status, sinks.Stop());
-    }
-    status = session.Open();
-    if (status != ExitStatus::Done) {
-        return Worse(status, sinks.Stop());
+        return status;
     }
     meterdata::MeterDatabase& database = session.Connection().Database().Meter();
-    session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
 
     // The concentrator's network size first: its reply sets the database's meter count, which the
     // window's read-all goes by and beyond which no record is stored.
@@ -229,10 +239,9 @@ ExitStatus RunReadAll(Session& session) {
         QString sendError;
         session::ReadAll readAll(c.Sender(), c.Requester(), c.Replies(), c, session.Timers(),
                                  [&sendError](const std::function<void()>& step) {
-                                     try {
-                                         step();
-                                     } catch (const std::exception& error) {
-                                         sendError = QString::fromUtf8(error.what());
+                                     const session::Result sent = session::Result::Catching(step);
+                                     if (!sent.IsDone()) {
+                                         sendError = sent.Message();
                                      }
                                  });
         ReadAllProgress progress(session);
@@ -274,16 +283,11 @@ ExitStatus RunReadAll(Session& session) {
 ExitStatus RunListen(Session& session) {
     const Options& o = session.Opts();
     DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
-    ExitStatus status = sinks.Open(session.Site());
+    ExitStatus status = OpenWithSinks(session, sinks);
     if (status != ExitStatus::Done) {
-        return Worse(status, sinks.Stop());
-    }
-    status = session.Open();
-    if (status != ExitStatus::Done) {
-        return Worse(status, sinks.Stop());
+        return status;
     }
     session::Connection& connection = session.Connection();
-    session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
 
     bool timeUp = false;
     QTimer period;

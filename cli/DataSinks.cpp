@@ -51,7 +51,7 @@ ExitStatus DataSinks::Open(const QString& site) {
 ExitStatus DataSinks::Stop() {
     ExitStatus status = ExitStatus::Done;
     for (const session::LiveSinks::Unsent& unsent : live_.Stop(kStopWait)) {
-        if (unsent.url == options_.mqtt) {
+        if (unsent.destination == session::LiveSinks::Destination::Broker) {
             output_.Message(QStringLiteral("Брокер MQTT «%1» не подтвердил показаний: %2. Они есть в "
                                            "локальной базе данных порта.")
                                 .arg(unsent.url)
@@ -62,7 +62,7 @@ ExitStatus DataSinks::Stop() {
                                        "данных порта; команда export допишет их позже.")
                             .arg(unsent.url)
                             .arg(unsent.records));
-        if (!unsent.server) {
+        if (unsent.destination == session::LiveSinks::Destination::File) {
             status = ExitStatus::FileError;
         }
     }

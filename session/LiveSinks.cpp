@@ -40,7 +40,8 @@ Result LiveSinks::AddDatabase(const QString& url) {
     }
     Database database;
     database.url = url;
-    database.server = address.Kind == sinks::SinkKind::Postgres;
+    database.destination =
+        address.Kind == sinks::SinkKind::Postgres ? Destination::DatabaseServer : Destination::File;
     database.queue = std::make_unique<sinks::SinkQueue>(sinks::CreateSink(address));
     Listen(database.queue.get());
     database.feed = std::make_unique<sinks::FiledRecordsFeed>(*database.queue);
@@ -127,7 +128,7 @@ std::vector<LiveSinks::Unsent> LiveSinks::Stop(std::chrono::milliseconds timeout
     for (Database& database : databases_) {
         fanOut_.Remove(database.feed.get());
         if (const qint64 left = database.queue->Stop(timeout); left > 0) {
-            unsent.push_back({database.url, database.server, left});
+            unsent.push_back({database.url, database.destination, left});
         }
     }
     databases_.clear();
@@ -136,7 +137,7 @@ std::vector<LiveSinks::Unsent> LiveSinks::Stop(std::chrono::milliseconds timeout
     }
     if (broker_) {
         if (const qint64 left = broker_->Stop(timeout); left > 0) {
-            unsent.push_back({brokerUrl_, true, left});
+            unsent.push_back({brokerUrl_, Destination::Broker, left});
         }
     }
     brokerFeed_.reset();

@@ -45,9 +45,10 @@ class LiveSinks final : public QObject {
     void SetUartId(std::uint16_t uartId);
 
     // What a destination had not written or published when it was closed.
+    enum class Destination { File, DatabaseServer, Broker };
     struct Unsent {
         QString url;
-        bool server = false;  // a database server or the broker, not a file
+        Destination destination = Destination::File;
         qint64 records = 0;
     };
     // Writes and publishes what is queued, for at most `timeout` while each destination can be
@@ -60,7 +61,7 @@ class LiveSinks final : public QObject {
   private:
     struct Database {
         QString url;
-        bool server = false;
+        Destination destination = Destination::File;
         std::unique_ptr<sinks::SinkQueue> queue;
         std::unique_ptr<sinks::FiledRecordsFeed> feed;
     };
