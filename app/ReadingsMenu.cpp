@@ -137,14 +137,9 @@ void ReadingsMenu::NMainOptionsCentralDatabaseClick() {
     if (!url) {
         return;
     }
-    sinks_->RemoveDatabases();
-    centralDatabase_.clear();
-    if (url->isEmpty()) {
-        return;
-    }
-    const session::Result added = sinks_->AddDatabase(*url);
-    if (!added.IsDone()) {
-        messages_.Error(window_, added.Message());
+    const session::Result set = sinks_->SetDatabase(*url);
+    if (!set.IsDone()) {
+        messages_.Error(window_, set.Message());  // the database before, if any, stays
         return;
     }
     centralDatabase_ = *url;
@@ -164,8 +159,11 @@ void ReadingsMenu::NMainOptionsBrokerClick() {
     // The window never waits for a broker: a refused login comes later as a message.
     options.ConnectWait = std::chrono::milliseconds(0);
     const session::Result set = sinks_->SetBroker(*url, options);
-    broker_ = set.IsDone() ? *url : QString();
-    if (!set.IsDone()) {
+    if (set.IsDone()) {
+        broker_ = *url;
+    } else {
+        // An address that does not parse leaves the broker before; one that does not open, none.
+        broker_ = sinks_->HasBroker() ? broker_ : QString();
         messages_.Error(window_, set.Message());
     }
 }

@@ -1,6 +1,7 @@
 #include "session/LiveSinks.h"
 
 #include "meterdata/MeterDatabase.h"
+#include "mqtt/MqttAddress.h"
 #include "sinks/ISink.h"
 #include "sinks/SinkUrl.h"
 
@@ -52,6 +53,18 @@ Result LiveSinks::AddDatabase(const QString& url) {
     return Result::Done();
 }
 
+Result LiveSinks::SetDatabase(const QString& url) {
+    if (!url.isEmpty()) {
+        sinks::SinkAddress address;
+        QString error;
+        if (!sinks::ParseSinkUrl(url, address, error)) {
+            return Result::Failed(error);
+        }
+    }
+    RemoveDatabases();
+    return url.isEmpty() ? Result::Done() : AddDatabase(url);
+}
+
 void LiveSinks::RemoveDatabases() {
     for (Database& database : databases_) {
         fanOut_.Remove(database.feed.get());
@@ -61,6 +74,13 @@ void LiveSinks::RemoveDatabases() {
 }
 
 Result LiveSinks::SetBroker(const QString& url, const mqtt::MqttOptions& options) {
+    if (!url.isEmpty()) {
+        mqtt::MqttAddress address;
+        QString error;
+        if (!mqtt::ParseMqttUrl(url, address, error)) {
+            return Result::Failed(error);
+        }
+    }
     CloseBroker();
     brokerUrl_ = url;
     brokerOptions_ = options;

@@ -33,9 +33,12 @@ class LiveSinks final : public QObject {
     // A database or file by address (sqlite:, postgresql://, csv:, jsonl:); an address that
     // does not parse is refused. A server that cannot be reached is no error: its records wait.
     Result AddDatabase(const QString& url);
-    void RemoveDatabases();
-    // The broker (mqtt://, mqtts://) in place of the one before; an empty address removes it. Its
-    // site is the one set here (a change of site opens it again under the new one).
+    // One database in place of those before (the window's central database); an empty address
+    // removes them. An address that does not parse is refused, and those before stay.
+    Result SetDatabase(const QString& url);
+    // The broker (mqtt://, mqtts://) in place of the one before; an empty address removes it. An
+    // address that does not parse is refused, and the broker before stays. Its site is the one set
+    // here (a change of site opens it again under the new one).
     Result SetBroker(const QString& url, const mqtt::MqttOptions& options);
     bool HasDatabases() const { return !databases_.empty(); }
     bool HasBroker() const { return broker_ != nullptr; }
@@ -66,6 +69,7 @@ class LiveSinks final : public QObject {
         std::unique_ptr<sinks::FiledRecordsFeed> feed;
     };
     void Listen(QObject* source);
+    void RemoveDatabases();
 
     meterdata::MeterDatabase& database_;
     sinks::FiledRecordsFanOut fanOut_;

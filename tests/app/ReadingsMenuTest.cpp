@@ -59,15 +59,15 @@ TEST_F(ReadingsMenuTest, TheExportWritesEveryPacketOfThePortToTheFileChosen) {
 }
 
 TEST_F(ReadingsMenuTest, EveryRecordFiledAlsoGoesToTheCentralDatabase) {
-    messages_.texts = {QStringLiteral("oracle://nowhere")};
-    F().NMainOptionsCentralDatabase->trigger();
-    ASSERT_EQ(messages_.errors.size(), 1) << "an address that does not parse";
-
     const QString file = dir_.filePath(QStringLiteral("central.sqlite"));
     messages_.texts = {QStringLiteral("sqlite:") + file};
     F().NMainOptionsCentralDatabase->trigger();
     F().EditAddress->setText(QStringLiteral("2ABC"));
     FeedPacket(7, 70);
+    // A mistyped address is refused and leaves the central database as it was.
+    messages_.texts = {QStringLiteral("oracle://nowhere")};
+    F().NMainOptionsCentralDatabase->trigger();
+    ASSERT_EQ(messages_.errors.size(), 1) << "an address that does not parse";
     FeedPacket(8, 80);
     // Wait for both rows, read by the engine itself.
     auto rows = [&file] {
