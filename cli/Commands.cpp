@@ -204,7 +204,7 @@ ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
         status = session.Open();
     }
     if (status != ExitStatus::Done) {
-        return Worse(status, sinks.Stop());
+        return Worse(status, sinks.Stop(true));
     }
     session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
     return ExitStatus::Done;
@@ -275,7 +275,7 @@ ExitStatus RunReadAll(Session& session) {
         }
     }
     status = CloseWith(session, status);
-    return Worse(status, sinks.Stop());
+    return Worse(status, sinks.Stop(true));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -327,7 +327,7 @@ ExitStatus RunListen(Session& session) {
         status = ExitStatus::PortNotOpened;  // the adapter did not come back: a service manager restarts
     }
     status = CloseWith(session, status);
-    status = Worse(status, sinks.Stop());
+    status = Worse(status, sinks.Stop(false));
     const qint64 heard = session.PacketsHeard();
     session.Out().Text(QStringLiteral("Пакетов принято: %1").arg(heard));
     session.Out().Object({{QStringLiteral("packets"), heard}});
@@ -338,6 +338,11 @@ ExitStatus RunListen(Session& session) {
 
 ExitStatus RunExport(const Options& options, Output& output, const QString& dataDirectory,
                      const std::function<int()>& stopSignal) {
+    // A server that cannot take the export keeps nothing back (the port's files hold the records):
+    // its own status, so a script can try again later; a file that cannot be written is a file error.
+    const auto failure = [](const QString& url) {
+        return url.startsWith(QLatin1String("postgres")) ? ExitStatus::KeptBack : ExitStatus::FileError;
+    };
     std::vector<std::unique_ptr<sinks::ISink>> opened;
     std::vector<sinks::ISink*> targets;
     for (const QString& url : options.databases) {
@@ -345,7 +350,7 @@ ExitStatus RunExport(const Options& options, Output& output, const QString& data
         std::unique_ptr<sinks::ISink> sink = sinks::OpenSink(url, error);
         if (!sink) {
             output.Message(error);
-            return ExitStatus::FileError;
+            return failure(url);
         }
         targets.push_back(sink.get());
         opened.push_back(std::move(sink));
@@ -375,12 +380,23 @@ ExitStatus RunExport(const Options& options, Output& output, const QString& data
     }
     if (!result.Ok) {
         output.Message(result.Error);
-        return ExitStatus::FileError;
+        return result.FailedSink >= 0 ? failure(options.databases[result.FailedSink]) : ExitStatus::FileError;
     }
-    output.Text(QStringLiteral("Записано показаний: %1 (пакетов в файлах: %2)")
+    // What each destination did not hold before: the same readings exported twice add nothing.
+    QJsonArray added;
+    for (std::size_t i = 0; i < result.Added.size(); ++i) {
+        output.Text(QStringLiteral("%1: добавлено показаний %2 из %3")
+                        .arg(options.databases[static_cast<qsizetype>(i)])
+                        .arg(result.Added[i])
+                        .arg(result.Written));
+        added.append(result.Added[i]);
+    }
+    output.Text(QStringLiteral("Записано показаний: %1 (пакетов в файлах и журнале: %2)")
                     .arg(result.Written)
                     .arg(result.Total));
-    output.Object({{QStringLiteral("written"), result.Written}, {QStringLiteral("total"), result.Total}});
+    output.Object({{QStringLiteral("written"), result.Written},
+                   {QStringLiteral("total"), result.Total},
+                   {QStringLiteral("added"), added}});
     return ExitStatus::Done;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/DataSinks.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <chrono>
@@ -8,14 +9,17 @@
 namespace lumvaris::cli {
 namespace {
 
-// How long the end waits for the queues to be written and published (a destination that cannot
-// be reached is not waited for).
+// How long the end waits for the outboxes to be written and published, all destinations together
+// (one that cannot be reached is not waited for; a write that hangs is aborted at the end).
 constexpr std::chrono::seconds kStopWait{30};
+// How long the start waits for the databases' first answer, to refuse a login before the port opens.
+constexpr std::chrono::seconds kFirstAnswerWait{5};
 
 }  // namespace
 
 DataSinks::DataSinks(const Options& options, Output& output, meterdata::MeterDatabase& database)
     : options_(options), output_(output), live_(database) {
+    live_.SetCloseWait(kStopWait);
     connect(&live_, &session::LiveSinks::Message, this, [this](const QString& text) { output_.Message(text); });
 }
 
@@ -28,6 +32,10 @@ ExitStatus DataSinks::Open(const QString& site) {
             output_.Message(added.Message());
             return ExitStatus::Usage;
         }
+    }
+    if (const QString refused = live_.FirstRefusal(kFirstAnswerWait); !refused.isEmpty()) {
+        output_.Message(refused);
+        return ExitStatus::Usage;
     }
     if (!options_.mqtt.isEmpty()) {
         for (const QString& file : {options_.mqttPasswordFile, options_.mqttCa}) {
@@ -48,22 +56,27 @@ ExitStatus DataSinks::Open(const QString& site) {
     return ExitStatus::Done;
 }
 
-ExitStatus DataSinks::Stop() {
+ExitStatus DataSinks::Stop(bool oneShot) {
     ExitStatus status = ExitStatus::Done;
     for (const session::LiveSinks::Unsent& unsent : live_.Stop(kStopWait)) {
+        const QString where = unsent.outbox.isEmpty()
+                                  ? QStringLiteral("Они есть в локальной базе данных порта; команда export допишет их.")
+                                  : QStringLiteral("Они ждут в очереди «%1» и будут отправлены при следующем запуске "
+                                                   "с этим портом и адресом.")
+                                        .arg(QDir::toNativeSeparators(unsent.outbox));
         if (unsent.destination == session::LiveSinks::Destination::Broker) {
-            output_.Message(QStringLiteral("Брокер MQTT «%1» не подтвердил показаний: %2. Они есть в "
-                                           "локальной базе данных порта.")
+            output_.Message(QStringLiteral("Брокер MQTT «%1» не подтвердил показаний: %2. %3")
                                 .arg(unsent.url)
-                                .arg(unsent.records));
-            continue;
+                                .arg(unsent.records)
+                                .arg(where));
+        } else {
+            output_.Message(
+                QStringLiteral("В «%1» не записано показаний: %2. %3").arg(unsent.url).arg(unsent.records).arg(where));
         }
-        output_.Message(QStringLiteral("В «%1» не записано показаний: %2. Они есть в локальной базе "
-                                       "данных порта; команда export допишет их позже.")
-                            .arg(unsent.url)
-                            .arg(unsent.records));
         if (unsent.destination == session::LiveSinks::Destination::File) {
-            status = ExitStatus::FileError;
+            status = Worse(status, ExitStatus::FileError);
+        } else if (oneShot) {
+            status = Worse(status, ExitStatus::KeptBack);
         }
     }
     // The destinations' last messages, sent from their worker threads.

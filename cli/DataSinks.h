@@ -17,22 +17,24 @@ class MeterDatabase;
 namespace lumvaris::cli {
 
 // The readings' destinations of read-all and listen (--db and --mqtt) on the window's live sinks:
-// every record the port's database files goes to them as well. A server or broker that cannot be
-// reached is said once on standard error and the work goes on; the records stay in the port's
-// files.
+// every record the port's database files goes to them as well, through an outbox beside the port's
+// files. A server or broker that cannot be reached is said once on standard error and the work
+// goes on; what it has not taken waits in its outbox for the next run.
 class DataSinks final : public QObject {
     Q_OBJECT
   public:
     DataSinks(const Options& options, Output& output, meterdata::MeterDatabase& database);
 
-    // Opens the destinations and connects to the broker. Usage when an address is refused or the
-    // broker refused the login or the TLS handshake, FileError when the password or certificate
-    // file cannot be read.
+    // Opens the destinations and connects to the broker. Usage when an address is refused, a
+    // database server refused the login or has no such database, a file is not one of readings,
+    // or the broker refused the login or the TLS handshake; FileError when the password or
+    // certificate file cannot be read.
     ExitStatus Open(const QString& site);
     void SetUartId(std::uint16_t uartId) { live_.SetUartId(uartId); }
-    // Writes what is queued (for a while) and closes. FileError when a file sink kept records it
-    // could not write (they are in the port's files: an export writes them later).
-    ExitStatus Stop();
+    // Writes what the outboxes hold (for a while) and closes, each destination that kept records
+    // back named with their number. FileError when a file kept them; KeptBack for a server or a
+    // broker when `oneShot` (a service goes on at its next start).
+    ExitStatus Stop(bool oneShot);
 
   private:
     const Options& options_;

@@ -10,6 +10,7 @@ enum class ExitStatus {
     NoReply = 3,        // no reply within the timeout
     Refused = 4,        // refused by the concentrator (40h), or a wrong password
     FileError = 5,      // a file cannot be read or written
+    KeptBack = 6,       // a database server or broker did not take every reading: they wait
     Interrupted = 130,  // Ctrl+C (SIGINT)
 };
 
@@ -23,18 +24,20 @@ inline ExitStatus Worse(ExitStatus a, ExitStatus b) {
         switch (s) {
             case ExitStatus::Done:
                 return 0;
-            case ExitStatus::FileError:
+            case ExitStatus::KeptBack:
                 return 1;
-            case ExitStatus::NoReply:
+            case ExitStatus::FileError:
                 return 2;
-            case ExitStatus::Refused:
+            case ExitStatus::NoReply:
                 return 3;
-            case ExitStatus::PortNotOpened:
+            case ExitStatus::Refused:
                 return 4;
-            case ExitStatus::Usage:
+            case ExitStatus::PortNotOpened:
                 return 5;
-            case ExitStatus::Interrupted:
+            case ExitStatus::Usage:
                 return 6;
+            case ExitStatus::Interrupted:
+                return 7;
         }
         return 0;
     };

@@ -13,6 +13,7 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTimeZone>
 
 #include <new>
 #include <utility>
@@ -201,6 +202,10 @@ bool MeterDatabase::Open(const QString& portName) {
                         .arg(portName, writeProblems_.join(QLatin1Char('\n')));
     }
     RedrawAll();
+    WriteZoneIfMissing();
+    if (filed_ != nullptr) {
+        filed_->DatabaseOpened(programDirectory_, portName);
+    }
     return lastError_.isEmpty();
 }
 
@@ -271,6 +276,18 @@ void MeterDatabase::OpenJournal() {
     }
 }
 
+void MeterDatabase::WriteZoneIfMissing() {
+    const QString name = DatabaseFileName(programDirectory_, portName_, kZoneSuffix);
+    if (QFileInfo::exists(name) || savingFails_) {
+        return;
+    }
+    QSaveFile file(name);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QTimeZone::systemTimeZoneId() + '\n');
+        file.commit();
+    }
+}
+
 QString MeterDatabase::RecoveredText() const {
     return recovered_ > 0 ? lumvaris::meterdata::RecoveredText(recovered_) : QString();
 }
@@ -311,6 +328,9 @@ void MeterDatabase::DeliverNotices() {
 }
 
 void MeterDatabase::Close() {
+    if (filed_ != nullptr && IsOpen()) {
+        filed_->DatabaseClosing();
+    }
     // The journal's last records are on the disk before the lock goes.
     if (journal_) {
         journal_->Stop();

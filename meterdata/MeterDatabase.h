@@ -47,6 +47,9 @@ class MeterDatabase : private IFiledRecords {
     static constexpr const char* kPacketsSuffix = "-PACKETS.bin";
     static constexpr const char* kDaysSuffix = "-DAYS.bin";
     static constexpr const char* kJournalSuffix = "-JOURNAL.bin";
+    // The time zone the files' local times are in (its IANA name on one line), written beside them
+    // when missing: an export elsewhere, or after the machine's zone changed, reads them in it.
+    static constexpr const char* kZoneSuffix = "-TIMEZONE.txt";
 
     MeterDatabase(QString programDirectory, const IClock& clock);
     ~MeterDatabase() override;
@@ -77,6 +80,7 @@ class MeterDatabase : private IFiledRecords {
     QString JournalFileName(const QString& portName) const;
 
     bool IsOpen() const { return packets_ != nullptr; }
+    const QString& ProgramDirectory() const { return programDirectory_; }
     const QString& PortName() const { return portName_; }
 
     static constexpr const char* kLockSuffix = "-DATABASE.lock";
@@ -150,6 +154,7 @@ class MeterDatabase : private IFiledRecords {
   private:
     void RecordFiled(const MeterRecord& record, RecordSource source) override;
     void OpenJournal();
+    void WriteZoneIfMissing();
     std::unique_ptr<TMatrixInterface> OpenStore(const QString& fileName, const char* prefix,
                                                 const char* suffix, IStoreView* view, int depth);
     bool Dimension(TMatrixInterface& store, int rows, int cols);

@@ -3,7 +3,9 @@
 #include "sinks/Reading.h"
 
 #include <QFile>
+#include <QDateTime>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <mosquitto.h>
 #include <pthread.h>
@@ -144,57 +146,145 @@ QString MqttSink::ReachabilityMessage() const {
 
 qint64 MqttSink::Queued() const {
     std::lock_guard lock(mutex_);
-    return static_cast<qint64>(queue_.size() + preparing_ + pendingReadings_);
+    return outbox_ ? outbox_->Pending() : 0;
+}
+
+qint64 MqttSink::Dropped() const {
+    std::lock_guard lock(mutex_);
+    return outbox_ ? outbox_->Dropped() : 0;
+}
+
+bool MqttSink::IdleLocked() const {
+    return preparing_ == 0 && pendingReadings_ == 0 && (!outbox_ || !outbox_->HasReady());
+}
+
+void MqttSink::Attach(std::shared_ptr<sinks::Outbox> outbox) {
+    if (outbox) {
+        outbox->SetReadyCallback([this] {
+            std::lock_guard lock(mutex_);
+            work_.notify_all();
+        });
+    }
+    {
+        std::lock_guard lock(mutex_);
+        outbox_ = std::move(outbox);
+        detaching_ = false;
+        overflowSaid_ = false;
+    }
+    work_.notify_all();
+}
+
+qint64 MqttSink::Detach(std::chrono::milliseconds wait) {
+    BeginDetach(Clock::now() + wait);
+    return EndDetach();
+}
+
+void MqttSink::BeginDetach(Clock::time_point deadline) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!outbox_ || stopped_ || !worker_.joinable()) {
+            return;
+        }
+        detaching_ = true;
+        if (!stopping_) {
+            deadline_ = deadline;
+        }
+    }
+    work_.notify_all();
+}
+
+qint64 MqttSink::EndDetach() {
+    std::shared_ptr<sinks::Outbox> outbox;
+    std::size_t done = 0;
+    {
+        std::unique_lock lock(mutex_);
+        if (!outbox_) {
+            return 0;
+        }
+        idle_.wait(lock, [this] { return !detaching_ || stopped_; });
+        while (!flights_.empty() && flights_.front().Acknowledged) {
+            flights_.pop_front();
+            ++done;
+        }
+        outbox = std::move(outbox_);
+        outbox_.reset();
+        detaching_ = false;
+        // What is in flight stays unacknowledged in the outbox; late acknowledgements find nothing.
+        flights_.clear();
+        for (auto& [mid, sent] : pending_) {
+            sent.second = 0;
+        }
+        pendingReadings_ = 0;
+    }
+    work_.notify_all();
+    outbox->SetReadyCallback({});
+    outbox->Acknowledge(done);
+    outbox->GiveBack();
+    return outbox->Pending();
 }
 
 bool MqttSink::Enqueue(const meterdata::MeterRecord& record, meterdata::RecordSource source,
                        const QString& site, const QString& uartId) {
-    bool queued = false;
-    bool wake = false;
+    std::shared_ptr<sinks::Outbox> outbox;
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ ||
-            queue_.size() + preparing_ + pendingReadings_ >= static_cast<std::size_t>(options_.Capacity)) {
-            dropped_.fetch_add(1, std::memory_order_relaxed);
-            if (!overflowSaid_ && !stopping_) {
-                overflowSaid_ = true;
-                overflowToSay_ = true;
-                wake = true;
-            }
-        } else {
-            wake = queue_.empty();
-            queue_.push_back(Entry{record, source, site, uartId});
-            queued = true;
-        }
+        outbox = outbox_;
     }
-    // Only an empty queue, or news to tell, can have left the worker waiting.
-    if (wake) {
-        work_.notify_one();
-    }
-    return queued;
+    return outbox && sinks::AddRecord(*outbox, record, source, site, uartId);
 }
 
 bool MqttSink::WaitUntilPublished(std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
     std::unique_lock lock(mutex_);
-    return idle_.wait_for(lock, timeout, [this] { return IdleLocked(); });
+    while (!IdleLocked() || (outbox_ && outbox_->Pending() > 0)) {
+        if (Clock::now() >= until) {
+            return false;
+        }
+        idle_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
-bool MqttSink::PublishLocked(const QByteArray& topic, const QByteArray& payload, bool retain, Sent kind) {
+bool MqttSink::PublishLocked(const QByteArray& topic, const QByteArray& payload, bool retain, Sent kind,
+                             std::uint64_t flight) {
     int mid = 0;
     const int code = mosquitto_publish(client_, &mid, topic.constData(), static_cast<int>(payload.size()),
                                        payload.constData(), 1, retain);
     // Without a connection libmosquitto keeps the message and sends it once connected.
     if (code != MOSQ_ERR_SUCCESS && code != MOSQ_ERR_NO_CONN) {
-        if (kind == Sent::Reading) {
-            dropped_.fetch_add(1, std::memory_order_relaxed);
-        }
         return false;
     }
-    pending_[mid] = kind;
+    pending_[mid] = {kind, flight};
     if (kind == Sent::Reading) {
         ++pendingReadings_;
     }
     return true;
+}
+
+void MqttSink::OfferLastLocked(const QByteArray& topic, const QByteArray& payload, qint64 timeMs) {
+    Last& last = last_[topic];
+    if (!lastKnown_) {
+        if (timeMs >= last.HeldTimeMs) {
+            last.HeldTimeMs = timeMs;
+            last.HeldPayload = payload;
+        }
+        return;
+    }
+    if (timeMs > last.TimeMs) {
+        last.TimeMs = timeMs;
+        PublishLocked(topic, payload, true, Sent::Last);
+    }
+}
+
+void MqttSink::ReleaseHeldLastLocked() {
+    for (auto& [topic, last] : last_) {
+        if (!last.HeldPayload.isEmpty() && last.HeldTimeMs > last.TimeMs) {
+            last.TimeMs = last.HeldTimeMs;
+            PublishLocked(topic, last.HeldPayload, true, Sent::Last);
+        }
+        last.HeldPayload.clear();
+        last.HeldTimeMs = std::numeric_limits<qint64>::min();
+    }
 }
 
 void MqttSink::PublishStatusLocked(const char* state) {
@@ -214,6 +304,18 @@ void MqttSink::OnConnect(mosquitto*, void* data, int code) {
             self->restart_ = false;
             self->restartPause_ = std::chrono::seconds(1);
             self->PublishStatusLocked("online");
+            // The broker's retained "…/last" of this site come first, so none is replaced by an
+            // older reading; until they are in (or a moment after the subscription stands, for a
+            // site that has none), "…/last" waits.
+            const QByteArray filter = self->statusTopic_.left(self->statusTopic_.size() - 6) + "+/last";
+            self->lastKnown_ = false;
+            self->subscribeMid_ = -1;
+            int mid = 0;
+            if (mosquitto_subscribe(self->client_, &mid, filter.constData(), 1) == MOSQ_ERR_SUCCESS) {
+                self->subscribeMid_ = mid;
+            } else {
+                self->lastKnown_ = true;
+            }
             if (self->answer_ == Answer::None) {
                 self->answer_ = Answer::Connected;
             }
@@ -282,18 +384,52 @@ void MqttSink::OnPublish(mosquitto*, void* data, int mid) {
         if (found == self->pending_.end()) {
             return;
         }
-        if (found->second == Sent::Reading) {
-            --self->pendingReadings_;
-            self->published_.fetch_add(1, std::memory_order_relaxed);
-        }
+        const auto [kind, flight] = found->second;
         self->pending_.erase(found);
-        if (self->queue_.size() + self->pendingReadings_ <=
-            static_cast<std::size_t>(self->options_.Capacity) / 2) {
-            self->overflowSaid_ = false;
+        if (kind == Sent::Reading && flight != 0 && !self->flights_.empty()) {
+            const std::uint64_t first = self->flights_.front().Number;
+            if (flight >= first && flight - first < self->flights_.size()) {
+                self->flights_[static_cast<std::size_t>(flight - first)].Acknowledged = true;
+                --self->pendingReadings_;
+                self->published_.fetch_add(1, std::memory_order_relaxed);
+            }
         }
     }
     self->idle_.notify_all();
     self->work_.notify_all();
+}
+
+void MqttSink::OnSubscribe(mosquitto*, void* data, int mid, int, const int*) {
+    NoCancel noCancel;
+    auto* self = static_cast<MqttSink*>(data);
+    {
+        std::lock_guard lock(self->mutex_);
+        if (mid != self->subscribeMid_) {
+            return;
+        }
+        // The broker sends the retained messages with the subscription; a moment more for them.
+        self->lastKnownAt_ = Clock::now() + std::chrono::milliseconds(300);
+        self->subscribeMid_ = -2;
+    }
+    self->work_.notify_all();
+}
+
+void MqttSink::OnMessage(mosquitto*, void* data, const ::mosquitto_message* message) {
+    NoCancel noCancel;
+    auto* self = static_cast<MqttSink*>(data);
+    if (message == nullptr || message->topic == nullptr || message->payloadlen <= 0) {
+        return;
+    }
+    const QJsonObject object =
+        QJsonDocument::fromJson(QByteArray(static_cast<const char*>(message->payload), message->payloadlen))
+            .object();
+    const QDateTime time = QDateTime::fromString(object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+    if (!time.isValid()) {
+        return;
+    }
+    std::lock_guard lock(self->mutex_);
+    Last& last = self->last_[QByteArray(message->topic)];
+    last.TimeMs = std::max(last.TimeMs, time.toMSecsSinceEpoch());
 }
 
 void MqttSink::OnLog(mosquitto*, void* data, int level, const char* text) {
@@ -339,6 +475,8 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
     mosquitto_connect_callback_set(client_, &OnConnect);
     mosquitto_disconnect_callback_set(client_, &OnDisconnect);
     mosquitto_publish_callback_set(client_, &OnPublish);
+    mosquitto_subscribe_callback_set(client_, &OnSubscribe);
+    mosquitto_message_callback_set(client_, &OnMessage);
     mosquitto_log_callback_set(client_, &OnLog);
     if (!address_.User.isEmpty()) {
         mosquitto_username_pw_set(client_, address_.User.toUtf8().constData(),
@@ -417,24 +555,54 @@ void MqttSink::Run() {
     const QByteArray prefix = address_.Prefix.toUtf8() + '/';
     QString site;
     QByteArray siteLevel = TopicLevel(site).toUtf8() + '/';
-    std::vector<Entry> batch;
-    std::vector<std::pair<QByteArray, QByteArray>> messages;
+    std::vector<sinks::OutboxEntry> batch;
+    struct Message {
+        QByteArray Topic;
+        QByteArray Payload;
+        qint64 TimeMs = 0;
+        bool Built = false;
+    };
+    std::vector<Message> messages;
     sinks::Reading reading;
 
     std::unique_lock lock(mutex_);
     while (true) {
-        if (overflowToSay_) {
-            overflowToSay_ = false;
+        if (outbox_ && !overflowSaid_ && outbox_->Dropped() > 0) {
+            overflowSaid_ = true;
             lock.unlock();
-            emit Overflowed(QStringLiteral("Очередь отправки на брокер MQTT «%1» заполнена (%2 показаний): "
+            emit Overflowed(QStringLiteral("Очередь отправки на брокер MQTT «%1» на диске заполнена (%2): "
                                            "новые показания в неё не попадают и остаются только в "
                                            "локальной базе данных порта.")
                                 .arg(address_.Url)
-                                .arg(options_.Capacity));
+                                .arg(sinks::SizeText(outbox_->MaxBytes())));
             lock.lock();
             continue;
         }
-        if (stopping_ && (!connected_ || IdleLocked() || Clock::now() >= deadline_)) {
+        // The readings the broker acknowledged, oldest first, leave the outbox.
+        std::size_t done = 0;
+        while (!flights_.empty() && flights_.front().Acknowledged) {
+            flights_.pop_front();
+            ++done;
+        }
+        if (done > 0 && outbox_) {
+            const std::shared_ptr<sinks::Outbox> outbox = outbox_;
+            lock.unlock();
+            outbox->Acknowledge(done);
+            lock.lock();
+            idle_.notify_all();
+            continue;
+        }
+        if (!lastKnown_ && subscribeMid_ == -2 && Clock::now() >= lastKnownAt_) {
+            lastKnown_ = true;
+            ReleaseHeldLastLocked();
+        }
+        const bool pastDeadline = Leaving() && Clock::now() >= deadline_;
+        if (detaching_ && (IdleLocked() || !connected_ || pastDeadline)) {
+            detaching_ = false;
+            idle_.notify_all();
+            continue;
+        }
+        if (stopping_ && (!connected_ || IdleLocked() || pastDeadline)) {
             break;
         }
         if (restart_ && !connected_ && !stopping_ && Clock::now() >= restartAt_) {
@@ -444,41 +612,56 @@ void MqttSink::Run() {
             lock.lock();
             continue;
         }
-        if (!connected_ || queue_.empty() || pendingReadings_ >= kWindow) {
-            if (stopping_) {
-                work_.wait_until(lock, deadline_);
-            } else if (restart_ && !connected_) {
-                work_.wait_until(lock, restartAt_);
-            } else {
-                work_.wait(lock);
+        const bool canTake = connected_ && outbox_ && !pastDeadline && pendingReadings_ < kWindow &&
+                             outbox_->HasReady();
+        if (!canTake) {
+            auto until = Clock::now() + std::chrono::seconds(1);
+            if (Leaving()) {
+                until = std::min(until, deadline_);
             }
+            if (restart_ && !connected_) {
+                until = std::min(until, restartAt_);
+            }
+            if (!lastKnown_ && subscribeMid_ == -2) {
+                until = std::min(until, lastKnownAt_);
+            }
+            work_.wait_until(lock, until);
             continue;
         }
 
-        const std::size_t take = std::min({kBatch, queue_.size(), kWindow - pendingReadings_});
-        batch.assign(std::make_move_iterator(queue_.begin()), std::make_move_iterator(queue_.begin() + take));
-        queue_.erase(queue_.begin(), queue_.begin() + take);
-        preparing_ = take;
+        const std::shared_ptr<sinks::Outbox> outbox = outbox_;
+        const std::size_t want = std::min(kBatch, kWindow - pendingReadings_);
+        preparing_ = want;
         lock.unlock();
-
-        messages.clear();
-        for (const Entry& entry : batch) {
-            if (!builder.Build(entry.Record, entry.Source, entry.Site, entry.UartId, reading)) {
+        batch.clear();
+        outbox->Take(batch, want);
+        messages.assign(batch.size(), Message());
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const sinks::OutboxEntry& entry = batch[i];
+            if (!builder.BuildAt(entry.Record, entry.Source, entry.Site, entry.UartId, entry.UtcMs, reading)) {
                 continue;  // no packet, or a time stamp that forms no date: nothing to tell
             }
             if (entry.Site != site) {
                 site = entry.Site;
                 siteLevel = TopicLevel(site).toUtf8() + '/';
             }
-            messages.emplace_back(
-                prefix + siteLevel + QByteArray::number(reading.Meter),
-                QJsonDocument(sinks::ReadingToJson(reading)).toJson(QJsonDocument::Compact));
+            messages[i] = {prefix + siteLevel + QByteArray::number(reading.Meter),
+                           QJsonDocument(sinks::ReadingToJson(reading)).toJson(QJsonDocument::Compact),
+                           entry.UtcMs, true};
         }
 
         lock.lock();
-        for (const auto& [topic, payload] : messages) {
-            if (PublishLocked(topic, payload, false, Sent::Reading)) {
-                PublishLocked(topic + "/last", payload, true, Sent::Last);
+        if (outbox_ != outbox) {
+            // Detached meanwhile: the batch stays in the outbox it came from.
+            preparing_ = 0;
+            continue;
+        }
+        for (const Message& message : messages) {
+            const std::uint64_t number = nextFlight_++;
+            flights_.push_back({number, true});
+            if (message.Built && PublishLocked(message.Topic, message.Payload, false, Sent::Reading, number)) {
+                flights_.back().Acknowledged = false;
+                OfferLastLocked(message.Topic + "/last", message.Payload, message.TimeMs);
             }
         }
         preparing_ = 0;
@@ -510,6 +693,8 @@ qint64 MqttSink::Stop(std::chrono::milliseconds timeout) {
         worker_.join();
     }
     bool connected = false;
+    std::shared_ptr<sinks::Outbox> outbox;
+    std::size_t done = 0;
     {
         std::unique_lock lock(mutex_);
         connected = connected_;
@@ -519,15 +704,27 @@ qint64 MqttSink::Stop(std::chrono::milliseconds timeout) {
             idle_.wait_for(lock, kOfflineWait, [this] { return pending_.empty() || !connected_; });
             connected = connected_;
         }
-        left_ = static_cast<qint64>(queue_.size() + pendingReadings_);
+        while (!flights_.empty() && flights_.front().Acknowledged) {
+            flights_.pop_front();
+            ++done;
+        }
         stopped_ = true;
+        outbox = std::move(outbox_);
+        outbox_.reset();
     }
     Teardown(connected);
     {
         std::lock_guard lock(mutex_);
-        queue_.clear();
+        flights_.clear();
         pending_.clear();
         pendingReadings_ = 0;
+    }
+    left_ = 0;
+    if (outbox) {
+        outbox->SetReadyCallback({});
+        outbox->Acknowledge(done);
+        outbox->GiveBack();
+        left_ = outbox->Pending();
     }
     idle_.notify_all();
     return left_;
@@ -549,8 +746,6 @@ std::unique_ptr<MqttSink> OpenMqttSink(const QString& url, const MqttOptions& op
     return sink;
 }
 
-void MqttFeed::SetUartId(std::uint16_t uartId) {
-    uartId_ = sinks::UartIdText(uartId);
-}
+
 
 }  // namespace lumvaris::mqtt

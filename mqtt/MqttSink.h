@@ -3,6 +3,7 @@
 #include "meterdata/IFiledRecords.h"
 #include "meterdata/MeterRecord.h"
 #include "mqtt/MqttAddress.h"
+#include "sinks/Outbox.h"
 
 #include <QLocale>
 #include <QObject>
@@ -13,12 +14,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <limits>
 #include <unordered_map>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace lumvaris::mqtt {
 
@@ -42,17 +46,20 @@ struct MqttOptions {
 //   PREFIX/SITE/status       "online" (retained) while connected; "offline" on Stop, and as the
 //                            will the broker publishes when the connection dies without a stop
 //
-// Enqueue takes the raw record with its origin and costs the caller a lock and a copy; the worker
-// thread turns records into readings and hands them to libmosquitto, whose own network thread
-// sends them, keeps the connection and reconnects. Each reading is handed over once; libmosquitto
-// sends a message again only when the connection broke before the broker acknowledged it (marked as
-// a duplicate, as QoS 1 has it).
+// The readings come from an outbox on the disk (sinks/Outbox.h), attached while a port's database
+// is open: a worker thread takes them in order, turns them into messages and hands them to
+// libmosquitto, whose own network thread sends them, keeps the connection and reconnects. A reading
+// is acknowledged in the outbox once the broker acknowledged its message, so what the broker has not
+// taken waits on the disk across a kill or a restart, and nothing it took is published again.
+// libmosquitto sends a message again only when the connection broke before the broker acknowledged
+// it (marked as a duplicate, as QoS 1 has it).
 //
-// While the broker cannot be reached, readings wait in the queue and go out in order when it is
-// back; ReachabilityChanged says so once each way. The queue holds at most Options::Capacity
-// readings, counting those handed over and not yet acknowledged; when it is full a new reading is
-// not queued (Enqueue returns false, Dropped() counts it, Overflowed is said once, again after
-// the queue had emptied to half) and stays only in the port's local database files.
+// "…/last" goes only forward in time: a reading older than the meter's last one (a month record
+// read after a live packet) is published on the meter's topic but does not replace "…/last". The
+// last readings the broker retains for the site are learnt when the connection stands.
+//
+// While the broker cannot be reached, readings wait in the outbox and go out in order when it is
+// back; ReachabilityChanged says so once each way.
 //
 // The signals are emitted from the worker or libmosquitto's thread: connect them with a receiver
 // object (queued to its thread) or handle them thread-safely.
@@ -63,23 +70,32 @@ class MqttSink : public QObject {
     // Stop(0) unless stopped before.
     ~MqttSink() override;
 
-    // Any thread. False when the queue is full or stopped: the record is not queued.
+    // The outbox the worker takes from from now on.
+    void Attach(std::shared_ptr<sinks::Outbox> outbox);
+    // Lets the outbox go: while the broker is connected, what it holds is still published for at
+    // most `wait`; what the broker has not acknowledged stays in it. Returns the readings it holds.
+    qint64 Detach(std::chrono::milliseconds wait);
+    // The same in two halves, so that several destinations share one deadline.
+    void BeginDetach(std::chrono::steady_clock::time_point deadline);
+    qint64 EndDetach();
+
+    // Adds a record to the attached outbox (tests and benchmarks; the live feed adds through an
+    // OutboxFeed). False when none is attached or it is full.
     bool Enqueue(const meterdata::MeterRecord& record, meterdata::RecordSource source, const QString& site,
                  const QString& uartId);
 
-    // Waits until the broker has acknowledged every reading queued so far, at most `timeout`.
+    // Waits until the broker has acknowledged every reading of the outbox, at most `timeout`.
     bool WaitUntilPublished(std::chrono::milliseconds timeout);
-    // While the broker is connected, publishes what is queued for at most `timeout`, then "offline"
-    // on the status topic, and disconnects. A broker that cannot be reached is not waited for.
-    // Returns the number of readings left unacknowledged (lost with the process).
+    // Detaches as above within `timeout`, publishes "offline" on the status topic, and disconnects.
+    // Returns the readings left in the outbox.
     qint64 Stop(std::chrono::milliseconds timeout);
 
     const MqttAddress& Address() const { return address_; }
     const QString& Site() const { return options_.Site; }
     QString StatusTopic() const;
-    qint64 Queued() const;  // waiting or not yet acknowledged
+    qint64 Queued() const;  // in the outbox, not yet acknowledged
     qint64 Published() const { return published_.load(); }
-    qint64 Dropped() const { return dropped_.load(); }
+    qint64 Dropped() const;  // refused by a full outbox
     bool Reachable() const;
     // The last message of ReachabilityChanged, or the reason the open found the broker unreachable
     // (said before anyone could be connected to the signal).
@@ -89,19 +105,24 @@ class MqttSink : public QObject {
     // Once per change: false with the reason when the broker is lost or cannot be reached, true
     // when it is connected again.
     void ReachabilityChanged(bool reachable, const QString& message);
-    // Once each time the queue has filled up (again after it had emptied to half).
+    // Once each time the outbox has filled up.
     void Overflowed(const QString& message);
 
   private:
     friend std::unique_ptr<MqttSink> OpenMqttSink(const QString& url, const MqttOptions& options,
                                                   QString& error);
-    struct Entry {
-        meterdata::MeterRecord Record;
-        meterdata::RecordSource Source;
-        QString Site;
-        QString UartId;
-    };
     enum class Sent { Reading, Last, Status };
+    // A reading handed over, in outbox order, until the broker acknowledged it.
+    struct Flight {
+        std::uint64_t Number = 0;
+        bool Acknowledged = false;
+    };
+    // The newest "…/last" known for a topic, and one held back until the retained ones are known.
+    struct Last {
+        qint64 TimeMs = std::numeric_limits<qint64>::min();
+        QByteArray HeldPayload;
+        qint64 HeldTimeMs = std::numeric_limits<qint64>::min();
+    };
     enum class Answer { None, Connected, Refused, Failed, Unreachable };
 
     MqttSink(MqttAddress address, MqttOptions options);
@@ -114,9 +135,14 @@ class MqttSink : public QObject {
     void ScheduleRestartLocked();
     void Teardown(bool connected);
     // Publishes under mutex_; records the message as unacknowledged.
-    bool PublishLocked(const QByteArray& topic, const QByteArray& payload, bool retain, Sent kind);
+    bool PublishLocked(const QByteArray& topic, const QByteArray& payload, bool retain, Sent kind,
+                       std::uint64_t flight = 0);
     void PublishStatusLocked(const char* state);
-    bool IdleLocked() const { return queue_.empty() && preparing_ == 0 && pendingReadings_ == 0; }
+    // A reading's "…/last", published now or held until the retained ones are known.
+    void OfferLastLocked(const QByteArray& topic, const QByteArray& payload, qint64 timeMs);
+    void ReleaseHeldLastLocked();
+    bool IdleLocked() const;
+    bool Leaving() const { return stopping_ || detaching_; }
     // Changes the state under mutex_; true when it changed (the caller then emits, unlocked).
     bool SetReachableLocked(bool reachable, const QString& message);
     QString DownMessage(const QString& why) const;
@@ -124,6 +150,8 @@ class MqttSink : public QObject {
     static void OnConnect(mosquitto* client, void* self, int code);
     static void OnDisconnect(mosquitto* client, void* self, int code);
     static void OnPublish(mosquitto* client, void* self, int mid);
+    static void OnSubscribe(mosquitto* client, void* self, int mid, int count, const int* granted);
+    static void OnMessage(mosquitto* client, void* self, const ::mosquitto_message* message);
     static void OnLog(mosquitto* client, void* self, int level, const char* text);
 
     const MqttAddress address_;
@@ -134,10 +162,18 @@ class MqttSink : public QObject {
     mutable std::mutex mutex_;
     std::condition_variable work_;  // the worker waits for records, the connection, acks or the stop
     std::condition_variable idle_;  // WaitUntilPublished, Stop and the open wait here
-    std::deque<Entry> queue_;
-    std::size_t preparing_ = 0;              // taken by the worker, not yet handed over
-    std::unordered_map<int, Sent> pending_;  // handed over, not yet acknowledged, by message id
+    std::shared_ptr<sinks::Outbox> outbox_;
+    bool detaching_ = false;
+    std::size_t preparing_ = 0;  // taken by the worker, not yet handed over
+    // Handed over, not yet acknowledged, by message id: the kind and the reading's flight number.
+    std::unordered_map<int, std::pair<Sent, std::uint64_t>> pending_;
+    std::deque<Flight> flights_;
+    std::uint64_t nextFlight_ = 1;
     std::size_t pendingReadings_ = 0;
+    std::map<QByteArray, Last> last_;  // by "…/last" topic
+    bool lastKnown_ = false;           // the retained "…/last" of the site have been heard
+    int subscribeMid_ = -1;
+    std::chrono::steady_clock::time_point lastKnownAt_;
     bool connected_ = false;
     bool reachable_ = true;
     QString reachabilityMessage_;
@@ -154,7 +190,6 @@ class MqttSink : public QObject {
     qint64 left_ = 0;
 
     std::atomic<qint64> published_{0};
-    std::atomic<qint64> dropped_{0};
     std::thread worker_;
 };
 
@@ -164,22 +199,5 @@ class MqttSink : public QObject {
 // the TLS handshake. A broker that cannot be reached is no error: the sink is returned not
 // Reachable() (with ReachabilityMessage()), keeps the readings queued and keeps trying.
 std::unique_ptr<MqttSink> OpenMqttSink(const QString& url, const MqttOptions& options, QString& error);
-
-// Hears the records the local database files and hands each to the sink with the sink's site and
-// the current UART-ID. Runs on the thread that files the records (the window's); set the UART-ID
-// there too.
-class MqttFeed final : public meterdata::IFiledRecords {
-  public:
-    explicit MqttFeed(MqttSink& sink) : sink_(sink) {}
-
-    void SetUartId(std::uint16_t uartId);
-    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override {
-        sink_.Enqueue(record, source, sink_.Site(), uartId_);
-    }
-
-  private:
-    MqttSink& sink_;
-    QString uartId_;
-};
 
 }  // namespace lumvaris::mqtt

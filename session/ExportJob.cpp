@@ -39,7 +39,7 @@ bool ExportJob::Start(sinks::PortExportOptions options, const QString& url, QStr
     };
     worker_ = std::thread([this, options = std::move(options), address] {
         sinks::PortExportResult result;
-        std::unique_ptr<sinks::ISink> sink = sinks::CreateSink(address);
+        std::unique_ptr<sinks::ISink> sink = sinks::CreateSink(address, sinks::FileWrite::Whole);
         if (!sink->Open()) {
             result.Error = sink->LastError();
         } else {

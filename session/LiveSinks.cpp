@@ -5,20 +5,27 @@
 #include "sinks/ISink.h"
 #include "sinks/SinkUrl.h"
 
+#include <algorithm>
+
 namespace lumvaris::session {
+
+using Clock = std::chrono::steady_clock;
 
 LiveSinks::LiveSinks(meterdata::MeterDatabase& database, QObject* parent)
     : QObject(parent), database_(database) {
-    database_.SetFiledRecords(&fanOut_);
+    database_.SetFiledRecords(this);
+    if (database_.IsOpen()) {
+        DatabaseOpened(database_.ProgramDirectory(), database_.PortName());
+    }
 }
 
 LiveSinks::~LiveSinks() {
-    database_.SetFiledRecords(nullptr);
     Stop(std::chrono::milliseconds(0));
+    database_.SetFiledRecords(nullptr);
 }
 
 void LiveSinks::Listen(QObject* source) {
-    // The queues speak from their worker threads; the messages reach the owner's thread queued.
+    // The destinations speak from their worker threads; the messages reach the owner's thread queued.
     auto say = [this](bool, const QString& message) { emit Message(message); };
     if (auto* queue = qobject_cast<sinks::SinkQueue*>(source)) {
         connect(queue, &sinks::SinkQueue::ReachabilityChanged, this, say, Qt::QueuedConnection);
@@ -33,23 +40,121 @@ void LiveSinks::Listen(QObject* source) {
     }
 }
 
+void LiveSinks::AttachOutbox(Target& target) {
+    if (!portOpen_) {
+        return;
+    }
+    auto outbox = std::make_shared<sinks::Outbox>();
+    QString error;
+    QString notice;
+    if (!outbox->Open(sinks::Outbox::FileName(directory_, portName_, target.url), target.url,
+                      sinks::Outbox::Options(), error, notice)) {
+        emit Message(error + QStringLiteral("\nПоказания в «%1» не передаются; их допишет команда export.")
+                                 .arg(target.url));
+        return;
+    }
+    if (!notice.isEmpty()) {
+        emit Message(notice);
+    }
+    target.outbox = outbox;
+    target.feed = std::make_unique<sinks::OutboxFeed>(*outbox);
+    target.feed->SetSite(site_);
+    target.feed->SetUartId(uartId_);
+    if (target.queue) {
+        target.queue->Attach(outbox);
+    } else if (target.broker) {
+        target.broker->Attach(outbox);
+    }
+}
+
+void LiveSinks::NoteUnsent(const Target& target, qint64 left) {
+    if (left <= 0) {
+        return;
+    }
+    const QString file = target.outbox ? target.outbox->FileName() : QString();
+    for (Unsent& unsent : unsent_) {
+        if (unsent.url == target.url && unsent.outbox == file) {
+            unsent.records = left;
+            return;
+        }
+    }
+    unsent_.push_back({target.url, target.destination, left, file});
+}
+
+void LiveSinks::DetachAll(std::chrono::milliseconds wait, std::vector<Target*> targets) {
+    const Clock::time_point deadline = Clock::now() + wait;
+    for (Target* target : targets) {
+        if (!target->outbox) {
+            continue;
+        }
+        if (target->queue) {
+            target->queue->BeginDetach(deadline);
+        } else if (target->broker) {
+            target->broker->BeginDetach(deadline);
+        }
+    }
+    for (Target* target : targets) {
+        if (!target->outbox) {
+            continue;
+        }
+        target->feed.reset();
+        const qint64 left = target->queue ? target->queue->EndDetach()
+                                          : (target->broker ? target->broker->EndDetach() : 0);
+        target->outbox->Close();
+        NoteUnsent(*target, left);
+        target->outbox.reset();
+    }
+}
+
+void LiveSinks::RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) {
+    for (const auto& target : databases_) {
+        if (target->feed) {
+            target->feed->RecordFiled(record, source);
+        }
+    }
+    if (broker_ && broker_->feed) {
+        broker_->feed->RecordFiled(record, source);
+    }
+}
+
+void LiveSinks::DatabaseOpened(const QString& directory, const QString& portName) {
+    portOpen_ = true;
+    directory_ = directory;
+    portName_ = portName;
+    for (const auto& target : databases_) {
+        AttachOutbox(*target);
+    }
+    if (broker_) {
+        AttachOutbox(*broker_);
+    }
+}
+
+void LiveSinks::DatabaseClosing() {
+    std::vector<Target*> targets;
+    for (const auto& target : databases_) {
+        targets.push_back(target.get());
+    }
+    if (broker_) {
+        targets.push_back(broker_.get());
+    }
+    DetachAll(closeWait_, targets);
+    portOpen_ = false;
+}
+
 Result LiveSinks::AddDatabase(const QString& url) {
     sinks::SinkAddress address;
     QString error;
     if (!sinks::ParseSinkUrl(url, address, error)) {
         return Result::Failed(error);
     }
-    Database database;
-    database.url = url;
-    database.destination =
+    auto target = std::make_unique<Target>();
+    target->url = url;
+    target->destination =
         address.Kind == sinks::SinkKind::Postgres ? Destination::DatabaseServer : Destination::File;
-    database.queue = std::make_unique<sinks::SinkQueue>(sinks::CreateSink(address));
-    Listen(database.queue.get());
-    database.feed = std::make_unique<sinks::FiledRecordsFeed>(*database.queue);
-    database.feed->SetSite(site_);
-    database.feed->SetUartId(uartId_);
-    fanOut_.Add(database.feed.get());
-    databases_.push_back(std::move(database));
+    target->queue = std::make_unique<sinks::SinkQueue>(sinks::CreateSink(address));
+    Listen(target->queue.get());
+    AttachOutbox(*target);
+    databases_.push_back(std::move(target));
     return Result::Done();
 }
 
@@ -65,10 +170,33 @@ Result LiveSinks::SetDatabase(const QString& url) {
     return url.isEmpty() ? Result::Done() : AddDatabase(url);
 }
 
+QString LiveSinks::FirstRefusal(std::chrono::milliseconds wait) {
+    const Clock::time_point deadline = Clock::now() + wait;
+    for (const auto& target : databases_) {
+        const auto left = std::max(std::chrono::milliseconds(0),
+                                   std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        QString message;
+        if (target->queue->WaitForFirstAnswer(left, message) == sinks::SinkQueue::Answer::Refused) {
+            return message;
+        }
+    }
+    return {};
+}
+
+void LiveSinks::StopTarget(Target& target, std::chrono::milliseconds wait) {
+    DetachAll(wait, {&target});
+    if (target.queue) {
+        target.queue->Stop(std::chrono::milliseconds(0));
+    }
+    if (target.broker) {
+        target.broker->Stop(std::chrono::milliseconds(0));
+    }
+}
+
 void LiveSinks::RemoveDatabases() {
-    for (Database& database : databases_) {
-        fanOut_.Remove(database.feed.get());
-        database.queue->Stop(std::chrono::milliseconds(0));
+    // A destination the engineer replaces gets a moment for its outbox; the rest waits there.
+    for (const auto& target : databases_) {
+        StopTarget(*target, std::chrono::milliseconds(0));
     }
     databases_.clear();
 }
@@ -82,7 +210,6 @@ Result LiveSinks::SetBroker(const QString& url, const mqtt::MqttOptions& options
         }
     }
     CloseBroker();
-    brokerUrl_ = url;
     brokerOptions_ = options;
     if (url.isEmpty()) {
         return Result::Done();
@@ -90,29 +217,27 @@ Result LiveSinks::SetBroker(const QString& url, const mqtt::MqttOptions& options
     mqtt::MqttOptions withSite = options;
     withSite.Site = site_;
     QString error;
-    broker_ = mqtt::OpenMqttSink(url, withSite, error);
-    if (!broker_) {
-        brokerUrl_.clear();
+    std::unique_ptr<mqtt::MqttSink> sink = mqtt::OpenMqttSink(url, withSite, error);
+    if (!sink) {
         return Result::Failed(error);
     }
-    Listen(broker_.get());
-    if (!broker_->Reachable()) {
-        emit Message(broker_->ReachabilityMessage());
+    auto target = std::make_unique<Target>();
+    target->url = url;
+    target->destination = Destination::Broker;
+    target->broker = std::move(sink);
+    Listen(target->broker.get());
+    if (!target->broker->Reachable()) {
+        emit Message(target->broker->ReachabilityMessage());
     }
-    brokerFeed_ = std::make_unique<mqtt::MqttFeed>(*broker_);
-    brokerFeed_->SetUartId(uartId_);
-    fanOut_.Add(brokerFeed_.get());
+    AttachOutbox(*target);
+    broker_ = std::move(target);
     return Result::Done();
 }
 
 void LiveSinks::CloseBroker() {
-    if (brokerFeed_) {
-        fanOut_.Remove(brokerFeed_.get());
-    }
     if (broker_) {
-        broker_->Stop(std::chrono::milliseconds(0));
+        StopTarget(*broker_, std::chrono::milliseconds(0));
     }
-    brokerFeed_.reset();
     broker_.reset();
 }
 
@@ -121,12 +246,15 @@ void LiveSinks::SetSite(const QString& site) {
         return;
     }
     site_ = site;
-    for (Database& database : databases_) {
-        database.feed->SetSite(site);
+    for (const auto& target : databases_) {
+        if (target->feed) {
+            target->feed->SetSite(site);
+        }
     }
     // The broker's topics carry the site: it starts again under the new one.
     if (broker_) {
-        const Result reopened = SetBroker(brokerUrl_, brokerOptions_);
+        const QString url = broker_->url;
+        const Result reopened = SetBroker(url, brokerOptions_);
         if (!reopened.IsDone()) {
             emit Message(reopened.Message());
         }
@@ -135,34 +263,31 @@ void LiveSinks::SetSite(const QString& site) {
 
 void LiveSinks::SetUartId(std::uint16_t uartId) {
     uartId_ = uartId;
-    for (Database& database : databases_) {
-        database.feed->SetUartId(uartId);
+    for (const auto& target : databases_) {
+        if (target->feed) {
+            target->feed->SetUartId(uartId);
+        }
     }
-    if (brokerFeed_) {
-        brokerFeed_->SetUartId(uartId);
+    if (broker_ && broker_->feed) {
+        broker_->feed->SetUartId(uartId);
     }
 }
 
 std::vector<LiveSinks::Unsent> LiveSinks::Stop(std::chrono::milliseconds timeout) {
-    std::vector<Unsent> unsent;
-    for (Database& database : databases_) {
-        fanOut_.Remove(database.feed.get());
-        if (const qint64 left = database.queue->Stop(timeout); left > 0) {
-            unsent.push_back({database.url, database.destination, left});
-        }
-    }
-    databases_.clear();
-    if (brokerFeed_) {
-        fanOut_.Remove(brokerFeed_.get());
+    std::vector<Target*> targets;
+    for (const auto& target : databases_) {
+        targets.push_back(target.get());
     }
     if (broker_) {
-        if (const qint64 left = broker_->Stop(timeout); left > 0) {
-            unsent.push_back({brokerUrl_, Destination::Broker, left});
-        }
+        targets.push_back(broker_.get());
     }
-    brokerFeed_.reset();
+    DetachAll(timeout, targets);
+    for (Target* target : targets) {
+        StopTarget(*target, std::chrono::milliseconds(0));
+    }
+    databases_.clear();
     broker_.reset();
-    return unsent;
+    return std::exchange(unsent_, {});
 }
 
 }  // namespace lumvaris::session

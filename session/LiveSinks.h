@@ -8,8 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "meterdata/IFiledRecords.h"
 #include "mqtt/MqttSink.h"
 #include "session/Result.h"
+#include "sinks/FiledRecordsFanOut.h"
+#include "sinks/Outbox.h"
 #include "sinks/SinkQueue.h"
 
 namespace lumvaris::meterdata {
@@ -19,10 +22,15 @@ class MeterDatabase;
 namespace lumvaris::session {
 
 // Where every record filed into a port's database goes besides its files, as it arrives: database
-// servers and files (each through its own queue and worker thread) and an MQTT broker. Filing
-// never waits for any of them. What each says about itself (a server unreachable and back, a full
-// queue) comes as one Message per change, on the thread that owns this object.
-class LiveSinks final : public QObject {
+// servers and files (each through its own worker thread) and an MQTT broker. Filing never waits for
+// any of them.
+//
+// While the port's database is open, each destination has an outbox beside the port's files
+// (sinks/Outbox.h) that holds what it has not yet acknowledged: a kill, a restart or a server away
+// for long loses nothing on the way out, and the next run with the same port and destination sends
+// what is left, once. What each destination says about itself (a server unreachable and back, a
+// full outbox) comes as one Message per change, on the thread that owns this object.
+class LiveSinks final : public QObject, private meterdata::IFiledRecords {
     Q_OBJECT
   public:
     // Hangs itself on the database; every record filed from then on is handed on.
@@ -43,45 +51,70 @@ class LiveSinks final : public QObject {
     bool HasDatabases() const { return !databases_.empty(); }
     bool HasBroker() const { return broker_ != nullptr; }
 
+    // Waits, at most `wait` in all, for the first answer of every database: the message of the
+    // first one that refused (a login refused, a database that does not exist, a file of another
+    // kind), or an empty text.
+    QString FirstRefusal(std::chrono::milliseconds wait);
+
     // The origin every record carries from now on: the site's name and the concentrator's UART-ID.
     void SetSite(const QString& site);
     void SetUartId(std::uint16_t uartId);
+    // How long the close of a port's database lets the destinations write what their outboxes
+    // hold (those that cannot be reached are not waited for).
+    void SetCloseWait(std::chrono::milliseconds wait) { closeWait_ = wait; }
 
-    // What a destination had not written or published when it was closed.
+    // What a destination had not written or published when it was closed: it waits in its outbox.
     enum class Destination { File, DatabaseServer, Broker };
     struct Unsent {
         QString url;
         Destination destination = Destination::File;
         qint64 records = 0;
+        QString outbox;  // the file that keeps them
     };
-    // Writes and publishes what is queued, for at most `timeout` while each destination can be
-    // reached, then closes them all. Returns the destinations that kept records back.
+    // Writes and publishes what the outboxes hold, for at most `timeout` while each destination can
+    // be reached, then closes them all. Returns the destinations that kept records back (at this
+    // call, or when the port's database closed before it).
     std::vector<Unsent> Stop(std::chrono::milliseconds timeout);
 
   signals:
     void Message(const QString& text);
 
   private:
-    struct Database {
+    struct Target {
         QString url;
         Destination destination = Destination::File;
-        std::unique_ptr<sinks::SinkQueue> queue;
-        std::unique_ptr<sinks::FiledRecordsFeed> feed;
+        std::unique_ptr<sinks::SinkQueue> queue;  // a database or file
+        std::unique_ptr<mqtt::MqttSink> broker;   // or the broker
+        std::shared_ptr<sinks::Outbox> outbox;    // while the port's database is open
+        std::unique_ptr<sinks::OutboxFeed> feed;
     };
+
+    // meterdata::IFiledRecords
+    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override;
+    void DatabaseOpened(const QString& directory, const QString& portName) override;
+    void DatabaseClosing() override;
+
     void Listen(QObject* source);
+    void AttachOutbox(Target& target);
+    // Lets every attached outbox go within one deadline, noting what each still holds.
+    void DetachAll(std::chrono::milliseconds wait, std::vector<Target*> targets);
+    void StopTarget(Target& target, std::chrono::milliseconds wait);
     void RemoveDatabases();
+    void CloseBroker();
+    void NoteUnsent(const Target& target, qint64 left);
 
     meterdata::MeterDatabase& database_;
-    sinks::FiledRecordsFanOut fanOut_;
-    std::vector<Database> databases_;
-    void CloseBroker();
-
-    std::unique_ptr<mqtt::MqttSink> broker_;
-    std::unique_ptr<mqtt::MqttFeed> brokerFeed_;
-    QString brokerUrl_;
+    std::vector<std::unique_ptr<Target>> databases_;
+    std::unique_ptr<Target> broker_;
     mqtt::MqttOptions brokerOptions_;
     QString site_;
     std::uint16_t uartId_ = 0x2FFF;
+    std::chrono::milliseconds closeWait_{5000};
+    // The open port's database, where the outboxes lie.
+    bool portOpen_ = false;
+    QString directory_;
+    QString portName_;
+    std::vector<Unsent> unsent_;
 };
 
 }  // namespace lumvaris::session

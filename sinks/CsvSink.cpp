@@ -26,12 +26,6 @@ void AppendNumber(int value, QString& out) {
 
 }  // namespace
 
-CsvSink::CsvSink(SinkAddress address) : address_(std::move(address)) {}
-
-CsvSink::~CsvSink() {
-    Close();
-}
-
 QByteArray CsvSink::HeaderLine() {
     QByteArray line;
     for (int i = 0; i < kReadingFieldCount; ++i) {
@@ -73,65 +67,12 @@ void CsvSink::AppendLine(const Reading& r, QString& out) {
     out += QLatin1String("\r\n");
 }
 
-bool CsvSink::Fail(const QString& message) {
-    lastError_ =
-        message.arg(QDir::toNativeSeparators(address_.Path), file_ ? file_->errorString() : QString());
-    return false;
-}
-
-bool CsvSink::Open() {
-    Close();
-    lastError_.clear();
-    file_ = std::make_unique<QSaveFile>(address_.Path);
-    if (!file_->open(QIODevice::WriteOnly)) {
-        Fail(QStringLiteral("Не удалось создать файл «%1»: %2"));
-        file_.reset();
-        return false;
-    }
-    const QByteArray header = HeaderLine();
-    if (file_->write(header) != header.size()) {
-        Fail(QStringLiteral("Не удалось записать файл «%1»: %2"));
-        Close();
-        return false;
-    }
-    return true;
-}
-
-bool CsvSink::Write(std::span<const Reading> readings) {
-    lastError_.clear();
-    if (!file_) {
-        return Fail(QStringLiteral("Файл «%1» не открыт.%2"));
-    }
+void CsvSink::Encode(std::span<const Reading> readings, QByteArray& out) {
     text_.resize(0);  // keeps its capacity from batch to batch
     for (const Reading& r : readings) {
         AppendLine(r, text_);
     }
-    const QByteArray bytes = text_.toUtf8();
-    if (file_->write(bytes) != bytes.size()) {
-        return Fail(QStringLiteral("Не удалось записать файл «%1»: %2"));
-    }
-    return true;
-}
-
-bool CsvSink::Finish() {
-    lastError_.clear();
-    if (!file_) {
-        return Fail(QStringLiteral("Файл «%1» не открыт.%2"));
-    }
-    if (!file_->commit()) {
-        Fail(QStringLiteral("Не удалось записать файл «%1»: %2"));
-        file_.reset();
-        return false;
-    }
-    file_.reset();
-    return true;
-}
-
-void CsvSink::Close() {
-    if (file_) {
-        file_->cancelWriting();
-        file_.reset();
-    }
+    out = text_.toUtf8();
 }
 
 }  // namespace lumvaris::sinks

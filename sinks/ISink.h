@@ -22,7 +22,9 @@ class ISink {
     // Writes the readings as one unit: a database commits all or none of them. A reading the
     // database already holds (same site, meter, type, time and words) is left as it is, so a
     // batch may be written again after a failure without adding anything twice.
-    virtual bool Write(std::span<const Reading> readings) = 0;
+    // `added`, when given, receives how many of them the destination did not hold before (a
+    // database skips those it holds; a file appends them all).
+    virtual bool Write(std::span<const Reading> readings, qint64* added = nullptr) = 0;
     // Completes what was written: a file sink puts its file in place (until then an earlier file
     // of that name stays as it was); standard output is flushed. Databases have nothing to do.
     virtual bool Finish() = 0;
@@ -30,6 +32,11 @@ class ISink {
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual const QString& LastError() const = 0;
+    // The last failure is one that waiting will not mend (a refused login, a database that does
+    // not exist, a file of another kind): the engineer must act.
+    virtual bool Refused() const { return false; }
+    // Any thread: makes a write or open that hangs (a server that stopped answering) fail soon.
+    virtual void Abort() {}
 };
 
 }  // namespace lumvaris::sinks

@@ -2,15 +2,19 @@
 
 #include "meterdata/DayTime.h"
 #include "meterdata/MeterDatabase.h"
+#include "meterdata/MeterJournal.h"
 #include "meterdata/TMatrixInterface.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -54,8 +58,9 @@ RecordSource SourceOf(const MeterRecord& r) {
 // The packets of one meter's row in both stores, each once, in the order of the unique key.
 class RowReader {
   public:
-    RowReader(const TMatrixInterface& packets, const TMatrixInterface& days)
-        : packets_(packets), days_(days) {}
+    RowReader(const TMatrixInterface& packets, const TMatrixInterface& days,
+              const std::vector<std::vector<meterdata::JournalEntry>>& journal)
+        : packets_(packets), days_(days), journal_(journal) {}
 
     const std::vector<MeterRecord>& Records(int row) {
         keyed_.clear();
@@ -64,6 +69,13 @@ class RowReader {
             for (int col = 0; row < store->RowCount() && col < store->ColCount(); ++col) {
                 if (store->GetMeterRecord(record, col, row) && record.Valid != 0) {
                     keyed_.emplace_back(KeyOf(record), record);
+                }
+            }
+        }
+        if (row >= 0 && static_cast<std::size_t>(row) < journal_.size()) {
+            for (const meterdata::JournalEntry& entry : journal_[static_cast<std::size_t>(row)]) {
+                if (entry.Record.Valid != 0) {
+                    keyed_.emplace_back(KeyOf(entry.Record), entry.Record);
                 }
             }
         }
@@ -85,6 +97,7 @@ class RowReader {
   private:
     const TMatrixInterface& packets_;
     const TMatrixInterface& days_;
+    const std::vector<std::vector<meterdata::JournalEntry>>& journal_;
     std::vector<std::pair<Key, MeterRecord>> keyed_;
     std::vector<MeterRecord> records_;
     std::size_t taken_ = 0;
@@ -99,9 +112,9 @@ class BatchMaker {
         qint64 Handled = 0;  // records taken from the files up to the end of this batch
     };
 
-    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets,
-               const TMatrixInterface& days)
-        : thread_([this, &options, &packets, &days] { Make(options, packets, days); }) {}
+    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets, const TMatrixInterface& days,
+               const std::vector<std::vector<meterdata::JournalEntry>>& journal, const QTimeZone& zone)
+        : thread_([this, &options, &packets, &days, &journal, zone] { Make(options, packets, days, journal, zone); }) {}
     ~BatchMaker() {
         {
             std::lock_guard lock(mutex_);
@@ -125,11 +138,22 @@ class BatchMaker {
     }
 
   private:
-    void Make(const PortExportOptions& options, const TMatrixInterface& packets,
-              const TMatrixInterface& days) {
-        const ReadingBuilder builder(options.Locale);
+    void Make(const PortExportOptions& options, const TMatrixInterface& packets, const TMatrixInterface& days,
+              const std::vector<std::vector<meterdata::JournalEntry>>& journal, const QTimeZone& zone) {
+        const ReadingBuilder builder(options.Locale, zone);
         const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
-        RowReader reader(packets, days);
+        RowReader reader(packets, days, journal);
+        // The journal says how each of its records came; the files do not.
+        std::map<std::pair<Key, std::uint16_t>, RecordSource> sources;
+        for (const auto& entries : journal) {
+            for (const meterdata::JournalEntry& entry : entries) {
+                sources[{KeyOf(entry.Record), entry.Record.Meter}] = entry.Source;
+            }
+        }
+        const auto sourceOf = [&](const MeterRecord& record) {
+            const auto found = sources.find({KeyOf(record), record.Meter});
+            return found != sources.end() ? found->second : SourceOf(record);
+        };
         Batch batch;
         batch.Readings.reserve(size);
         auto hand = [&]() {
@@ -145,7 +169,7 @@ class BatchMaker {
             changed_.notify_all();
             return true;
         };
-        const int rows = std::max(packets.RowCount(), days.RowCount());
+        const int rows = std::max({packets.RowCount(), days.RowCount(), static_cast<int>(journal.size())});
         bool going = true;
         for (int row = 0; going && row < rows; ++row) {
             const std::vector<MeterRecord>& records = reader.Records(row);
@@ -153,7 +177,7 @@ class BatchMaker {
             for (const MeterRecord& record : records) {
                 ++batch.Handled;
                 batch.Readings.emplace_back();
-                if (!builder.Build(record, SourceOf(record), options.Site, options.UartId,
+                if (!builder.Build(record, sourceOf(record), options.Site, options.UartId,
                                    batch.Readings.back())) {
                     batch.Readings.pop_back();
                 }
@@ -202,6 +226,36 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
         }
     }
 
+    // The journal's records: those filed since the last save (after a kill, all since then). Only
+    // read; a journal that cannot be read adds nothing, as the next open of the port would say.
+    std::vector<std::vector<meterdata::JournalEntry>> journal;
+    QFile journalFile(MeterDatabase::DatabaseFileName(options.ProgramDirectory, options.PortName,
+                                                      MeterDatabase::kJournalSuffix));
+    if (journalFile.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = journalFile.read(256LL << 20);
+        const meterdata::JournalContents contents = meterdata::ReadJournal(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+        for (const meterdata::JournalEntry& entry : contents.Entries) {
+            if (entry.Record.Valid == 0) {
+                continue;
+            }
+            if (entry.Record.Meter >= journal.size()) {
+                journal.resize(entry.Record.Meter + 1u);
+            }
+            journal[entry.Record.Meter].push_back(entry);
+            ++result.Total;
+        }
+    }
+    QTimeZone zone = QTimeZone::systemTimeZone();
+    QFile zoneFile(MeterDatabase::DatabaseFileName(options.ProgramDirectory, options.PortName,
+                                                   MeterDatabase::kZoneSuffix));
+    if (zoneFile.open(QIODevice::ReadOnly)) {
+        const QTimeZone recorded(zoneFile.readLine(200).trimmed());
+        if (recorded.isValid()) {
+            zone = recorded;
+        }
+    }
+
     MeterRecord record;
     for (const TMatrixInterface* store : {&packets, &days}) {
         for (int row = 0; row < store->RowCount(); ++row) {
@@ -211,19 +265,23 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
             }
         }
     }
+    result.Added.assign(sinks.size(), 0);
     if (options.Progress && !options.Progress(0, result.Total)) {
         result.Cancelled = true;
         return result;
     }
 
-    BatchMaker maker(options, packets, days);
+    BatchMaker maker(options, packets, days, journal, zone);
     BatchMaker::Batch batch;
     while (maker.Next(batch)) {
-        for (ISink* sink : sinks) {
-            if (!sink->Write(batch.Readings)) {
-                result.Error = sink->LastError();
+        for (std::size_t i = 0; i < sinks.size(); ++i) {
+            qint64 added = 0;
+            if (!sinks[i]->Write(batch.Readings, &added)) {
+                result.Error = sinks[i]->LastError();
+                result.FailedSink = static_cast<int>(i);
                 return result;
             }
+            result.Added[i] += added;
         }
         result.Written += static_cast<qint64>(batch.Readings.size());
         if (options.Progress && !options.Progress(batch.Handled, result.Total)) {
@@ -231,9 +289,10 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
             return result;
         }
     }
-    for (ISink* sink : sinks) {
-        if (!sink->Finish()) {
-            result.Error = sink->LastError();
+    for (std::size_t i = 0; i < sinks.size(); ++i) {
+        if (!sinks[i]->Finish()) {
+            result.Error = sinks[i]->LastError();
+            result.FailedSink = static_cast<int>(i);
             return result;
         }
     }

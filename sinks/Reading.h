@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QLocale>
+#include <QTimeZone>
 #include <QString>
 
 #include <cstdint>
@@ -57,6 +58,8 @@ void AppendTimeText(const QDateTime& utc, QString& out);
 class ReadingBuilder {
   public:
     explicit ReadingBuilder(const QLocale& locale = QLocale::system());
+    // The records' local times are read in `zone` (that of the files they come from).
+    ReadingBuilder(const QLocale& locale, const QTimeZone& zone);
     ~ReadingBuilder();
     ReadingBuilder(const ReadingBuilder&) = delete;
     ReadingBuilder& operator=(const ReadingBuilder&) = delete;
@@ -65,15 +68,22 @@ class ReadingBuilder {
     // stamp forms no date.
     bool Build(const meterdata::MeterRecord& record, meterdata::RecordSource source, const QString& site,
                const QString& uartId, Reading& out) const;
+    // The same with the instant the record stands for given (ms since 1970 UTC), instead of
+    // reading its local time in this machine's zone.
+    bool BuildAt(const meterdata::MeterRecord& record, meterdata::RecordSource source, const QString& site,
+                 const QString& uartId, qint64 utcMs, Reading& out) const;
 
   private:
     class NoClock;
     QDateTime LocalToUtc(QDate date, QTime time) const;
+    bool Fill(const meterdata::MeterRecord& record, meterdata::RecordSource source, const QString& site,
+              const QString& uartId, Reading& out) const;
     std::optional<double> Number(const QString& text) const;
 
     std::unique_ptr<NoClock> clock_;
     meterdata::RecordTextFormatter formatter_;
     QString decimalPoint_;
+    std::optional<QTimeZone> zone_;  // none: this machine's local time
     mutable QStringList texts_;
     // The zone's offset from UTC in seconds, per quarter hour of local time: the system's zone
     // lookup costs more than all the rest of a reading, and offsets change only on a quarter hour.

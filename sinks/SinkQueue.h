@@ -3,6 +3,7 @@
 #include "meterdata/IFiledRecords.h"
 #include "meterdata/MeterRecord.h"
 #include "sinks/ISink.h"
+#include "sinks/Outbox.h"
 
 #include <QLocale>
 #include <QObject>
@@ -12,27 +13,27 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace lumvaris::sinks {
 
-// Writes records to one sink from a worker thread of its own, so that the caller (the window's
+// Writes readings to one sink from a worker thread of its own, so that the caller (the window's
 // receive path, the command line's collector) never waits for a disk or a server.
 //
-// Enqueue takes the raw record with its origin and costs the caller a lock and a copy; the worker
-// turns the records into readings and writes them in batches. The queue holds at most
-// Options::Capacity records; when it is full a new record is not queued (Enqueue returns false,
-// Dropped() counts it, Overflowed is said once) and stays only in the port's local database files,
-// from which an export fills the gap later: writes are idempotent.
+// The records come from an outbox on the disk (Outbox.h), attached while a port's database is
+// open: the filing thread adds to it, the worker takes batches from it, turns them into readings,
+// writes them, and acknowledges them once written, so that what the sink has not taken waits on
+// the disk across a kill or a restart, and nothing it took is sent again.
 //
-// When the sink cannot be opened or a write fails (a server that went away), the queue keeps the
-// batch and the records behind it, says so once through ReachabilityChanged, reopens the sink after
-// a pause that doubles from FirstRetry up to LongestRetry, and writes the same batch again. A batch
-// the server had committed before the failure is skipped row by row by the database itself, so
-// every record reaches it exactly once.
+// When the sink cannot be opened or a write fails (a server that went away, a full disk), the
+// worker keeps the batch, says so once through ReachabilityChanged, reopens the sink after a pause
+// that doubles from FirstRetry up to LongestRetry, and writes the same batch again. A batch the
+// server had committed before the failure is skipped row by row by the database itself, so every
+// record reaches it exactly once. A write that hangs longer than WriteTimeout (a server that stopped
+// answering) is aborted and counts as a failure.
 //
 // The signals are emitted from the worker thread: connect them with a receiver object (queued to
 // its thread) or handle them thread-safely.
@@ -41,106 +42,96 @@ class SinkQueue : public QObject {
 
   public:
     struct Options {
-        int Capacity = 100000;  // records waiting or being written, about 100 bytes each
-        int BatchSize = 500;    // records per write (one transaction)
+        int BatchSize = 500;  // records per write (one transaction)
         std::chrono::milliseconds FirstRetry{1000};
         std::chrono::milliseconds LongestRetry{30000};
+        std::chrono::milliseconds WriteTimeout{30000};
         QLocale Locale = QLocale::system();  // of the decoded texts, as the tables show them
     };
 
-    // Starts the worker, which opens the sink in its own thread.
+    // Starts the worker, which opens the sink in its own thread at once.
     SinkQueue(std::unique_ptr<ISink> sink, Options options, QObject* parent = nullptr);
     explicit SinkQueue(std::unique_ptr<ISink> sink, QObject* parent = nullptr)
         : SinkQueue(std::move(sink), Options(), parent) {}
     // Stop(0) unless stopped before.
     ~SinkQueue() override;
 
-    // Any thread. False when the queue is full or stopped: the record is not queued.
+    // The outbox the worker takes from from now on.
+    void Attach(std::shared_ptr<Outbox> outbox);
+    // Lets the outbox go: while the sink takes writes, what it holds is still written for at most
+    // `wait` (a sink that is away gets one more try); what is left stays in it. Returns the
+    // records it still holds.
+    qint64 Detach(std::chrono::milliseconds wait);
+    // The same in two halves, so that several destinations share one deadline.
+    void BeginDetach(std::chrono::steady_clock::time_point deadline);
+    qint64 EndDetach();
+
+    // Adds a record to the attached outbox (tests and benchmarks; the live feed adds through an
+    // OutboxFeed). False when none is attached or it is full.
     bool Enqueue(const meterdata::MeterRecord& record, meterdata::RecordSource source, const QString& site,
                  const QString& uartId);
 
-    // Waits until every record queued so far is written, at most `timeout`; true when it is.
+    // The sink's first answer, awaited for at most `wait`.
+    enum class Answer { None, Connected, Refused, Unreachable };
+    Answer WaitForFirstAnswer(std::chrono::milliseconds wait, QString& message);
+
+    // Waits until the attached outbox holds nothing, at most `timeout`; true when so.
     bool WaitUntilWritten(std::chrono::milliseconds timeout);
-    // Ends the worker. While the sink takes writes, what is queued is still written, for at most
-    // `timeout`; a sink that is unreachable is not waited for. Then the sink is finished (a file is
-    // put in place) and closed. Returns the number of records left unwritten.
+    // Ends the worker: detaches as above within `timeout` (a write that hangs is aborted at its
+    // end), then finishes and closes the sink. Returns the records left in the outbox.
     qint64 Stop(std::chrono::milliseconds timeout);
+    // The same in two halves, so that several queues share one deadline.
+    void RequestStop(std::chrono::steady_clock::time_point deadline);
+    qint64 FinishStop();
 
     const QString& Url() const { return url_; }
-    qint64 Queued() const;  // waiting or being written
-    qint64 Written() const { return written_.load(); }
-    qint64 Dropped() const { return dropped_.load(); }  // refused because the queue was full
+    qint64 Queued() const;                              // in the outbox, not yet written
+    qint64 Written() const { return written_.load(); }  // this run
+    qint64 Dropped() const;                              // refused by a full outbox
     bool Reachable() const { return reachable_.load(); }
 
   signals:
     // Once per change: false with the reason when writing stops, true when it works again.
     void ReachabilityChanged(bool reachable, const QString& message);
-    // Once each time the queue has filled up (again after it had emptied to half).
+    // Once each time the outbox has filled up (again after it had emptied to half).
     void Overflowed(const QString& message);
 
   private:
-    struct Entry {
-        meterdata::MeterRecord Record;
-        meterdata::RecordSource Source;
-        QString Site;
-        QString UartId;
-    };
-
     void Run();
+    void Watch();
     void SetReachable(bool reachable, const QString& why);
-    void ReportOverflow();
-    // Sleeps for the retry pause; false when the queue is stopping.
-    bool PauseBeforeRetry(std::chrono::milliseconds pause);
+    void ReportOverflow(Outbox& outbox);
+    bool Leaving() const;  // mutex_ held: a stop or a detach is asked
+    bool DeadlinePassed() const;
 
     std::unique_ptr<ISink> sink_;
     const Options options_;
     const QString url_;
 
     mutable std::mutex mutex_;
-    std::condition_variable work_;  // the worker waits for records or the stop
-    std::condition_variable idle_;  // WaitUntilWritten waits for an empty queue
-    std::deque<Entry> queue_;
-    std::size_t inFlight_ = 0;
+    std::condition_variable work_;  // the worker waits for records, the outbox, a detach or the stop
+    std::condition_variable idle_;  // Detach, WaitUntilWritten and the first answer wait here
+    std::shared_ptr<Outbox> outbox_;
+    bool detaching_ = false;
     bool stopping_ = false;
+    bool finished_ = false;
     std::chrono::steady_clock::time_point deadline_;
+    Answer answer_ = Answer::None;
+    QString answerText_;
+    std::size_t inHand_ = 0;  // records taken, not yet acknowledged
 
     std::atomic<qint64> written_{0};
-    std::atomic<qint64> dropped_{0};
     std::atomic<bool> reachable_{true};
+    // The watchdog's view of a write or open under way.
+    std::atomic<std::int64_t> busySinceMs_{0};
+    std::condition_variable watch_;
+    bool watchEnd_ = false;
+
     qint64 droppedReported_ = 0;  // worker only
     bool overflowSaid_ = false;   // worker only
     qint64 left_ = 0;
     std::thread worker_;
-};
-
-// Hears the records the local database files and hands each to a queue with the current site and
-// UART-ID. Runs on the thread that files the records (the window's); set the origin there too.
-class FiledRecordsFeed final : public meterdata::IFiledRecords {
-  public:
-    explicit FiledRecordsFeed(SinkQueue& queue) : queue_(queue) {}
-
-    void SetSite(const QString& site) { site_ = site; }
-    void SetUartId(std::uint16_t uartId);
-    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override {
-        queue_.Enqueue(record, source, site_, uartId_);
-    }
-
-  private:
-    SinkQueue& queue_;
-    QString site_;
-    QString uartId_;
-};
-
-// Tells every listener added, in the order added (MeterDatabase takes one).
-class FiledRecordsFanOut final : public meterdata::IFiledRecords {
-  public:
-    void Add(meterdata::IFiledRecords* listener);
-    void Remove(meterdata::IFiledRecords* listener);
-    bool IsEmpty() const { return listeners_.empty(); }
-    void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override;
-
-  private:
-    std::vector<meterdata::IFiledRecords*> listeners_;
+    std::thread watchdog_;
 };
 
 }  // namespace lumvaris::sinks

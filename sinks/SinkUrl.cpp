@@ -3,9 +3,12 @@
 #include "sinks/CsvSink.h"
 #include "sinks/ISink.h"
 #include "sinks/JsonLinesSink.h"
+#include "sinks/LineFileSink.h"
 #include "sinks/SqlSink.h"
 
 #include <libpq-fe.h>
+
+#include <algorithm>
 
 namespace lumvaris::sinks {
 
@@ -55,12 +58,42 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
             ok = false;
             break;
         }
+        if (keyword == QLatin1String("port")) {
+            // libpq takes any text here and fails only when it connects; a port is a number.
+            for (const QString& port : value.split(QLatin1Char(','))) {
+                bool number = false;
+                const int n = port.toInt(&number);
+                if (!port.isEmpty() && (!number || n < 1 || n > 65535)) {
+                    error = QStringLiteral("Адрес базы данных PostgreSQL «%1» не распознан: порт «%2» - не число "
+                                           "от 1 до 65535.")
+                                .arg(url, port);
+                    ok = false;
+                }
+            }
+            if (!ok) {
+                break;
+            }
+        }
         timeoutGiven = timeoutGiven || keyword == QLatin1String("connect_timeout");
         address.Parameters.append({keyword, value});
     }
     PQconninfoFree(options);
     if (ok && !timeoutGiven) {
         address.Parameters.append({QStringLiteral("connect_timeout"), kDefaultConnectTimeout});
+    }
+    // Over TCP, a server that vanished from the network (a cable cut, a black hole) is found by the
+    // connection itself within about half a minute, unless the address says otherwise.
+    const struct {
+        const char* keyword;
+        const char* value;
+    } kAlive[] = {{"keepalives_idle", "10"}, {"keepalives_interval", "5"}, {"keepalives_count", "3"},
+                  {"tcp_user_timeout", "30000"}};
+    for (const auto& alive : kAlive) {
+        const bool given = std::any_of(address.Parameters.begin(), address.Parameters.end(),
+                                       [&](const auto& p) { return p.first == QLatin1String(alive.keyword); });
+        if (ok && !given) {
+            address.Parameters.append({QString::fromLatin1(alive.keyword), QString::fromLatin1(alive.value)});
+        }
     }
     return ok;
 }
@@ -107,25 +140,27 @@ bool ParseSinkUrl(const QString& url, SinkAddress& address, QString& error) {
     return false;
 }
 
-std::unique_ptr<ISink> CreateSink(const SinkAddress& address) {
+std::unique_ptr<ISink> CreateSink(const SinkAddress& address, FileWrite write) {
+    const LineFileSink::Mode mode =
+        write == FileWrite::Whole ? LineFileSink::Mode::Whole : LineFileSink::Mode::Append;
     switch (address.Kind) {
         case SinkKind::Sqlite:
         case SinkKind::Postgres:
             return std::make_unique<SqlSink>(address);
         case SinkKind::Csv:
-            return std::make_unique<CsvSink>(address);
+            return std::make_unique<CsvSink>(address, mode);
         case SinkKind::JsonLines:
-            return std::make_unique<JsonLinesSink>(address);
+            return std::make_unique<JsonLinesSink>(address, mode);
     }
     return nullptr;
 }
 
-std::unique_ptr<ISink> OpenSink(const QString& url, QString& error) {
+std::unique_ptr<ISink> OpenSink(const QString& url, QString& error, FileWrite write) {
     SinkAddress address;
     if (!ParseSinkUrl(url, address, error)) {
         return nullptr;
     }
-    std::unique_ptr<ISink> sink = CreateSink(address);
+    std::unique_ptr<ISink> sink = CreateSink(address, write);
     if (!sink->Open()) {
         error = sink->LastError();
         return nullptr;

@@ -31,11 +31,15 @@ struct SinkAddress {
 // False with the message for the user when the address cannot be used.
 bool ParseSinkUrl(const QString& url, SinkAddress& address, QString& error);
 
+// How a file sink writes its file: appended to as readings arrive (the live feed), or written
+// whole and put in place at the end (an export). Databases take no notice.
+enum class FileWrite { Append, Whole };
+
 // A sink for the address, not yet opened (a database sink must be opened in the thread that will
 // write to it).
-std::unique_ptr<ISink> CreateSink(const SinkAddress& address);
+std::unique_ptr<ISink> CreateSink(const SinkAddress& address, FileWrite write = FileWrite::Append);
 
-// Parses, creates and opens: the open sink, or null and the message for the user.
-std::unique_ptr<ISink> OpenSink(const QString& url, QString& error);
+// Parses, creates and opens for an export: the open sink, or null and the message for the user.
+std::unique_ptr<ISink> OpenSink(const QString& url, QString& error, FileWrite write = FileWrite::Whole);
 
 }  // namespace lumvaris::sinks

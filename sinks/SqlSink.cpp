@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -132,12 +133,23 @@ bool SqlSink::Open() {
     } else {
         db_.setDatabaseName(address_.Path);
     }
+    aborted_ = false;
+    refused_ = false;
     if (!db_.open()) {
         const QSqlError error = db_.lastError();
         Close();
-        return Fail(postgres_ ? QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2")
-                              : QStringLiteral("Не удалось открыть базу данных SQLite «%1»: %2"),
-                    error);
+        if (postgres_) {
+            ClassifyOpenFailure(error);
+            return false;
+        }
+        return Fail(QStringLiteral("Не удалось открыть базу данных SQLite «%1»: %2"), error);
+    }
+    if (postgres_) {
+        const QVariant handle = db_.driver()->handle();
+        if (qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0) {
+            std::lock_guard lock(socketMutex_);
+            socket_ = PQsocket(*static_cast<PGconn* const*>(handle.constData()));
+        }
     }
     if (!postgres_) {
         // Write-ahead logging: readers of the file (a report, the sqlite3 shell) and this writer do
@@ -218,7 +230,49 @@ void SqlSink::Rollback() {
     }
 }
 
+void SqlSink::ClassifyOpenFailure(const QSqlError& error) {
+    // libpq reports a failed connection in words only (the server's, in its language); the
+    // causes that waiting will not mend are told apart by them.
+    const QString why = Why(error);
+    const QString lower = why.toLower();
+    const bool login = lower.contains(QLatin1String("password authentication failed")) ||
+                       lower.contains(QLatin1String("no password supplied")) ||
+                       lower.contains(QLatin1String("authentication failed")) ||
+                       lower.contains(QLatin1String("no pg_hba.conf entry")) ||
+                       lower.contains(QStringLiteral("проверку подлинности")) ||
+                       (lower.contains(QLatin1String("role")) && lower.contains(QLatin1String("does not exist"))) ||
+                       (lower.contains(QStringLiteral("роль")) && lower.contains(QStringLiteral("не существует")));
+    const bool noDatabase =
+        (lower.contains(QLatin1String("database")) && lower.contains(QLatin1String("does not exist"))) ||
+        (lower.contains(QStringLiteral("база данных")) && lower.contains(QStringLiteral("не существует")));
+    refused_ = login || noDatabase;
+    if (noDatabase) {
+        lastError_ = QStringLiteral("Базы данных в «%1» нет на сервере PostgreSQL: %2").arg(address_.Url, why);
+    } else if (login) {
+        lastError_ = QStringLiteral(
+                         "Сервер PostgreSQL «%1» отказал во входе: %2. Проверьте пользователя в адресе и "
+                         "пароль (~/.pgpass, PGPASSFILE или PGPASSWORD).")
+                         .arg(address_.Url, why);
+    } else if (aborted_) {
+        lastError_ = QStringLiteral("Нет связи с базой данных PostgreSQL «%1»: сервер не отвечает.").arg(address_.Url);
+    } else {
+        lastError_ = QStringLiteral("Нет связи с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
+    }
+}
+
+void SqlSink::Abort() {
+    aborted_ = true;
+    std::lock_guard lock(socketMutex_);
+    if (socket_ >= 0) {
+        ::shutdown(socket_, SHUT_RDWR);
+    }
+}
+
 void SqlSink::Close() {
+    {
+        std::lock_guard lock(socketMutex_);
+        socket_ = -1;
+    }
     stagingMade_ = false;
     sqlite3_finalize(sqliteInsert_);  // before the driver closes the connection
     sqliteInsert_ = nullptr;
@@ -244,7 +298,7 @@ QSqlQuery* SqlSink::Statement(int rows) {
     return query.get();
 }
 
-bool SqlSink::Insert(std::span<const Reading> readings) {
+bool SqlSink::Insert(std::span<const Reading> readings, qint64& added) {
     const int rows = static_cast<int>(readings.size());
     QSqlQuery* query = Statement(rows);
     if (query == nullptr) {
@@ -272,10 +326,11 @@ bool SqlSink::Insert(std::span<const Reading> readings) {
     if (!query->exec()) {
         return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), query->lastError());
     }
+    added += std::max(0, query->numRowsAffected());
     return true;
 }
 
-bool SqlSink::Copy(std::span<const Reading> readings) {
+bool SqlSink::Copy(std::span<const Reading> readings, qint64& added) {
     const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
     const QVariant handle = db_.driver()->handle();
     // The driver declares the handle as "pg_conn*" (PGconn is its typedef) or "PGconn*".
@@ -304,6 +359,7 @@ bool SqlSink::Copy(std::span<const Reading> readings) {
     const std::unique_ptr<PgResult> direct =
         CopyIn(connection, "COPY readings (" + columns + ") FROM STDIN WITH (FORMAT csv)", data);
     if (direct->Ok()) {
+        added += static_cast<qint64>(readings.size());
         return exec("RELEASE SAVEPOINT lumvaris_copy");
     }
     if (direct->State() != "23505") {  // anything but unique_violation
@@ -325,12 +381,17 @@ bool SqlSink::Copy(std::span<const Reading> readings) {
         lastError_ = failed.arg(address_.Url, staged->Why());
         return false;
     }
-    return exec("INSERT INTO readings (" + columns + ") SELECT " + columns +
-                " FROM readings_incoming ON CONFLICT DO NOTHING") &&
-           exec("TRUNCATE readings_incoming");
+    PgResult inserted(PQexec(connection, "INSERT INTO readings (" + columns + ") SELECT " + columns +
+                                             " FROM readings_incoming ON CONFLICT DO NOTHING"));
+    if (!inserted.Ok()) {
+        lastError_ = failed.arg(address_.Url, inserted.Why());
+        return false;
+    }
+    added += QByteArray(PQcmdTuples(inserted.result)).toLongLong();
+    return exec("TRUNCATE readings_incoming");
 }
 
-bool SqlSink::SqliteInsert(std::span<const Reading> readings) {
+bool SqlSink::SqliteInsert(std::span<const Reading> readings, qint64& added) {
     const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
     if (sqliteInsert_ == nullptr) {
         const QVariant handle = db_.driver()->handle();
@@ -381,6 +442,9 @@ bool SqlSink::SqliteInsert(std::span<const Reading> readings) {
         }
         const int stepped = sqlite3_step(insert);
         sqlite3_reset(insert);
+        if (stepped == SQLITE_DONE) {
+            added += sqlite3_changes(sqlite3_db_handle(insert));
+        }
         if (stepped != SQLITE_DONE) {
             lastError_ =
                 failed.arg(address_.Url, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert))));
@@ -390,8 +454,11 @@ bool SqlSink::SqliteInsert(std::span<const Reading> readings) {
     return true;
 }
 
-bool SqlSink::Write(std::span<const Reading> readings) {
+bool SqlSink::Write(std::span<const Reading> readings, qint64* addedOut) {
     lastError_.clear();
+    if (addedOut != nullptr) {
+        *addedOut = 0;
+    }
     if (!db_.isOpen()) {
         lastError_ = QStringLiteral("Соединение с «%1» не открыто.").arg(address_.Url);
         return false;
@@ -403,22 +470,28 @@ bool SqlSink::Write(std::span<const Reading> readings) {
         return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
     }
     bool ok = true;
+    qint64 added = 0;
     std::size_t at = 0;
     if (readings.size() >= kCopyRows) {
-        ok = postgres_ ? Copy(readings) : SqliteInsert(readings);
+        ok = postgres_ ? Copy(readings, added) : SqliteInsert(readings, added);
         at = readings.size();
     }
     for (; ok && readings.size() - at >= kRowsPerStatement; at += kRowsPerStatement) {
-        ok = Insert(readings.subspan(at, kRowsPerStatement));
+        ok = Insert(readings.subspan(at, kRowsPerStatement), added);
     }
     for (; ok && at < readings.size(); ++at) {
-        ok = Insert(readings.subspan(at, 1));
+        ok = Insert(readings.subspan(at, 1), added);
     }
     if (ok && !db_.commit()) {
         ok = Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
     }
     if (!ok) {
+        if (aborted_) {
+            lastError_ = QStringLiteral("Нет связи с базой данных «%1»: сервер не ответил вовремя.").arg(address_.Url);
+        }
         Rollback();
+    } else if (addedOut != nullptr) {
+        *addedOut = added;
     }
     return ok;
 }

@@ -5,7 +5,9 @@
 
 #include <QSqlDatabase>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 class QSqlError;
 struct sqlite3_stmt;
@@ -32,11 +34,15 @@ class SqlSink final : public ISink {
 
     const QString& Url() const override { return address_.Url; }
     bool Open() override;
-    bool Write(std::span<const Reading> readings) override;
+    bool Write(std::span<const Reading> readings, qint64* added = nullptr) override;
     bool Finish() override { return true; }
     void Close() override;
     bool IsOpen() const override { return db_.isOpen(); }
     const QString& LastError() const override { return lastError_; }
+    bool Refused() const override { return refused_; }
+    // Shuts the connection's socket, so a statement waiting for a server that stopped answering
+    // returns at once with a failure.
+    void Abort() override;
 
     // The connection while open, for the bulk path and for tests.
     QSqlDatabase Database() const { return db_; }
@@ -45,9 +51,10 @@ class SqlSink final : public ISink {
     bool Fail(const QString& message, const QSqlError& error);
     bool CreateSchema();
     void Rollback();
-    bool Insert(std::span<const Reading> readings);
-    bool Copy(std::span<const Reading> readings);
-    bool SqliteInsert(std::span<const Reading> readings);
+    bool Insert(std::span<const Reading> readings, qint64& added);
+    bool Copy(std::span<const Reading> readings, qint64& added);
+    bool SqliteInsert(std::span<const Reading> readings, qint64& added);
+    void ClassifyOpenFailure(const QSqlError& error);
     QSqlQuery* Statement(int rows);
 
     SinkAddress address_;
@@ -60,6 +67,10 @@ class SqlSink final : public ISink {
     bool stagingMade_ = false;              // the session's temporary table of the COPY path exists
     QString text_;
     QString lastError_;
+    bool refused_ = false;
+    std::mutex socketMutex_;
+    int socket_ = -1;  // PostgreSQL: the connection's socket while open
+    std::atomic<bool> aborted_{false};
 };
 
 }  // namespace lumvaris::sinks

@@ -14,6 +14,7 @@
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/TMatrixInterface.h"
 #include "sinks/PortExport.h"
+#include "sinks/Outbox.h"
 #include "sinks/SinkQueue.h"
 #include "sinks/SinkUrl.h"
 #include "sinks/SqlSchema.h"
@@ -168,6 +169,14 @@ void LivePath() {
     sinks::SinkAddress address;
     sinks::ParseSinkUrl("sqlite:" + dir.filePath("live.db"), address, error);
     sinks::SinkQueue queue(sinks::CreateSink(address));
+    auto outbox = std::make_shared<sinks::Outbox>();
+    QString notice;
+    if (!outbox->Open(sinks::Outbox::FileName(dir.path() + "/", "ttyUSB0", address.Url), address.Url,
+                      sinks::Outbox::Options(), error, notice)) {
+        std::printf("live path: %s\n", error.toUtf8().constData());
+        return;
+    }
+    queue.Attach(outbox);
     meterdata::MeterRecord r;
     r.Valid = 0xFF;
     r.Type = 0x81;

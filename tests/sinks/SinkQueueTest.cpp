@@ -2,6 +2,7 @@
 
 #include "meterdata/IClock.h"
 #include "meterdata/MeterDatabase.h"
+#include "sinks/FiledRecordsFanOut.h"
 #include "sinks/SinkQueue.h"
 #include "sinks/SinkUrl.h"
 #include "sinks/SqlSink.h"
@@ -77,12 +78,17 @@ TEST(SinkQueue, RecordsFiledByTheIntakeReachEverySinkWithTheirOrigin) {
     meterdata::MeterDatabase database(dir.path(), clock);
     ASSERT_TRUE(database.Open("ttyUSB0")) << database.LastError().toStdString();
     const QString url = "sqlite:" + dir.filePath("readings.db");
+    const QString linesUrl = "jsonl:" + dir.filePath("readings.jsonl");
     SinkQueue queue(Sink(url));
-    SinkQueue lines(Sink("jsonl:" + dir.filePath("readings.jsonl")));
-    FiledRecordsFeed feed(queue);
-    FiledRecordsFeed lineFeed(lines);
+    SinkQueue lines(Sink(linesUrl));
+    const auto outbox = test::OpenOutbox(dir.path(), url);
+    const auto lineOutbox = test::OpenOutbox(dir.path(), linesUrl);
+    queue.Attach(outbox);
+    lines.Attach(lineOutbox);
+    OutboxFeed feed(*outbox);
+    OutboxFeed lineFeed(*lineOutbox);
     FiledRecordsFanOut fanOut;
-    for (FiledRecordsFeed* f : {&feed, &lineFeed, &feed}) {  // the second &feed is not added again
+    for (OutboxFeed* f : {&feed, &lineFeed, &feed}) {  // the second &feed is not added again
         fanOut.Add(f);
         f->SetSite("ТП-17");
         f->SetUartId(0x2FFF);
@@ -120,6 +126,8 @@ TEST(SinkQueue, ServerStoppedInTheMiddleGetsEveryReadingOnceWhenItIsBack) {
     options.FirstRetry = 100ms;
     options.LongestRetry = 400ms;
     SinkQueue queue(Sink(url), options);
+    QTemporaryDir dir;
+    queue.Attach(test::OpenOutbox(dir.path(), url));
     Said said(queue);
     meterdata::MeterRecord record;
     record.Valid = 0xFF;
@@ -156,9 +164,10 @@ TEST(SinkQueue, AFullQueueTakesNoMoreAndSaysSoOnceAndAnUnreachableSinkIsNotWaite
     QTemporaryDir dir;
     const QString url = "sqlite:" + dir.filePath("no/such/dir/readings.db");
     SinkQueue::Options options;
-    options.Capacity = 10;
     options.FirstRetry = options.LongestRetry = 20ms;
     SinkQueue queue(Sink(url), options);
+    // Ten records of 42 bytes each (no site, no UART-ID) fill it.
+    queue.Attach(test::OpenOutbox(dir.path(), url, 10 * 42));
     Said said(queue);
     meterdata::MeterRecord record;
     record.Valid = 0xFF;
@@ -177,7 +186,7 @@ TEST(SinkQueue, AFullQueueTakesNoMoreAndSaysSoOnceAndAnUnreachableSinkIsNotWaite
     ASSERT_EQ(notes.size(), 2) << notes.join('\n').toStdString();
     EXPECT_TRUE(
         notes.contains("full: Очередь записи в «" + url +
-                       "» заполнена (10 показаний): новые показания в неё "
+                       "» на диске заполнена (420 байт): новые показания в неё "
                        "не попадают и остаются только в локальной базе данных порта. Экспорт базы порта "
                        "позже допишет недостающие."));
     EXPECT_EQ(notes.filter("down: Не удалось открыть базу данных SQLite «" + url + "»: ").size(), 1);

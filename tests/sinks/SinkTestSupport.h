@@ -4,6 +4,7 @@
 
 #include "meterdata/DayTime.h"
 #include "meterdata/MeterRecord.h"
+#include "sinks/Outbox.h"
 #include "sinks/Reading.h"
 
 #include <QJsonObject>
@@ -19,6 +20,19 @@
 #include <vector>
 
 namespace lumvaris::sinks::test {
+
+// An outbox for a destination, in `directory`, opened (a test that cannot open it fails).
+inline std::shared_ptr<Outbox> OpenOutbox(const QString& directory, const QString& url,
+                                          qint64 maxBytes = Outbox::Options().MaxBytes) {
+    auto outbox = std::make_shared<Outbox>();
+    Outbox::Options options;
+    options.MaxBytes = maxBytes;
+    QString error;
+    QString notice;
+    EXPECT_TRUE(outbox->Open(Outbox::FileName(directory + "/", "ttyUSB0", url), url, options, error, notice))
+        << error.toStdString();
+    return outbox;
+}
 
 // Packet kinds of every decoder and a few without one.
 inline constexpr std::uint8_t kTypes[] = {0x00, 0x03, 0x0E, 0x0F, 0x12, 0x19, 0x1E, 0x27, 0x40,
