@@ -410,8 +410,11 @@ void Outbox::Run() {
                                 static_cast<qint64>(batch.size())) == static_cast<qint64>(batch.size()) &&
                  append_->flush();
             if (ok) {
+                // With the memory's share of the bound, so that Add never counts the batch twice.
+                std::lock_guard addLock(addMutex_);
                 end_ += static_cast<qint64>(batch.size());
                 pendingOnDisk_ += count;
+                addedBytes_ = 0;
             } else {
                 why = FileErrorText(*append_);
                 // A part written is cut off, so the next try appends whole entries after whole ones.
@@ -423,7 +426,6 @@ void Outbox::Run() {
             SyncData(*append_);
             std::lock_guard lock(addMutex_);
             batch.clear();
-            addedBytes_ = 0;
             writing_ = false;
             problem_.clear();
         } else {

@@ -257,9 +257,9 @@ void SinkQueue::Run() {
         return open;
     };
 
-    // The first answer comes before any record: a refused login is said before a port opens.
+    // The first answer comes before any record, so a refused login is known before a port opens;
+    // an unreachable sink is said with the first batch it cannot take (nobody listens yet).
     if (!tryOpen()) {
-        SetReachable(false, sink_->LastError());
         sink_->Close();
     }
 

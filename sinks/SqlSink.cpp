@@ -254,9 +254,10 @@ void SqlSink::ClassifyOpenFailure(const QSqlError& error) {
                          "пароль (~/.pgpass, PGPASSFILE или PGPASSWORD).")
                          .arg(address_.Url, why);
     } else if (aborted_) {
-        lastError_ = QStringLiteral("Нет связи с базой данных PostgreSQL «%1»: сервер не отвечает.").arg(address_.Url);
+        lastError_ =
+            QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: сервер не отвечает.").arg(address_.Url);
     } else {
-        lastError_ = QStringLiteral("Нет связи с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
+        lastError_ = QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
     }
 }
 
@@ -487,7 +488,8 @@ bool SqlSink::Write(std::span<const Reading> readings, qint64* addedOut) {
     }
     if (!ok) {
         if (aborted_) {
-            lastError_ = QStringLiteral("Нет связи с базой данных «%1»: сервер не ответил вовремя.").arg(address_.Url);
+            lastError_ =
+                QStringLiteral("Нет соединения с базой данных «%1»: сервер не ответил вовремя.").arg(address_.Url);
         }
         Rollback();
     } else if (addedOut != nullptr) {

@@ -219,8 +219,8 @@ TEST_F(Database, EachPortHasItsOwnFiles) {
     EXPECT_TRUE(WordsA(db_->PacketStore(), 1).empty());
     ASSERT_TRUE(db_->SaveAndClose());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name),
-              (QStringList{"COM1-DAYS.bin", "COM1-JOURNAL.bin", "COM1-PACKETS.bin", "COM2-DAYS.bin",
-                           "COM2-JOURNAL.bin", "COM2-PACKETS.bin"}));
+              (QStringList{"COM1-DAYS.bin", "COM1-JOURNAL.bin", "COM1-PACKETS.bin", "COM1-TIMEZONE.txt",
+                           "COM2-DAYS.bin", "COM2-JOURNAL.bin", "COM2-PACKETS.bin", "COM2-TIMEZONE.txt"}));
 }
 
 TEST_F(Database, ApplyingSmallerSettingsKeepsTheNewestRecordsThatFit) {

@@ -112,14 +112,14 @@ TEST(OpenSink, EachFailureSaysWhatIsWrong) {
     };
     if (test::PostgresServer* server = test::Postgres()) {
         const QString meter = server->Url(test::NewPostgresDatabase(*server), "meter");
-        const QString refused = "Нет соединения с базой данных PostgreSQL «" + meter + "»: ";
+        const QString refused = "Сервер PostgreSQL «" + meter + "» отказал во входе: ";
         cases.push_back({meter, "", "", refused, "no password supplied"});
         cases.push_back(
             {meter, "PGPASSWORD", "wrong", refused, "password authentication failed for user \"meter\""});
         cases.push_back({meter, "PGPASSWORD", "secret", "", ""});
         cases.push_back({meter, "PGPASSFILE", pgpass.fileName(), "", ""});
         const QString nosuch = server->Url("nosuch");
-        cases.push_back({nosuch, "", "", "Нет соединения с базой данных PostgreSQL «" + nosuch + "»: ",
+        cases.push_back({nosuch, "", "", "Базы данных в «" + nosuch + "» нет на сервере PostgreSQL: ",
                          "database \"nosuch\" does not exist"});
         const QString away = "postgresql://postgres@/x?host=" + dir.path();
         cases.push_back(
