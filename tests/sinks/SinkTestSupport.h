@@ -125,6 +125,8 @@ inline QStringList Select(const QSqlDatabase& database, const QString& sql) {
 // The one server of the test run, started at its first use; null (and the test skipped) only when
 // the server binaries are not installed.
 PostgresServer* Postgres();
+// Stops it, while the application still exists.
+void StopPostgres();
 
 #define LUMVARIS_NEED_POSTGRES(server)                                                                  \
     ::lumvaris::sinks::test::PostgresServer* server = ::lumvaris::sinks::test::Postgres();              \
