@@ -237,6 +237,161 @@ TEST(Delivery, APipeIsWrittenAsAStream) {
     EXPECT_TRUE(QFileInfo(fifo).isFile() == false) << "the pipe stays a pipe";
 }
 
+// The postmaster and its backends, found by the lock of the server's socket.
+QList<pid_t> ServerProcesses(const sinks::test::PostgresServer& server) {
+    const QList<QByteArray> lock = Bytes(server.SocketDirectory() + "/.s.PGSQL.5432.lock").split('\n');
+    QList<pid_t> pids;
+    const pid_t postmaster = lock.isEmpty() ? 0 : lock[0].trimmed().toInt();
+    if (postmaster <= 0) {
+        return pids;
+    }
+    pids << postmaster;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray stat = Bytes("/proc/" + entry + "/stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close > 0 && stat.mid(close + 2).split(' ').value(1).toInt() == postmaster) {
+            pids << entry.toInt();
+        }
+    }
+    return pids;
+}
+
+qint64 Rows(sinks::test::PostgresServer& server, const QString& database, const QString& what = "count(*)") {
+    QString out;
+    EXPECT_TRUE(server.Psql("SELECT " + what + " FROM readings", out, database)) << out.toStdString();
+    return out.trimmed().toLongLong();
+}
+
+// A login the server refuses stops the command before the port opens (status 1); a server away
+// leaves the readings in the outbox (status 6) and the next run delivers them once; a server that
+// stops answering in the middle neither hangs the stop nor loses a reading.
+TEST(Delivery, PostgresRefusingAwayAndFrozen) {
+    LUMVARIS_NEED_POSTGRES(server);
+    const QString database = sinks::test::NewPostgresDatabase(*server);
+    const QString url = server->Url(database, "meter");
+    QProcessEnvironment withPassword = QProcessEnvironment::systemEnvironment();
+    withPassword.insert("PGPASSWORD", "secret");
+    QProcessEnvironment without = QProcessEnvironment::systemEnvironment();
+    without.remove("PGPASSWORD");
+    QTemporaryDir data;
+    {
+        Simulator quiet({"--meters", "8", "--interval", "86400", "--config", "00"});
+        const QStringList readAll = {"read-all", "--port", quiet.Port(), "--data-dir", data.path(), "--pace", "reply",
+                                     "--db",     url};
+        const Outcome refused = Cli(readAll, without);
+        EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains("отказал во входе")) << refused.err.toStdString();
+        EXPECT_EQ(refused.out, "") << "nothing read";
+
+        ASSERT_TRUE(server->Stop());
+        const Outcome away = Cli(readAll, withPassword);
+        EXPECT_EQ(away.status, 6) << away.err.toStdString();
+        EXPECT_TRUE(away.err.contains("ждут в очереди")) << away.err.toStdString();
+        ASSERT_TRUE(server->Restart());
+        const Outcome again = Cli({"listen", "--port", quiet.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"},
+                                  withPassword);
+        EXPECT_EQ(again.status, 0) << again.err.toStdString();
+        const QStringList held = Held(quiet.Port(), data.path());
+        EXPECT_GT(held.size(), 0);
+        EXPECT_EQ(Rows(*server, database), held.size()) << "what waited reached the server";
+    }
+
+    Simulator sim(FastLine());
+    QProcess listen;
+    listen.setProcessEnvironment(withPassword);
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH), {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url});
+    RunFor(2000);
+    const QList<pid_t> frozen = ServerProcesses(*server);
+    ASSERT_GE(frozen.size(), 2);
+    for (const pid_t pid : frozen) {
+        ::kill(pid, SIGSTOP);
+    }
+    RunFor(1500);
+    QElapsedTimer stop;
+    stop.start();
+    listen.terminate();
+    const bool ended = listen.waitForFinished(60000);
+    const qint64 took = stop.elapsed();
+    for (const pid_t pid : frozen) {
+        ::kill(pid, SIGCONT);
+    }
+    ASSERT_TRUE(ended);
+    const QString err = QString::fromUtf8(listen.readAllStandardError());
+    EXPECT_LT(took, 45000) << "the stop waits 30 s at most for a server, whatever it does";
+    EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("не записано показаний")) << err.toStdString();
+    const Outcome drained =
+        Cli({"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"}, withPassword);
+    EXPECT_EQ(drained.status, 0) << drained.err.toStdString();
+    EXPECT_EQ(Rows(*server, database, "count(*) - count(DISTINCT (meter, type, time, word_a, word_b))"), 0);
+    EXPECT_GE(Rows(*server, database), Held(sim.Port(), data.path()).size()) << "every reading of the port";
+}
+
+// Collectors killed one after the other publish each reading once: what the broker took is not
+// sent again at the next start, and what it had not taken comes then.
+TEST(Delivery, ABrokerGetsEachReadingOnceAcrossKills) {
+    LUMVARIS_NEED_BROKER(broker);
+    Simulator sim(FastLine());
+    QTemporaryDir data;
+    mqtt::test::Subscriber subscriber(broker, "plc/S/+");
+    const QStringList args = {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--site", "S", "--mqtt",
+                              broker.Url().replace("/lv", "/plc")};
+    for (int kill = 0; kill < 3; ++kill) {
+        QProcess listen;
+        listen.start(QStringLiteral(LUMVARIS_CLI_PATH), args);
+        RunFor(1500);
+        listen.kill();
+        listen.waitForFinished();
+    }
+    const Outcome last = Cli(QStringList(args) << "--for" << "1");
+    ASSERT_EQ(last.status, 0) << last.err.toStdString();
+    const QStringList held = Held(sim.Port(), data.path());
+    QStringList got;
+    for (const QString& message : subscriber.Messages(held.size() + 100, 3s)) {
+        const QJsonObject reading = QJsonDocument::fromJson(message.section(' ', 2).toUtf8()).object();
+        if (reading.contains("meter")) {  // not the status
+            got << KeyOfJson(reading);
+        }
+    }
+    const QSet<QString> unique(got.begin(), got.end());
+    const QSet<QString> all(held.begin(), held.end());
+    // A kill may take the moment between a broker's acknowledgement and its note on the disk (one
+    // reading in flight), or a packet filed a moment before its outbox wrote it.
+    QStringList twice;
+    for (const QString& key : unique) {
+        if (got.count(key) > 1) {
+            twice << key;
+        }
+    }
+    EXPECT_LE(got.size() - unique.size(), 3) << "readings published again: " << twice.join(", ").toStdString();
+    EXPECT_LE((all - unique).size(), 6) << "readings never published";
+    EXPECT_GT(unique.size(), 100);
+}
+
+// The files keep local time; an export in another zone gives the same instants (the rows the live
+// feed wrote), adds nothing and says so; an export whose destination fails says so in its status.
+TEST(Delivery, AnExportElsewhereAddsNothingAndAFailedOneSaysSo) {
+    Simulator sim(FastLine());
+    QTemporaryDir data;
+    const QString db = data.filePath("tz.sqlite");
+    QProcessEnvironment moscow = QProcessEnvironment::systemEnvironment();
+    moscow.insert("TZ", "Europe/Moscow");
+    QProcessEnvironment yekaterinburg = QProcessEnvironment::systemEnvironment();
+    yekaterinburg.insert("TZ", "Asia/Yekaterinburg");
+    const Outcome live =
+        Cli({"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db, "--for", "2"}, moscow);
+    ASSERT_EQ(live.status, 0) << live.err.toStdString();
+    const Outcome exported =
+        Cli({"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db}, yekaterinburg);
+    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.startsWith("sqlite:" + db + ": добавлено показаний 0 из ")) << exported.out.toStdString();
+
+    const Outcome full = Cli({"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "csv:/dev/full"});
+    EXPECT_EQ(full.status, 5) << full.err.toStdString();
+    EXPECT_TRUE(full.err.contains("на диске нет места")) << full.err.toStdString();
+    EXPECT_FALSE(full.out.contains("Записано")) << full.out.toStdString();
+}
+
 }  // namespace
 }  // namespace lumvaris::cli
 
