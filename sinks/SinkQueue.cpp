@@ -68,7 +68,11 @@ qint64 SinkQueue::EndDetach() {
         if (!outbox_) {
             return 0;
         }
-        idle_.wait(lock, [this] { return !detaching_ || finished_; });
+        // A last try that hangs (a connection to a server that does not answer) is not waited for
+        // beyond the deadline: the outbox is taken from the worker, whose late acknowledgements then
+        // find it closed, and what it was writing comes again at the next run.
+        idle_.wait_until(lock, deadline_ + std::chrono::milliseconds(500),
+                         [this] { return !detaching_ || finished_; });
         outbox = std::move(outbox_);
         outbox_.reset();
         detaching_ = false;

@@ -158,5 +158,37 @@ TEST(Outbox, AForeignOrDamagedFileIsKeptAsideAndTheBoundHolds) {
     EXPECT_EQ(outbox.Pending(), 2);
 }
 
+// The feed adds each record once with the origin of the moment; a packet repeated within one time
+// stamp (two alike in one receive tick) once, as the databases keep it once.
+TEST(Outbox, TheFeedAddsARepeatedPacketOnceAndEachRecordWithItsOrigin) {
+    QTemporaryDir dir;
+    Outbox outbox;
+    QString error;
+    QString notice;
+    ASSERT_TRUE(outbox.Open(dir.filePath("o.bin"), "csv:x", {}, error, notice));
+    OutboxFeed feed(outbox);
+    feed.SetSite("ТП-17");
+    std::mt19937 rng(5);
+    meterdata::MeterRecord a = test::RandomRecord(rng);
+    meterdata::MeterRecord b = a;
+    b.Meter = static_cast<std::uint16_t>(a.Meter + 1);
+    feed.RecordFiled(a, meterdata::RecordSource::Live);
+    feed.RecordFiled(a, meterdata::RecordSource::Live);  // the same packet again in the tick
+    feed.RecordFiled(b, meterdata::RecordSource::Live);
+    feed.SetUartId(0x2ABC);
+    a.WordA ^= 1;
+    feed.RecordFiled(a, meterdata::RecordSource::Buffer);
+    ASSERT_TRUE(outbox.WaitUntilWritten(5000));
+    std::vector<OutboxEntry> got;
+    outbox.Take(got, 10);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].Record.Meter, b.Meter - 1);
+    EXPECT_EQ(got[1].Record.Meter, b.Meter);
+    EXPECT_EQ(got[2].UartId, "2ABC");
+    EXPECT_EQ(got[2].Site, "ТП-17");
+    EXPECT_EQ(got[2].Source, meterdata::RecordSource::Buffer);
+    EXPECT_EQ(got[0].UartId, "2FFF");
+}
+
 }  // namespace
 }  // namespace lumvaris::sinks

@@ -196,5 +196,23 @@ TEST(SinkQueue, AFullQueueTakesNoMoreAndSaysSoOnceAndAnUnreachableSinkIsNotWaite
     EXPECT_LT(timer.elapsed(), 2000);
 }
 
+// A stop writes everything the outbox holds while the sink takes writes, within its time.
+TEST(SinkQueue, AStopWritesEverythingQueuedWithinItsTime) {
+    QTemporaryDir dir;
+    const QString url = "sqlite:" + dir.filePath("stop.db");
+    SinkQueue queue(Sink(url));
+    queue.Attach(test::OpenOutbox(dir.path(), url));
+    meterdata::MeterRecord record;
+    record.Valid = 0xFF;
+    const double start = meterdata::DaysFromDateTime(QDate(2024, 3, 15), QTime(12, 0));
+    for (int i = 0; i < 20000; ++i) {
+        record.Meter = static_cast<std::uint16_t>(1 + i % 500);
+        record.Time = start + i / meterdata::kMillisecondsPerDay;
+        ASSERT_TRUE(queue.Enqueue(record, meterdata::RecordSource::Live, "s", "2FFF"));
+    }
+    EXPECT_EQ(queue.Stop(60s), 0);
+    EXPECT_EQ(Select(url, "SELECT count(*) FROM readings"), "20000");
+}
+
 }  // namespace
 }  // namespace lumvaris::sinks

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <map>
 
 namespace lumvaris::sinks {
@@ -82,6 +84,35 @@ TEST_P(SqlSinks, SchemaIsCreatedAndReadingsComeBackOnceWithTheTablesTexts) {
     EXPECT_EQ(Select(*again, select), want);
     EXPECT_EQ(Select(*again, "SELECT version, count(*) FROM readings_schema GROUP BY version"),
               QStringList{"1|1"});
+
+    // A small batch takes the statements' path: into an emptied table, every column again, and
+    // the rows each write added (none of those already there).
+    QSqlQuery empty(static_cast<SqlSink&>(*again).Database());
+    ASSERT_TRUE(empty.exec("DELETE FROM readings"));
+    std::map<std::tuple<int, int, QString, int, int>, QString> few;
+    for (const Reading& r : std::span(readings).first(7)) {
+        few.emplace(std::tuple(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB), test::Fields(r).join('|'));
+    }
+    QStringList wantFew;
+    for (const auto& [key, fields] : few) {
+        wantFew << fields;
+    }
+    qint64 added = -1;
+    ASSERT_TRUE(again->Write(std::span(readings).first(7), &added));
+    EXPECT_EQ(added, qint64(few.size()));
+    EXPECT_EQ(Select(*again, select), wantFew);
+    const auto distinct = [&](std::size_t n) {
+        std::set<std::tuple<int, int, QString, int, int>> keys;
+        for (const Reading& r : std::span(readings).first(n)) {
+            keys.emplace(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB);
+        }
+        return qint64(keys.size());
+    };
+    ASSERT_TRUE(again->Write(std::span(readings).first(150), &added));
+    EXPECT_EQ(added, distinct(150) - distinct(7));
+    ASSERT_TRUE(again->Write(readings, &added));  // the engine's own path
+    EXPECT_EQ(added, qint64(want.size()) - distinct(150));
+    EXPECT_EQ(Select(*again, select), want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SqlSinks, testing::Values("sqlite", "postgresql"));
