@@ -213,9 +213,24 @@ TEST(MqttSink, EveryReadingArrivesOnceAcrossABrokerRestart) {
     EXPECT_EQ(said, (QStringList{"down: " + broker_ + "потеряна", "up: " + broker_ + "восстановлена"}));
 }
 
+// A stop while the broker is away waits for nothing and counts what its outbox keeps for later.
+TEST(MqttSink, AStopWhileTheBrokerIsAwayCountsWhatWaits) {
+    LUMVARIS_NEED_BROKER(broker);
+    const auto sink = Open(broker.Url());
+    ASSERT_NE(sink, nullptr);
+    ASSERT_TRUE(broker.Stop());
+    std::mt19937 rng(9);
+    Send(*sink, rng, 10);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(sink->Stop(10s), 10);
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
 TEST(MqttSink, TheLoginTakesThePasswordFromItsFileOrTheEnvironmentOrIsRefusedWithItsMessage) {
     LUMVARIS_NEED_BROKER(broker, true);
-    for (const auto& [name, text] : {std::pair{"good", "secret\n"}, std::pair{"bad", "wrong"}}) {
+    for (const auto& [name, text] :
+         {std::pair{"good", "secret\n"}, std::pair{"bad", "wrong"}, std::pair{"crlf", "secret\r\n"}}) {
         QFile file(broker.Path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
     }
@@ -226,6 +241,7 @@ TEST(MqttSink, TheLoginTakesThePasswordFromItsFileOrTheEnvironmentOrIsRefusedWit
         const char* message;      // empty: the broker takes the login
     } cases[] = {
         {"meter", "good", nullptr, ""},
+        {"meter", "crlf", nullptr, ""},
         {"meter", "", "secret", ""},
         {"meter", "bad", "secret", "отказал во входе пользователю «meter»: неверное имя или пароль"},
         {"meter", "", nullptr, "отказал во входе пользователю «meter»"},
