@@ -14,6 +14,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "MqttTestSupport.h"
 #include "keys/KeyFile.h"
 #include "link/QtSerialPort.h"
@@ -45,6 +48,27 @@ Outcome Cli(const QStringList& arguments, int timeoutMs = 30000) {
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// As root, a program runs as "nobody", whom exclusive use of a terminal binds (root it does not).
+QStringList Unprivileged(const QString& program, const QStringList& arguments) {
+    if (geteuid() != 0) {
+        return QStringList{program} + arguments;
+    }
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                       QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"), program} +
+           arguments;
+}
+
+// Hands a file or directory to "nobody" when this process is root.
+void GiveToNobody(const QString& path) {
+    if (geteuid() != 0) {
+        return;
+    }
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0)
+        << path.toStdString();
 }
 
 // The simulator in its own process; the first line of its output is its port.
@@ -259,6 +283,42 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
     }
     EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened the port")).isEmpty()) << "the port was opened";
     EXPECT_TRUE(QDir(data.path()).isEmpty()) << "a file was written";
+}
+
+// A client killed while it held the port (QSerialPort claims it with TIOCEXCL) leaves it free:
+// the next user opens it without the simulator being restarted.
+TEST(CliTest, AClientKilledWhileItHeldThePortLeavesItFreeForTheNext) {
+    Simulator sim({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                   QStringLiteral("0.5")});
+    ASSERT_FALSE(sim.Port().isEmpty());
+    GiveToNobody(sim.Port());
+    QTemporaryDir data;
+    GiveToNobody(data.path());
+    const QStringList port = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+                              data.path()};
+    for (int round = 0; round < 2; ++round) {
+        QProcess listen;
+        const QStringList command =
+            Unprivileged(QStringLiteral(LUMVARIS_CLI_PATH), QStringList{QStringLiteral("listen")} + port);
+        listen.start(command.first(), command.mid(1));
+        ASSERT_TRUE(listen.waitForStarted());
+        QElapsedTimer time;
+        time.start();
+        while (sim.LogLines(QStringLiteral("client opened the port")).size() <= round &&
+               time.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        ASSERT_EQ(sim.LogLines(QStringLiteral("client opened the port")).size(), round + 1);
+        listen.kill();
+        ASSERT_TRUE(listen.waitForFinished(5000));
+    }
+    QProcess info;
+    const QStringList command =
+        Unprivileged(QStringLiteral(LUMVARIS_CLI_PATH), QStringList{QStringLiteral("info")} + port);
+    info.start(command.first(), command.mid(1));
+    ASSERT_TRUE(info.waitForFinished(30000));
+    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    EXPECT_TRUE(info.readAllStandardOutput().contains("LUMVARIS-SIM"));
 }
 
 TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {
