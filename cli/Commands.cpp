@@ -1,11 +1,13 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 
 #include "cli/DataSinks.h"
@@ -28,6 +30,8 @@ namespace {
 using commands::RequestType;
 namespace request = commands::request;
 
+constexpr qint64 kDayMs = 24 * 3600 * 1000;
+
 // Prints the values the replies showed: "label: text" lines, or one JSON object with `extra`.
 void PrintShown(Output& output, const QList<ShownValue>& shown, QJsonObject extra = {}) {
     for (const ShownValue& value : shown) {
@@ -49,7 +53,8 @@ class FiledRecordsShown final : public meterdata::IFiledRecords {
             QStringList parts{reading.Family, reading.Current, reading.Snapshot,
                               reading.Time.toLocalTime().toString(Qt::ISODate)};
             parts.removeAll(QString());
-            texts_ << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
+            texts_
+                << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
         }
     }
     const QJsonArray& Readings() const { return readings_; }
@@ -289,15 +294,25 @@ ExitStatus RunListen(Session& session) {
     }
     session::Connection& connection = session.Connection();
 
+    // A timer's interval is milliseconds in an int (24.8 days): the end of --for is a deadline,
+    // and the timer is armed for a day at most and looks at it each time it fires.
     bool timeUp = false;
+    const QDeadlineTimer deadline(std::chrono::seconds(o.forSeconds));
     QTimer period;
     period.setSingleShot(true);
+    const auto arm = [&] {
+        period.start(static_cast<int>(std::min<qint64>(deadline.remainingTime(), kDayMs)));
+    };
     QObject::connect(&period, &QTimer::timeout, [&] {
+        if (!deadline.hasExpired()) {
+            arm();
+            return;
+        }
         timeUp = true;
         session.Wake();
     });
     if (o.forSeconds > 0) {
-        period.start(std::chrono::seconds(o.forSeconds));
+        arm();
     }
     // A pulled adapter is awaited for a minute; the database is attached again when it returns.
     bool waiting = false;

@@ -16,7 +16,8 @@ constexpr std::chrono::seconds kStopWait{30};
 
 DataSinks::DataSinks(const Options& options, Output& output, meterdata::MeterDatabase& database)
     : options_(options), output_(output), live_(database) {
-    connect(&live_, &session::LiveSinks::Message, this, [this](const QString& text) { output_.Message(text); });
+    connect(&live_, &session::LiveSinks::Message, this,
+            [this](const QString& text) { output_.Message(text); });
 }
 
 ExitStatus DataSinks::Open(const QString& site) {

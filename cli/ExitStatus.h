@@ -10,7 +10,9 @@ enum class ExitStatus {
     NoReply = 3,        // no reply within the timeout
     Refused = 4,        // refused by the concentrator (40h), or a wrong password
     FileError = 5,      // a file cannot be read or written
+    HungUp = 129,       // SIGHUP: 128 + the signal, as a shell reports a command it ended
     Interrupted = 130,  // Ctrl+C (SIGINT)
+    Terminated = 143,   // SIGTERM
 };
 
 inline int Code(ExitStatus status) {
@@ -33,7 +35,9 @@ inline ExitStatus Worse(ExitStatus a, ExitStatus b) {
                 return 4;
             case ExitStatus::Usage:
                 return 5;
+            case ExitStatus::HungUp:
             case ExitStatus::Interrupted:
+            case ExitStatus::Terminated:
                 return 6;
         }
         return 0;

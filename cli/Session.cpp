@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <csignal>
+
 #include "commands/CommandSender.h"
 #include "commands/RequestStatusText.h"
 #include "commands/Requests.h"
@@ -118,6 +120,17 @@ void Session::Wake() {
 void Session::Stop(int signal) {
     stopSignal_ = signal;
     Wake();
+}
+
+ExitStatus Session::StopStatus() const {
+    switch (stopSignal_) {
+        case SIGTERM:
+            return ExitStatus::Terminated;
+        case SIGHUP:
+            return ExitStatus::HungUp;
+        default:
+            return ExitStatus::Interrupted;
+    }
 }
 
 void Session::RunLoop() {

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "MqttTestSupport.h"
@@ -319,6 +320,62 @@ TEST(CliTest, AClientKilledWhileItHeldThePortLeavesItFreeForTheNext) {
     ASSERT_TRUE(info.waitForFinished(30000));
     EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
     EXPECT_TRUE(info.readAllStandardOutput().contains("LUMVARIS-SIM"));
+}
+
+// Runs the event loop for a while (the child processes' pipes are read meanwhile).
+void RunFor(int milliseconds) {
+    QElapsedTimer time;
+    time.start();
+    while (time.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+// A stop signal in the middle of a command: a read-all says how far it came and keeps what it
+// read, a one-shot command ends with 128 + the signal, listen outlives a QTimer's 24.8 days of
+// milliseconds (--for) until Ctrl+C.
+TEST(CliTest, AStopSignalEndsACommandInProgressWithItsSummaryAndStatus) {
+    Simulator quiet(kQuietBuffers);
+    Simulator slow({QStringLiteral("--delay"), QStringLiteral("3000")});
+    const struct {
+        const char* what;
+        QStringList arguments;
+        int afterMs;
+        int signal;
+        int status;
+        const char* printed;
+    } cases[] = {
+        {"read-all, Ctrl+C", {"read-all", "--port", quiet.Port()}, 1500, SIGINT, 130, "Стоп "},
+        {"read-all, SIGTERM", {"read-all", "--port", quiet.Port()}, 1500, SIGTERM, 143, "Стоп "},
+        {"info, Ctrl+C", {"info", "--port", slow.Port(), "--timeout", "10"}, 1000, SIGINT, 130, ""},
+        {"info, SIGTERM", {"info", "--port", slow.Port(), "--timeout", "10"}, 1000, SIGTERM, 143, ""},
+        {"listen --for 4294970 s, past 2^32 ms",
+         {"listen", "--port", quiet.Port(), "--for", "4294970"},
+         3600,
+         SIGINT,
+         130,
+         "Пакетов принято: "},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir data;
+        QProcess cli;
+        cli.start(QStringLiteral(LUMVARIS_CLI_PATH), c.arguments + QStringList{"--data-dir", data.path()});
+        ASSERT_TRUE(cli.waitForStarted());
+        RunFor(c.afterMs);
+        ASSERT_EQ(cli.state(), QProcess::Running)
+            << c.what << ": " << cli.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(cli.processId()), c.signal);
+        ASSERT_TRUE(cli.waitForFinished(20000)) << c.what;
+        EXPECT_EQ(cli.exitCode(), c.status) << c.what << ": " << cli.readAllStandardError().toStdString();
+        EXPECT_TRUE(cli.readAllStandardOutput().startsWith(c.printed)) << c.what;
+        if (c.arguments.first() != QLatin1String("info")) {
+            const QString base = QFileInfo(quiet.Port()).fileName();
+            EXPECT_GT(QFileInfo(data.filePath(base + QLatin1String(meterdata::MeterDatabase::kPacketsSuffix)))
+                          .size(),
+                      0)
+                << c.what << ": the database saved";
+        }
+    }
 }
 
 TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {
