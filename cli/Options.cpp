@@ -140,6 +140,76 @@ const commands::CommandInfo* FindRequest(const QString& text) {
     return commands::FindCommand(static_cast<std::uint8_t>(code.toUInt(nullptr, 16)));
 }
 
+// What the window and the other commands refuse before they send, refused for the same request
+// made by hand; empty when the body may go. The window's fields hold the same ranges.
+QString SendRefusal(RequestType type, const QByteArray& body) {
+    const auto byte = [&body](int at) { return static_cast<std::uint8_t>(body.at(at)); };
+    const auto signedByte = [&body](int at) {
+        return static_cast<int>(static_cast<std::int8_t>(body.at(at)));
+    };
+    const auto word = [&byte](int at) { return byte(at) | (byte(at + 1) << 8); };
+    const auto outside = [](const char* what, int value, int low, int high) {
+        return QStringLiteral("%1 %2 вне допустимого диапазона %3..%4: ничего не отправлено.")
+            .arg(QString::fromUtf8(what))
+            .arg(value)
+            .arg(low)
+            .arg(high);
+    };
+    switch (type) {
+        case RequestType::AddressWrite: {
+            const QString reason = commands::UnreachableAddressReason(static_cast<std::uint16_t>(word(0)));
+            return reason.isEmpty() ? QString() : reason + QStringLiteral("\nАдрес не изменён.");
+        }
+        case RequestType::PasswordSend:
+        case RequestType::PasswordWrite: {
+            // The bytes must be a text the window could have typed in code page 1251.
+            const QString text =
+                commands::FromCp1251(reinterpret_cast<const std::uint8_t*>(body.constData()), body.size());
+            const commands::LinkText link = commands::TextForLink(text, QStringLiteral("Пароль"));
+            if (link.Refused()) {
+                return link.refusal;
+            }
+            return link.bytes == body ? QString()
+                                      : QStringLiteral(
+                                            "Пароль содержит байт, который не является символом "
+                                            "кодовой страницы 1251: ничего не отправлено.");
+        }
+        case RequestType::KeyWrite:
+            return QStringLiteral(
+                "Ключ закрытой сети загружает команда key ИМЯ: ключ вычисляется по имени "
+                "и хранится в Keys.ini, как в окне программы.");
+        case RequestType::FirmwareBegin:
+        case RequestType::FirmwareBeginLegacy:
+        case RequestType::FirmwareLine:
+            // The start alone may make a concentrator erase its firmware.
+            return QStringLiteral(
+                "Прошивку загружает команда firmware ФАЙЛ, проверив файл прежде, чем "
+                "что-либо отправить.");
+        case RequestType::ConfigWrite:
+            return word(0) < 16 || word(0) > 4096 ? outside("Размер сети", word(0), 16, 4096) : QString();
+        case RequestType::ClockTrimWrite:
+            return signedByte(0) < -60 || signedByte(0) > 120
+                       ? outside("Калибровка часов", signedByte(0), -60, 120)
+                       : QString();
+        case RequestType::BillingDayWrite:
+            return signedByte(0) < -10 || signedByte(0) > 10
+                       ? outside("Расчётный день", signedByte(0), -10, 10)
+                       : QString();
+        case RequestType::UartRateWrite:
+            return byte(0) > 2 ? outside("Номер скорости", byte(0), 0, 2) : QString();
+        case RequestType::PacketBufferRead:
+        case RequestType::MonthBufferRead:
+        case RequestType::MonthRecordClear:
+            return word(0) < 1 || word(0) > 4096 ? outside("Номер счётчика", word(0), 1, 4096) : QString();
+        case RequestType::RegisterRead:
+            return byte(4) < 1 || byte(4) > 127 ? outside("Число слов", byte(4), 1, 127) : QString();
+        case RequestType::DebugModeWrite:
+            return byte(0) > 3 ? outside("Режим отладки", byte(0), 0, 3) : QString();
+        default:
+            return {};
+    }
+}
+
 ParsedCommandLine Fail(const QString& message) {
     ParsedCommandLine parsed;
     parsed.text = message + QStringLiteral("\nСправка: lumvaris-cli --help");
@@ -375,6 +445,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                                       .arg(QString::fromLatin1(info->name))
                                       .arg(info->payloadLength - 1)
                                       .arg(body));
+            }
+            if (const QString refusal = SendRefusal(info->type, o.sendBody); !refusal.isEmpty()) {
+                return Fail(refusal);
             }
             break;
         }

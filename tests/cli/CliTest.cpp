@@ -276,6 +276,16 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"listen", "--mqtt", "mqtt://user:pw@host/plc"}, "пароль"},
         {{"read-all", "--from", "9", "--to", "3"}, "первый номер больше последнего"},
         {{"firmware", notHex}, "строка 1: нет двоеточия в начале"},
+        // send: the window's and the other commands' refusals for the same request made by hand.
+        {{"send", "AddressWrite", "FF1F"}, "Адрес 1FFF не может быть адресом концентратора"},
+        {{"send", "AddressWrite", "FFFF"}, "Адрес не изменён."},
+        {{"send", "FirmwareBegin", "0100"}, "команда firmware ФАЙЛ"},
+        {{"send", "FirmwareLine", "3A3030"}, "команда firmware ФАЙЛ"},
+        {{"send", "KeyWrite", QString(64, QLatin1Char('0'))}, "команда key ИМЯ"},
+        {{"send", "BillingDayWrite", "0B"}, "Расчётный день 11 вне допустимого диапазона -10..10"},
+        {{"send", "ClockTrimWrite", "85"}, "Калибровка часов -123 вне"},
+        {{"send", "ConfigWrite", "0F0001"}, "Размер сети 15 вне"},
+        {{"send", "PacketBufferRead", "0000"}, "Номер счётчика 0 вне"},
     };
     for (const auto& c : cases) {
         const Outcome run = Cli(c.arguments + port);
