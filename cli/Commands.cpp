@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
@@ -31,6 +32,7 @@ using commands::RequestType;
 namespace request = commands::request;
 
 constexpr qint64 kDayMs = 24 * 3600 * 1000;
+constexpr int kPortLookMs = 1000;
 
 // Prints the values the replies showed: "label: text" lines, or one JSON object with `extra`.
 void PrintShown(Output& output, const QList<ShownValue>& shown, QJsonObject extra = {}) {
@@ -201,10 +203,15 @@ class ReadAllProgress final : public session::IReadAllView {
     Session& session_;
 };
 
-// The destinations of --db and --mqtt first (a refused broker sends nothing), then the port; the
-// destinations follow the UART-ID the concentrator reports. Stopped again when either fails.
-ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
+// The destinations of --db and --mqtt first (a refused broker sends nothing), then the port (once
+// `ready` holds, when given); the destinations follow the UART-ID the concentrator reports.
+// Stopped again when either fails.
+ExitStatus OpenWithSinks(Session& session, DataSinks& sinks, const std::function<bool()>& ready = {}) {
     ExitStatus status = sinks.Open(session.Site());
+    if (status == ExitStatus::Done && ready && !ready()) {
+        status = session.StopSignal() != 0 ? session.StopStatus() : ExitStatus::Done;
+        return Worse(status, sinks.Stop());
+    }
     if (status == ExitStatus::Done) {
         status = session.Open();
     }
@@ -213,6 +220,25 @@ ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
     }
     session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
     return ExitStatus::Done;
+}
+
+// Asks the concentrator its address: its reply, through the UART-ID hook, stamps the readings
+// with the concentrator's own UART-ID rather than only the one the requests go to. No reply is
+// no reason to stop: the readings then carry the given one.
+ExitStatus AskAddress(Session& session) {
+    const ExitStatus status = session.Request(request::Plain(RequestType::AddressRead));
+    if (status == ExitStatus::NoReply || status == ExitStatus::Refused) {
+        session.Out().Message(QStringLiteral("Показания помечаются UART-ID %1.")
+                                  .arg(session.Connection().UartId(), 4, 16, QLatin1Char('0'))
+                                  .toUpper());
+        return ExitStatus::Done;
+    }
+    return status;
+}
+
+// The device file of a port name as the port library takes it (a bare name is under /dev).
+bool PortDevicePresent(const QString& port) {
+    return QFileInfo::exists(port.startsWith(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port);
 }
 
 }  // namespace
@@ -229,6 +255,9 @@ ExitStatus RunReadAll(Session& session) {
     // The concentrator's network size first: its reply sets the database's meter count, which the
     // window's read-all goes by and beyond which no record is stored.
     status = session.Request(request::Plain(RequestType::ConfigRead));
+    if (status == ExitStatus::Done) {
+        status = AskAddress(session);
+    }
     const meterdata::TMatrixInterface* net = database.NetStore();
     const int meters = net != nullptr ? net->ColCount() - 1 : 0;
     const int last = o.to != 0 ? o.to : meters;
@@ -288,10 +317,6 @@ ExitStatus RunReadAll(Session& session) {
 ExitStatus RunListen(Session& session) {
     const Options& o = session.Opts();
     DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
-    ExitStatus status = OpenWithSinks(session, sinks);
-    if (status != ExitStatus::Done) {
-        return status;
-    }
     session::Connection& connection = session.Connection();
 
     // A timer's interval is milliseconds in an int (24.8 days): the end of --for is a deadline,
@@ -314,6 +339,32 @@ ExitStatus RunListen(Session& session) {
     if (o.forSeconds > 0) {
         arm();
     }
+    // A port that is not there yet (an adapter plugged in later, a service started before it) is
+    // awaited as a pulled one is: one message, then a look every second.
+    const auto portThere = [&] {
+        if (PortDevicePresent(o.port)) {
+            return true;
+        }
+        session.Out().Message(QStringLiteral("Порт «%1» не найден: ожидание его появления (проверка каждую "
+                                             "секунду; конец: Ctrl+C или SIGTERM).")
+                                  .arg(o.port));
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&session] { session.Wake(); });
+        look.start(kPortLookMs);
+        session.Wait([&] { return timeUp || PortDevicePresent(o.port); });
+        return !timeUp && PortDevicePresent(o.port);
+    };
+    ExitStatus status = OpenWithSinks(session, sinks, portThere);
+    if (status != ExitStatus::Done || !connection.IsOpen()) {
+        if (session.StopSignal() != 0) {
+            status = session.StopSignal() == SIGINT ? ExitStatus::Interrupted : ExitStatus::Done;
+        }
+        session.Out().Text(QStringLiteral("Пакетов принято: 0"));
+        session.Out().Object({{QStringLiteral("packets"), 0}});
+        return status;
+    }
+    // A stop or a loss meanwhile ends the wait below at once, with its status.
+    AskAddress(session);
     // A pulled adapter is awaited for a minute; the database is attached again when it returns.
     bool waiting = false;
     session.SetStateHook([&] {

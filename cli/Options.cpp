@@ -9,6 +9,7 @@
 #include "commands/Text1251.h"
 #include "keys/KeyName.h"
 #include "mqtt/MqttAddress.h"
+#include "session/SiteName.h"
 #include "sinks/SinkUrl.h"
 
 namespace lumvaris::cli {
@@ -321,8 +322,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     o.json = isSet("json");
     if (isSet("site")) {
         o.site = value("site");
-        if (o.site.trimmed().isEmpty()) {
-            return Fail(QStringLiteral("Имя концентратора (--site) не может быть пустым."));
+        if (const QString error = session::SiteNameError(o.site); !error.isEmpty()) {
+            return Fail(QStringLiteral("--site: ") + error);
         }
     }
     o.dataDirectory = value("data-dir");

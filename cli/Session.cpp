@@ -11,6 +11,7 @@
 #include "commands/Requests.h"
 #include "link/Frame.h"
 #include "meterdata/MeterDatabase.h"
+#include "session/SiteName.h"
 
 namespace lumvaris::cli {
 
@@ -49,9 +50,7 @@ QString Session::Site() const {
     if (!options_.site.isEmpty()) {
         return options_.site;
     }
-    // The name the port's database files go by.
-    const QString name = meterdata::MeterDatabase::DatabaseFileName(QString(), options_.port, "");
-    return name.isEmpty() ? options_.port : name;
+    return session::DefaultSite(options_.port);
 }
 
 ExitStatus Session::Open() {
