@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <pwd.h>
@@ -286,6 +287,13 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"send", "ClockTrimWrite", "85"}, "Калибровка часов -123 вне"},
         {{"send", "ConfigWrite", "0F0001"}, "Размер сети 15 вне"},
         {{"send", "PacketBufferRead", "0000"}, "Номер счётчика 0 вне"},
+        // A site is one MQTT topic level, and two names never the same level.
+        {{"listen", "--site", "a/b"}, "«/»"},
+        {{"listen", "--site", "a+b"}, "«+»"},
+        {{"read-all", "--site", "plc#"}, "«#»"},
+        {{"listen", "--site", "$SYS"}, "начинается с «$»"},
+        {{"listen", "--site", "a\tb"}, "управляющий символ"},
+        {{"listen", "--site", QString(101, QLatin1Char('x'))}, "длиннее 100 символов"},
     };
     for (const auto& c : cases) {
         const Outcome run = Cli(c.arguments + port);
@@ -386,6 +394,40 @@ TEST(CliTest, AStopSignalEndsACommandInProgressWithItsSummaryAndStatus) {
                 << c.what << ": the database saved";
         }
     }
+}
+
+// A service started before its adapter is plugged in waits for the port, then records; the
+// readings carry the concentrator's own UART-ID (asked first) and a site that tells two machines'
+// ttyUSB0 apart.
+TEST(CliTest, ListenWaitsForAPortThatIsNotThereYetAndStampsTheConcentratorsAddress) {
+    Simulator sim({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                   QStringLiteral("0.2")});
+    QTemporaryDir data;
+    const QString link = data.filePath(QStringLiteral("ttyLATE0"));
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    QProcess listen;
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
+                 {QStringLiteral("listen"), QStringLiteral("--port"), link, QStringLiteral("--data-dir"),
+                  data.path(), QStringLiteral("--for"), QStringLiteral("5"), QStringLiteral("--db"),
+                  QStringLiteral("jsonl:") + readings});
+    ASSERT_TRUE(listen.waitForStarted());
+    RunFor(2500);
+    ASSERT_EQ(listen.state(), QProcess::Running) << listen.readAllStandardError().toStdString();
+    EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened")).isEmpty());
+    ASSERT_TRUE(QFile::link(sim.Port(), link));
+    ASSERT_TRUE(listen.waitForFinished(20000));
+    const QString err = QString::fromUtf8(listen.readAllStandardError());
+    EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(err.count(QStringLiteral("не найден: ожидание его появления")), 1) << err.toStdString();
+    EXPECT_FALSE(sim.LogLines(QStringLiteral("AddressRead to 2FFF")).isEmpty());
+
+    QString host = QSysInfo::machineHostName();
+    host = host.left(host.indexOf(QLatin1Char('.')) < 0 ? host.size() : host.indexOf(QLatin1Char('.')));
+    const QList<QByteArray> lines = FileBytes(readings).split('\n');
+    ASSERT_GT(lines.size(), 3) << "packets heard once the port came";
+    const QJsonObject first = QJsonDocument::fromJson(lines.first()).object();
+    EXPECT_EQ(first.value(QStringLiteral("site")).toString(), QStringLiteral("ttyLATE0@") + host);
+    EXPECT_EQ(first.value(QStringLiteral("uart_id")).toString(), QStringLiteral("2FFF"));
 }
 
 TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {
