@@ -1,6 +1,8 @@
 #include "cli/Options.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <set>
@@ -211,12 +213,53 @@ QString SendRefusal(RequestType type, const QByteArray& body) {
     }
 }
 
-ParsedCommandLine Fail(const QString& message) {
+ParsedCommandLine Fail(const QString& message, ExitStatus status = ExitStatus::Usage) {
     ParsedCommandLine parsed;
-    parsed.text = message + QStringLiteral("\nСправка: lumvaris-cli --help");
+    parsed.text =
+        status == ExitStatus::Usage ? message + QStringLiteral("\nСправка: lumvaris-cli --help") : message;
     parsed.textIsError = true;
-    parsed.status = ExitStatus::Usage;
+    parsed.status = status;
     return parsed;
+}
+
+const char* const kPasswordVariable = "LUMVARIS_PASSWORD";
+
+// Why a file cannot be read, in words: missing, a directory, no permission.
+QString FileProblem(const QString& path, const QString& what) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("%1 «%2» не найден.").arg(what, path);
+    }
+    if (info.isDir()) {
+        return QStringLiteral("%1 «%2» - это каталог, а не файл.").arg(what, path);
+    }
+    return QStringLiteral("%1 «%2» не читается: нет доступа.").arg(what, path);
+}
+
+// A readable regular file (or a device such as a pipe), or why not.
+QString ReadableFileProblem(const QString& path, const QString& what) {
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        return FileProblem(path, what);
+    }
+    return {};
+}
+
+// The first line of a file without its line end (CR LF or LF).
+std::optional<QString> FirstLineOf(const QString& path, const QString& what, QString& error) {
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        error = FileProblem(path, what);
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine();
+    if (line.endsWith('\n')) {
+        line.chop(1);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return QString::fromUtf8(line);
 }
 
 }  // namespace
@@ -232,12 +275,29 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         return QCommandLineOption(QString::fromLatin1(name), {}, "x");
     };
     const auto flag = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name)); };
-    parser.addOptions({valued("port"),     valued("baud"),  valued("uart-id"), valued("timeout"),
-                       valued("password"), flag("json"),    valued("site"),    valued("data-dir"),
-                       flag("help"),       flag("version"), flag("set"),       flag("months"),
-                       valued("from"),     valued("to"),    valued("pace"),    valued("for"),
-                       valued("db"),       valued("mqtt"),  valued("mqtt-ca"), valued("mqtt-password-file"),
-                       flag("legacy"),     flag("force")});
+    parser.addOptions({valued("port"),
+                       valued("baud"),
+                       valued("uart-id"),
+                       valued("timeout"),
+                       valued("password"),
+                       flag("json"),
+                       valued("site"),
+                       valued("data-dir"),
+                       flag("help"),
+                       flag("version"),
+                       flag("set"),
+                       flag("months"),
+                       valued("from"),
+                       valued("to"),
+                       valued("pace"),
+                       valued("for"),
+                       valued("db"),
+                       valued("mqtt"),
+                       valued("mqtt-ca"),
+                       valued("mqtt-password-file"),
+                       flag("legacy"),
+                       flag("force"),
+                       valued("password-file")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -271,8 +331,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     if (command == nullptr) {
         return Fail(QStringLiteral("Неизвестная команда: %1.").arg(commandName));
     }
-    const std::set<QString> common = {"port",     "baud", "uart-id", "timeout",
-                                      "password", "json", "site",    "data-dir"};
+    const std::set<QString> common = {"port", "baud", "uart-id",  "timeout",      "password",
+                                      "json", "site", "data-dir", "password-file"};
     for (const QString& name : parser.optionNames()) {
         if (!common.contains(name) && !command->options.contains(name)) {
             return Fail(QStringLiteral("Параметр --%1 не относится к команде %2.").arg(name, commandName));
@@ -311,8 +371,25 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     if (isSet("timeout") && !ParseInt(value("timeout"), 1, 600, o.timeoutSeconds)) {
         return Fail(QStringLiteral("Таймаут «%1» - не число секунд от 1 до 600.").arg(value("timeout")));
     }
+    // The password from the file or the environment rather than the command line, which every
+    // local user can read (ps, /proc/PID/cmdline).
+    std::optional<QString> password;
+    if (isSet("password") && isSet("password-file")) {
+        return Fail(QStringLiteral("Пароль задаётся или --password, или --password-file, но не обоими."));
+    }
     if (isSet("password")) {
-        o.passwordText = value("password");
+        password = value("password");
+    } else if (isSet("password-file")) {
+        QString error;
+        password = FirstLineOf(value("password-file"), QStringLiteral("Файл пароля"), error);
+        if (!password) {
+            return Fail(error, ExitStatus::FileError);
+        }
+    } else if (qEnvironmentVariableIsSet(kPasswordVariable)) {
+        password = qEnvironmentVariable(kPasswordVariable);
+    }
+    if (password) {
+        o.passwordText = *password;
         const commands::LinkText text = commands::TextForLink(o.passwordText, QStringLiteral("Пароль"));
         if (text.Refused()) {
             return Fail(text.refusal);
@@ -380,6 +457,20 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     } else if (isSet("mqtt-ca") || isSet("mqtt-password-file")) {
         return Fail(QStringLiteral("Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
     }
+    if (isSet("mqtt-password-file")) {
+        if (const QString problem =
+                ReadableFileProblem(o.mqttPasswordFile, QStringLiteral("Файл пароля брокера MQTT"));
+            !problem.isEmpty()) {
+            return Fail(problem, ExitStatus::FileError);
+        }
+    }
+    if (isSet("mqtt-ca")) {
+        if (const QString problem =
+                ReadableFileProblem(o.mqttCa, QStringLiteral("Файл сертификатов --mqtt-ca"));
+            !problem.isEmpty()) {
+            return Fail(problem, ExitStatus::FileError);
+        }
+    }
     o.legacy = isSet("legacy");
     o.force = isSet("force");
 
@@ -403,6 +494,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                 return Fail(QStringLiteral("Не указано имя ключа: lumvaris-cli key ИМЯ."));
             }
             o.keyName = keys::KeyNameFromText(positional.takeFirst());
+            if (o.keyName.isEmpty()) {
+                return Fail(QStringLiteral("Имя ключа пустое: укажите имя ключа (lumvaris-cli key ИМЯ)."));
+            }
             const QString error = keys::KeyNameError(o.keyName);
             if (!error.isEmpty()) {
                 return Fail(error);

@@ -93,7 +93,14 @@ void Session::StateChanged() {
 
 void Session::PortLost(const QString& message) {
     portLost_ = true;
-    output_.Message(message);
+    // The window's advice is to choose the port again; here there is no port to choose, only the
+    // cable and the adapter to look at.
+    QString text = message;
+    const qsizetype advice = text.indexOf(QStringLiteral("\nПроверьте подключение"));
+    if (advice >= 0) {
+        text = text.left(advice) + QStringLiteral("\nПроверьте кабель и адаптер концентратора.");
+    }
+    output_.Message(text);
     Wake();
 }
 

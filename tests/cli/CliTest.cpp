@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -38,8 +39,10 @@ struct Outcome {
     QJsonObject Json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
 };
 
-Outcome Cli(const QStringList& arguments, int timeoutMs = 30000) {
+Outcome Cli(const QStringList& arguments, int timeoutMs = 30000,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
     Outcome run;
     if (!process.waitForFinished(timeoutMs)) {
@@ -206,6 +209,9 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
         const char* said;
     } cases[] = {
         {{"info", "--port", "/dev/ttyLUMVARIS-none"}, 2, "ВНИМАНИЕ! При открытии порта произошла ошибка!\n"},
+        // The system's English (ENOTTY, EISDIR) said in the engineer's words.
+        {{"info", "--port", "/dev/null"}, 2, "«/dev/null» - не последовательный порт."},
+        {{"info", "--port", "/tmp"}, 2, "«/tmp» - это каталог, а не последовательный порт."},
         {{"info", "--port", silent.Port(), "--timeout", "1"}, 3, "Нет ответа на ConfigRead за 1 с: Ошибка!"},
         {{"read-all", "--port", silent.Port(), "--to", "3", "--timeout", "1", "--pace", "reply"}, 3, ""},
         {{"clock", "--port", refusing.Port()}, 4, "Команда недоступна, введите пароль!"},
@@ -223,6 +229,59 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
             << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
+    // The password from a file (its first line) or the environment, out of sight of ps; a file
+    // that cannot be read is a file error.
+    QTemporaryDir files;
+    const QString passwordFile = files.filePath(QStringLiteral("password"));
+    QFile password(passwordFile);
+    ASSERT_TRUE(password.open(QIODevice::WriteOnly));
+    password.write("secret\r\nsecond line\n");
+    password.close();
+    QProcessEnvironment withPassword = QProcessEnvironment::systemEnvironment();
+    withPassword.insert(QStringLiteral("LUMVARIS_PASSWORD"), QStringLiteral("secret"));
+    QProcessEnvironment wrongPassword = QProcessEnvironment::systemEnvironment();
+    wrongPassword.insert(QStringLiteral("LUMVARIS_PASSWORD"), QStringLiteral("wrong"));
+    const QStringList write = {QStringLiteral("send"),
+                               QStringLiteral("BillingDayWrite"),
+                               QStringLiteral("01"),
+                               QStringLiteral("--port"),
+                               refusing.Port(),
+                               QStringLiteral("--data-dir"),
+                               data.path()};
+    const struct {
+        const char* what;
+        QStringList arguments;
+        QProcessEnvironment environment;
+        int status;
+        const char* said;
+    } passwords[] = {
+        {"file", {"--password-file", passwordFile}, QProcessEnvironment::systemEnvironment(), 0, ""},
+        {"variable", {}, withPassword, 0, ""},
+        {"wrong variable", {}, wrongPassword, 4, "Пароль неверный!"},
+        {"the option before the variable", {"--password", "secret"}, wrongPassword, 0, ""},
+        {"a directory", {"--password-file", files.path()}, withPassword, 5, "это каталог, а не файл"},
+        {"no such file", {"--password-file", files.filePath("none")}, withPassword, 5, "не найден"},
+    };
+    for (const auto& c : passwords) {
+        const Outcome run = Cli(write + c.arguments, 30000, c.environment);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << c.what << ": " << run.err.toStdString();
+    }
+    const Outcome mqttDirectory =
+        Cli({QStringLiteral("listen"), QStringLiteral("--port"), refusing.Port(), QStringLiteral("--mqtt"),
+             QStringLiteral("mqtt://127.0.0.1/plc"), QStringLiteral("--mqtt-password-file"), files.path()});
+    EXPECT_EQ(mqttDirectory.status, 5) << mqttDirectory.err.toStdString();
+    EXPECT_TRUE(mqttDirectory.err.contains(QStringLiteral("это каталог"))) << mqttDirectory.err.toStdString();
+
+    // A port lost under listen: the terminal's words, not the window's advice to choose a port.
+    Simulator hangingUp({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    const Outcome lost = Cli({QStringLiteral("listen"), QStringLiteral("--port"), hangingUp.Port(),
+                              QStringLiteral("--data-dir"), data.path()});
+    EXPECT_EQ(lost.status, 2) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains(QStringLiteral("потеряна"))) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains(QStringLiteral("Проверьте кабель и адаптер концентратора.")));
+    EXPECT_FALSE(lost.err.contains(QStringLiteral("выберите порт"))) << lost.err.toStdString();
+
     // The port's files held by another copy of the program (the window): refused as the window is.
     QTemporaryDir heldDirectory;
     meterdata::SystemClock clock;
@@ -287,6 +346,9 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"send", "ClockTrimWrite", "85"}, "Калибровка часов -123 вне"},
         {{"send", "ConfigWrite", "0F0001"}, "Размер сети 15 вне"},
         {{"send", "PacketBufferRead", "0000"}, "Номер счётчика 0 вне"},
+        {{"key", ""}, "Имя ключа пустое"},
+        {{"key", "  "}, "Имя ключа пустое"},
+        {{"send", "ClockRead", "--password", "a", "--password-file", notHex}, "не обоими"},
         // A site is one MQTT topic level, and two names never the same level.
         {{"listen", "--site", "a/b"}, "«/»"},
         {{"listen", "--site", "a+b"}, "«+»"},
@@ -300,6 +362,17 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
+    // Bytes that are not UTF-8 would become U+FFFD unseen (two such site names one site).
+    QProcess raw;
+    raw.start(QStringLiteral("/bin/sh"),
+              {QStringLiteral("-c"),
+               QStringLiteral("exec \"$0\" listen --port \"$1\" --site \"$(printf 'a\\377')\""),
+               QStringLiteral(LUMVARIS_CLI_PATH), sim.Port()});
+    ASSERT_TRUE(raw.waitForFinished(10000));
+    EXPECT_EQ(raw.exitCode(), 1);
+    EXPECT_TRUE(
+        QString::fromUtf8(raw.readAllStandardError()).contains(QStringLiteral("не текст в кодировке UTF-8")));
+
     EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened the port")).isEmpty()) << "the port was opened";
     EXPECT_TRUE(QDir(data.path()).isEmpty()) << "a file was written";
 }
