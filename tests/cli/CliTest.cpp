@@ -503,6 +503,67 @@ TEST(CliTest, ListenWaitsForAPortThatIsNotThereYetAndStampsTheConcentratorsAddre
     EXPECT_EQ(first.value(QStringLiteral("uart_id")).toString(), QStringLiteral("2FFF"));
 }
 
+// The window's pace on a slow line (each reply 700 ms late, several requests out at once): the
+// last replies are awaited for the whole timeout and counted; a range of one meter reads that one.
+TEST(CliTest, ReadAllCountsTheLastRepliesOfASlowLineAndReadsExactlyTheMetersAsked) {
+    Simulator slow(kQuietBuffers + QStringList{QStringLiteral("--delay"), QStringLiteral("700")});
+    Simulator quick(kQuietBuffers);
+    const struct {
+        const Simulator& sim;
+        QStringList range;
+        const char* summary;
+        int requests;
+    } cases[] = {
+        {slow, {"--from", "1", "--to", "3"}, "Все 3: без ответа 0, записи 3, без данных 0\n", 3},
+        {quick, {"--from", "5", "--to", "5"}, "Все 1: без ответа 0, записи 0, без данных 1\n", 1},
+        {quick, {"--from", "4", "--to", "4"}, "Все 1: без ответа 0, записи 1, без данных 0\n", 1},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir data;
+        const qsizetype before =
+            c.sim.LogLines(QStringLiteral("RX")).filter(QStringLiteral("PacketBufferRead")).size();
+        const Outcome run = Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--port"),
+                                            c.sim.Port(), QStringLiteral("--data-dir"), data.path()} +
+                                c.range);
+        EXPECT_EQ(run.status, 0) << c.range.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out, QString::fromUtf8(c.summary)) << c.range.join(' ').toStdString();
+        const QStringList asked =
+            c.sim.LogLines(QStringLiteral("RX")).filter(QStringLiteral("PacketBufferRead"));
+        EXPECT_EQ(asked.size() - before, c.requests) << c.range.join(' ').toStdString();
+    }
+}
+
+// On a terminal the progress bar is wiped before a message: the message line shows nothing of it.
+TEST(CliTest, TheProgressBarIsClearedBeforeAMessageOnATerminal) {
+    Simulator sim(kQuietBuffers +
+                  QStringList{QStringLiteral("--hangup-after-requests"), QStringLiteral("30")});
+    QTemporaryDir data;
+    QProcess terminal;  // script(1) gives the program a pseudo-terminal as its output and error
+    terminal.start(QStringLiteral("script"),
+                   {QStringLiteral("-qec"),
+                    QStringLiteral("'%1' read-all --port '%2' --data-dir '%3'")
+                        .arg(QStringLiteral(LUMVARIS_CLI_PATH), sim.Port(), data.path()),
+                    QStringLiteral("/dev/null")});
+    ASSERT_TRUE(terminal.waitForFinished(30000));
+    const QString screen = QString::fromUtf8(terminal.readAllStandardOutput());
+    EXPECT_EQ(terminal.exitCode(), 2) << screen.toStdString();
+    ASSERT_TRUE(screen.contains(QStringLiteral("] 10/256"))) << "the bar was drawn: " << screen.toStdString();
+    bool seen = false;
+    for (QString line : screen.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);  // the terminal's own line end
+        }
+        if (!line.contains(QStringLiteral("потеряна"))) {
+            continue;
+        }
+        seen = true;
+        // What a terminal shows of the line: from its last carriage return, which clears the rest.
+        const QString shown = line.mid(line.lastIndexOf(QLatin1Char('\r')));
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("\r\033[KВНИМАНИЕ!"))) << shown.toStdString();
+    }
+    EXPECT_TRUE(seen) << screen.toStdString();
+}
+
 TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {
     QProcess readelf;
     readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral(LUMVARIS_CLI_PATH)});
