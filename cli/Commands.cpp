@@ -363,8 +363,6 @@ ExitStatus RunListen(Session& session) {
         session.Out().Object({{QStringLiteral("packets"), 0}});
         return status;
     }
-    // A stop or a loss meanwhile ends the wait below at once, with its status.
-    AskAddress(session);
     // A pulled adapter is awaited for a minute; the database is attached again when it returns.
     bool waiting = false;
     session.SetStateHook([&] {
@@ -379,6 +377,8 @@ ExitStatus RunListen(Session& session) {
     session.Out().Message(
         QStringLiteral("Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).")
             .arg(o.port, session.DataDirectory()));
+    // A stop or a loss meanwhile ends the wait below at once, with its status.
+    AskAddress(session);
     const auto gone = [&connection] {
         const session::ConnectionState state = connection.State();
         return state == session::ConnectionState::AdapterGone || state == session::ConnectionState::Closed;
