@@ -1,17 +1,16 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
 
-#include <algorithm>
 #include <csignal>
 
 #include "cli/DataSinks.h"
+#include "cli/ListenDeadline.h"
 #include "cli/Session.h"
 #include "commands/CommandSender.h"
 #include "commands/Requests.h"
@@ -31,7 +30,6 @@ namespace {
 using commands::RequestType;
 namespace request = commands::request;
 
-constexpr qint64 kDayMs = 24 * 3600 * 1000;
 constexpr int kPortLookMs = 1000;
 
 // Prints the values the replies showed: "label: text" lines, or one JSON object with `extra`.
@@ -319,25 +317,17 @@ ExitStatus RunListen(Session& session) {
     DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
     session::Connection& connection = session.Connection();
 
-    // A timer's interval is milliseconds in an int (24.8 days): the end of --for is a deadline,
-    // and the timer is armed for a day at most and looks at it each time it fires.
     bool timeUp = false;
-    const QDeadlineTimer deadline(std::chrono::seconds(o.forSeconds));
-    QTimer period;
-    period.setSingleShot(true);
-    const auto arm = [&] {
-        period.start(static_cast<int>(std::min<qint64>(deadline.remainingTime(), kDayMs)));
-    };
-    QObject::connect(&period, &QTimer::timeout, [&] {
-        if (!deadline.hasExpired()) {
-            arm();
-            return;
-        }
-        timeUp = true;
-        session.Wake();
-    });
+    QElapsedTimer started;
+    started.start();
+    std::unique_ptr<ListenDeadline> deadline;
     if (o.forSeconds > 0) {
-        arm();
+        deadline = std::make_unique<ListenDeadline>(
+            session.Timers(), [&started] { return started.elapsed(); }, qint64{o.forSeconds} * 1000,
+            [&] {
+                timeUp = true;
+                session.Wake();
+            });
     }
     // A port that is not there yet (an adapter plugged in later, a service started before it) is
     // awaited as a pulled one is: one message, then a look every second.
