@@ -283,6 +283,11 @@ ExitStatus RunReadAll(Session& session) {
             session.Wait([&readAll] { return !readAll.Running(); });
             readAll.Stop();  // a stop signal or a lost port: the summary says how far it came
         }
+        if (!c.IsOpen() && !session.PortLost()) {
+            // The port closed under the loop (it ends the read at once); the loss itself is told
+            // from the event queue, before the summary.
+            QCoreApplication::processEvents();
+        }
         session.Out().EndProgress();
         const commands::ReadAllLoop& loop = readAll.Loop();
         session.Out().Text(loop.SummaryText());
@@ -294,7 +299,7 @@ ExitStatus RunReadAll(Session& session) {
                               {QStringLiteral("without_reply"), loop.WithoutReply()}});
         if (session.StopSignal() != 0) {
             status = session.StopStatus();
-        } else if (session.PortLost() || !sendError.isEmpty()) {
+        } else if (session.PortLost() || !sendError.isEmpty() || !c.IsOpen()) {
             if (!session.PortLost()) {
                 session.Out().Message(sendError);  // the write failed before the loss was told
             }
