@@ -3,7 +3,10 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
@@ -21,6 +24,22 @@ void CentreOnScreen(QWidget& window) {
 }
 
 void OpenWithDefaultViewer(const QString& path) {
+    // The viewer gets the window's environment but not the passwords in it: the central
+    // database's, the broker's and the concentrator's are for this program alone.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* secret : {"PGPASSWORD", "LUMVARIS_MQTT_PASSWORD", "LUMVARIS_PASSWORD"}) {
+        environment.remove(QString::fromLatin1(secret));
+    }
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        QProcess process;
+        process.setProgram(opener);
+        process.setArguments({QUrl::fromLocalFile(path).toString()});
+        process.setProcessEnvironment(environment);
+        if (process.startDetached()) {
+            return;
+        }
+    }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

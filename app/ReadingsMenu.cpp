@@ -10,6 +10,7 @@
 #include "app/IMessageBox.h"
 #include "app/ISaveDialog.h"
 #include "meterdata/MeterDatabase.h"
+#include "session/SiteName.h"
 #include "mqtt/MqttSink.h"
 #include "session/Connection.h"
 #include "session/ExportJob.h"
@@ -65,7 +66,7 @@ bool ReadingsMenu::ExportRunning() const {
 }
 
 void ReadingsMenu::ConnectionOpened() {
-    sinks_->SetSite(meterdata::MeterDatabase::DatabaseName(connection_.PortName()));
+    sinks_->SetSite(session::DefaultSite(connection_.PortName()));
     sinks_->SetUartId(connection_.UartId());
 }
 
@@ -86,7 +87,7 @@ void ReadingsMenu::NMainFileExportClick() {
     sinks::PortExportOptions options;
     options.ProgramDirectory = connection_.ProgramDirectory();
     options.PortName = connection_.PortName();
-    options.Site = meterdata::MeterDatabase::DatabaseName(options.PortName);
+    options.Site = session::DefaultSite(options.PortName);
     options.UartId = sinks::UartIdText(connection_.UartId());
     QString error;
     if (!export_->Start(options, ExportAddress(path), error)) {

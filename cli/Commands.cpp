@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
@@ -9,6 +10,7 @@
 #include <csignal>
 
 #include "cli/DataSinks.h"
+#include "cli/ListenDeadline.h"
 #include "cli/Session.h"
 #include "commands/CommandSender.h"
 #include "commands/Requests.h"
@@ -17,6 +19,7 @@
 #include "meterdata/TMatrixInterface.h"
 #include "session/ReadAll.h"
 #include "session/Result.h"
+#include "session/SiteName.h"
 #include "sinks/ISink.h"
 #include "sinks/PortExport.h"
 #include "sinks/Reading.h"
@@ -27,6 +30,8 @@ namespace {
 
 using commands::RequestType;
 namespace request = commands::request;
+
+constexpr int kPortLookMs = 1000;
 
 // Prints the values the replies showed: "label: text" lines, or one JSON object with `extra`.
 void PrintShown(Output& output, const QList<ShownValue>& shown, QJsonObject extra = {}) {
@@ -49,7 +54,8 @@ class FiledRecordsShown final : public meterdata::IFiledRecords {
             QStringList parts{reading.Family, reading.Current, reading.Snapshot,
                               reading.Time.toLocalTime().toString(Qt::ISODate)};
             parts.removeAll(QString());
-            texts_ << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
+            texts_
+                << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
         }
     }
     const QJsonArray& Readings() const { return readings_; }
@@ -196,10 +202,15 @@ class ReadAllProgress final : public session::IReadAllView {
     Session& session_;
 };
 
-// The destinations of --db and --mqtt first (a refused broker sends nothing), then the port; the
-// destinations follow the UART-ID the concentrator reports. Stopped again when either fails.
-ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
+// The destinations of --db and --mqtt first (a refused broker sends nothing), then the port (once
+// `ready` holds, when given); the destinations follow the UART-ID the concentrator reports.
+// Stopped again when either fails.
+ExitStatus OpenWithSinks(Session& session, DataSinks& sinks, const std::function<bool()>& ready = {}) {
     ExitStatus status = sinks.Open(session.Site());
+    if (status == ExitStatus::Done && ready && !ready()) {
+        status = session.StopSignal() != 0 ? session.StopStatus() : ExitStatus::Done;
+        return Worse(status, sinks.Stop());
+    }
     if (status == ExitStatus::Done) {
         status = session.Open();
     }
@@ -208,6 +219,25 @@ ExitStatus OpenWithSinks(Session& session, DataSinks& sinks) {
     }
     session.SetUartIdHook([&sinks](std::uint16_t uartId) { sinks.SetUartId(uartId); });
     return ExitStatus::Done;
+}
+
+// Asks the concentrator its address: its reply, through the UART-ID hook, stamps the readings
+// with the concentrator's own UART-ID rather than only the one the requests go to. No reply is
+// no reason to stop: the readings then carry the given one.
+ExitStatus AskAddress(Session& session) {
+    const ExitStatus status = session.Request(request::Plain(RequestType::AddressRead));
+    if (status == ExitStatus::NoReply || status == ExitStatus::Refused) {
+        session.Out().Message(QStringLiteral("Показания помечаются UART-ID %1.")
+                                  .arg(session.Connection().UartId(), 4, 16, QLatin1Char('0'))
+                                  .toUpper());
+        return ExitStatus::Done;
+    }
+    return status;
+}
+
+// The device file of a port name as the port library takes it (a bare name is under /dev).
+bool PortDevicePresent(const QString& port) {
+    return QFileInfo::exists(port.startsWith(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port);
 }
 
 }  // namespace
@@ -224,6 +254,9 @@ ExitStatus RunReadAll(Session& session) {
     // The concentrator's network size first: its reply sets the database's meter count, which the
     // window's read-all goes by and beyond which no record is stored.
     status = session.Request(request::Plain(RequestType::ConfigRead));
+    if (status == ExitStatus::Done) {
+        status = AskAddress(session);
+    }
     const meterdata::TMatrixInterface* net = database.NetStore();
     const int meters = net != nullptr ? net->ColCount() - 1 : 0;
     const int last = o.to != 0 ? o.to : meters;
@@ -251,6 +284,11 @@ ExitStatus RunReadAll(Session& session) {
             session.Wait([&readAll] { return !readAll.Running(); });
             readAll.Stop();  // a stop signal or a lost port: the summary says how far it came
         }
+        if (!c.IsOpen() && !session.PortLost()) {
+            // The port closed under the loop (it ends the read at once); the loss itself is told
+            // from the event queue, before the summary.
+            QCoreApplication::processEvents();
+        }
         session.Out().EndProgress();
         const commands::ReadAllLoop& loop = readAll.Loop();
         session.Out().Text(loop.SummaryText());
@@ -262,7 +300,7 @@ ExitStatus RunReadAll(Session& session) {
                               {QStringLiteral("without_reply"), loop.WithoutReply()}});
         if (session.StopSignal() != 0) {
             status = session.StopStatus();
-        } else if (session.PortLost() || !sendError.isEmpty()) {
+        } else if (session.PortLost() || !sendError.isEmpty() || !c.IsOpen()) {
             if (!session.PortLost()) {
                 session.Out().Message(sendError);  // the write failed before the loss was told
             }
@@ -283,21 +321,43 @@ ExitStatus RunReadAll(Session& session) {
 ExitStatus RunListen(Session& session) {
     const Options& o = session.Opts();
     DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
-    ExitStatus status = OpenWithSinks(session, sinks);
-    if (status != ExitStatus::Done) {
-        return status;
-    }
     session::Connection& connection = session.Connection();
 
     bool timeUp = false;
-    QTimer period;
-    period.setSingleShot(true);
-    QObject::connect(&period, &QTimer::timeout, [&] {
-        timeUp = true;
-        session.Wake();
-    });
+    QElapsedTimer started;
+    started.start();
+    std::unique_ptr<ListenDeadline> deadline;
     if (o.forSeconds > 0) {
-        period.start(std::chrono::seconds(o.forSeconds));
+        deadline = std::make_unique<ListenDeadline>(
+            session.Timers(), [&started] { return started.elapsed(); }, qint64{o.forSeconds} * 1000,
+            [&] {
+                timeUp = true;
+                session.Wake();
+            });
+    }
+    // A port that is not there yet (an adapter plugged in later, a service started before it) is
+    // awaited as a pulled one is: one message, then a look every second.
+    const auto portThere = [&] {
+        if (PortDevicePresent(o.port)) {
+            return true;
+        }
+        session.Out().Message(QStringLiteral("Порт «%1» не найден: ожидание его появления (проверка каждую "
+                                             "секунду; конец: Ctrl+C или SIGTERM).")
+                                  .arg(o.port));
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&session] { session.Wake(); });
+        look.start(kPortLookMs);
+        session.Wait([&] { return timeUp || PortDevicePresent(o.port); });
+        return !timeUp && PortDevicePresent(o.port);
+    };
+    ExitStatus status = OpenWithSinks(session, sinks, portThere);
+    if (status != ExitStatus::Done || !connection.IsOpen()) {
+        if (session.StopSignal() != 0) {
+            status = session.StopSignal() == SIGINT ? ExitStatus::Interrupted : ExitStatus::Done;
+        }
+        session.Out().Text(QStringLiteral("Пакетов принято: 0"));
+        session.Out().Object({{QStringLiteral("packets"), 0}});
+        return status;
     }
     // A pulled adapter is awaited for a minute; the database is attached again when it returns.
     bool waiting = false;
@@ -313,6 +373,8 @@ ExitStatus RunListen(Session& session) {
     session.Out().Message(
         QStringLiteral("Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).")
             .arg(o.port, session.DataDirectory()));
+    // A stop or a loss meanwhile ends the wait below at once, with its status.
+    AskAddress(session);
     const auto gone = [&connection] {
         const session::ConnectionState state = connection.State();
         return state == session::ConnectionState::AdapterGone || state == session::ConnectionState::Closed;
@@ -358,9 +420,8 @@ ExitStatus RunExport(const Options& options, Output& output, const QString& data
     sinks::PortExportOptions exportOptions;
     exportOptions.ProgramDirectory = dataDirectory;
     exportOptions.PortName = options.port;
-    exportOptions.Site = options.site.isEmpty()
-                             ? meterdata::MeterDatabase::DatabaseFileName(QString(), options.port, "")
-                             : options.site;
+    // The same site as listen's and read-all's, so that an export meets the rows they wrote.
+    exportOptions.Site = options.site.isEmpty() ? session::DefaultSite(options.port) : options.site;
     if (options.uartIdGiven) {
         exportOptions.UartId = QStringLiteral("%1").arg(options.uartId, 4, 16, QLatin1Char('0')).toUpper();
     }

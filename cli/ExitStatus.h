@@ -11,7 +11,9 @@ enum class ExitStatus {
     Refused = 4,        // refused by the concentrator (40h), or a wrong password
     FileError = 5,      // a file cannot be read or written
     KeptBack = 6,       // a database server or broker did not take every reading: they wait
+    HungUp = 129,       // SIGHUP: 128 + the signal, as a shell reports a command it ended
     Interrupted = 130,  // Ctrl+C (SIGINT)
+    Terminated = 143,   // SIGTERM
 };
 
 inline int Code(ExitStatus status) {
@@ -36,7 +38,9 @@ inline ExitStatus Worse(ExitStatus a, ExitStatus b) {
                 return 5;
             case ExitStatus::Usage:
                 return 6;
+            case ExitStatus::HungUp:
             case ExitStatus::Interrupted:
+            case ExitStatus::Terminated:
                 return 7;
         }
         return 0;

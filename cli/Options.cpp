@@ -1,6 +1,8 @@
 #include "cli/Options.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <set>
@@ -9,6 +11,7 @@
 #include "commands/Text1251.h"
 #include "keys/KeyName.h"
 #include "mqtt/MqttAddress.h"
+#include "session/SiteName.h"
 #include "sinks/SinkUrl.h"
 
 namespace lumvaris::cli {
@@ -54,13 +57,17 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              данных порта, как окно программы; затем итог
   listen [--for СЕКУНДЫ]     записывать каждый пакет счётчика в локальную базу данных порта
                              (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
-                             времени; для службы
+                             времени; для службы. Порта ещё нет - ждать его появления (проверка
+                             каждую секунду)
   firmware ФАЙЛ [--legacy] [--force]
                              загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
                              не прошедший проверку формата Intel-HEX)
-  key ИМЯ                    вычислить ключ закрытой сети по имени (хранится в Keys.ini) и загрузить
+  key ИМЯ                    вычислить ключ закрытой сети по непустому имени (хранится в Keys.ini)
+                             и загрузить
   send ТИП [HEX...]          один запрос по имени (ClockRead) или коду (81) с байтами после кода
-                             типа; вывести ответ, как его показывает окно (с --json - и его байты)
+                             типа; вывести ответ, как его показывает окно (с --json - и его байты).
+                             Те же проверки, что в окне: адрес, пароль, диапазоны значений; ключ и
+                             прошивку загружают команды key и firmware
   export --db АДРЕС          записать всю локальную базу данных порта (без связи с концентратором)
 
 Параметры всех команд:
@@ -68,10 +75,13 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   --baud 38400|19200|9600    скорость порта (38400)
   --uart-id HEX              адрес концентратора (2FFF)
   --timeout СЕКУНДЫ          таймаут ответа (2)
-  --password ТЕКСТ           пароль, отправляемый перед каждой 'защищённой' командой
+  --password ТЕКСТ           пароль, отправляемый перед каждой 'защищённой' командой (виден всем
+                             в ps: лучше --password-file или переменная LUMVARIS_PASSWORD)
+  --password-file ФАЙЛ       пароль концентратора в первой строке файла
   --json                     по одному объекту JSON в строке на стандартный вывод
   --site ИМЯ                 имя концентратора в данных вне программы (по умолчанию - имя базы
-                             данных порта, например ttyUSB0)
+                             данных порта и имя компьютера, например ttyUSB0@box17); без '/', '+',
+                             '#', управляющих символов и '$' в начале, не длиннее 100 символов
   --data-dir КАТАЛОГ         каталог локальных баз данных и Keys.ini (по умолчанию - тот же, что у
                              окна программы: каталог программы или ~/.local/share/Lumvaris)
   --help, --version
@@ -95,7 +105,7 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   5    файл не читается или не записывается (также файл-получатель, не принявший показаний)
   6    read-all, export: сервер базы данных или брокер принял не все показания (они ждут
        в очереди на диске рядом с файлами порта и уйдут при следующем запуске)
-  130  прервано (Ctrl+C)
+  130  прервано (Ctrl+C); 143 и 129 - прервано сигналом SIGTERM или SIGHUP (кроме listen: 0)
 )";
 
 bool ParseInt(const QString& text, int low, int high, int& value) {
@@ -142,12 +152,123 @@ const commands::CommandInfo* FindRequest(const QString& text) {
     return commands::FindCommand(static_cast<std::uint8_t>(code.toUInt(nullptr, 16)));
 }
 
-ParsedCommandLine Fail(const QString& message) {
+// What the window and the other commands refuse before they send, refused for the same request
+// made by hand; empty when the body may go. The window's fields hold the same ranges.
+QString SendRefusal(RequestType type, const QByteArray& body) {
+    const auto byte = [&body](int at) { return static_cast<std::uint8_t>(body.at(at)); };
+    const auto signedByte = [&body](int at) {
+        return static_cast<int>(static_cast<std::int8_t>(body.at(at)));
+    };
+    const auto word = [&byte](int at) { return byte(at) | (byte(at + 1) << 8); };
+    const auto outside = [](const char* what, int value, int low, int high) {
+        return QStringLiteral("%1 %2 вне допустимого диапазона %3..%4: ничего не отправлено.")
+            .arg(QString::fromUtf8(what))
+            .arg(value)
+            .arg(low)
+            .arg(high);
+    };
+    switch (type) {
+        case RequestType::AddressWrite: {
+            const QString reason = commands::UnreachableAddressReason(static_cast<std::uint16_t>(word(0)));
+            return reason.isEmpty() ? QString() : reason + QStringLiteral("\nАдрес не изменён.");
+        }
+        case RequestType::PasswordSend:
+        case RequestType::PasswordWrite: {
+            // The bytes must be a text the window could have typed in code page 1251.
+            const QString text =
+                commands::FromCp1251(reinterpret_cast<const std::uint8_t*>(body.constData()), body.size());
+            const commands::LinkText link = commands::TextForLink(text, QStringLiteral("Пароль"));
+            if (link.Refused()) {
+                return link.refusal;
+            }
+            return link.bytes == body ? QString()
+                                      : QStringLiteral(
+                                            "Пароль содержит байт, который не является символом "
+                                            "кодовой страницы 1251: ничего не отправлено.");
+        }
+        case RequestType::KeyWrite:
+            return QStringLiteral(
+                "Ключ закрытой сети загружает команда key ИМЯ: ключ вычисляется по имени "
+                "и хранится в Keys.ini, как в окне программы.");
+        case RequestType::FirmwareBegin:
+        case RequestType::FirmwareBeginLegacy:
+        case RequestType::FirmwareLine:
+            // The start alone may make a concentrator erase its firmware.
+            return QStringLiteral(
+                "Прошивку загружает команда firmware ФАЙЛ, проверив файл прежде, чем "
+                "что-либо отправить.");
+        case RequestType::ConfigWrite:
+            return word(0) < 16 || word(0) > 4096 ? outside("Размер сети", word(0), 16, 4096) : QString();
+        case RequestType::ClockTrimWrite:
+            return signedByte(0) < -60 || signedByte(0) > 120
+                       ? outside("Калибровка часов", signedByte(0), -60, 120)
+                       : QString();
+        case RequestType::BillingDayWrite:
+            return signedByte(0) < -10 || signedByte(0) > 10
+                       ? outside("Расчётный день", signedByte(0), -10, 10)
+                       : QString();
+        case RequestType::UartRateWrite:
+            return byte(0) > 2 ? outside("Номер скорости", byte(0), 0, 2) : QString();
+        case RequestType::PacketBufferRead:
+        case RequestType::MonthBufferRead:
+        case RequestType::MonthRecordClear:
+            return word(0) < 1 || word(0) > 4096 ? outside("Номер счётчика", word(0), 1, 4096) : QString();
+        case RequestType::RegisterRead:
+            return byte(4) < 1 || byte(4) > 127 ? outside("Число слов", byte(4), 1, 127) : QString();
+        case RequestType::DebugModeWrite:
+            return byte(0) > 3 ? outside("Режим отладки", byte(0), 0, 3) : QString();
+        default:
+            return {};
+    }
+}
+
+ParsedCommandLine Fail(const QString& message, ExitStatus status = ExitStatus::Usage) {
     ParsedCommandLine parsed;
-    parsed.text = message + QStringLiteral("\nСправка: lumvaris-cli --help");
+    parsed.text =
+        status == ExitStatus::Usage ? message + QStringLiteral("\nСправка: lumvaris-cli --help") : message;
     parsed.textIsError = true;
-    parsed.status = ExitStatus::Usage;
+    parsed.status = status;
     return parsed;
+}
+
+const char* const kPasswordVariable = "LUMVARIS_PASSWORD";
+
+// Why a file cannot be read, in words: missing, a directory, no permission.
+QString FileProblem(const QString& path, const QString& what) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("%1 «%2» не найден.").arg(what, path);
+    }
+    if (info.isDir()) {
+        return QStringLiteral("%1 «%2» - это каталог, а не файл.").arg(what, path);
+    }
+    return QStringLiteral("%1 «%2» не читается: нет доступа.").arg(what, path);
+}
+
+// A readable regular file (or a device such as a pipe), or why not.
+QString ReadableFileProblem(const QString& path, const QString& what) {
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        return FileProblem(path, what);
+    }
+    return {};
+}
+
+// The first line of a file without its line end (CR LF or LF).
+std::optional<QString> FirstLineOf(const QString& path, const QString& what, QString& error) {
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        error = FileProblem(path, what);
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine();
+    if (line.endsWith('\n')) {
+        line.chop(1);
+    }
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    return QString::fromUtf8(line);
 }
 
 }  // namespace
@@ -163,12 +284,29 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         return QCommandLineOption(QString::fromLatin1(name), {}, "x");
     };
     const auto flag = [](const char* name) { return QCommandLineOption(QString::fromLatin1(name)); };
-    parser.addOptions({valued("port"),     valued("baud"),  valued("uart-id"), valued("timeout"),
-                       valued("password"), flag("json"),    valued("site"),    valued("data-dir"),
-                       flag("help"),       flag("version"), flag("set"),       flag("months"),
-                       valued("from"),     valued("to"),    valued("pace"),    valued("for"),
-                       valued("db"),       valued("mqtt"),  valued("mqtt-ca"), valued("mqtt-password-file"),
-                       flag("legacy"),     flag("force")});
+    parser.addOptions({valued("port"),
+                       valued("baud"),
+                       valued("uart-id"),
+                       valued("timeout"),
+                       valued("password"),
+                       flag("json"),
+                       valued("site"),
+                       valued("data-dir"),
+                       flag("help"),
+                       flag("version"),
+                       flag("set"),
+                       flag("months"),
+                       valued("from"),
+                       valued("to"),
+                       valued("pace"),
+                       valued("for"),
+                       valued("db"),
+                       valued("mqtt"),
+                       valued("mqtt-ca"),
+                       valued("mqtt-password-file"),
+                       flag("legacy"),
+                       flag("force"),
+                       valued("password-file")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -202,8 +340,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     if (command == nullptr) {
         return Fail(QStringLiteral("Неизвестная команда: %1.").arg(commandName));
     }
-    const std::set<QString> common = {"port",     "baud", "uart-id", "timeout",
-                                      "password", "json", "site",    "data-dir"};
+    const std::set<QString> common = {"port", "baud", "uart-id",  "timeout",      "password",
+                                      "json", "site", "data-dir", "password-file"};
     for (const QString& name : parser.optionNames()) {
         if (!common.contains(name) && !command->options.contains(name)) {
             return Fail(QStringLiteral("Параметр --%1 не относится к команде %2.").arg(name, commandName));
@@ -242,8 +380,25 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     if (isSet("timeout") && !ParseInt(value("timeout"), 1, 600, o.timeoutSeconds)) {
         return Fail(QStringLiteral("Таймаут «%1» - не число секунд от 1 до 600.").arg(value("timeout")));
     }
+    // The password from the file or the environment rather than the command line, which every
+    // local user can read (ps, /proc/PID/cmdline).
+    std::optional<QString> password;
+    if (isSet("password") && isSet("password-file")) {
+        return Fail(QStringLiteral("Пароль задаётся или --password, или --password-file, но не обоими."));
+    }
     if (isSet("password")) {
-        o.passwordText = value("password");
+        password = value("password");
+    } else if (isSet("password-file")) {
+        QString error;
+        password = FirstLineOf(value("password-file"), QStringLiteral("Файл пароля"), error);
+        if (!password) {
+            return Fail(error, ExitStatus::FileError);
+        }
+    } else if (qEnvironmentVariableIsSet(kPasswordVariable)) {
+        password = qEnvironmentVariable(kPasswordVariable);
+    }
+    if (password) {
+        o.passwordText = *password;
         const commands::LinkText text = commands::TextForLink(o.passwordText, QStringLiteral("Пароль"));
         if (text.Refused()) {
             return Fail(text.refusal);
@@ -253,8 +408,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     o.json = isSet("json");
     if (isSet("site")) {
         o.site = value("site");
-        if (o.site.trimmed().isEmpty()) {
-            return Fail(QStringLiteral("Имя концентратора (--site) не может быть пустым."));
+        if (const QString error = session::SiteNameError(o.site); !error.isEmpty()) {
+            return Fail(QStringLiteral("--site: ") + error);
         }
     }
     o.dataDirectory = value("data-dir");
@@ -311,6 +466,20 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     } else if (isSet("mqtt-ca") || isSet("mqtt-password-file")) {
         return Fail(QStringLiteral("Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
     }
+    if (isSet("mqtt-password-file")) {
+        if (const QString problem =
+                ReadableFileProblem(o.mqttPasswordFile, QStringLiteral("Файл пароля брокера MQTT"));
+            !problem.isEmpty()) {
+            return Fail(problem, ExitStatus::FileError);
+        }
+    }
+    if (isSet("mqtt-ca")) {
+        if (const QString problem =
+                ReadableFileProblem(o.mqttCa, QStringLiteral("Файл сертификатов --mqtt-ca"));
+            !problem.isEmpty()) {
+            return Fail(problem, ExitStatus::FileError);
+        }
+    }
     o.legacy = isSet("legacy");
     o.force = isSet("force");
 
@@ -334,6 +503,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                 return Fail(QStringLiteral("Не указано имя ключа: lumvaris-cli key ИМЯ."));
             }
             o.keyName = keys::KeyNameFromText(positional.takeFirst());
+            if (o.keyName.isEmpty()) {
+                return Fail(QStringLiteral("Имя ключа пустое: укажите имя ключа (lumvaris-cli key ИМЯ)."));
+            }
             const QString error = keys::KeyNameError(o.keyName);
             if (!error.isEmpty()) {
                 return Fail(error);
@@ -377,6 +549,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                                       .arg(QString::fromLatin1(info->name))
                                       .arg(info->payloadLength - 1)
                                       .arg(body));
+            }
+            if (const QString refusal = SendRefusal(info->type, o.sendBody); !refusal.isEmpty()) {
+                return Fail(refusal);
             }
             break;
         }

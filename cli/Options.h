@@ -16,7 +16,8 @@ namespace lumvaris::cli {
 enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export };
 
 // The command line, checked: everything a command needs, with the defaults filled in. Nothing in
-// here has touched a port or a file.
+// here has touched a port; of the files, only the password files were read (and the CA file
+// opened) to find that they can be.
 struct Options {
     Command command = Command::Ports;
     QString port;  // as the window takes it: "ttyUSB0", a full path, a stable name

@@ -4,11 +4,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <csignal>
+
 #include "commands/CommandSender.h"
 #include "commands/RequestStatusText.h"
 #include "commands/Requests.h"
 #include "link/Frame.h"
 #include "meterdata/MeterDatabase.h"
+#include "session/SiteName.h"
 
 namespace lumvaris::cli {
 
@@ -47,9 +50,7 @@ QString Session::Site() const {
     if (!options_.site.isEmpty()) {
         return options_.site;
     }
-    // The name the port's database files go by.
-    const QString name = meterdata::MeterDatabase::DatabaseFileName(QString(), options_.port, "");
-    return name.isEmpty() ? options_.port : name;
+    return session::DefaultSite(options_.port);
 }
 
 ExitStatus Session::Open() {
@@ -92,7 +93,14 @@ void Session::StateChanged() {
 
 void Session::PortLost(const QString& message) {
     portLost_ = true;
-    output_.Message(message);
+    // The window's advice is to choose the port again; here there is no port to choose, only the
+    // cable and the adapter to look at.
+    QString text = message;
+    const qsizetype advice = text.indexOf(QStringLiteral("\nПроверьте подключение"));
+    if (advice >= 0) {
+        text = text.left(advice) + QStringLiteral("\nПроверьте кабель и адаптер концентратора.");
+    }
+    output_.Message(text);
     Wake();
 }
 
@@ -118,6 +126,17 @@ void Session::Wake() {
 void Session::Stop(int signal) {
     stopSignal_ = signal;
     Wake();
+}
+
+ExitStatus Session::StopStatus() const {
+    switch (stopSignal_) {
+        case SIGTERM:
+            return ExitStatus::Terminated;
+        case SIGHUP:
+            return ExitStatus::HungUp;
+        default:
+            return ExitStatus::Interrupted;
+    }
 }
 
 void Session::RunLoop() {

@@ -79,8 +79,9 @@ class Session final : public QObject,
     // A stop signal (SIGINT, SIGTERM, SIGHUP) arrived: every wait ends.
     void Stop(int signal);
     int StopSignal() const { return stopSignal_; }
-    // The status a stop signal leaves: 130 for Ctrl+C and the like.
-    ExitStatus StopStatus() const { return ExitStatus::Interrupted; }
+    // The status a stop signal leaves a command with: 128 + the signal (130 for Ctrl+C, 143 for
+    // SIGTERM, 129 for SIGHUP).
+    ExitStatus StopStatus() const;
     bool PortLost() const { return portLost_; }
     // Told of each UART-ID the concentrator reports.
     void SetUartIdHook(std::function<void(std::uint16_t)> hook) { uartIdHook_ = std::move(hook); }

@@ -16,7 +16,33 @@
 
 using namespace lumvaris;
 
+namespace {
+
+// The argument that is not UTF-8, or -1. The arguments reach QCoreApplication as local 8-bit
+// text, where such bytes become U+FFFD unseen: two different site names would be one.
+int FirstArgumentNotUtf8(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (QString::fromUtf8(bytes).toUtf8() != bytes) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const int bad = FirstArgumentNotUtf8(argc, argv); bad > 0) {
+        const QByteArray text = QStringLiteral(
+                                    "Аргумент %1 («%2») - не текст в кодировке UTF-8.\n"
+                                    "Справка: lumvaris-cli --help\n")
+                                    .arg(bad)
+                                    .arg(QString::fromUtf8(argv[bad]))
+                                    .toUtf8();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+        return cli::Code(cli::ExitStatus::Usage);
+    }
     QCoreApplication application(argc, argv);
     // The window's name: an installed program keeps its files in the window's data directory.
     QCoreApplication::setApplicationName(QStringLiteral("Lumvaris"));

@@ -68,7 +68,10 @@ bool KeyFile::WriteEntry(const QString& keyName, const QString& value) {
     }
     QSaveFile file(path_);
     const QByteArray& image = text.Image();
-    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit()) {
+    // The keys stand in clear: the owner's alone, also when an older file was readable by all.
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(image) != image.size() || !file.commit()) {
         lastError_ =
             QStringLiteral("Не удалось записать файл ключей «%1»: %2").arg(native, file.errorString());
         return false;

@@ -34,6 +34,7 @@ OpenFailure ExamineOpenFailure(const std::string& name, const QSerialPort& port)
     }
     const QFileInfo device(location);
     failure.deviceExists = device.exists();
+    failure.isDirectory = device.isDir();
     failure.accessAllowed =
         failure.deviceExists && ::access(QFile::encodeName(location).constData(), R_OK | W_OK) == 0;
 #endif
@@ -55,8 +56,15 @@ std::string DescribeOpenFailure(const OpenFailure& failure) {
                " (отказано в доступе). Пользователь должен входить в группу dialout: "
                "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова.";
     }
+    if (failure.isDirectory) {
+        return quoted + " - это каталог, а не последовательный порт.";
+    }
     if (failure.error == QSerialPort::PermissionError) {
         return "Порт " + quoted + " занят другой программой.";
+    }
+    // ENOTTY: a file or a device without terminal settings (/dev/null, a regular file).
+    if (failure.error == QSerialPort::UnsupportedOperationError) {
+        return quoted + " - не последовательный порт.";
     }
     return "Порт " + quoted + " не открывается: " + failure.errorText;
 }

@@ -55,11 +55,12 @@ struct OpenFailure {
     bool deviceExists = true;   // the device file is there
     bool accessAllowed = true;  // the user may read and write it
     QSerialPort::SerialPortError error = QSerialPort::UnknownError;
-    std::string errorText;  // the port library's own text
+    std::string errorText;     // the port library's own text
+    bool isDirectory = false;  // a directory, not a device
 };
 
 // One Russian sentence: in use, no access (with the hint for the serial-port group), no such
-// device, or the library's own text.
+// device, a directory or a file that is no serial port, or the library's own text.
 std::string DescribeOpenFailure(const OpenFailure& failure);
 
 // Why an open port stopped working, in words the engineer can act on: the device gone (adapter

@@ -7,6 +7,7 @@
 #include "meterdata/JournalWriter.h"
 #include "meterdata/MeterJournal.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +16,15 @@
 #include <QSaveFile>
 #include <QTimeZone>
 
+#include <cstdlib>
 #include <new>
 #include <utility>
 
 namespace lumvaris::meterdata {
 
 namespace {
+
+constexpr qint64 kUnnamedLockAgeMs = 5000;
 
 const char* const kNetCaptionPrefix = "Ёмкость сети ";
 const char* const kNetCaptionSuffix = " счётчиков";
@@ -93,19 +97,32 @@ bool MeterDatabase::TakeLock(const QString& portName) {
     if (lock_->tryLock(0)) {
         return true;
     }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    const bool named = lock_->getLockInfo(&pid, &host, &application) && pid > 0;
+    if (lock_->error() == QLockFile::LockFailedError && !named) {
+        // Empty, cut short or unreadable (a power cut right after its creation): it names no
+        // process, so none holds it. QLockFile writes the contents right after creating the file:
+        // a lock some seconds old is not another copy in the middle of taking it.
+        const QFileInfo file(LockFileName(portName));
+        const qint64 age = std::abs(file.lastModified().msecsTo(QDateTime::currentDateTimeUtc()));
+        if (age >= kUnnamedLockAgeMs && lock_->removeStaleLockFile() && lock_->tryLock(0)) {
+            return true;
+        }
+    }
     if (lock_->error() != QLockFile::LockFailedError) {
         // A directory where no lock can be made cannot take the files either; the write check
         // of the open tells the user.
         lock_.reset();
         return true;
     }
-    qint64 pid = 0;
-    QString host;
-    QString application;
     lock_->getLockInfo(&pid, &host, &application);
     lock_.reset();
     inUse_ = true;
-    QString holder = QStringLiteral("процесс %1").arg(pid);
+    QString holder = pid > 0 ? QStringLiteral("процесс %1").arg(pid)
+                             : QStringLiteral("файл блокировки «%1» не называет процесса и не удаляется")
+                                   .arg(Native(LockFileName(portName)));
     if (!application.isEmpty()) {
         holder += QStringLiteral(" «%1»").arg(application);
     }

@@ -267,7 +267,7 @@ int Simulator::Run(int stopFd) {
             wake = std::min(
                 wake, queue_.front().written > 0 ? nextByteAt_ : std::max(queue_.front().due, nextByteAt_));
         }
-        if (pty && !client_) {
+        if (pty && !client_ && transport_.WatchFd() < 0) {
             wake = std::min(wake, now + kClientCheckMs);
         }
         if (silentAt >= 0 && !silent_) {
@@ -276,10 +276,12 @@ int Simulator::Run(int stopFd) {
         if (hangupAt >= 0) {
             wake = std::min(wake, hangupAt);
         }
-        pollfd fds[2] = {{stopFd, POLLIN, 0}, {transport_.Fd(), 0, 0}};
-        nfds_t count = 1;
+        // The watch, when there is one, wakes the loop for a client's arrival and departure.
+        pollfd fds[3] = {{stopFd, POLLIN, 0}, {transport_.WatchFd(), POLLIN, 0}, {transport_.Fd(), 0, 0}};
+        nfds_t count = 3;
         if (client_) {
-            fds[1].events = static_cast<short>(POLLIN | (waitWritable_ ? POLLOUT : 0));
+            fds[2].events = static_cast<short>(POLLIN | (waitWritable_ ? POLLOUT : 0));
+        } else {
             count = 2;
         }
         const int timeout = static_cast<int>(std::clamp<Millis>(wake - now, 0, kMaxWaitMs));
@@ -291,9 +293,9 @@ int Simulator::Run(int stopFd) {
             LogNote("stopped by signal");
             return 0;
         }
-        if (client_ && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (client_ && (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             receiver_->Step();
-            if (port_.HungUp() || (!pty && (fds[1].revents & (POLLHUP | POLLERR)) != 0)) {
+            if (port_.HungUp() || (!pty && (fds[2].revents & (POLLHUP | POLLERR)) != 0)) {
                 if (!pty) {
                     LogNote("the serial port went away");
                     return 1;

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -68,8 +70,18 @@ std::unique_ptr<Transport> Transport::OpenPseudoTerminal(std::string& error) {
         return nullptr;
     }
     MakeRaw(slave, 0);
-    close(slave);
-    return std::unique_ptr<Transport>(new Transport(master, std::move(path), true));
+    std::unique_ptr<Transport> transport(new Transport(master, std::move(path), true));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch >= 0 && inotify_add_watch(watch, transport->path_.c_str(), IN_OPEN | IN_CLOSE) >= 0) {
+        transport->slave_ = slave;
+        transport->watch_ = watch;
+    } else {
+        if (watch >= 0) {
+            close(watch);
+        }
+        close(slave);
+    }
+    return transport;
 }
 
 std::unique_ptr<Transport> Transport::OpenSerialPort(const std::string& name, int baud, std::string& error) {
@@ -92,18 +104,49 @@ Transport::~Transport() {
 }
 
 void Transport::Close() {
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
+    for (int* fd : {&watch_, &slave_, &fd_}) {
+        if (*fd >= 0) {
+            close(*fd);
+            *fd = -1;
+        }
     }
 }
 
-bool Transport::ClientPresent() const {
+void Transport::CountClients() {
+    alignas(inotify_event) char events[4096];
+    for (;;) {
+        const ssize_t n = read(watch_, events, sizeof events);
+        if (n <= 0) {
+            return;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if ((event->mask & IN_OPEN) != 0) {
+                ++clients_;
+            }
+            if ((event->mask & IN_CLOSE) != 0 && clients_ > 0) {
+                --clients_;
+                if (clients_ == 0) {
+                    // What either side left unread is not the next client's, nor its exclusivity.
+                    ioctl(slave_, TIOCNXCL);
+                    tcflush(slave_, TCIOFLUSH);
+                }
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+bool Transport::ClientPresent() {
     if (fd_ < 0) {
         return false;
     }
     if (!pty_) {
         return true;
+    }
+    if (watch_ >= 0) {
+        CountClients();
+        return clients_ > 0;
     }
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 0) < 0) {

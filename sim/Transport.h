@@ -21,16 +21,27 @@ class Transport {
     // The path to open: the pseudo-terminal's serial side, or the port's name.
     const std::string& Path() const { return path_; }
     bool IsPseudoTerminal() const { return pty_; }
-    // Whether someone has the serial side open. A real port always counts as connected.
-    bool ClientPresent() const;
+    // Whether someone has the serial side open. A real port always counts as connected. When the
+    // last client leaves, the exclusive use it may have claimed (TIOCEXCL) ends with it.
+    bool ClientPresent();
+    // A descriptor that becomes readable when a client opens or closes the serial side, or -1.
+    int WatchFd() const { return watch_; }
     // Real ports only; a pseudo-terminal has no rate to change.
     bool SetRate(int baud);
     void Close();
 
   private:
     Transport(int fd, std::string path, bool pty) : fd_(fd), path_(std::move(path)), pty_(pty) {}
+    void CountClients();
 
     int fd_;
+    // Our own descriptor of the serial side, kept so that exclusive use left behind by a killed
+    // client can be ended (only an open descriptor can, and nobody but root may open the side
+    // while it lasts); with it the master no longer reports a hang-up, so the opens and closes of
+    // the side are counted through inotify instead. -1: neither could be had, the hang-up tells.
+    int slave_ = -1;
+    int watch_ = -1;
+    int clients_ = 0;
     std::string path_;
     bool pty_;
 };

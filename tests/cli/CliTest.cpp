@@ -10,9 +10,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
+
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "MqttTestSupport.h"
 #include "keys/KeyFile.h"
@@ -33,8 +39,10 @@ struct Outcome {
     QJsonObject Json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
 };
 
-Outcome Cli(const QStringList& arguments, int timeoutMs = 30000) {
+Outcome Cli(const QStringList& arguments, int timeoutMs = 30000,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
     Outcome run;
     if (!process.waitForFinished(timeoutMs)) {
@@ -45,6 +53,27 @@ Outcome Cli(const QStringList& arguments, int timeoutMs = 30000) {
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// As root, a program runs as "nobody", whom exclusive use of a terminal binds (root it does not).
+QStringList Unprivileged(const QString& program, const QStringList& arguments) {
+    if (geteuid() != 0) {
+        return QStringList{program} + arguments;
+    }
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                       QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"), program} +
+           arguments;
+}
+
+// Hands a file or directory to "nobody" when this process is root.
+void GiveToNobody(const QString& path) {
+    if (geteuid() != 0) {
+        return;
+    }
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0)
+        << path.toStdString();
 }
 
 // The simulator in its own process; the first line of its output is its port.
@@ -180,6 +209,9 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
         const char* said;
     } cases[] = {
         {{"info", "--port", "/dev/ttyLUMVARIS-none"}, 2, "ВНИМАНИЕ! При открытии порта произошла ошибка!\n"},
+        // The system's English (ENOTTY, EISDIR) said in the engineer's words.
+        {{"info", "--port", "/dev/null"}, 2, "«/dev/null» - не последовательный порт."},
+        {{"info", "--port", "/tmp"}, 2, "«/tmp» - это каталог, а не последовательный порт."},
         {{"info", "--port", silent.Port(), "--timeout", "1"}, 3, "Нет ответа на ConfigRead за 1 с: Ошибка!"},
         {{"read-all", "--port", silent.Port(), "--to", "3", "--timeout", "1", "--pace", "reply"}, 3, ""},
         {{"clock", "--port", refusing.Port()}, 4, "Команда недоступна, введите пароль!"},
@@ -197,6 +229,59 @@ TEST(CliTest, TheStatusOfAPortThatIsNotThereASilentConcentratorAndARefusal) {
             << c.arguments.join(' ').toStdString() << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
+    // The password from a file (its first line) or the environment, out of sight of ps; a file
+    // that cannot be read is a file error.
+    QTemporaryDir files;
+    const QString passwordFile = files.filePath(QStringLiteral("password"));
+    QFile password(passwordFile);
+    ASSERT_TRUE(password.open(QIODevice::WriteOnly));
+    password.write("secret\r\nsecond line\n");
+    password.close();
+    QProcessEnvironment withPassword = QProcessEnvironment::systemEnvironment();
+    withPassword.insert(QStringLiteral("LUMVARIS_PASSWORD"), QStringLiteral("secret"));
+    QProcessEnvironment wrongPassword = QProcessEnvironment::systemEnvironment();
+    wrongPassword.insert(QStringLiteral("LUMVARIS_PASSWORD"), QStringLiteral("wrong"));
+    const QStringList write = {QStringLiteral("send"),
+                               QStringLiteral("BillingDayWrite"),
+                               QStringLiteral("01"),
+                               QStringLiteral("--port"),
+                               refusing.Port(),
+                               QStringLiteral("--data-dir"),
+                               data.path()};
+    const struct {
+        const char* what;
+        QStringList arguments;
+        QProcessEnvironment environment;
+        int status;
+        const char* said;
+    } passwords[] = {
+        {"file", {"--password-file", passwordFile}, QProcessEnvironment::systemEnvironment(), 0, ""},
+        {"variable", {}, withPassword, 0, ""},
+        {"wrong variable", {}, wrongPassword, 4, "Пароль неверный!"},
+        {"the option before the variable", {"--password", "secret"}, wrongPassword, 0, ""},
+        {"a directory", {"--password-file", files.path()}, withPassword, 5, "это каталог, а не файл"},
+        {"no such file", {"--password-file", files.filePath("none")}, withPassword, 5, "не найден"},
+    };
+    for (const auto& c : passwords) {
+        const Outcome run = Cli(write + c.arguments, 30000, c.environment);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << c.what << ": " << run.err.toStdString();
+    }
+    const Outcome mqttDirectory =
+        Cli({QStringLiteral("listen"), QStringLiteral("--port"), refusing.Port(), QStringLiteral("--mqtt"),
+             QStringLiteral("mqtt://127.0.0.1/plc"), QStringLiteral("--mqtt-password-file"), files.path()});
+    EXPECT_EQ(mqttDirectory.status, 5) << mqttDirectory.err.toStdString();
+    EXPECT_TRUE(mqttDirectory.err.contains(QStringLiteral("это каталог"))) << mqttDirectory.err.toStdString();
+
+    // A port lost under listen: the terminal's words, not the window's advice to choose a port.
+    Simulator hangingUp({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    const Outcome lost = Cli({QStringLiteral("listen"), QStringLiteral("--port"), hangingUp.Port(),
+                              QStringLiteral("--data-dir"), data.path()});
+    EXPECT_EQ(lost.status, 2) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains(QStringLiteral("потеряна"))) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains(QStringLiteral("Проверьте кабель и адаптер концентратора.")));
+    EXPECT_FALSE(lost.err.contains(QStringLiteral("выберите порт"))) << lost.err.toStdString();
+
     // The port's files held by another copy of the program (the window): refused as the window is.
     QTemporaryDir heldDirectory;
     meterdata::SystemClock clock;
@@ -251,14 +336,236 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"listen", "--mqtt", "mqtt://user:pw@host/plc"}, "пароль"},
         {{"read-all", "--from", "9", "--to", "3"}, "первый номер больше последнего"},
         {{"firmware", notHex}, "строка 1: нет двоеточия в начале"},
+        // send: the window's and the other commands' refusals for the same request made by hand.
+        {{"send", "AddressWrite", "FF1F"}, "Адрес 1FFF не может быть адресом концентратора"},
+        {{"send", "AddressWrite", "FFFF"}, "Адрес не изменён."},
+        {{"send", "FirmwareBegin", "0100"}, "команда firmware ФАЙЛ"},
+        {{"send", "FirmwareLine", "3A3030"}, "команда firmware ФАЙЛ"},
+        {{"send", "KeyWrite", QString(64, QLatin1Char('0'))}, "команда key ИМЯ"},
+        {{"send", "BillingDayWrite", "0B"}, "Расчётный день 11 вне допустимого диапазона -10..10"},
+        {{"send", "ClockTrimWrite", "85"}, "Калибровка часов -123 вне"},
+        {{"send", "ConfigWrite", "0F0001"}, "Размер сети 15 вне"},
+        {{"send", "PacketBufferRead", "0000"}, "Номер счётчика 0 вне"},
+        {{"key", ""}, "Имя ключа пустое"},
+        {{"key", "  "}, "Имя ключа пустое"},
+        {{"send", "ClockRead", "--password", "a", "--password-file", notHex}, "не обоими"},
+        // A site is one MQTT topic level, and two names never the same level.
+        {{"listen", "--site", "a/b"}, "«/»"},
+        {{"listen", "--site", "a+b"}, "«+»"},
+        {{"read-all", "--site", "plc#"}, "«#»"},
+        {{"listen", "--site", "$SYS"}, "начинается с «$»"},
+        {{"listen", "--site", "a\tb"}, "управляющий символ"},
+        {{"listen", "--site", QString(101, QLatin1Char('x'))}, "длиннее 100 символов"},
     };
     for (const auto& c : cases) {
         const Outcome run = Cli(c.arguments + port);
         EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
     }
+    // Bytes that are not UTF-8 would become U+FFFD unseen (two such site names one site).
+    QProcess raw;
+    raw.start(QStringLiteral("/bin/sh"),
+              {QStringLiteral("-c"),
+               QStringLiteral("exec \"$0\" listen --port \"$1\" --site \"$(printf 'a\\377')\""),
+               QStringLiteral(LUMVARIS_CLI_PATH), sim.Port()});
+    ASSERT_TRUE(raw.waitForFinished(10000));
+    EXPECT_EQ(raw.exitCode(), 1);
+    EXPECT_TRUE(
+        QString::fromUtf8(raw.readAllStandardError()).contains(QStringLiteral("не текст в кодировке UTF-8")));
+
     EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened the port")).isEmpty()) << "the port was opened";
     EXPECT_TRUE(QDir(data.path()).isEmpty()) << "a file was written";
+}
+
+// A client killed while it held the port (QSerialPort claims it with TIOCEXCL) leaves it free:
+// the next user opens it without the simulator being restarted.
+TEST(CliTest, AClientKilledWhileItHeldThePortLeavesItFreeForTheNext) {
+    Simulator sim({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                   QStringLiteral("0.5")});
+    ASSERT_FALSE(sim.Port().isEmpty());
+    GiveToNobody(sim.Port());
+    QTemporaryDir data;
+    GiveToNobody(data.path());
+    const QStringList port = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+                              data.path()};
+    for (int round = 0; round < 2; ++round) {
+        QProcess listen;
+        const QStringList command =
+            Unprivileged(QStringLiteral(LUMVARIS_CLI_PATH), QStringList{QStringLiteral("listen")} + port);
+        listen.start(command.first(), command.mid(1));
+        ASSERT_TRUE(listen.waitForStarted());
+        QElapsedTimer time;
+        time.start();
+        while (sim.LogLines(QStringLiteral("client opened the port")).size() <= round &&
+               time.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        ASSERT_EQ(sim.LogLines(QStringLiteral("client opened the port")).size(), round + 1);
+        listen.kill();
+        ASSERT_TRUE(listen.waitForFinished(5000));
+    }
+    QProcess info;
+    const QStringList command =
+        Unprivileged(QStringLiteral(LUMVARIS_CLI_PATH), QStringList{QStringLiteral("info")} + port);
+    info.start(command.first(), command.mid(1));
+    ASSERT_TRUE(info.waitForFinished(30000));
+    EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
+    EXPECT_TRUE(info.readAllStandardOutput().contains("LUMVARIS-SIM"));
+}
+
+// Runs the event loop for a while (the child processes' pipes are read meanwhile).
+void RunFor(int milliseconds) {
+    QElapsedTimer time;
+    time.start();
+    while (time.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+// A stop signal in the middle of a command: a read-all says how far it came and keeps what it
+// read, a one-shot command ends with 128 + the signal, listen outlives a QTimer's 24.8 days of
+// milliseconds (--for) until Ctrl+C.
+TEST(CliTest, AStopSignalEndsACommandInProgressWithItsSummaryAndStatus) {
+    Simulator quiet(kQuietBuffers);
+    Simulator slow({QStringLiteral("--delay"), QStringLiteral("3000")});
+    const struct {
+        const char* what;
+        QStringList arguments;
+        int afterMs;
+        int signal;
+        int status;
+        const char* printed;
+    } cases[] = {
+        {"read-all, Ctrl+C", {"read-all", "--port", quiet.Port()}, 1500, SIGINT, 130, "Стоп "},
+        {"read-all, SIGTERM", {"read-all", "--port", quiet.Port()}, 1500, SIGTERM, 143, "Стоп "},
+        {"info, Ctrl+C", {"info", "--port", slow.Port(), "--timeout", "10"}, 1000, SIGINT, 130, ""},
+        {"info, SIGTERM", {"info", "--port", slow.Port(), "--timeout", "10"}, 1000, SIGTERM, 143, ""},
+        {"listen --for 4294970 s, past 2^32 ms",
+         {"listen", "--port", quiet.Port(), "--for", "4294970"},
+         3600,
+         SIGINT,
+         130,
+         "Пакетов принято: "},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir data;
+        QProcess cli;
+        cli.start(QStringLiteral(LUMVARIS_CLI_PATH), c.arguments + QStringList{"--data-dir", data.path()});
+        ASSERT_TRUE(cli.waitForStarted());
+        RunFor(c.afterMs);
+        ASSERT_EQ(cli.state(), QProcess::Running)
+            << c.what << ": " << cli.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(cli.processId()), c.signal);
+        ASSERT_TRUE(cli.waitForFinished(20000)) << c.what;
+        EXPECT_EQ(cli.exitCode(), c.status) << c.what << ": " << cli.readAllStandardError().toStdString();
+        EXPECT_TRUE(cli.readAllStandardOutput().startsWith(c.printed)) << c.what;
+        if (c.arguments.first() != QLatin1String("info")) {
+            const QString base = QFileInfo(quiet.Port()).fileName();
+            EXPECT_GT(QFileInfo(data.filePath(base + QLatin1String(meterdata::MeterDatabase::kPacketsSuffix)))
+                          .size(),
+                      0)
+                << c.what << ": the database saved";
+        }
+    }
+}
+
+// A service started before its adapter is plugged in waits for the port, then records; the
+// readings carry the concentrator's own UART-ID (asked first) and a site that tells two machines'
+// ttyUSB0 apart.
+TEST(CliTest, ListenWaitsForAPortThatIsNotThereYetAndStampsTheConcentratorsAddress) {
+    Simulator sim({QStringLiteral("--meters"), QStringLiteral("5"), QStringLiteral("--interval"),
+                   QStringLiteral("0.2")});
+    QTemporaryDir data;
+    const QString link = data.filePath(QStringLiteral("ttyLATE0"));
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    QProcess listen;
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
+                 {QStringLiteral("listen"), QStringLiteral("--port"), link, QStringLiteral("--data-dir"),
+                  data.path(), QStringLiteral("--for"), QStringLiteral("5"), QStringLiteral("--db"),
+                  QStringLiteral("jsonl:") + readings});
+    ASSERT_TRUE(listen.waitForStarted());
+    RunFor(2500);
+    ASSERT_EQ(listen.state(), QProcess::Running) << listen.readAllStandardError().toStdString();
+    EXPECT_TRUE(sim.LogLines(QStringLiteral("client opened")).isEmpty());
+    ASSERT_TRUE(QFile::link(sim.Port(), link));
+    ASSERT_TRUE(listen.waitForFinished(20000));
+    const QString err = QString::fromUtf8(listen.readAllStandardError());
+    EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(err.count(QStringLiteral("не найден: ожидание его появления")), 1) << err.toStdString();
+    EXPECT_FALSE(sim.LogLines(QStringLiteral("AddressRead to 2FFF")).isEmpty());
+
+    QString host = QSysInfo::machineHostName();
+    host = host.left(host.indexOf(QLatin1Char('.')) < 0 ? host.size() : host.indexOf(QLatin1Char('.')));
+    const QList<QByteArray> lines = FileBytes(readings).split('\n');
+    ASSERT_GT(lines.size(), 3) << "packets heard once the port came";
+    const QJsonObject first = QJsonDocument::fromJson(lines.first()).object();
+    EXPECT_EQ(first.value(QStringLiteral("site")).toString(), QStringLiteral("ttyLATE0@") + host);
+    EXPECT_EQ(first.value(QStringLiteral("uart_id")).toString(), QStringLiteral("2FFF"));
+}
+
+// The window's pace on a slow line (each reply 700 ms late, several requests out at once): the
+// last replies are awaited for the whole timeout and counted; a range of one meter reads that one.
+TEST(CliTest, ReadAllCountsTheLastRepliesOfASlowLineAndReadsExactlyTheMetersAsked) {
+    Simulator slow(kQuietBuffers + QStringList{QStringLiteral("--delay"), QStringLiteral("700")});
+    Simulator quick(kQuietBuffers);
+    const struct {
+        const Simulator& sim;
+        QStringList range;
+        const char* summary;
+        int requests;
+    } cases[] = {
+        {slow, {"--from", "1", "--to", "3"}, "Все 3: без ответа 0, записи 3, без данных 0\n", 3},
+        {quick, {"--from", "5", "--to", "5"}, "Все 1: без ответа 0, записи 0, без данных 1\n", 1},
+        {quick, {"--from", "4", "--to", "4"}, "Все 1: без ответа 0, записи 1, без данных 0\n", 1},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir data;
+        const qsizetype before =
+            c.sim.LogLines(QStringLiteral("RX")).filter(QStringLiteral("PacketBufferRead")).size();
+        const Outcome run = Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--port"),
+                                            c.sim.Port(), QStringLiteral("--data-dir"), data.path()} +
+                                c.range);
+        EXPECT_EQ(run.status, 0) << c.range.join(' ').toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(run.out, QString::fromUtf8(c.summary)) << c.range.join(' ').toStdString();
+        const QStringList asked =
+            c.sim.LogLines(QStringLiteral("RX")).filter(QStringLiteral("PacketBufferRead"));
+        EXPECT_EQ(asked.size() - before, c.requests) << c.range.join(' ').toStdString();
+    }
+}
+
+// On a terminal the progress bar is wiped before a message: the message line shows nothing of it.
+TEST(CliTest, TheProgressBarIsClearedBeforeAMessageOnATerminal) {
+    Simulator sim(kQuietBuffers +
+                  QStringList{QStringLiteral("--hangup-after-requests"), QStringLiteral("30")});
+    QTemporaryDir data;
+    QProcess terminal;  // script(1) gives the program a pseudo-terminal as its output and error
+    terminal.start(QStringLiteral("script"),
+                   {QStringLiteral("-qec"),
+                    QStringLiteral("'%1' read-all --port '%2' --data-dir '%3'")
+                        .arg(QStringLiteral(LUMVARIS_CLI_PATH), sim.Port(), data.path()),
+                    QStringLiteral("/dev/null")});
+    ASSERT_TRUE(terminal.waitForFinished(30000));
+    const QString screen = QString::fromUtf8(terminal.readAllStandardOutput());
+    EXPECT_EQ(terminal.exitCode(), 2) << screen.toStdString();
+    ASSERT_TRUE(screen.contains(QStringLiteral("] 10/256"))) << "the bar was drawn: " << screen.toStdString();
+    bool seen = false;
+    for (QString line : screen.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);  // the terminal's own line end
+        }
+        if (!line.contains(QStringLiteral("потеряна"))) {
+            continue;
+        }
+        seen = true;
+        // What a terminal shows of the line: what follows its last carriage return and the
+        // clearing of the rest of the line.
+        QString shown = line.mid(line.lastIndexOf(QLatin1Char('\r')) + 1);
+        if (shown.startsWith(QStringLiteral("\033[K"))) {
+            shown = shown.mid(3);
+        }
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("ВНИМАНИЕ!"))) << shown.toStdString();
+    }
+    EXPECT_TRUE(seen) << screen.toStdString();
 }
 
 TEST(CliTest, TheProgramLinksNeitherQtGuiNorQtWidgets) {

@@ -224,6 +224,19 @@ TEST_F(KeyFileTest, AMissingFileHasNoEntriesAndIsCreatedByTheFirstWrite) {
     EXPECT_EQ(Entries(), QStringList{"Keys.ini"});
 }
 
+// The keys stand in clear: a new file, and an old one readable by all once it is rewritten, are
+// the owner's alone.
+TEST_F(KeyFileTest, TheFileIsReadableByItsOwnerAlone) {
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    KeyFile keyFile(Path());
+    ASSERT_TRUE(keyFile.WriteEntry(QStringLiteral("A"), QStringLiteral("00AA")));
+    EXPECT_EQ(QFileInfo(Path()).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    ASSERT_TRUE(QFile::setPermissions(Path(), ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    ASSERT_TRUE(keyFile.WriteEntry(QStringLiteral("B"), QStringLiteral("11BB")));
+    EXPECT_EQ(QFileInfo(Path()).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
+    EXPECT_EQ(keyFile.KeyNames(), (QStringList{"A", "B"}));
+}
+
 TEST_F(KeyFileTest, AFileThatCannotBeOpenedReadsEmptyAndIsNotReplaced) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("Keys.ini"));
     KeyFile keyFile(Path());

@@ -6,7 +6,9 @@
 #include "TestClock.h"
 #include "TestFiles.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -450,6 +452,38 @@ TEST_F(Database, ThePortsFilesBelongToOneInstanceAtATime) {
     EXPECT_EQ(second.readLine().trimmed(), "open");
     second.closeWriteChannel();
     ASSERT_TRUE(second.waitForFinished(5000));
+}
+
+// A lock file that names no process (a power cut right after its creation leaves it empty) is
+// nobody's once it is some seconds old; a fresh one may be a copy that is just taking it.
+TEST_F(Database, ALockFileThatNamesNoProcessIsTakenOverOnceItIsOld) {
+    const struct {
+        const char* what;
+        QByteArray contents;
+        int ageSeconds;
+        bool opens;
+    } cases[] = {
+        {"empty, an hour old", "", 3600, true},
+        {"cut short, an hour old", "12", 3600, true},
+        {"garbage, a minute old", "\xFF\xFE\n\n\n", 60, true},
+        {"empty, in the future by an hour", "", -3600, true},
+        {"empty, just made", "", 0, false},
+    };
+    for (const auto& c : cases) {
+        const QString lock = File("COM7-DATABASE.lock");
+        QFile file(lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.contents);
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-c.ageSeconds),
+                                     QFileDevice::FileModificationTime));
+        file.close();
+        EXPECT_EQ(db_->Open("COM7"), c.opens) << c.what << ": " << db_->LastError().toStdString();
+        EXPECT_EQ(db_->InUse(), !c.opens) << c.what;
+        EXPECT_FALSE(db_->LastError().contains(QStringLiteral("процесс 0"))) << c.what;
+        db_->Close();
+        QFile::remove(lock);
+    }
 }
 
 TEST_F(Database, MonthRepliesGoThroughTheDatabase) {
