@@ -209,7 +209,7 @@ ExitStatus OpenWithSinks(Session& session, DataSinks& sinks, const std::function
     ExitStatus status = sinks.Open(session.Site());
     if (status == ExitStatus::Done && ready && !ready()) {
         status = session.StopSignal() != 0 ? session.StopStatus() : ExitStatus::Done;
-        return Worse(status, sinks.Stop());
+        return Worse(status, sinks.Stop(false));
     }
     if (status == ExitStatus::Done) {
         status = session.Open();
