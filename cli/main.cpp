@@ -30,9 +30,23 @@ int FirstArgumentNotUtf8(int argc, char** argv) {
     return -1;
 }
 
+// Qt's own warnings are English and meant for developers: what the SQL drivers say while a server is
+// away ("Unable to free statement: no connection to the server"), the serial port's notes. The program
+// says in its own messages what the engineer must know; Qt's go only to a developer who asks for them
+// (LUMVARIS_QT_MESSAGES=1).
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    static const bool shown = qEnvironmentVariableIsSet("LUMVARIS_QT_MESSAGES");
+    if (!shown && type != QtFatalMsg) {
+        return;
+    }
+    const QByteArray text = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(QuietQtMessages);
     if (const int bad = FirstArgumentNotUtf8(argc, argv); bad > 0) {
         const QByteArray text = QStringLiteral(
                                     "Аргумент %1 («%2») - не текст в кодировке UTF-8.\n"

@@ -72,8 +72,9 @@ QString Reason(int code, int errorNumber, const MqttAddress& address) {
     }
 }
 
-// The broker's refusal of a connection, by the code of its answer.
-QString Refusal(int code, const MqttAddress& address) {
+// The broker's refusal of a connection, by the code of its answer; `passwordGiven` tells a wrong
+// password from none at all.
+QString Refusal(int code, const MqttAddress& address, bool passwordGiven) {
     const QString broker = QStringLiteral("Брокер MQTT «%1»").arg(address.Url);
     switch (code) {
         case 4:
@@ -84,6 +85,12 @@ QString Refusal(int code, const MqttAddress& address) {
                                     "пользователя в адресе (mqtt://пользователь@сервер/…), а пароль — в "
                                     "переменной окружения %1 или в файле пароля.")
                                     .arg(QLatin1String(kPasswordVariable));
+            }
+            if (!passwordGiven) {
+                return broker + QStringLiteral(
+                                    " отказал во входе пользователю «%1»: пароль не задан (переменная "
+                                    "окружения %2 не установлена и файл пароля не указан).")
+                                    .arg(address.User, QLatin1String(kPasswordVariable));
             }
             return broker + QStringLiteral(
                                 " отказал во входе пользователю «%1»: неверное имя или пароль, либо у "
@@ -98,6 +105,24 @@ QString Refusal(int code, const MqttAddress& address) {
         default:
             return broker + QStringLiteral(" отклонил подключение (код %1).").arg(code);
     }
+}
+
+// OpenSSL's words for the failures an engineer meets, said in the program's.
+QString TlsFailure(const QString& text) {
+    const QString lower = text.toLower();
+    if (lower.contains(QLatin1String("unexpected eof")) || lower.contains(QLatin1String("wrong version number")) ||
+        lower.contains(QLatin1String("packet length too long"))) {
+        return QStringLiteral("брокер не отвечает по TLS (этот порт, вероятно, без TLS: mqtt:// вместо mqtts://, "
+                              "или порт 8883)");
+    }
+    if (lower.contains(QLatin1String("certificate verify failed"))) {
+        return QStringLiteral("сертификат брокера не прошёл проверку (укажите файл центров сертификации: "
+                              "--mqtt-ca)");
+    }
+    if (lower.contains(QLatin1String("connection refused"))) {
+        return QStringLiteral("соединение отклонено (брокер на этом порту не запущен)");
+    }
+    return text;
 }
 
 }  // namespace
@@ -324,7 +349,7 @@ void MqttSink::OnConnect(mosquitto*, void* data, int code) {
                                      "отправляются.")
                           .arg(self->address_.Url));
         } else {
-            const QString refusal = Refusal(code, self->address_);
+            const QString refusal = Refusal(code, self->address_, self->passwordGiven_);
             if (self->answer_ == Answer::None) {
                 self->answer_ = Answer::Refused;
                 self->answerText_ = refusal;
@@ -447,7 +472,7 @@ void MqttSink::OnLog(mosquitto*, void* data, int level, const char* text) {
         }
         // An error before the connection stands (the TLS handshake, an answer that is not MQTT) ends
         // libmosquitto's network thread without a callback: the worker starts it again.
-        const QString why = QString::fromUtf8(text);
+        const QString why = TlsFailure(QString::fromUtf8(text));
         const QString failure =
             QStringLiteral("Соединение с брокером MQTT «%1» не установлено: %2").arg(self->address_.Url, why);
         if (self->answer_ == Answer::None) {
@@ -478,6 +503,7 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
     mosquitto_subscribe_callback_set(client_, &OnSubscribe);
     mosquitto_message_callback_set(client_, &OnMessage);
     mosquitto_log_callback_set(client_, &OnLog);
+    passwordGiven_ = password.has_value();
     if (!address_.User.isEmpty()) {
         mosquitto_username_pw_set(client_, address_.User.toUtf8().constData(),
                                   password ? password->constData() : nullptr);

@@ -158,6 +158,7 @@ class MqttSink : public QObject {
     const MqttOptions options_;
     const QByteArray statusTopic_;
     mosquitto* client_ = nullptr;
+    bool passwordGiven_ = false;
 
     mutable std::mutex mutex_;
     std::condition_variable work_;  // the worker waits for records, the connection, acks or the stop

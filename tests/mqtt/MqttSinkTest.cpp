@@ -244,7 +244,7 @@ TEST(MqttSink, TheLoginTakesThePasswordFromItsFileOrTheEnvironmentOrIsRefusedWit
         {"meter", "crlf", nullptr, ""},
         {"meter", "", "secret", ""},
         {"meter", "bad", "secret", "отказал во входе пользователю «meter»: неверное имя или пароль"},
-        {"meter", "", nullptr, "отказал во входе пользователю «meter»"},
+        {"meter", "", nullptr, "отказал во входе пользователю «meter»: пароль не задан"},
         {"", "", "secret", "не принимает подключение без пользователя и пароля"},
         {"", "good", nullptr, "нет пользователя"},
         {"meter", "none", "secret", "не читается"},
