@@ -10,11 +10,11 @@
 #include "app/IMessageBox.h"
 #include "app/ISaveDialog.h"
 #include "meterdata/MeterDatabase.h"
-#include "session/SiteName.h"
 #include "mqtt/MqttSink.h"
 #include "session/Connection.h"
 #include "session/ExportJob.h"
 #include "session/LiveSinks.h"
+#include "session/SiteName.h"
 #include "sinks/Reading.h"
 #include "ui_FormMain.h"
 

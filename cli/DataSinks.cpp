@@ -20,7 +20,8 @@ constexpr std::chrono::seconds kFirstAnswerWait{5};
 DataSinks::DataSinks(const Options& options, Output& output, meterdata::MeterDatabase& database)
     : options_(options), output_(output), live_(database) {
     live_.SetCloseWait(kStopWait);
-    connect(&live_, &session::LiveSinks::Message, this, [this](const QString& text) { output_.Message(text); });
+    connect(&live_, &session::LiveSinks::Message, this,
+            [this](const QString& text) { output_.Message(text); });
 }
 
 ExitStatus DataSinks::Open(const QString& site) {
@@ -59,19 +60,23 @@ ExitStatus DataSinks::Open(const QString& site) {
 ExitStatus DataSinks::Stop(bool oneShot) {
     ExitStatus status = ExitStatus::Done;
     for (const session::LiveSinks::Unsent& unsent : live_.Stop(kStopWait)) {
-        const QString where = unsent.outbox.isEmpty()
-                                  ? QStringLiteral("Они есть в локальной базе данных порта; команда export допишет их.")
-                                  : QStringLiteral("Они ждут в очереди «%1» и будут отправлены при следующем запуске "
-                                                   "с этим портом и адресом.")
-                                        .arg(QDir::toNativeSeparators(unsent.outbox));
+        const QString where =
+            unsent.outbox.isEmpty()
+                ? QStringLiteral("Они есть в локальной базе данных порта; команда export допишет их.")
+                : QStringLiteral(
+                      "Они ждут в очереди «%1» и будут отправлены при следующем запуске "
+                      "с этим портом и адресом.")
+                      .arg(QDir::toNativeSeparators(unsent.outbox));
         if (unsent.destination == session::LiveSinks::Destination::Broker) {
             output_.Message(QStringLiteral("Брокер MQTT «%1» не подтвердил показаний: %2. %3")
                                 .arg(unsent.url)
                                 .arg(unsent.records)
                                 .arg(where));
         } else {
-            output_.Message(
-                QStringLiteral("В «%1» не записано показаний: %2. %3").arg(unsent.url).arg(unsent.records).arg(where));
+            output_.Message(QStringLiteral("В «%1» не записано показаний: %2. %3")
+                                .arg(unsent.url)
+                                .arg(unsent.records)
+                                .arg(where));
         }
         if (unsent.destination == session::LiveSinks::Destination::File) {
             status = Worse(status, ExitStatus::FileError);

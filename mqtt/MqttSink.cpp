@@ -2,8 +2,8 @@
 
 #include "sinks/Reading.h"
 
-#include <QFile>
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -110,14 +110,17 @@ QString Refusal(int code, const MqttAddress& address, bool passwordGiven) {
 // OpenSSL's words for the failures an engineer meets, said in the program's.
 QString TlsFailure(const QString& text) {
     const QString lower = text.toLower();
-    if (lower.contains(QLatin1String("unexpected eof")) || lower.contains(QLatin1String("wrong version number")) ||
+    if (lower.contains(QLatin1String("unexpected eof")) ||
+        lower.contains(QLatin1String("wrong version number")) ||
         lower.contains(QLatin1String("packet length too long"))) {
-        return QStringLiteral("брокер не отвечает по TLS (этот порт, вероятно, без TLS: mqtt:// вместо mqtts://, "
-                              "или порт 8883)");
+        return QStringLiteral(
+            "брокер не отвечает по TLS (этот порт, вероятно, без TLS: mqtt:// вместо mqtts://, "
+            "или порт 8883)");
     }
     if (lower.contains(QLatin1String("certificate verify failed"))) {
-        return QStringLiteral("сертификат брокера не прошёл проверку (укажите файл центров сертификации: "
-                              "--mqtt-ca)");
+        return QStringLiteral(
+            "сертификат брокера не прошёл проверку (укажите файл центров сертификации: "
+            "--mqtt-ca)");
     }
     if (lower.contains(QLatin1String("connection refused"))) {
         return QStringLiteral("соединение отклонено (брокер на этом порту не запущен)");
@@ -448,7 +451,8 @@ void MqttSink::OnMessage(mosquitto*, void* data, const ::mosquitto_message* mess
     const QJsonObject object =
         QJsonDocument::fromJson(QByteArray(static_cast<const char*>(message->payload), message->payloadlen))
             .object();
-    const QDateTime time = QDateTime::fromString(object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+    const QDateTime time =
+        QDateTime::fromString(object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
     if (!time.isValid()) {
         return;
     }
@@ -638,8 +642,8 @@ void MqttSink::Run() {
             lock.lock();
             continue;
         }
-        const bool canTake = connected_ && outbox_ && !pastDeadline && pendingReadings_ < kWindow &&
-                             outbox_->HasReady();
+        const bool canTake =
+            connected_ && outbox_ && !pastDeadline && pendingReadings_ < kWindow && outbox_->HasReady();
         if (!canTake) {
             auto until = Clock::now() + std::chrono::seconds(1);
             if (Leaving()) {
@@ -664,7 +668,8 @@ void MqttSink::Run() {
         messages.assign(batch.size(), Message());
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const sinks::OutboxEntry& entry = batch[i];
-            if (!builder.BuildAt(entry.Record, entry.Source, entry.Site, entry.UartId, entry.UtcMs, reading)) {
+            if (!builder.BuildAt(entry.Record, entry.Source, entry.Site, entry.UartId, entry.UtcMs,
+                                 reading)) {
                 continue;  // no packet, or a time stamp that forms no date: nothing to tell
             }
             if (entry.Site != site) {
@@ -685,7 +690,8 @@ void MqttSink::Run() {
         for (const Message& message : messages) {
             const std::uint64_t number = nextFlight_++;
             flights_.push_back({number, true});
-            if (message.Built && PublishLocked(message.Topic, message.Payload, false, Sent::Reading, number)) {
+            if (message.Built &&
+                PublishLocked(message.Topic, message.Payload, false, Sent::Reading, number)) {
                 flights_.back().Acknowledged = false;
                 OfferLastLocked(message.Topic + "/last", message.Payload, message.TimeMs);
             }
@@ -771,7 +777,5 @@ std::unique_ptr<MqttSink> OpenMqttSink(const QString& url, const MqttOptions& op
     }
     return sink;
 }
-
-
 
 }  // namespace lumvaris::mqtt

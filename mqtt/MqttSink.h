@@ -14,11 +14,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <limits>
 #include <unordered_map>
 
 struct mosquitto;

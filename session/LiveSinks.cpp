@@ -49,8 +49,9 @@ void LiveSinks::AttachOutbox(Target& target) {
     QString notice;
     if (!outbox->Open(sinks::Outbox::FileName(directory_, portName_, target.url), target.url,
                       sinks::Outbox::Options(), error, notice)) {
-        emit Message(error + QStringLiteral("\nПоказания в «%1» не передаются; их допишет команда export.")
-                                 .arg(target.url));
+        emit Message(
+            error +
+            QStringLiteral("\nПоказания в «%1» не передаются; их допишет команда export.").arg(target.url));
         return;
     }
     if (!notice.isEmpty()) {
@@ -98,8 +99,8 @@ void LiveSinks::DetachAll(std::chrono::milliseconds wait, std::vector<Target*> t
             continue;
         }
         target->feed.reset();
-        const qint64 left = target->queue ? target->queue->EndDetach()
-                                          : (target->broker ? target->broker->EndDetach() : 0);
+        const qint64 left =
+            target->queue ? target->queue->EndDetach() : (target->broker ? target->broker->EndDetach() : 0);
         target->outbox->Close();
         NoteUnsent(*target, left);
         target->outbox.reset();
@@ -173,8 +174,9 @@ Result LiveSinks::SetDatabase(const QString& url) {
 QString LiveSinks::FirstRefusal(std::chrono::milliseconds wait) {
     const Clock::time_point deadline = Clock::now() + wait;
     for (const auto& target : databases_) {
-        const auto left = std::max(std::chrono::milliseconds(0),
-                                   std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        const auto left =
+            std::max(std::chrono::milliseconds(0),
+                     std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
         QString message;
         if (target->queue->WaitForFirstAnswer(left, message) == sinks::SinkQueue::Answer::Refused) {
             return message;

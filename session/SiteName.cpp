@@ -21,8 +21,8 @@ QString DefaultSite(const QString& portName) {
             c = QLatin1Char('_');
         }
     }
-    if (site.startsWith(QLatin1Char('$')) || site.startsWith(QLatin1Char('=')) || site.startsWith(QLatin1Char('-')) ||
-        site.startsWith(QLatin1Char('@'))) {
+    if (site.startsWith(QLatin1Char('$')) || site.startsWith(QLatin1Char('=')) ||
+        site.startsWith(QLatin1Char('-')) || site.startsWith(QLatin1Char('@'))) {
         site[0] = QLatin1Char('_');
     }
     return site.left(kMaxSiteNameLength);
@@ -42,9 +42,11 @@ QString SiteNameError(const QString& name) {
             .arg(name);
     }
     // A CSV cell that begins so is a formula to a spreadsheet.
-    if (name.startsWith(QLatin1Char('=')) || name.startsWith(QLatin1Char('-')) || name.startsWith(QLatin1Char('@'))) {
+    if (name.startsWith(QLatin1Char('=')) || name.startsWith(QLatin1Char('-')) ||
+        name.startsWith(QLatin1Char('@'))) {
         return QStringLiteral(
-                   "Имя концентратора «%1» начинается с «%2»: в таблице CSV такая ячейка читается как формула.")
+                   "Имя концентратора «%1» начинается с «%2»: в таблице CSV такая ячейка читается как "
+                   "формула.")
             .arg(name, name.left(1));
     }
     for (const QChar c : name) {

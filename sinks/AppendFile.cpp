@@ -233,7 +233,8 @@ bool AppendFile::Write(const QByteArray& bytes, QString& why) {
     return true;
 }
 
-bool PrepareForLines(AppendFile& file, const QByteArray& header, char firstByte, QString& why, bool& refused) {
+bool PrepareForLines(AppendFile& file, const QByteArray& header, char firstByte, QString& why,
+                     bool& refused) {
     refused = false;
     if (file.IsStream()) {
         return header.isEmpty() || file.Write(header, why);
@@ -245,8 +246,9 @@ bool PrepareForLines(AppendFile& file, const QByteArray& header, char firstByte,
     const QByteArray head = file.ReadAt(0, header.isEmpty() ? 1 : header.size());
     if (header.isEmpty() ? !head.startsWith(firstByte) : head != header) {
         refused = true;
-        why = QStringLiteral("файл начинается не так, как файл показаний этой программы; в него ничего не "
-                             "дописывается");
+        why = QStringLiteral(
+            "файл начинается не так, как файл показаний этой программы; в него ничего не "
+            "дописывается");
         return false;
     }
     // A line cut short (a kill in the middle of a write) is cut off; its readings were not

@@ -9,7 +9,8 @@ namespace lumvaris::sinks {
 // number leaves "value" empty, so an empty text ("") and no value () stay apart.
 class CsvSink final : public LineFileSink {
   public:
-    explicit CsvSink(SinkAddress address, Mode mode = Mode::Append) : LineFileSink(std::move(address), mode) {}
+    explicit CsvSink(SinkAddress address, Mode mode = Mode::Append)
+        : LineFileSink(std::move(address), mode) {}
 
     // One line of the file, CR LF included (also the data of PostgreSQL's COPY in CSV format,
     // which reads an unquoted empty field as NULL and "" as an empty text).

@@ -5,7 +5,8 @@
 namespace lumvaris::sinks {
 
 void FiledRecordsFanOut::Add(meterdata::IFiledRecords* listener) {
-    if (listener != nullptr && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
+    if (listener != nullptr &&
+        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
         listeners_.push_back(listener);
     }
 }

@@ -12,8 +12,9 @@ LineFileSink::~LineFileSink() {
 }
 
 QString LineFileSink::Name() const {
-    return address_.Path == QLatin1String("-") ? QStringLiteral("стандартный вывод")
-                                                : QStringLiteral("«%1»").arg(QDir::toNativeSeparators(address_.Path));
+    return address_.Path == QLatin1String("-")
+               ? QStringLiteral("стандартный вывод")
+               : QStringLiteral("«%1»").arg(QDir::toNativeSeparators(address_.Path));
 }
 
 bool LineFileSink::Fail(const QString& message, const QString& why) {

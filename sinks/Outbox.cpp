@@ -130,8 +130,8 @@ std::size_t Decode(const std::uint8_t* p, std::size_t size, OutboxEntry* entry) 
         entry->Record = meterdata::MeterRecord::Decode(b);
         entry->Source = b[24] == 1 ? meterdata::RecordSource::Buffer : meterdata::RecordSource::Live;
         entry->UtcMs = static_cast<qint64>(Get64(b + 25));
-        entry->UartId = QString::fromLatin1(reinterpret_cast<const char*>(b + 34),
-                                            static_cast<qsizetype>(uartLength));
+        entry->UartId =
+            QString::fromLatin1(reinterpret_cast<const char*>(b + 34), static_cast<qsizetype>(uartLength));
         entry->Site = QString::fromUtf8(reinterpret_cast<const char*>(b + 36 + uartLength),
                                         static_cast<qsizetype>(siteLength));
     }
@@ -326,8 +326,7 @@ bool Outbox::WriteSlot(qint64 offset) {
     Put32(slot, 0);
     const qint64 at = kSlotsAt + static_cast<qint64>(slotSerial_ % 2) * kSlotSize;
     return read_->seek(at) &&
-           read_->write(reinterpret_cast<const char*>(slot.data()), kSlotSize) == kSlotSize &&
-           read_->flush();
+           read_->write(reinterpret_cast<const char*>(slot.data()), kSlotSize) == kSlotSize && read_->flush();
 }
 
 void Outbox::Close() {
@@ -694,8 +693,8 @@ void OutboxFeed::RecordFiled(const meterdata::MeterRecord& record, meterdata::Re
         lastOfMeter_.resize(std::min<std::size_t>(record.Meter + 1u, 65536));
     }
     meterdata::MeterRecord& last = lastOfMeter_[record.Meter];
-    if (last.Valid != 0 && last.Type == record.Type && last.Time == record.Time && last.WordA == record.WordA &&
-        last.WordB == record.WordB) {
+    if (last.Valid != 0 && last.Type == record.Type && last.Time == record.Time &&
+        last.WordA == record.WordA && last.WordB == record.WordB) {
         return;
     }
     last = record;

@@ -139,9 +139,9 @@ class Outbox {
     // Written under fileMutex_; Add reads them without it to bound the outbox.
     std::atomic<qint64> end_{0};           // of the entries written
     std::atomic<qint64> acknowledged_{0};  // offset of the first entry not acknowledged
-    qint64 taken_ = 0;         // offset of the first entry not taken
-    std::deque<qint64> takenEnds_;  // end offset of each entry taken, not acknowledged
-    qint64 pendingOnDisk_ = 0;      // entries between acknowledged_ and end_
+    qint64 taken_ = 0;                     // offset of the first entry not taken
+    std::deque<qint64> takenEnds_;         // end offset of each entry taken, not acknowledged
+    qint64 pendingOnDisk_ = 0;             // entries between acknowledged_ and end_
     std::uint64_t slotSerial_ = 0;
 
     std::thread writer_;

@@ -112,9 +112,12 @@ class BatchMaker {
         qint64 Handled = 0;  // records taken from the files up to the end of this batch
     };
 
-    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets, const TMatrixInterface& days,
-               const std::vector<std::vector<meterdata::JournalEntry>>& journal, const QTimeZone& zone)
-        : thread_([this, &options, &packets, &days, &journal, zone] { Make(options, packets, days, journal, zone); }) {}
+    BatchMaker(const PortExportOptions& options, const TMatrixInterface& packets,
+               const TMatrixInterface& days, const std::vector<std::vector<meterdata::JournalEntry>>& journal,
+               const QTimeZone& zone)
+        : thread_([this, &options, &packets, &days, &journal, zone] {
+              Make(options, packets, days, journal, zone);
+          }) {}
     ~BatchMaker() {
         {
             std::lock_guard lock(mutex_);

@@ -28,11 +28,11 @@ struct PortExportOptions {
 struct PortExportResult {
     bool Ok = false;
     bool Cancelled = false;
-    qint64 Written = 0;  // readings handed to every sink
-    qint64 Total = 0;    // packets in the two files and the journal, repeats included
+    qint64 Written = 0;         // readings handed to every sink
+    qint64 Total = 0;           // packets in the two files and the journal, repeats included
     std::vector<qint64> Added;  // per sink, the readings it did not hold before
     int FailedSink = -1;        // the sink whose write failed, when one did
-    QString Error;       // for the user, in Russian; empty when Ok or cancelled
+    QString Error;              // for the user, in Russian; empty when Ok or cancelled
 };
 
 // Writes every packet of the port's packet store and day store, and the records of its journal

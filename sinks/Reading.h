@@ -7,8 +7,8 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QLocale>
-#include <QTimeZone>
 #include <QString>
+#include <QTimeZone>
 
 #include <cstdint>
 #include <memory>

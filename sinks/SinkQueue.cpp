@@ -186,7 +186,8 @@ void SinkQueue::SetReachable(bool reachable, const QString& why) {
             true, QStringLiteral("Связь с «%1» восстановлена: показания из очереди записываются.").arg(url_));
     } else {
         emit ReachabilityChanged(
-            false, why + QStringLiteral("\nПоказания ждут в очереди и будут записаны, когда связь восстановится."));
+            false,
+            why + QStringLiteral("\nПоказания ждут в очереди и будут записаны, когда связь восстановится."));
     }
 }
 
@@ -338,7 +339,8 @@ void SinkQueue::Run() {
             readings.reserve(batch.size());
             Reading reading;
             for (const OutboxEntry& entry : batch) {
-                if (builder.BuildAt(entry.Record, entry.Source, entry.Site, entry.UartId, entry.UtcMs, reading)) {
+                if (builder.BuildAt(entry.Record, entry.Source, entry.Site, entry.UartId, entry.UtcMs,
+                                    reading)) {
                     readings.push_back(reading);
                 }
             }

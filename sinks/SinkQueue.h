@@ -87,7 +87,7 @@ class SinkQueue : public QObject {
     const QString& Url() const { return url_; }
     qint64 Queued() const;                              // in the outbox, not yet written
     qint64 Written() const { return written_.load(); }  // this run
-    qint64 Dropped() const;                              // refused by a full outbox
+    qint64 Dropped() const;                             // refused by a full outbox
     bool Reachable() const { return reachable_.load(); }
 
   signals:

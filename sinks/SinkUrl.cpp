@@ -64,8 +64,9 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
                 bool number = false;
                 const int n = port.toInt(&number);
                 if (!port.isEmpty() && (!number || n < 1 || n > 65535)) {
-                    error = QStringLiteral("Адрес базы данных PostgreSQL «%1» не распознан: порт «%2» - не число "
-                                           "от 1 до 65535.")
+                    error = QStringLiteral(
+                                "Адрес базы данных PostgreSQL «%1» не распознан: порт «%2» - не число "
+                                "от 1 до 65535.")
                                 .arg(url, port);
                     ok = false;
                 }
@@ -86,11 +87,14 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
     const struct {
         const char* keyword;
         const char* value;
-    } kAlive[] = {{"keepalives_idle", "10"}, {"keepalives_interval", "5"}, {"keepalives_count", "3"},
+    } kAlive[] = {{"keepalives_idle", "10"},
+                  {"keepalives_interval", "5"},
+                  {"keepalives_count", "3"},
                   {"tcp_user_timeout", "30000"}};
     for (const auto& alive : kAlive) {
-        const bool given = std::any_of(address.Parameters.begin(), address.Parameters.end(),
-                                       [&](const auto& p) { return p.first == QLatin1String(alive.keyword); });
+        const bool given =
+            std::any_of(address.Parameters.begin(), address.Parameters.end(),
+                        [&](const auto& p) { return p.first == QLatin1String(alive.keyword); });
         if (ok && !given) {
             address.Parameters.append({QString::fromLatin1(alive.keyword), QString::fromLatin1(alive.value)});
         }

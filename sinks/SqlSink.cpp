@@ -10,8 +10,8 @@
 #include <QVariant>
 
 #include <libpq-fe.h>
-#include <sys/socket.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -235,29 +235,32 @@ void SqlSink::ClassifyOpenFailure(const QSqlError& error) {
     // causes that waiting will not mend are told apart by them.
     const QString why = Why(error);
     const QString lower = why.toLower();
-    const bool login = lower.contains(QLatin1String("password authentication failed")) ||
-                       lower.contains(QLatin1String("no password supplied")) ||
-                       lower.contains(QLatin1String("authentication failed")) ||
-                       lower.contains(QLatin1String("no pg_hba.conf entry")) ||
-                       lower.contains(QStringLiteral("проверку подлинности")) ||
-                       (lower.contains(QLatin1String("role")) && lower.contains(QLatin1String("does not exist"))) ||
-                       (lower.contains(QStringLiteral("роль")) && lower.contains(QStringLiteral("не существует")));
+    const bool login =
+        lower.contains(QLatin1String("password authentication failed")) ||
+        lower.contains(QLatin1String("no password supplied")) ||
+        lower.contains(QLatin1String("authentication failed")) ||
+        lower.contains(QLatin1String("no pg_hba.conf entry")) ||
+        lower.contains(QStringLiteral("проверку подлинности")) ||
+        (lower.contains(QLatin1String("role")) && lower.contains(QLatin1String("does not exist"))) ||
+        (lower.contains(QStringLiteral("роль")) && lower.contains(QStringLiteral("не существует")));
     const bool noDatabase =
         (lower.contains(QLatin1String("database")) && lower.contains(QLatin1String("does not exist"))) ||
         (lower.contains(QStringLiteral("база данных")) && lower.contains(QStringLiteral("не существует")));
     refused_ = login || noDatabase;
     if (noDatabase) {
-        lastError_ = QStringLiteral("Базы данных в «%1» нет на сервере PostgreSQL: %2").arg(address_.Url, why);
+        lastError_ =
+            QStringLiteral("Базы данных в «%1» нет на сервере PostgreSQL: %2").arg(address_.Url, why);
     } else if (login) {
         lastError_ = QStringLiteral(
                          "Сервер PostgreSQL «%1» отказал во входе: %2. Проверьте пользователя в адресе и "
                          "пароль (~/.pgpass, PGPASSFILE или PGPASSWORD).")
                          .arg(address_.Url, why);
     } else if (aborted_) {
-        lastError_ =
-            QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: сервер не отвечает.").arg(address_.Url);
+        lastError_ = QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: сервер не отвечает.")
+                         .arg(address_.Url);
     } else {
-        lastError_ = QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
+        lastError_ =
+            QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
     }
 }
 
@@ -488,8 +491,8 @@ bool SqlSink::Write(std::span<const Reading> readings, qint64* addedOut) {
     }
     if (!ok) {
         if (aborted_) {
-            lastError_ =
-                QStringLiteral("Нет соединения с базой данных «%1»: сервер не ответил вовремя.").arg(address_.Url);
+            lastError_ = QStringLiteral("Нет соединения с базой данных «%1»: сервер не ответил вовремя.")
+                             .arg(address_.Url);
         }
         Rollback();
     } else if (addedOut != nullptr) {

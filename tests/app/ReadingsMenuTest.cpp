@@ -8,6 +8,7 @@
 #include "WindowFixture.h"
 #include "app/ReadingsMenu.h"
 #include "app/RequestStatusView.h"
+#include "session/SiteName.h"
 
 namespace lumvaris::testing {
 namespace {
@@ -54,7 +55,11 @@ TEST_F(ReadingsMenuTest, TheExportWritesEveryPacketOfThePortToTheFileChosen) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
     ASSERT_EQ(lines.size(), 4) << "a header and one line per packet";
-    EXPECT_TRUE(lines[1].startsWith("\"ttyS3\",\"2FFF\",1,64,101,0,")) << lines[1].toStdString();
+    // The site: the port's name and this machine's, as the command line's.
+    const QString site = lumvaris::session::DefaultSite(QStringLiteral("ttyS3"));
+    EXPECT_TRUE(site.startsWith("ttyS3"));
+    EXPECT_TRUE(lines[1].startsWith(("\"" + site + "\",\"2FFF\",1,64,101,0,").toUtf8()))
+        << lines[1].toStdString();
     EXPECT_TRUE(messages_.errors.isEmpty()) << messages_.errors.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -90,7 +95,8 @@ TEST_F(ReadingsMenuTest, EveryRecordFiledAlsoGoesToTheCentralDatabase) {
         return found;
     };
     ASSERT_TRUE(PumpUntil([&] { return rows().size() == 2; })) << rows().join(';').toStdString();
-    EXPECT_EQ(rows(), (QStringList{"ttyS3 2ABC 7 70 live", "ttyS3 2ABC 8 80 live"}));
+    const QString site = lumvaris::session::DefaultSite(QStringLiteral("ttyS3"));
+    EXPECT_EQ(rows(), (QStringList{site + " 2ABC 7 70 live", site + " 2ABC 8 80 live"}));
     EXPECT_EQ(messages_.errors.size(), 1);
 }
 

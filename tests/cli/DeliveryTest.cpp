@@ -20,9 +20,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace lumvaris::cli {
 namespace {
@@ -35,7 +35,8 @@ struct Outcome {
     QString err;
 };
 
-Outcome Cli(const QStringList& arguments, const QProcessEnvironment& environment = {}, int timeoutMs = 60000) {
+Outcome Cli(const QStringList& arguments, const QProcessEnvironment& environment = {},
+            int timeoutMs = 60000) {
     QProcess process;
     if (!environment.isEmpty()) {
         process.setProcessEnvironment(environment);
@@ -72,7 +73,8 @@ class Simulator {
 
 // A fast line: 20 meters, a packet every 50 ms.
 QStringList FastLine() {
-    return {QStringLiteral("--meters"), QStringLiteral("20"), QStringLiteral("--interval"), QStringLiteral("0.05")};
+    return {QStringLiteral("--meters"), QStringLiteral("20"), QStringLiteral("--interval"),
+            QStringLiteral("0.05")};
 }
 
 void RunFor(int ms) {
@@ -146,13 +148,15 @@ TEST(Delivery, FileDestinationsKeepEveryRunAndAKillLosesNothing) {
     QTemporaryDir data;
     const QString csv = data.filePath("r.csv");
     const QString jsonl = data.filePath("r.jsonl");
-    const QStringList args = {"listen", "--port", sim.Port(), "--data-dir", data.path(),
-                              "--db",   "csv:" + csv,       "--db",       "jsonl:" + jsonl};
-    Outcome first = Cli(QStringList(args) << "--for" << "2");
+    const QStringList args = {"listen", "--port",     sim.Port(), "--data-dir",    data.path(),
+                              "--db",   "csv:" + csv, "--db",     "jsonl:" + jsonl};
+    Outcome first = Cli(QStringList(args) << "--for"
+                                          << "2");
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
     const qsizetype firstRows = CsvKeys(csv).size();
     EXPECT_GT(firstRows, 10);
-    Outcome second = Cli(QStringList(args) << "--for" << "2");
+    Outcome second = Cli(QStringList(args) << "--for"
+                                           << "2");
     ASSERT_EQ(second.status, 0) << second.err.toStdString();
     EXPECT_GT(CsvKeys(csv).size(), firstRows + 10) << "the first run's rows are kept";
 
@@ -167,7 +171,8 @@ TEST(Delivery, FileDestinationsKeepEveryRunAndAKillLosesNothing) {
     const QStringList held = Held(sim.Port(), data.path());
     EXPECT_GT(held.size(), firstRows * 2);
 
-    Outcome last = Cli(QStringList(args) << "--for" << "1");
+    Outcome last = Cli(QStringList(args) << "--for"
+                                         << "1");
     ASSERT_EQ(last.status, 0) << last.err.toStdString();
     const QStringList rows = CsvKeys(csv);
     EXPECT_EQ(QSet<QString>(rows.begin(), rows.end()).size(), rows.size()) << "no reading twice";
@@ -194,8 +199,8 @@ TEST(Delivery, AFullDiskLosesNoRowAndSaysWhy) {
     }
     const QString csv = small.filePath("r.csv");
     QProcess listen;
-    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
-                 {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", "csv:" + csv, "--for", "6"});
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH), {"listen", "--port", sim.Port(), "--data-dir",
+                                                     data.path(), "--db", "csv:" + csv, "--for", "6"});
     RunFor(3000);
     QFile::remove(filler);  // room again
     ASSERT_TRUE(listen.waitForFinished(30000));
@@ -219,8 +224,8 @@ TEST(Delivery, APipeIsWrittenAsAStream) {
     const QString fifo = data.filePath("feed");
     ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
     QProcess listen;
-    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
-                 {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", "jsonl:" + fifo, "--for", "4"});
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH), {"listen", "--port", sim.Port(), "--data-dir",
+                                                     data.path(), "--db", "jsonl:" + fifo, "--for", "4"});
     RunFor(500);
     QFile reader(fifo);
     ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
@@ -276,8 +281,8 @@ TEST(Delivery, PostgresRefusingAwayAndFrozen) {
     QTemporaryDir data;
     {
         Simulator quiet({"--meters", "8", "--interval", "86400", "--config", "00"});
-        const QStringList readAll = {"read-all", "--port", quiet.Port(), "--data-dir", data.path(), "--pace", "reply",
-                                     "--db",     url};
+        const QStringList readAll = {"read-all", "--port", quiet.Port(), "--data-dir", data.path(),
+                                     "--pace",   "reply",  "--db",       url};
         const Outcome refused = Cli(readAll, without);
         EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
         EXPECT_TRUE(refused.err.contains("отказал во входе")) << refused.err.toStdString();
@@ -288,8 +293,9 @@ TEST(Delivery, PostgresRefusingAwayAndFrozen) {
         EXPECT_EQ(away.status, 6) << away.err.toStdString();
         EXPECT_TRUE(away.err.contains("ждут в очереди")) << away.err.toStdString();
         ASSERT_TRUE(server->Restart());
-        const Outcome again = Cli({"listen", "--port", quiet.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"},
-                                  withPassword);
+        const Outcome again =
+            Cli({"listen", "--port", quiet.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"},
+                withPassword);
         EXPECT_EQ(again.status, 0) << again.err.toStdString();
         const QStringList held = Held(quiet.Port(), data.path());
         EXPECT_GT(held.size(), 0);
@@ -299,7 +305,8 @@ TEST(Delivery, PostgresRefusingAwayAndFrozen) {
     Simulator sim(FastLine());
     QProcess listen;
     listen.setProcessEnvironment(withPassword);
-    listen.start(QStringLiteral(LUMVARIS_CLI_PATH), {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url});
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
+                 {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url});
     RunFor(2000);
     const QList<pid_t> frozen = ServerProcesses(*server);
     ASSERT_GE(frozen.size(), 2);
@@ -320,8 +327,8 @@ TEST(Delivery, PostgresRefusingAwayAndFrozen) {
     EXPECT_LT(took, 45000) << "the stop waits 30 s at most for a server, whatever it does";
     EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
     EXPECT_TRUE(err.contains("не записано показаний")) << err.toStdString();
-    const Outcome drained =
-        Cli({"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"}, withPassword);
+    const Outcome drained = Cli(
+        {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", url, "--for", "1"}, withPassword);
     EXPECT_EQ(drained.status, 0) << drained.err.toStdString();
     EXPECT_EQ(Rows(*server, database, "count(*) - count(DISTINCT (meter, type, time, word_a, word_b))"), 0);
     EXPECT_GE(Rows(*server, database), Held(sim.Port(), data.path()).size()) << "every reading of the port";
@@ -334,8 +341,9 @@ TEST(Delivery, ABrokerGetsEachReadingOnceAcrossKills) {
     Simulator sim(FastLine());
     QTemporaryDir data;
     mqtt::test::Subscriber subscriber(broker, "plc/S/+");
-    const QStringList args = {"listen", "--port", sim.Port(), "--data-dir", data.path(), "--site", "S", "--mqtt",
-                              broker.Url().replace("/lv", "/plc")};
+    const QStringList args = {"listen",     "--port",    sim.Port(),
+                              "--data-dir", data.path(), "--site",
+                              "S",          "--mqtt",    broker.Url().replace("/lv", "/plc")};
     for (int kill = 0; kill < 3; ++kill) {
         QProcess listen;
         listen.start(QStringLiteral(LUMVARIS_CLI_PATH), args);
@@ -343,7 +351,8 @@ TEST(Delivery, ABrokerGetsEachReadingOnceAcrossKills) {
         listen.kill();
         listen.waitForFinished();
     }
-    const Outcome last = Cli(QStringList(args) << "--for" << "1");
+    const Outcome last = Cli(QStringList(args) << "--for"
+                                               << "1");
     ASSERT_EQ(last.status, 0) << last.err.toStdString();
     const QStringList held = Held(sim.Port(), data.path());
     QStringList got;
@@ -363,7 +372,8 @@ TEST(Delivery, ABrokerGetsEachReadingOnceAcrossKills) {
             twice << key;
         }
     }
-    EXPECT_LE(got.size() - unique.size(), 3) << "readings published again: " << twice.join(", ").toStdString();
+    EXPECT_LE(got.size() - unique.size(), 3)
+        << "readings published again: " << twice.join(", ").toStdString();
     EXPECT_LE((all - unique).size(), 6) << "readings never published";
     EXPECT_GT(unique.size(), 100);
 }
@@ -379,14 +389,17 @@ TEST(Delivery, AnExportElsewhereAddsNothingAndAFailedOneSaysSo) {
     QProcessEnvironment yekaterinburg = QProcessEnvironment::systemEnvironment();
     yekaterinburg.insert("TZ", "Asia/Yekaterinburg");
     const Outcome live =
-        Cli({"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db, "--for", "2"}, moscow);
+        Cli({"listen", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db, "--for", "2"},
+            moscow);
     ASSERT_EQ(live.status, 0) << live.err.toStdString();
-    const Outcome exported =
-        Cli({"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db}, yekaterinburg);
+    const Outcome exported = Cli(
+        {"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "sqlite:" + db}, yekaterinburg);
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
-    EXPECT_TRUE(exported.out.startsWith("sqlite:" + db + ": добавлено показаний 0 из ")) << exported.out.toStdString();
+    EXPECT_TRUE(exported.out.startsWith("sqlite:" + db + ": добавлено показаний 0 из "))
+        << exported.out.toStdString();
 
-    const Outcome full = Cli({"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "csv:/dev/full"});
+    const Outcome full =
+        Cli({"export", "--port", sim.Port(), "--data-dir", data.path(), "--db", "csv:/dev/full"});
     EXPECT_EQ(full.status, 5) << full.err.toStdString();
     EXPECT_TRUE(full.err.contains("на диске нет места")) << full.err.toStdString();
     EXPECT_FALSE(full.out.contains("Записано")) << full.out.toStdString();

@@ -1,8 +1,8 @@
 #include "MqttTestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -125,7 +125,8 @@ TEST(MqttSink, EachReadingArrivesOnItsTopicsWithItsFieldsWithinASecond) {
     for (const QString& last : On(got, "/last")) {
         const QString topic = last.section(' ', 0, 0);
         if (final.contains(topic)) {
-            EXPECT_GT(last.section(' ', 1).section('|', 8, 8), final[topic].section(' ', 1).section('|', 8, 8));
+            EXPECT_GT(last.section(' ', 1).section('|', 8, 8),
+                      final[topic].section(' ', 1).section('|', 8, 8));
         }
         final[topic] = last;
     }

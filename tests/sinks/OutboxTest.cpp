@@ -125,8 +125,9 @@ TEST(Outbox, AForeignOrDamagedFileIsKeptAsideAndTheBoundHolds) {
         }
         Outbox outbox;
         ASSERT_TRUE(outbox.Open(name, "csv:b.csv", {}, error, notice)) << error.toStdString();
-        EXPECT_TRUE(notice.startsWith("Очередь показаний «" + QDir::toNativeSeparators(name) +
-                                      "» повреждена или принадлежит другому адресу: она сохранена под именем «"))
+        EXPECT_TRUE(
+            notice.startsWith("Очередь показаний «" + QDir::toNativeSeparators(name) +
+                              "» повреждена или принадлежит другому адресу: она сохранена под именем «"))
             << notice.toStdString();
         EXPECT_EQ(outbox.Pending(), 0);
         outbox.Close();

@@ -18,12 +18,21 @@ TEST(SinkUrl, EachFormReadsAsItsSinkOrGivesItsMessage) {
         {"jsonl:-", "jsonl -", ""},
         {"jsonl:out.jsonl", "jsonl out.jsonl", ""},
         {"postgresql://meter@db.example:5433/readings",
-         "postgresql  user=meter dbname=readings host=db.example port=5433 connect_timeout=10 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000", ""},
+         "postgresql  user=meter dbname=readings host=db.example port=5433 connect_timeout=10 "
+         "keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000",
+         ""},
         {"postgres:///readings?host=/run/postgresql&sslmode=disable&connect_timeout=3",
-         "postgresql  connect_timeout=3 dbname=readings host=/run/postgresql sslmode=disable keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000", ""},
-        {"postgresql://%2Ftmp%2Fpg/r%C3%A9", "postgresql  dbname=ré host=/tmp/pg connect_timeout=10 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000", ""},
+         "postgresql  connect_timeout=3 dbname=readings host=/run/postgresql sslmode=disable "
+         "keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000",
+         ""},
+        {"postgresql://%2Ftmp%2Fpg/r%C3%A9",
+         "postgresql  dbname=ré host=/tmp/pg connect_timeout=10 keepalives_idle=10 keepalives_interval=5 "
+         "keepalives_count=3 tcp_user_timeout=30000",
+         ""},
         {"postgresql://[::1]:5432/readings",
-         "postgresql  dbname=readings host=::1 port=5432 connect_timeout=10 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000", ""},
+         "postgresql  dbname=readings host=::1 port=5432 connect_timeout=10 keepalives_idle=10 "
+         "keepalives_interval=5 keepalives_count=3 tcp_user_timeout=30000",
+         ""},
         {"postgresql://meter:secret@db/readings", "", "содержит пароль"},
         {"postgresql://db/readings?password=secret", "", "PGPASSWORD"},
         {"postgresql://db/readings?sslmode=require;x", "", "содержит «;»"},

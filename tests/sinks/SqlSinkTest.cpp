@@ -91,7 +91,8 @@ TEST_P(SqlSinks, SchemaIsCreatedAndReadingsComeBackOnceWithTheTablesTexts) {
     ASSERT_TRUE(empty.exec("DELETE FROM readings"));
     std::map<std::tuple<int, int, QString, int, int>, QString> few;
     for (const Reading& r : std::span(readings).first(7)) {
-        few.emplace(std::tuple(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB), test::Fields(r).join('|'));
+        few.emplace(std::tuple(r.Meter, r.Type, TimeText(r.Time), r.WordA, r.WordB),
+                    test::Fields(r).join('|'));
     }
     QStringList wantFew;
     for (const auto& [key, fields] : few) {
