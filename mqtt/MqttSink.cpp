@@ -183,7 +183,8 @@ qint64 MqttSink::Dropped() const {
 }
 
 bool MqttSink::IdleLocked() const {
-    return preparing_ == 0 && pendingReadings_ == 0 && (!outbox_ || !outbox_->HasReady());
+    return preparing_ == 0 && pendingReadings_ == 0 &&
+           (!outbox_ || (!outbox_->HasReady() && !outbox_->HasUnwritten()));
 }
 
 void MqttSink::Attach(std::shared_ptr<sinks::Outbox> outbox) {

@@ -557,6 +557,11 @@ std::size_t Outbox::Take(std::vector<OutboxEntry>& out, std::size_t max) {
     return got;
 }
 
+bool Outbox::HasUnwritten() const {
+    std::lock_guard lock(addMutex_);
+    return addedCount_ > 0 || writing_;
+}
+
 bool Outbox::HasReady() const {
     std::lock_guard lock(fileMutex_);
     return read_ && taken_ < end_;

@@ -88,6 +88,8 @@ class Outbox {
     // already on the disk only. Returns how many were appended to `out`.
     std::size_t Take(std::vector<OutboxEntry>& out, std::size_t max);
     bool HasReady() const;
+    // Entries added that the writer has not yet put on the disk (they will be ready soon).
+    bool HasUnwritten() const;
     // The oldest `count` of the entries taken are delivered: they leave the outbox for good.
     void Acknowledge(std::size_t count);
     // The entries taken and not acknowledged are taken again from the first.
