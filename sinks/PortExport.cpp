@@ -1,6 +1,8 @@
 #include "sinks/PortExport.h"
 
 #include "meterdata/DayTime.h"
+
+#include <QDateTime>
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/MeterJournal.h"
 #include "meterdata/TMatrixInterface.h"
@@ -16,8 +18,10 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace lumvaris::sinks {
@@ -54,6 +58,108 @@ RecordSource SourceOf(const MeterRecord& r) {
     }
     return RecordSource::Live;
 }
+
+constexpr qint64 kUnixEpochJulianDay = 2440588;
+constexpr qint64 kDayMs = 86400000;
+
+// The instants a local time may stand for in a zone: one, or two in the hour repeated when clocks
+// go back (earlier first).
+class Instants {
+  public:
+    explicit Instants(const QTimeZone& zone) : zone_(zone) {}
+
+    // False when the record's time forms no date.
+    bool Of(const MeterRecord& record, qint64& first, qint64& second) {
+        QDate date;
+        QTime time;
+        if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
+            return false;
+        }
+        const qint64 local =
+            (date.toJulianDay() - kUnixEpochJulianDay) * kDayMs + time.msecsSinceStartOfDay();
+        constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+        const qint64 quarter = local / kQuarterMs - (local % kQuarterMs < 0 ? 1 : 0);
+        auto found = offsets_.find(quarter);
+        if (found == offsets_.end()) {
+            const auto offsetAt = [this](qint64 utc) {
+                return zone_.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(utc, QTimeZone::utc()));
+            };
+            const qint64 probe = quarter * kQuarterMs;
+            const int before = offsetAt(probe - kDayMs);
+            const int after = offsetAt(probe + kDayMs);
+            std::pair<int, int> pair{before, before};
+            std::vector<int> valid;
+            for (const int offset : {std::max(before, after), std::min(before, after)}) {
+                if (offsetAt(probe - offset * 1000LL) == offset &&
+                    std::find(valid.begin(), valid.end(), offset) == valid.end()) {
+                    valid.push_back(offset);
+                }
+            }
+            if (!valid.empty()) {
+                pair = {valid.front(), valid.back()};
+            }
+            found = offsets_.emplace(quarter, pair).first;
+        }
+        first = local - found->second.first * 1000LL;
+        second = local - found->second.second * 1000LL;
+        return true;
+    }
+
+  private:
+    QTimeZone zone_;
+    std::unordered_map<qint64, std::pair<int, int>> offsets_;
+};
+
+// The instants of a row's records in the order they were filed (the packet store's row from its
+// oldest slot, then the journal's): in the repeated hour, each record takes the earliest of its two
+// instants that does not go back before the record filed just before it, so the two passes of the
+// hour stay two.
+class ArrivalOrder {
+  public:
+    explicit ArrivalOrder(Instants& instants) : instants_(instants) {}
+
+    void Follow(const MeterRecord& record) {
+        qint64 first = 0;
+        qint64 second = 0;
+        if (!instants_.Of(record, first, second)) {
+            return;
+        }
+        // A minute's leeway: the concentrator's and this machine's clocks differ by seconds.
+        const qint64 chosen = first != second && last_ && first < *last_ - 60000 ? second : first;
+        last_ = chosen;
+        if (first != second) {
+            chosen_[Identity(record)] = chosen;
+        }
+    }
+    // The instant of a record: as followed, or the earlier one.
+    std::optional<qint64> Of(const MeterRecord& record) {
+        qint64 first = 0;
+        qint64 second = 0;
+        if (!instants_.Of(record, first, second)) {
+            return std::nullopt;
+        }
+        if (first != second) {
+            if (const auto found = chosen_.find(Identity(record)); found != chosen_.end()) {
+                return found->second;
+            }
+        }
+        return first;
+    }
+    void Clear() {
+        chosen_.clear();
+        last_.reset();
+    }
+
+  private:
+    static QByteArray Identity(const MeterRecord& record) {
+        QByteArray bytes(MeterRecord::kSize, '\0');
+        record.Encode(reinterpret_cast<std::uint8_t*>(bytes.data()));
+        return bytes;
+    }
+    Instants& instants_;
+    std::map<QByteArray, qint64> chosen_;
+    std::optional<qint64> last_;
+};
 
 // The packets of one meter's row in both stores, each once, in the order of the unique key.
 class RowReader {
@@ -146,6 +252,8 @@ class BatchMaker {
         const ReadingBuilder builder(options.Locale, zone);
         const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
         RowReader reader(packets, days, journal);
+        Instants instants(zone);
+        ArrivalOrder order(instants);
         // The journal says how each of its records came; the files do not.
         std::map<std::pair<Key, std::uint16_t>, RecordSource> sources;
         for (const auto& entries : journal) {
@@ -177,11 +285,24 @@ class BatchMaker {
         for (int row = 0; going && row < rows; ++row) {
             const std::vector<MeterRecord>& records = reader.Records(row);
             batch.Handled += static_cast<qint64>(reader.Taken() - records.size());  // the repeats
+            order.Clear();
+            MeterRecord filed;
+            for (int col = packets.ColCount() - 1; row < packets.RowCount() && col >= 1; --col) {
+                if (packets.GetMeterRecord(filed, col, row) && filed.Valid != 0) {
+                    order.Follow(filed);
+                }
+            }
+            if (row >= 0 && static_cast<std::size_t>(row) < journal.size()) {
+                for (const meterdata::JournalEntry& entry : journal[static_cast<std::size_t>(row)]) {
+                    order.Follow(entry.Record);
+                }
+            }
             for (const MeterRecord& record : records) {
                 ++batch.Handled;
                 batch.Readings.emplace_back();
-                if (!builder.Build(record, sourceOf(record), options.Site, options.UartId,
-                                   batch.Readings.back())) {
+                const std::optional<qint64> instant = order.Of(record);
+                if (!instant || !builder.BuildAt(record, sourceOf(record), options.Site, options.UartId,
+                                                 *instant, batch.Readings.back())) {
                     batch.Readings.pop_back();
                 }
                 if (batch.Readings.size() == size && !(going = hand())) {

@@ -297,8 +297,10 @@ void SinkQueue::Run() {
                     idle_.notify_all();
                     // Records added a moment ago are on their way to the disk: a stop or a detach
                     // waits for them while it has time.
-                    if (Leaving() && outbox && !DeadlinePassed() && (outbox->HasUnwritten() || outbox->HasReady())) {
-                        work_.wait_until(lock, std::min(deadline_, Clock::now() + std::chrono::milliseconds(20)));
+                    if (Leaving() && outbox && !DeadlinePassed() &&
+                        (outbox->HasUnwritten() || outbox->HasReady())) {
+                        work_.wait_until(lock,
+                                         std::min(deadline_, Clock::now() + std::chrono::milliseconds(20)));
                         continue;
                     }
                     if (detaching_) {

@@ -441,7 +441,8 @@ TEST(Delivery, AChangedUartIdReachesTheBrokerAsTheDatabase) {
     for (const QString& message : subscriber.Messages(3, 5s)) {
         const QJsonObject reading = QJsonDocument::fromJson(message.section(' ', 2).toUtf8()).object();
         if (reading.contains("meter")) {
-            published << QString::number(reading.value("meter").toInt()) + ' ' + reading.value("uart_id").toString();
+            published << QString::number(reading.value("meter").toInt()) + ' ' +
+                             reading.value("uart_id").toString();
         }
     }
     published.sort();

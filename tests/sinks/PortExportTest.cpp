@@ -173,5 +173,43 @@ TEST(PortExport, MissingOrDamagedFilesAndACancelLeaveNothingBehind) {
     EXPECT_EQ(port.Export({csv}).Written, 3);
 }
 
+// The files keep local time. An export reads it in the zone recorded beside them, whatever this
+// machine's is, and in the hour repeated when clocks go back it keeps the packets' order: the two
+// passes of the hour are two sets of instants, as the live feed wrote them.
+TEST(PortExport, LocalTimesAreReadInTheFilesZoneAndTheRepeatedHourStaysInOrder) {
+    Port port;
+    TMatrixInterface packets(port.packets);
+    packets.SetRowCount(2);
+    packets.SetColCount(6);
+    // Berlin, 27 October 2024: 03:00 summer time became 02:00 winter time. Filed in this order:
+    const QTime filed[] = {QTime(1, 50), QTime(2, 30), QTime(2, 50), QTime(2, 10), QTime(2, 40)};
+    for (int i = 0; i < 5; ++i) {
+        MeterRecord r;
+        r.Valid = 0xFF;
+        r.Meter = 1;
+        r.Type = 0x81;
+        r.WordA = static_cast<std::uint16_t>(100 + i);
+        r.Time = meterdata::DaysFromDateTime(QDate(2024, 10, 27), filed[i].addMSecs(125));
+        packets.PutMeterRecord(r, 5 - i, 1);  // the newest in slot 1
+    }
+    ASSERT_TRUE(packets.Save(nullptr));
+    QFile zone(MeterDatabase::DatabaseFileName(port.dir.path(), "ttyUSB0", MeterDatabase::kZoneSuffix));
+    ASSERT_TRUE(zone.open(QIODevice::WriteOnly) && zone.write("Europe/Berlin\n") > 0);
+    zone.close();
+    const QString out = port.dir.filePath("r.jsonl");
+    ASSERT_TRUE(port.Export({"jsonl:" + out}).Ok);
+    QStringList times;
+    for (const QByteArray& line : Bytes(out).split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (!o.isEmpty()) {
+            times << QString::number(o.value("word_a").toInt()) + " " + o.value("time").toString();
+        }
+    }
+    times.sort();
+    EXPECT_EQ(times, (QStringList{"100 2024-10-26T23:50:00.125Z", "101 2024-10-27T00:30:00.125Z",
+                                  "102 2024-10-27T00:50:00.125Z", "103 2024-10-27T01:10:00.125Z",
+                                  "104 2024-10-27T01:40:00.125Z"}));
+}
+
 }  // namespace
 }  // namespace lumvaris::sinks
