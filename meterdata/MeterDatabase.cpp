@@ -43,6 +43,8 @@ MeterDatabase::MeterDatabase(QString programDirectory, const IClock& clock)
     : programDirectory_(std::move(programDirectory)), clock_(clock) {}
 
 MeterDatabase::~MeterDatabase() {
+    // Whoever listens may be gone before the database (it was set from outside): nobody is told.
+    filed_ = nullptr;
     Close();
 }
 
