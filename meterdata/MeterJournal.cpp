@@ -32,14 +32,6 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        c = kCrcTable[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    }
-    return c ^ 0xFFFFFFFFu;
-}
-
 void Put32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -99,6 +91,15 @@ void MarkHeld(const TMatrixInterface& packets, int meter, const std::vector<Jour
 }
 
 }  // namespace
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        c = kCrcTable[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    }
+    return c ^ 0xFFFFFFFFu;
+}
+
 
 void EncodeJournalHeader(std::uint8_t* out) {
     std::memcpy(out, kMagic, sizeof kMagic);

@@ -48,6 +48,9 @@ struct JournalContents {
     QString Damage;  // Damaged: what is wrong, for the user
 };
 
+// CRC-32 (IEEE 802.3, as zlib's crc32): the check of every journal and outbox record.
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
+
 void EncodeJournalHeader(std::uint8_t* out);
 void EncodeJournalRecord(const JournalEntry& entry, std::uint8_t* out);
 

@@ -3,7 +3,9 @@
 #include "meterdata/DamagedFile.h"
 #include "meterdata/DayTime.h"
 #include "meterdata/MeterDatabase.h"
+#include "meterdata/MeterJournal.h"
 #include "sinks/FileText.h"
+#include "sinks/LocalInstants.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -42,24 +44,7 @@ constexpr qint64 kCompactBytes = 16LL << 20;
 // After the writer's write failed, it tries again after this long.
 constexpr auto kRetry = std::chrono::milliseconds(1000);
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
+using meterdata::Crc32;
 
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
@@ -612,74 +597,15 @@ bool Outbox::WaitUntilWritten(int ms) const {
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-
-constexpr qint64 kUnixEpochJulianDay = 2440588;
-constexpr qint64 kDayMs = 86400000;
-
-// The zone's offsets (seconds) that may hold at a local time, per quarter hour: one, or two in a
-// repeated hour (earlier instant first). Looked up once per quarter hour and thread.
-struct Offsets {
-    int First = 0;
-    int Second = 0;
-    bool Two = false;
-};
-
-Offsets OffsetsAt(qint64 localMs) {
-    static thread_local std::unordered_map<qint64, Offsets> cache;
-    static thread_local QTimeZone zone = QTimeZone::systemTimeZone();
-    constexpr qint64 kQuarterMs = 15 * 60 * 1000;
-    const qint64 quarter = localMs / kQuarterMs - (localMs % kQuarterMs < 0 ? 1 : 0);
-    if (const auto found = cache.find(quarter); found != cache.end()) {
-        return found->second;
-    }
-    if (cache.size() > 100000) {
-        cache.clear();
-    }
-    const auto offsetAt = [](qint64 utcMs) {
-        return zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(utcMs, QTimeZone::utc()));
-    };
-    const qint64 probe = quarter * kQuarterMs;
-    // The offsets a day before and after bound those that can hold at this local time.
-    const int before = offsetAt(probe - kDayMs);
-    const int after = offsetAt(probe + kDayMs);
-    std::vector<int> valid;
-    for (const int offset : {std::max(before, after), std::min(before, after)}) {
-        if (offsetAt(probe - offset * 1000LL) == offset &&
-            std::find(valid.begin(), valid.end(), offset) == valid.end()) {
-            valid.push_back(offset);
-        }
-    }
-    Offsets offsets;
-    if (valid.empty()) {
-        // A skipped local time (spring): read with the offset before the change, as clocks did.
-        offsets.First = before;
-    } else {
-        // The larger offset gives the earlier instant.
-        offsets.First = valid.front();
-        offsets.Two = valid.size() == 2;
-        offsets.Second = offsets.Two ? valid.back() : valid.front();
-    }
-    cache.emplace(quarter, offsets);
-    return offsets;
-}
-
-}  // namespace
-
 std::optional<qint64> InstantOf(const meterdata::MeterRecord& record, meterdata::RecordSource source) {
-    QDate date;
-    QTime time;
-    if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
+    static thread_local LocalInstants instants(QTimeZone::systemTimeZone());
+    qint64 first = 0;
+    qint64 second = 0;
+    if (!instants.Of(record, first, second)) {
         return std::nullopt;
     }
-    const qint64 localMs = (date.toJulianDay() - kUnixEpochJulianDay) * kDayMs + time.msecsSinceStartOfDay();
-    const Offsets offsets = OffsetsAt(localMs);
-    const qint64 first = localMs - offsets.First * 1000LL;
-    if (!offsets.Two) {
-        return first;
-    }
-    const qint64 second = localMs - offsets.Second * 1000LL;
-    if (source == meterdata::RecordSource::Live) {
+    if (first != second && source == meterdata::RecordSource::Live) {
+        // A live record was stamped a moment ago: the candidate nearest to now.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         return std::llabs(now - second) < std::llabs(now - first) ? second : first;
     }

@@ -6,6 +6,7 @@
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/MeterJournal.h"
 #include "meterdata/TMatrixInterface.h"
+#include "sinks/LocalInstants.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,64 +60,13 @@ RecordSource SourceOf(const MeterRecord& r) {
     return RecordSource::Live;
 }
 
-constexpr qint64 kUnixEpochJulianDay = 2440588;
-constexpr qint64 kDayMs = 86400000;
-
-// The instants a local time may stand for in a zone: one, or two in the hour repeated when clocks
-// go back (earlier first).
-class Instants {
-  public:
-    explicit Instants(const QTimeZone& zone) : zone_(zone) {}
-
-    // False when the record's time forms no date.
-    bool Of(const MeterRecord& record, qint64& first, qint64& second) {
-        QDate date;
-        QTime time;
-        if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
-            return false;
-        }
-        const qint64 local =
-            (date.toJulianDay() - kUnixEpochJulianDay) * kDayMs + time.msecsSinceStartOfDay();
-        constexpr qint64 kQuarterMs = 15 * 60 * 1000;
-        const qint64 quarter = local / kQuarterMs - (local % kQuarterMs < 0 ? 1 : 0);
-        auto found = offsets_.find(quarter);
-        if (found == offsets_.end()) {
-            const auto offsetAt = [this](qint64 utc) {
-                return zone_.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(utc, QTimeZone::utc()));
-            };
-            const qint64 probe = quarter * kQuarterMs;
-            const int before = offsetAt(probe - kDayMs);
-            const int after = offsetAt(probe + kDayMs);
-            std::pair<int, int> pair{before, before};
-            std::vector<int> valid;
-            for (const int offset : {std::max(before, after), std::min(before, after)}) {
-                if (offsetAt(probe - offset * 1000LL) == offset &&
-                    std::find(valid.begin(), valid.end(), offset) == valid.end()) {
-                    valid.push_back(offset);
-                }
-            }
-            if (!valid.empty()) {
-                pair = {valid.front(), valid.back()};
-            }
-            found = offsets_.emplace(quarter, pair).first;
-        }
-        first = local - found->second.first * 1000LL;
-        second = local - found->second.second * 1000LL;
-        return true;
-    }
-
-  private:
-    QTimeZone zone_;
-    std::unordered_map<qint64, std::pair<int, int>> offsets_;
-};
-
 // The instants of a row's records in the order they were filed (the packet store's row from its
 // oldest slot, then the journal's): in the repeated hour, each record takes the earliest of its two
 // instants that does not go back before the record filed just before it, so the two passes of the
 // hour stay two.
 class ArrivalOrder {
   public:
-    explicit ArrivalOrder(Instants& instants) : instants_(instants) {}
+    explicit ArrivalOrder(LocalInstants& instants) : instants_(instants) {}
 
     void Follow(const MeterRecord& record) {
         qint64 first = 0;
@@ -156,7 +106,7 @@ class ArrivalOrder {
         record.Encode(reinterpret_cast<std::uint8_t*>(bytes.data()));
         return bytes;
     }
-    Instants& instants_;
+    LocalInstants& instants_;
     std::map<QByteArray, qint64> chosen_;
     std::optional<qint64> last_;
 };
@@ -249,10 +199,10 @@ class BatchMaker {
   private:
     void Make(const PortExportOptions& options, const TMatrixInterface& packets, const TMatrixInterface& days,
               const std::vector<std::vector<meterdata::JournalEntry>>& journal, const QTimeZone& zone) {
-        const ReadingBuilder builder(options.Locale, zone);
+        const ReadingBuilder builder(options.Locale);
         const std::size_t size = static_cast<std::size_t>(std::max(options.BatchSize, 1));
         RowReader reader(packets, days, journal);
-        Instants instants(zone);
+        LocalInstants instants(zone);
         ArrivalOrder order(instants);
         // The journal says how each of its records came; the files do not.
         std::map<std::pair<Key, std::uint16_t>, RecordSource> sources;

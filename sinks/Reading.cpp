@@ -113,12 +113,6 @@ ReadingBuilder::ReadingBuilder(const QLocale& locale)
       formatter_(*clock_, locale),
       decimalPoint_(locale.decimalPoint()) {}
 
-ReadingBuilder::ReadingBuilder(const QLocale& locale, const QTimeZone& zone) : ReadingBuilder(locale) {
-    if (zone.isValid()) {
-        zone_ = zone;
-    }
-}
-
 ReadingBuilder::~ReadingBuilder() = default;
 
 std::optional<double> ReadingBuilder::Number(const QString& text) const {
@@ -156,7 +150,7 @@ QDateTime ReadingBuilder::LocalToUtc(QDate date, QTime time) const {
     if (found == offsets_.end()) {
         // Within a quarter hour every local time has the offset of the first one looked up (in a
         // repeated or skipped hour too: the zone rules pick the same for all of them).
-        const QDateTime local = zone_ ? QDateTime(date, time, *zone_) : QDateTime(date, time, Qt::LocalTime);
+        const QDateTime local(date, time, Qt::LocalTime);
         if (!local.isValid()) {
             return {};
         }
@@ -189,12 +183,9 @@ bool ReadingBuilder::Build(const MeterRecord& record, RecordSource source, const
 
 bool ReadingBuilder::BuildAt(const MeterRecord& record, RecordSource source, const QString& site,
                              const QString& uartId, qint64 utcMs, Reading& out) const {
-    if (record.Valid == 0) {
-        return false;
-    }
     QDate date;
     QTime time;
-    if (!meterdata::DateTimeFromDays(record.Time, date, time)) {
+    if (record.Valid == 0 || !meterdata::DateTimeFromDays(record.Time, date, time)) {
         return false;
     }
     out.Time = QDateTime::fromMSecsSinceEpoch(utcMs, QTimeZone::utc());

@@ -58,8 +58,6 @@ void AppendTimeText(const QDateTime& utc, QString& out);
 class ReadingBuilder {
   public:
     explicit ReadingBuilder(const QLocale& locale = QLocale::system());
-    // The records' local times are read in `zone` (that of the files they come from).
-    ReadingBuilder(const QLocale& locale, const QTimeZone& zone);
     ~ReadingBuilder();
     ReadingBuilder(const ReadingBuilder&) = delete;
     ReadingBuilder& operator=(const ReadingBuilder&) = delete;
@@ -83,7 +81,6 @@ class ReadingBuilder {
     std::unique_ptr<NoClock> clock_;
     meterdata::RecordTextFormatter formatter_;
     QString decimalPoint_;
-    std::optional<QTimeZone> zone_;  // none: this machine's local time
     mutable QStringList texts_;
     // The zone's offset from UTC in seconds, per quarter hour of local time: the system's zone
     // lookup costs more than all the rest of a reading, and offsets change only on a quarter hour.
