@@ -16,6 +16,13 @@ QString PortStateText(const session::Connection& connection, bool journalFails) 
         case session::ConnectionState::WaitingForAdapter:
             return QStringLiteral(" ВНИМАНИЕ! Порт потерян, ожидание адаптера: %1 с")
                 .arg(connection.AdapterSecondsLeft());
+        case session::ConnectionState::Connecting:
+            return QStringLiteral(" Подключение к %1… (Esc - отмена)").arg(connection.PortName());
+        case session::ConnectionState::WaitingForNetwork:
+            return QStringLiteral(
+                       " ВНИМАНИЕ! Нет связи с %1, повторное подключение через %2 с (Esc - отмена)")
+                .arg(connection.PortName())
+                .arg(connection.RetrySecondsLeft());
         case session::ConnectionState::AdapterGone:
             return QStringLiteral(" ВНИМАНИЕ! Порт не открыт: адаптер не вернулся.");
         case session::ConnectionState::Closed:

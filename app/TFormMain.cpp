@@ -58,6 +58,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
       helpDirectory_(platform.programDirectory),
+      recentAddresses_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
@@ -269,6 +270,20 @@ void TFormMain::ComboBoxPortNameSelect() {
     OpenConnection();
 }
 
+bool TFormMain::CancelConnecting() {
+    const session::ConnectionState state = connection_->State();
+    if (state != session::ConnectionState::Connecting &&
+        state != session::ConnectionState::WaitingForNetwork) {
+        return false;
+    }
+    connection_->CancelAdapterWatch();
+    connection_->Close(session::CloseReason::Change);
+    ShowConnectionPages(false);
+    ShowPortState();
+    SetPortFieldText(Text(kDefaultPortName));
+    return true;
+}
+
 void TFormMain::ComboBoxBaudRateChange() {
     ComboBoxPortNameSelect();
 }
@@ -288,6 +303,16 @@ void TFormMain::ConnectionOpened() {
     }
     meterData_->WriteSettingsToDialog();
     readings_->ConnectionOpened();
+    if (connection_->Port().IsNetwork()) {
+        recentAddresses_.Add(connection_->PortName());
+        // Said once a run: the rate box stays as it is, for the next local port.
+        if (!connection_->Port().SetsRate() && !std::exchange(rateNoteShown_, true)) {
+            requestStatus_->ShowText(
+                QStringLiteral("Скорость порта %1 задаёт удалённая сторона: выбор скорости на неё "
+                               "не действует.")
+                    .arg(connection_->PortName()));
+        }
+    }
     ShowConnectionPages(true);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
     healthPage_->Reset();
@@ -372,6 +397,9 @@ void TFormMain::ComboBoxPortNameDropDown() {
     for (const link::PortInfo& port : OrderPortList(connection_->Port().ListPortInfos())) {
         entries.emplace_back(QString::fromStdString(port.name),
                              QString::fromStdString(PortDescription(port)));
+    }
+    for (const QString& address : recentAddresses_.Addresses()) {
+        entries.emplace_back(address, QStringLiteral("сетевой адрес"));
     }
     ui_->ComboBoxPortName->SetEntries(entries);
 }
@@ -542,6 +570,10 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             // Esc stops a read of all buffers.
             if ((key->key() == Qt::Key_Escape && concentratorPage_->StopReadAll()) ||
                 keyPanel_->ComboBoxKeyKeyDown(watched, *key)) {
+                return true;
+            }
+            // Esc gives up a network connection being made or awaited.
+            if (key->key() == Qt::Key_Escape && CancelConnecting()) {
                 return true;
             }
             // Enter in the port field opens the typed port; the key is taken even when opening

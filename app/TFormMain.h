@@ -11,6 +11,7 @@
 #include "app/MainWindowPlatform.h"
 #include "commands/ReplyDisplays.h"
 #include "session/Connection.h"
+#include "session/RecentAddresses.h"
 
 namespace lumvaris::session {
 class ITimer;
@@ -107,6 +108,8 @@ class TFormMain : public QMainWindow,
     void ComboBoxPortNameDropDown();
     void ComboBoxPortNameSelect();
     void ComboBoxBaudRateChange();
+    // Esc while a network connection is being made or awaited: given up, the port field emptied.
+    bool CancelConnecting();
     void TimerRefreshTimer();
     void NMainHelpGetHelpClick();
     void Panel9Click();
@@ -150,6 +153,8 @@ class TFormMain : public QMainWindow,
     IModifierKeys& modifierKeys_;
     IMessageBox& messageBox_;
     QString helpDirectory_;
+    session::RecentAddresses recentAddresses_;
+    bool rateNoteShown_ = false;
     QString versionCaption_;
     std::function<void(const QString&)> openDocument_;
     std::function<QStringList(const QString&)> readKeyNames_;

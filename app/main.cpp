@@ -15,6 +15,7 @@
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
 #include "keys/KeyFile.h"
+#include "link/AnyPort.h"
 #include "link/QtSerialPort.h"
 #include "session/QtTimerFactory.h"
 #include "session/StopSignals.h"
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     const app::RevisionValues& revision = app::Revision();
 
     // One serial port object for the whole run, created before the main window.
-    link::QtSerialPort port;
+    link::AnyPort port;
     link::ThreadPause pause;
     app::QtModifierKeys modifierKeys;
     app::QtMessageBox messageBox(revision.versionCaption);

@@ -14,6 +14,7 @@
 #include "cli/Session.h"
 #include "commands/CommandSender.h"
 #include "commands/Requests.h"
+#include "link/NetworkAddress.h"
 #include "link/PortList.h"
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/TMatrixInterface.h"
@@ -237,6 +238,10 @@ ExitStatus AskAddress(Session& session) {
 
 // The device file of a port name as the port library takes it (a bare name is under /dev).
 bool PortDevicePresent(const QString& port) {
+    // A network address has no device file; a service goes on trying to connect to it instead.
+    if (link::IsNetworkName(port.toStdString())) {
+        return true;
+    }
     return QFileInfo::exists(port.startsWith(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port);
 }
 
@@ -363,7 +368,8 @@ ExitStatus RunListen(Session& session) {
     bool waiting = false;
     session.SetStateHook([&] {
         const session::ConnectionState state = connection.State();
-        if (state == session::ConnectionState::WaitingForAdapter) {
+        if (state == session::ConnectionState::WaitingForAdapter ||
+            state == session::ConnectionState::WaitingForNetwork) {
             waiting = true;
         } else if (waiting && connection.Reconnected()) {
             waiting = false;

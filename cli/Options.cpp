@@ -10,6 +10,7 @@
 #include "commands/AddressRules.h"
 #include "commands/Text1251.h"
 #include "keys/KeyName.h"
+#include "link/NetworkAddress.h"
 #include "mqtt/MqttAddress.h"
 #include "session/SiteName.h"
 #include "sinks/SinkUrl.h"
@@ -71,10 +72,12 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   export --db АДРЕС          записать всю локальную базу данных порта (без связи с концентратором)
 
 Параметры всех команд:
-  --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id
+  --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id; или сетевой
+                             адрес: tcp://УЗЕЛ:ПОРТ (сервер последовательных портов, модем),
+                             rfc2217://УЗЕЛ:ПОРТ (Telnet с управлением портом, RFC 2217)
   --baud 38400|19200|9600    скорость порта (38400)
   --uart-id HEX              адрес концентратора (2FFF)
-  --timeout СЕКУНДЫ          таймаут ответа (2)
+  --timeout СЕКУНДЫ          таймаут ответа (2; для сетевого адреса 5)
   --password ТЕКСТ           пароль, отправляемый перед каждой 'защищённой' командой (виден всем
                              в ps: лучше --password-file или переменная LUMVARIS_PASSWORD)
   --password-file ФАЙЛ       пароль концентратора в первой строке файла
@@ -379,6 +382,17 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     }
     if (isSet("timeout") && !ParseInt(value("timeout"), 1, 600, o.timeoutSeconds)) {
         return Fail(QStringLiteral("Таймаут «%1» - не число секунд от 1 до 600.").arg(value("timeout")));
+    }
+    if (link::IsNetworkName(o.port.toStdString())) {
+        std::string error;
+        if (!link::ParseNetworkAddress(o.port.toStdString(), &error)) {
+            return Fail(QString::fromStdString(error));
+        }
+        // A mobile network's round trip alone takes up to 3 s.
+        if (!isSet("timeout")) {
+            o.timeoutSeconds = kNetworkTimeoutSeconds;
+        }
+        o.baudGiven = isSet("baud");
     }
     // The password from the file or the environment rather than the command line, which every
     // local user can read (ps, /proc/PID/cmdline).

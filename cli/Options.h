@@ -18,6 +18,9 @@ enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, E
 // The command line, checked: everything a command needs, with the defaults filled in. Nothing in
 // here has touched a port; of the files, only the password files were read (and the CA file
 // opened) to find that they can be.
+// The reply timeout of a network address unless --timeout is given: a GPRS round trip takes up to 3 s.
+inline constexpr int kNetworkTimeoutSeconds = 5;
+
 struct Options {
     Command command = Command::Ports;
     QString port;  // as the window takes it: "ttyUSB0", a full path, a stable name
@@ -25,6 +28,7 @@ struct Options {
     std::uint16_t uartId = 0x2FFF;
     bool uartIdGiven = false;
     int timeoutSeconds = 2;
+    bool baudGiven = false;  // --baud given for a network address
     std::optional<QByteArray> password;  // code page 1251 bytes, checked
     QString passwordText;
     bool json = false;

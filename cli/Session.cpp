@@ -1,5 +1,7 @@
 #include "cli/Session.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -55,9 +57,39 @@ QString Session::Site() const {
 
 ExitStatus Session::Open() {
     refusal_.clear();
+    // A service goes on trying a network address that does not answer yet; a one-shot command
+    // says why it could not connect.
+    connection_.SetRetryFirstConnect(options_.command == Command::Listen);
     if (!connection_.Open(options_.port, options_.baudRate)) {
         output_.Message(refusal_);
         return ExitStatus::PortNotOpened;
+    }
+    if (connection_.Port().IsNetwork() && !connection_.Port().SetsRate() && options_.baudGiven) {
+        output_.Message(
+            QStringLiteral("Скорость порта %1 задаёт удалённая сторона: --baud на неё не действует.")
+                .arg(options_.port));
+    }
+    if (!connection_.IsOpen()) {
+        output_.Message(QStringLiteral("Подключение к %1…").arg(options_.port));
+        bool retrySaid = false;
+        Wait([&] {
+            const session::ConnectionState state = connection_.State();
+            if (state == session::ConnectionState::WaitingForNetwork && !std::exchange(retrySaid, true)) {
+                output_.Message(
+                    QStringLiteral("%1 пока не отвечает: попытки продолжаются (конец: Ctrl+C или SIGTERM).")
+                        .arg(options_.port));
+            }
+            return state != session::ConnectionState::Connecting &&
+                   state != session::ConnectionState::WaitingForNetwork;
+        });
+        if (!connection_.IsOpen()) {
+            connection_.Close();
+            if (stopSignal_ == 0) {
+                output_.Message(refusal_);
+            }
+            return ExitStatus::PortNotOpened;
+        }
+        output_.Message(QStringLiteral("Соединение с %1 установлено.").arg(options_.port));
     }
     const QString recovered = connection_.Database().Meter().RecoveredText();
     if (!recovered.isEmpty()) {

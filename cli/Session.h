@@ -12,6 +12,7 @@
 #include "cli/Output.h"
 #include "cli/ReplyRecorder.h"
 #include "link/LinkObserver.h"
+#include "link/AnyPort.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/IMeterDataHooks.h"
 #include "meterdata/SystemClock.h"
@@ -119,7 +120,7 @@ class Session final : public QObject,
     const Options& options_;
     Output& output_;
     QString dataDirectory_;
-    link::QtSerialPort port_;
+    link::AnyPort port_;
     link::ThreadPause pause_;
     session::QtTimerFactory timers_;
     meterdata::SystemClock clock_;

@@ -97,6 +97,18 @@ class ISerialPort {
     virtual bool IsOpen() const = 0;
     // Closes the port if open; pending notifications stop.
     virtual void Close() = 0;
+
+    // --- What a port over the network says of itself; a local serial port keeps the defaults.
+    // The link goes over the network: opening it takes time, and losing it is followed by new
+    // attempts rather than by a wait for an adapter.
+    virtual bool IsNetwork() const { return false; }
+    // Whether the chosen rate reaches the concentrator's line. A raw TCP link runs at whatever
+    // rate the far end's serial side has.
+    virtual bool SetsRate() const { return true; }
+    // Open() has started a connection that is not yet made. The connected notification follows
+    // when it is; the error notification when it fails or times out.
+    virtual bool Connecting() const { return false; }
+    virtual void SetConnectedNotification(std::function<void()> /*handler*/) {}
 };
 
 }  // namespace lumvaris::link

@@ -60,6 +60,35 @@ void MeterDatabase::SetViews(IStoreView* net, IStoreView* packets, IStoreView* d
 }
 
 QString MeterDatabase::DatabaseName(const QString& portName) {
+    // A network address ("tcp://host:4001", "rfc2217://[::1]:4001"): the scheme, the host and the
+    // port, so that no two addresses share files and none falls on a local device's name.
+    static const QRegularExpression kScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9]*://"));
+    const qsizetype scheme =
+        kScheme.match(portName).hasMatch() ? portName.indexOf(QStringLiteral("://")) : -1;
+    if (scheme > 0) {
+        QString rest = portName.mid(scheme + 3);
+        while (rest.endsWith(QLatin1Char('/'))) {
+            rest.chop(1);
+        }
+        const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
+        QString host = colon >= 0 ? rest.left(colon) : rest;
+        const QString port = colon >= 0 ? rest.mid(colon + 1) : QString();
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);
+        }
+        QString name = portName.left(scheme).toLower() + QLatin1Char('-');
+        for (const QChar c : host) {
+            const bool kept =
+                (c.unicode() < 128 && c.isLetterOrNumber()) || c == QLatin1Char('.') || c == QLatin1Char('-');
+            name += kept ? c.toLower() : QLatin1Char('_');
+        }
+        for (const QChar c : port) {
+            if (!c.isDigit() || c.unicode() >= 128) {
+                return name + QStringLiteral("-_");
+            }
+        }
+        return name + QLatin1Char('-') + port;
+    }
     static const QRegularExpression kSeparators(QStringLiteral("[/\\\\:]"));
     const QStringList parts = portName.split(kSeparators, Qt::SkipEmptyParts);
     return parts.isEmpty() ? QString() : parts.last();

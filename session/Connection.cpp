@@ -1,9 +1,11 @@
 #include "session/Connection.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
 
+#include "link/Frame.h"
 #include "session/ITimer.h"
 
 namespace lumvaris::session {
@@ -15,6 +17,7 @@ constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerPortWatchInterval = 1000;
 
 const char* const kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
+constexpr std::uint8_t kAddressReadType = 0x86;
 
 }  // namespace
 
@@ -93,6 +96,47 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
             }
         });
     });
+    port_.SetConnectedNotification([this] { Guarded([this] { OnConnected(); }); });
+    try {
+        port_.Open();
+    } catch (const std::exception& e) {
+        port_.Close();
+        port_.SetReceiveNotification(nullptr);
+        if (quiet) {
+            return false;
+        }
+        port_.SetName(std::string());
+        // The port's own reason on a second line: in use, no access, no such device.
+        if (listener_ != nullptr) {
+            listener_->ConnectionRefused(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') +
+                                         QString::fromUtf8(e.what()));
+        }
+        return false;
+    }
+    if (port_.Connecting()) {
+        connecting_ = true;
+        connectQuiet_ = quiet;
+        Changed();
+        return true;
+    }
+    return Attach(quiet);
+}
+
+void Connection::OnConnected() {
+    if (!connecting_) {
+        return;
+    }
+    connecting_ = false;
+    if (Attach(connectQuiet_) && retrying_) {
+        retrying_ = false;
+        reconnected_ = true;
+        retryDelayMs_ = 0;
+        timerPortWatch_->Stop();
+    }
+    Changed();
+}
+
+bool Connection::Attach(bool quiet) {
     auto refuse = [this](const QString& message) {
         // Nothing half open: a port that opened but could not be set up is closed again.
         port_.Close();
@@ -103,8 +147,7 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
         }
     };
     try {
-        port_.Open();
-        // Pseudo-terminals have no modem-control lines; that does not stop the link.
+        // Pseudo-terminals and raw TCP have no modem-control lines; that does not stop the link.
         try {
             port_.RaiseRts();
         } catch (const link::SerialPortNotSupported&) {
@@ -119,12 +162,17 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
             port_.SetReceiveNotification(nullptr);
             return false;
         }
-        // The port's own reason on a second line: in use, no access, no such device.
         refuse(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
         return false;
     }
     // Which adapter this is, while it is there: after it vanished, the list no longer says.
-    adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
+    if (!port_.IsNetwork()) {
+        adapterWatch_.Opened(port_.Name(), port_.ListPortInfos());
+    }
+    idleMs_ = 0;
+    idleBytes_ = 0;
+    answered_ = false;
+    probeAwaited_ = false;
 
     // Files that another instance of the program holds are never shared: no connection.
     if (listener_ != nullptr) {
@@ -132,9 +180,12 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
     }
     const DatabaseOpen database = active_->Open(PortName());
     if (database.inUse) {
+        retrying_ = false;
+        timerPortWatch_->Stop();
         refuse(database.result.Message());
         return false;
     }
+    attached_ = true;
     // What the open found is told once, as the files could not be written.
     saveFailureReported_ = active_->SavingFails();
     receiver_.Reset();
@@ -164,18 +215,27 @@ void Connection::FileWhatArrived() {
 }
 
 void Connection::Close(std::optional<CloseReason> saveFirst) {
-    FileWhatArrived();
+    // A connection still being made is given up.
+    connecting_ = false;
+    const bool attached = std::exchange(attached_, false);
+    if (attached) {
+        FileWhatArrived();
+    }
     // Saved while the port is still open, so nothing that arrives during a question is lost;
     // also after the port vanished, as the stores still hold what came before.
-    if (saveFirst) {
+    if (saveFirst && attached) {
+        attached_ = true;
         SaveBeforeClosing(*saveFirst);
+        attached_ = false;
     }
-    if (port_.IsOpen()) {
+    if (port_.IsOpen() || port_.Connecting()) {
         port_.Close();
     }
     port_.SetReceiveNotification(nullptr);
     receiver_.Reset();
-    active_->Release();
+    if (attached) {
+        active_->Release();
+    }
     if (listener_ != nullptr) {
         listener_->ConnectionClosed();
     }
@@ -212,6 +272,10 @@ void Connection::SaveBeforeClosing(CloseReason reason) {
 }
 
 void Connection::Save() {
+    // Nothing is attached while a connection is being made or awaited.
+    if (!attached_) {
+        return;
+    }
     // Files that cannot be written are reported once per connection; the state keeps saying so,
     // and every minute the save is tried again in case the cause is gone.
     const Result saved = active_->Save();
@@ -232,6 +296,42 @@ void Connection::ResetByteCounter() {
 // A lost port and the wait for its adapter
 
 void Connection::OnPortLost(const QString& reason) {
+    if (port_.IsNetwork() || connecting_) {
+        if (connecting_) {
+            // The connection was never made: nothing was opened behind it.
+            connecting_ = false;
+            port_.Close();
+            port_.SetReceiveNotification(nullptr);
+            if (retrying_ || connectQuiet_ || retryFirstConnect_) {
+                retrying_ = true;
+                ScheduleRetry();
+                Changed();
+                return;
+            }
+            port_.SetName(std::string());
+            Changed();
+            if (listener_ != nullptr) {
+                listener_->ConnectionRefused(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') + reason);
+            }
+            return;
+        }
+        if (!attached_) {
+            return;  // closed meanwhile by the engineer's choice
+        }
+        // Saved and released as for a pulled adapter; the same address is connected again.
+        const QString name = PortName();
+        Close(CloseReason::Change);
+        port_.SetName(name.toStdString());
+        retrying_ = true;
+        reconnected_ = false;
+        retryDelayMs_ = 0;
+        ScheduleRetry();
+        Changed();
+        if (listener_ != nullptr) {
+            listener_->PortLost(LostPortText(reason));
+        }
+        return;
+    }
     if (adapterWatch_.Start()) {
         // Saved before the port and the stores are released; both open again with the adapter.
         Close(CloseReason::Change);
@@ -250,10 +350,36 @@ void Connection::OnPortLost(const QString& reason) {
 
 void Connection::CancelAdapterWatch() {
     adapterWatch_.Cancel();
+    retrying_ = false;
+    reconnected_ = false;
+    retryLeftMs_ = 0;
     timerPortWatch_->Stop();
 }
 
+void Connection::ScheduleRetry() {
+    retryDelayMs_ = retryDelayMs_ == 0 ? 1000 : std::min(retryDelayMs_ * 2, kRetryLongestMs);
+    retryLeftMs_ = retryDelayMs_;
+    timerPortWatch_->Start();
+}
+
 void Connection::TimerPortWatchTimer() {
+    if (retrying_) {
+        if (connecting_) {
+            return;
+        }
+        retryLeftMs_ = std::max(0, retryLeftMs_ - timerPortWatch_->Interval());
+        if (retryLeftMs_ == 0) {
+            timerPortWatch_->Stop();
+            // Quiet: a refusal is another wait, not a message.
+            if (!Open(PortName(), port_.Settings().baudRate, true) && retrying_) {
+                ScheduleRetry();
+            } else if (connecting_) {
+                timerPortWatch_->Start();
+            }
+        }
+        Changed();
+        return;
+    }
     const std::optional<std::string> name =
         adapterWatch_.Look(port_.ListPortInfos(), timerPortWatch_->Interval());
     if (name) {
@@ -273,8 +399,14 @@ void Connection::TimerPortWatchTimer() {
 
 ConnectionState Connection::State() const {
     using Watch = link::AdapterWatch::State;
+    if (connecting_) {
+        return retrying_ ? ConnectionState::WaitingForNetwork : ConnectionState::Connecting;
+    }
     if (port_.IsOpen()) {
         return active_->SavingFails() ? ConnectionState::OpenNotSaving : ConnectionState::Open;
+    }
+    if (retrying_) {
+        return ConnectionState::WaitingForNetwork;
     }
     switch (adapterWatch_.CurrentState()) {
         case Watch::Waiting:
@@ -288,7 +420,8 @@ ConnectionState Connection::State() const {
 }
 
 bool Connection::Reconnected() const {
-    return port_.IsOpen() && adapterWatch_.CurrentState() == link::AdapterWatch::State::Reconnected;
+    return port_.IsOpen() &&
+           (reconnected_ || adapterWatch_.CurrentState() == link::AdapterWatch::State::Reconnected);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -297,6 +430,36 @@ bool Connection::Reconnected() const {
 void Connection::TimerRXTimer() {
     receiver_.Step();
     active_->ReceiveTickEnded();
+    WatchIdleLink();
+}
+
+void Connection::WatchIdleLink() {
+    if (!port_.IsNetwork() || !port_.IsOpen()) {
+        return;
+    }
+    if (receiver_.ReceivedBytes() != idleBytes_) {
+        idleBytes_ = receiver_.ReceivedBytes();
+        idleMs_ = 0;
+        return;
+    }
+    idleMs_ += timerRX_->Interval();
+    if (!answered_) {
+        return;
+    }
+    if (idleMs_ >= kIdleLostMs && probeAwaited_) {
+        // Keep-alive is answered by the far machine's system even while the device behind it (or
+        // the program serving it) is dead; only the concentrator's own silence tells.
+        port_.Close();
+        OnPortLost(QStringLiteral("нет ответа по сети %1 с").arg(kIdleLostMs / 1000));
+        return;
+    }
+    if (idleMs_ >= kIdleProbeMs && !probeAwaited_ && !requester_.WaitInProgress()) {
+        link::FrameBuffer frame{};
+        link::FillHeader(frame, 0xFFFF, uartId_, 1, kAddressReadType);
+        const std::size_t length = link::CompleteFrame(frame);
+        port_.Write(frame.data(), length);
+        probeAwaited_ = true;
+    }
 }
 
 void Connection::TimerGaugeTimer() {
@@ -316,6 +479,14 @@ void Connection::WaitEnded(link::WaitOutcome, int, int) {
 }
 
 void Connection::HandleReply(link::FrameBuffer& frame) {
+    if (link::SourceAddress(frame) == uartId_) {
+        answered_ = true;
+    }
+    // The idle check's own question: its answer is nobody's reply.
+    if (probeAwaited_ && link::TypeCode(frame) == kAddressReadType) {
+        probeAwaited_ = false;
+        return;
+    }
     // A reply that cannot be shown is reported, and the frames after it go on being handled.
     Guarded([this, &frame] { replies_.HandleReply(frame); });
 }
@@ -342,6 +513,23 @@ void Connection::ShowUartId(std::uint16_t address) {
 
 void Connection::SwitchRate(int rateIndex) {
     if (rateIndex < 0 || rateIndex >= 3) {
+        return;
+    }
+    if (port_.IsNetwork()) {
+        if (!port_.SetsRate()) {
+            ReportError(QStringLiteral("Концентратор перешёл на скорость %1 бит/с. Скорость порта %2 задаёт "
+                                       "удалённая сторона: установите её там.")
+                            .arg(kBaudRates[rateIndex])
+                            .arg(PortName()));
+            return;
+        }
+        if (listener_ != nullptr) {
+            listener_->RateFollowed(rateIndex);
+        }
+        // The far end's line is set again over the same connection.
+        link::LineSettings settings = port_.Settings();
+        settings.baudRate = kBaudRates[rateIndex];
+        port_.SetLineSettings(settings);
         return;
     }
     if (listener_ != nullptr) {

@@ -31,10 +31,12 @@ class ITimerFactory;
 // messages are drawn from this.
 enum class ConnectionState {
     Closed,
+    Connecting,  // a network port's connection is being made; the engineer may cancel it
     Open,
     OpenNotSaving,      // open, but this port's database files cannot be written
     WaitingForAdapter,  // the adapter was pulled; the same adapter is awaited for a minute
     AdapterGone,        // it did not come back
+    WaitingForNetwork,  // a network port's connection was lost; it is made again after a wait
 };
 
 // Why a connection closes with its data saved first: the engineer's change of port or rate (the
@@ -95,6 +97,13 @@ class Connection final : public QObject,
     // Rates of the rate field and of the concentrator's rate index, in that order.
     static constexpr int kBaudRates[3] = {38400, 19200, 9600};
     static constexpr int kClosePauseMs = 500;
+    // A lost network connection is made again after 1 s, then after twice the last wait, up to this.
+    static constexpr int kRetryLongestMs = 60000;
+    // A network link with nothing received for this long is asked for the concentrator's address;
+    // with still nothing by kIdleLostMs it counts as lost. Only once the concentrator has answered
+    // on this connection: before that, a wrong UART-ID would look like a dead link.
+    static constexpr int kIdleProbeMs = 30000;
+    static constexpr int kIdleLostMs = 55000;
 
     struct Platform {
         link::ISerialPort& port;
@@ -118,8 +127,13 @@ class Connection final : public QObject,
 
     // --- The connection.
     // Opens the port at this rate and its database; tells the listener either way. A quiet open
-    // (the adapter's return) that fails tells nothing and returns false.
+    // (the adapter's return) that fails tells nothing and returns false. A network port returns
+    // true while Connecting: the rest follows when the connection is made (ConnectionOpened) or
+    // fails (ConnectionRefused; a quiet open, or one with retries, waits and tries again).
     bool Open(const QString& portName, int baudRate, bool quiet = false);
+    // A network connection that fails at its first attempt is tried again as a lost one is
+    // (a service), instead of being refused (the window, a one-shot command).
+    void SetRetryFirstConnect(bool retry) { retryFirstConnect_ = retry; }
     // Files what the port delivered, saves first when a reason is given (asking whether to retry
     // while a save fails with data to lose), closes the port, releases the stores and pauses.
     void Close(std::optional<CloseReason> saveFirst = std::nullopt);
@@ -136,6 +150,8 @@ class Connection final : public QObject,
     bool Reconnected() const;
     // Seconds of the adapter wait left.
     int AdapterSecondsLeft() const { return adapterWatch_.SecondsLeft(); }
+    // Seconds until a lost network connection is tried again.
+    int RetrySecondsLeft() const { return (retryLeftMs_ + 999) / 1000; }
     QString PortName() const { return QString::fromStdString(port_.Name()); }
     // Where the program keeps its files (the databases, the key file), with a trailing '/'.
     const QString& ProgramDirectory() const { return programDirectory_; }
@@ -178,6 +194,11 @@ class Connection final : public QObject,
     void WaitEnded(link::WaitOutcome outcome, int elapsed, int ticks) override;
 
     void OnPortLost(const QString& reason);
+    // The port is open (a network port: connected); the rest of the open.
+    bool Attach(bool quiet);
+    void OnConnected();
+    void ScheduleRetry();
+    void WatchIdleLink();
     void SaveBeforeClosing(CloseReason reason);
     void FileWhatArrived();
     void ReportError(const QString& message);
@@ -201,6 +222,20 @@ class Connection final : public QObject,
     std::function<bool()> dispatchOnReceive_;
     std::uint16_t uartId_ = 0x2FFF;
     bool saveFailureReported_ = false;  // this connection's files were said to be unwritable
+    // A network port: connecting, how it was asked, and the retries after a loss.
+    bool connecting_ = false;
+    bool attached_ = false;  // the database is open for the port
+    bool connectQuiet_ = false;
+    bool retryFirstConnect_ = false;
+    bool retrying_ = false;     // a lost network connection is being made again
+    bool reconnected_ = false;  // ... and was
+    int retryDelayMs_ = 0;      // the last wait; 0: none yet
+    int retryLeftMs_ = 0;
+    // The idle check of a network link, in receive ticks.
+    int idleMs_ = 0;
+    std::uint32_t idleBytes_ = 0;
+    bool answered_ = false;      // the concentrator at uartId_ answered on this connection
+    bool probeAwaited_ = false;  // the address read of the idle check, its reply not yet taken
 
     std::unique_ptr<ITimer> timerRX_;
     std::unique_ptr<ITimer> timerGauge_;

@@ -54,7 +54,9 @@ class QtSerialPortTest : public ::testing::Test {
         static int argc = 1;
         static char arg0[] = "link_qt_tests";
         static char* argv[] = {arg0, nullptr};
-        static QCoreApplication app(argc, argv);
+        if (QCoreApplication::instance() == nullptr) {
+            static QCoreApplication app(argc, argv);
+        }
     }
 };
 

@@ -99,6 +99,14 @@ TEST(DatabaseFileName, UsesOnlyTheLastComponentOfThePortName) {
         {"/prog/", "", "/prog/-PACKETS.bin"},
         {"", "COM1", "COM1-PACKETS.bin"},
         {"C:\\Program\\", "COM1", "C:\\Program\\COM1-PACKETS.bin"},
+        // Network addresses: scheme, host and port, never a bare "4001" nor a path of the host's.
+        {"/prog/", "tcp://10.0.0.7:4001", "/prog/tcp-10.0.0.7-4001-PACKETS.bin"},
+        {"/prog/", "TCP://Modem.Example:4001/", "/prog/tcp-modem.example-4001-PACKETS.bin"},
+        {"/prog/", "rfc2217://ds:2001", "/prog/rfc2217-ds-2001-PACKETS.bin"},
+        {"/prog/", "tcp://[::1]:4001", "/prog/tcp-__1-4001-PACKETS.bin"},
+        {"/prog/", "tcp://../../etc:22", "/prog/tcp-.._.._etc-22-PACKETS.bin"},
+        {"/prog/", "tcp://h:x/../y", "/prog/tcp-h-_-PACKETS.bin"},
+        {"/prog/", "/dev/x://y", "/prog/y-PACKETS.bin"},
     };
     for (const auto& [dir, port, name] : cases) {
         EXPECT_EQ(MeterDatabase::DatabaseFileName(dir, port, MeterDatabase::kPacketsSuffix).toStdString(),

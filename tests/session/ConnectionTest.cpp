@@ -26,7 +26,9 @@ struct Clock : meterdata::IClock {
 // What a face hears, as text: "opened ttyUSB1", "refused <message>", "lost <message>", "error ...".
 struct Listener : IConnectionListener, IConnectionQuestions {
     void ConnectionOpened() override { heard.push_back("opened " + connection->PortName().toStdString()); }
-    void ConnectionRefused(const QString& message) override { heard.push_back("refused " + message.toStdString()); }
+    void ConnectionRefused(const QString& message) override {
+        heard.push_back("refused " + message.toStdString());
+    }
     void PortLost(const QString& message) override { heard.push_back("lost " + message.toStdString()); }
     void ReportError(const QString& message) override { heard.push_back("error " + message.toStdString()); }
     bool RetrySave(const QString& text, CloseReason reason) override {
@@ -192,14 +194,15 @@ TEST_F(ConnectionTest, ASecondConnectionToTheSameFilesIsRefusedAndNeverWritesThe
     EXPECT_FALSE(other.Open(QStringLiteral("/tmp/b/simlink"), 38400));
     ASSERT_EQ(otherListener.heard.size(), 1u);
     EXPECT_EQ(otherListener.heard[0].rfind("refused ", 0), 0u);
-    EXPECT_NE(otherListener.heard[0].find(QDir::toNativeSeparators(QString::fromStdString(File("simlink-DAYS.bin")))
-                                              .toStdString()),
+    EXPECT_NE(otherListener.heard[0].find(
+                  QDir::toNativeSeparators(QString::fromStdString(File("simlink-DAYS.bin"))).toStdString()),
               std::string::npos);
     EXPECT_FALSE(otherPort.IsOpen());
     EXPECT_EQ(other.State(), ConnectionState::Closed);
     otherTimers.Advance(60000);
     other.Close(CloseReason::Exit);
-    EXPECT_EQ(QFileInfo(QString::fromStdString(File("simlink-PACKETS.bin"))).lastModified(), before.lastModified());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(File("simlink-PACKETS.bin"))).lastModified(),
+              before.lastModified());
     EXPECT_EQ(connection.State(), ConnectionState::Open);
 }
 
@@ -228,6 +231,216 @@ TEST_F(ConnectionTest, TheRetryQuestionAnsweredBothWays) {
         meterdata::TMatrixInterface saved(packets);
         EXPECT_EQ(saved.LoadFromFile().Status == meterdata::LoadStatus::Loaded, retry);
         QFile::remove(packets);
+    }
+}
+
+// A network port as the connection sees one: Open only starts connecting; the test says when the
+// connection is made or fails.
+class FakeNetworkPort : public FakeSerialPort {
+  public:
+    bool IsNetwork() const override { return true; }
+    bool SetsRate() const override { return telnet; }
+    bool Connecting() const override { return connecting; }
+    bool IsOpen() const override { return !connecting && FakeSerialPort::IsOpen(); }
+    void SetConnectedNotification(std::function<void()> handler) override {
+        onConnected_ = std::move(handler);
+    }
+    void Open() override {
+        FakeSerialPort::Open();
+        failWrite = false;
+        connecting = true;
+    }
+    void Close() override {
+        connecting = false;
+        FakeSerialPort::Close();
+    }
+    void Connect() {
+        connecting = false;
+        onConnected_();
+    }
+    // Refused, timed out or lost: closed first, then reported through the event loop.
+    void Fail(const std::string& reason) {
+        Close();
+        Vanish(reason);
+        QCoreApplication::processEvents();
+    }
+    bool connecting = false;
+    bool telnet = false;
+
+  private:
+    std::function<void()> onConnected_;
+};
+
+class NetworkConnectionTest : public ConnectionTest {
+  protected:
+    NetworkConnectionTest() { network.SetDatabase(&log); }
+    // The concentrator's answer to AddressRead.
+    void AnswerAddress(std::uint16_t uartId) {
+        link::FrameBuffer frame{};
+        link::FillHeader(frame, uartId, link::kWorkstationAddress, 3, 0x86);
+        link::WriteWord(link::Payload(frame) + 1, uartId);
+        const std::size_t n = link::CompleteFrame(frame);
+        net.Feed(std::vector<std::uint8_t>(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n)));
+    }
+    FakeNetworkPort net;
+    testing::FakeTimerFactory netTimers;
+    Connection network{{net, pause, netTimers, clock, dir.path() + QStringLiteral("/")}};
+    Listener netListener;
+    Log log;
+};
+
+// Connecting holds no database; a lost link is saved and released at once, then made again after
+// 1, 2, 4 ... s up to a minute, quietly, until it is made or the engineer gives it up.
+TEST_F(NetworkConnectionTest, ALostLinkIsSavedThenTriedAgainAtGrowingIntervalsUntilMadeOrGivenUp) {
+    netListener.connection = &network;
+    network.SetListener(&netListener);
+    const QString address = QStringLiteral("tcp://10.0.0.7:4001");
+    ASSERT_TRUE(network.Open(address, 38400));
+    EXPECT_EQ(network.State(), ConnectionState::Connecting);
+    EXPECT_TRUE(log.calls.empty()) << "no database while connecting";
+    net.Connect();
+    EXPECT_EQ(network.State(), ConnectionState::Open);
+    EXPECT_EQ(log.calls, std::vector<std::string>{"open tcp://10.0.0.7:4001"});
+    log.calls.clear();
+
+    net.Fail("10.0.0.7:4001 закрыл соединение");
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"save", "release"}));
+    EXPECT_EQ(netListener.heard.back(),
+              "lost " + LostPortText(QStringLiteral("10.0.0.7:4001 закрыл соединение")).toStdString());
+    EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork);
+    std::vector<int> waits;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int wait = network.RetrySecondsLeft();
+        waits.push_back(wait);
+        netTimers.Advance(wait * 1000 - 1000);
+        ASSERT_EQ(net.openedNames.size(), static_cast<std::size_t>(attempt + 1)) << "not before its time";
+        netTimers.Advance(1000);
+        ASSERT_EQ(net.openedNames.size(), static_cast<std::size_t>(attempt + 2));
+        EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork) << "a retry is no first connection";
+        net.Fail("10.0.0.7:4001 отказал в соединении");
+    }
+    EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60}));
+    EXPECT_EQ(netListener.heard.size(), 2u) << "retries are quiet: " << netListener.heard.back();
+
+    netTimers.Advance(60000);
+    net.Connect();
+    EXPECT_EQ(network.State(), ConnectionState::Open);
+    EXPECT_TRUE(network.Reconnected());
+    EXPECT_EQ(network.PortName(), address);
+    EXPECT_EQ(network.BaudRate(), 38400);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"save", "release", "open tcp://10.0.0.7:4001"}));
+
+    // Lost again: the first wait is a second again; given up, nothing more is tried.
+    net.Fail("10.0.0.7:4001 закрыл соединение");
+    EXPECT_EQ(network.RetrySecondsLeft(), 1);
+    network.CancelAdapterWatch();
+    network.Close(CloseReason::Change);
+    const std::size_t opens = net.openedNames.size();
+    netTimers.Advance(180000);
+    EXPECT_EQ(net.openedNames.size(), opens);
+    EXPECT_EQ(network.State(), ConnectionState::Closed);
+}
+
+// The first attempt failing: refused with the reason (the window, a one-shot command), or tried
+// again as a lost link is (a service).
+TEST_F(NetworkConnectionTest, AFirstConnectionThatFailsIsRefusedOrRetriedAsAsked) {
+    netListener.connection = &network;
+    network.SetListener(&netListener);
+    for (const bool retry : {false, true}) {
+        SCOPED_TRACE(retry ? "a service" : "the window");
+        netListener.heard.clear();
+        network.SetRetryFirstConnect(retry);
+        ASSERT_TRUE(network.Open(QStringLiteral("tcp://modem.example:4001"), 38400));
+        net.Fail("узел modem.example:4001 не найден");
+        if (retry) {
+            EXPECT_TRUE(netListener.heard.empty());
+            EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork);
+            network.CancelAdapterWatch();
+        } else {
+            ASSERT_EQ(netListener.heard.size(), 1u);
+            EXPECT_EQ(
+                netListener.heard[0],
+                "refused ВНИМАНИЕ! При открытии порта произошла ошибка!\nузел modem.example:4001 не найден");
+            EXPECT_EQ(network.State(), ConnectionState::Closed);
+        }
+        EXPECT_TRUE(log.calls.empty());
+        network.Close(CloseReason::Change);
+    }
+}
+
+// A peer whose system still acknowledges while the concentrator behind it is dead: once the
+// concentrator has answered, 30 s of silence bring one address read, and 55 s a lost link. Its
+// answer is the idle check's, not a reply to show; before any answer (a wrong UART-ID, perhaps)
+// silence is never taken for a dead link.
+TEST_F(NetworkConnectionTest, ASilentLinkIsAskedAfterHalfAMinuteAndLostBeforeAMinute) {
+    std::vector<std::uint16_t> shown;
+    struct : Listener {
+        std::vector<std::uint16_t>* shown = nullptr;
+        void UartIdReported(std::uint16_t address) override { shown->push_back(address); }
+    } listener;
+    listener.shown = &shown;
+    listener.connection = &network;
+    network.SetListener(&listener);
+    network.SetUartId(0x2A3F);
+    ASSERT_TRUE(network.Open(QStringLiteral("tcp://10.0.0.7:4001"), 38400));
+    net.Connect();
+    netTimers.Advance(120000);
+    EXPECT_TRUE(net.writes.empty()) << "nothing asked before the concentrator answered once";
+    EXPECT_EQ(network.State(), ConnectionState::Open);
+
+    AnswerAddress(0x2A3F);
+    netTimers.Advance(100);
+    netTimers.Advance(29900);
+    EXPECT_TRUE(net.writes.empty());
+    netTimers.Advance(100);
+    ASSERT_EQ(net.writes.size(), 1u);
+    link::FrameBuffer probe{};
+    link::FillHeader(probe, 0xFFFF, 0x2A3F, 1, 0x86);
+    const std::size_t n = link::CompleteFrame(probe);
+    EXPECT_EQ(testing::ToHex(net.writes[0]),
+              testing::ToHex(
+                  std::vector<std::uint8_t>(probe.begin(), probe.begin() + static_cast<std::ptrdiff_t>(n))));
+    const std::size_t shownBefore = shown.size();
+    AnswerAddress(0x2A3F);
+    netTimers.Advance(100);
+    EXPECT_EQ(shown.size(), shownBefore) << "the idle check's answer is not shown";
+
+    netTimers.Advance(54800);
+    EXPECT_EQ(network.State(), ConnectionState::Open);
+    EXPECT_EQ(net.writes.size(), 2u) << "asked again after the next 30 s";
+    netTimers.Advance(300);
+    EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork);
+    EXPECT_EQ(listener.heard.back(),
+              "lost " + LostPortText(QStringLiteral("нет ответа по сети 55 с")).toStdString());
+}
+
+// A rate change the concentrator asks for: the far line is set again over the same connection
+// through Telnet; over raw TCP the engineer is told where to set it.
+TEST_F(NetworkConnectionTest, ARateChangeIsFollowedInPlaceOrExplained) {
+    netListener.connection = &network;
+    network.SetListener(&netListener);
+    for (const bool telnet : {true, false}) {
+        SCOPED_TRACE(telnet ? "rfc2217" : "tcp");
+        net.telnet = telnet;
+        netListener.heard.clear();
+        const QString address = QString::fromLatin1(telnet ? "rfc2217://ds:2001" : "tcp://ds:4001");
+        ASSERT_TRUE(network.Open(address, 38400));
+        net.Connect();
+        netListener.heard.clear();
+        const std::size_t opens = net.openedNames.size();
+        network.SwitchRate(2);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(net.openedNames.size(), opens) << "no new connection";
+        EXPECT_EQ(network.BaudRate(), telnet ? 9600 : 38400);
+        if (telnet) {
+            EXPECT_TRUE(netListener.heard.empty());
+        } else {
+            ASSERT_EQ(netListener.heard.size(), 1u);
+            EXPECT_EQ(netListener.heard[0],
+                      "error Концентратор перешёл на скорость 9600 бит/с. Скорость порта "
+                      "tcp://ds:4001 задаёт удалённая сторона: установите её там.");
+        }
+        network.Close(CloseReason::Change);
     }
 }
 

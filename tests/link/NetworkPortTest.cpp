@@ -1,0 +1,235 @@
+// The network port against real sockets on 127.0.0.1: a QTcpServer in the test plays the device
+// server, raw or speaking Telnet's Com Port Control through the codec's server side.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+
+#include "link/NetworkAddress.h"
+#include "link/NetworkPort.h"
+#include "link/Telnet.h"
+
+namespace lumvaris::link {
+namespace {
+
+bool Until(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer time;
+    time.start();
+    while (!done() && time.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+class NetworkPortTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char arg0[] = "link_qt_tests";
+        static char* argv[] = {arg0, nullptr};
+        if (QCoreApplication::instance() == nullptr) {
+            static QCoreApplication app(argc, argv);
+        }
+    }
+    NetworkPortTest() {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            peer.reset(server.nextPendingConnection());
+            peer->setParent(nullptr);
+        });
+        port.SetReceiveNotification([this] {
+            std::uint8_t buffer[512];
+            for (std::size_t n; (n = port.ReadAvailable(buffer, readChunk)) > 0;) {
+                received.append(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(n));
+            }
+        });
+        port.SetErrorNotification([this](const std::string& reason) { errors.push_back(reason); });
+        port.SetConnectedNotification([this] { ++connected; });
+    }
+    std::string Address(const char* scheme) const {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(server.serverPort());
+    }
+    void Write(const std::vector<std::uint8_t>& bytes) { port.Write(bytes.data(), bytes.size()); }
+
+    QTcpServer server;
+    std::unique_ptr<QTcpSocket> peer;
+    NetworkPort port;
+    QByteArray received;
+    std::size_t readChunk = 512;
+    std::vector<std::string> errors;
+    int connected = 0;
+};
+
+// Every byte value both ways, FFh among them; a burst larger than the port holds arrives whole and
+// in order while the reader takes little at a time; the peer's close is a lost port, said once.
+TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
+    port.SetName(Address("tcp"));
+    port.Open();
+    EXPECT_TRUE(port.Connecting());
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_TRUE(Until([&] { return connected == 1 && peer != nullptr; }));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_FALSE(port.SetsRate());
+    EXPECT_THROW(port.RaiseRts(), SerialPortNotSupported);
+
+    std::vector<std::uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) {
+        all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i);
+    }
+    Write(all);
+    QByteArray atPeer;
+    ASSERT_TRUE(Until([&] {
+        atPeer += peer->readAll();
+        return atPeer.size() >= 256;
+    }));
+    EXPECT_EQ(atPeer, QByteArray(reinterpret_cast<const char*>(all.data()), 256))
+        << "nothing escaped on raw TCP";
+
+    QByteArray burst;
+    for (int i = 0; i < 3 * NetworkPort::kHeldBytes; ++i) {
+        burst.append(static_cast<char>(i * 7 + i / 256));
+    }
+    readChunk = 97;
+    peer->write(burst);
+    ASSERT_TRUE(Until([&] { return received.size() >= burst.size(); }, 20000)) << received.size();
+    EXPECT_EQ(received, burst);
+
+    peer->disconnectFromHost();
+    ASSERT_TRUE(Until([&] { return !errors.empty(); }));
+    Until([] { return false; }, 100);
+    EXPECT_EQ(errors, std::vector<std::string>{"127.0.0.1:" + std::to_string(server.serverPort()) +
+                                               " закрыл соединение"});
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_THROW(Write({0x01}), SerialPortError);
+}
+
+TEST_F(NetworkPortTest, ARefusedConnectionAndAnAddressThatDoesNotParseAreSaid) {
+    const quint16 closed = server.serverPort();
+    server.close();
+    port.SetName("tcp://127.0.0.1:" + std::to_string(closed));
+    port.Open();
+    ASSERT_TRUE(Until([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0],
+              "127.0.0.1:" + std::to_string(closed) + " отказал в соединении: на этом порту никто не ждёт");
+    EXPECT_EQ(connected, 0);
+    EXPECT_FALSE(port.Connecting());
+
+    port.SetName("tcp://127.0.0.1");
+    EXPECT_THROW(port.Open(), SerialPortError);
+}
+
+// Through Telnet: the far line set to the rate at once and again on a change, data with FFh
+// escaped on the wire and plain at both ends.
+TEST_F(NetworkPortTest, Rfc2217SetsTheFarLineAndEscapesFFhBothWays) {
+    TelnetCodec far(TelnetCodec::Role::Server);
+    std::vector<int> rates;
+    far.SetBaudRateHandler([&](int requested) {
+        if (requested != 0) {
+            rates.push_back(requested);
+        }
+        return requested;
+    });
+    QByteArray dataAtPeer;
+    const auto serve = [&] {
+        const QByteArray bytes = peer->readAll();
+        std::vector<std::uint8_t> data;
+        std::vector<std::uint8_t> reply;
+        far.Feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                 static_cast<std::size_t>(bytes.size()), data, reply);
+        dataAtPeer.append(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+        peer->write(reinterpret_cast<const char*>(reply.data()), static_cast<qint64>(reply.size()));
+    };
+    port.SetLineSettings(LineSettings{19200});
+    port.SetName(Address("rfc2217"));
+    port.Open();
+    ASSERT_TRUE(Until([&] { return peer != nullptr && connected == 1; }));
+    const std::vector<std::uint8_t> greeting = far.Greeting();
+    peer->write(reinterpret_cast<const char*>(greeting.data()), static_cast<qint64>(greeting.size()));
+    ASSERT_TRUE(Until([&] {
+        serve();
+        return !rates.empty();
+    }));
+    EXPECT_EQ(rates, std::vector<int>{19200});
+    EXPECT_TRUE(port.SetsRate());
+    EXPECT_NO_THROW(port.RaiseDtr());
+
+    // A request from the workstation FFFFh: its source bytes are FF FF.
+    const std::vector<std::uint8_t> frame = {0x63, 0xE0, 0xA7, 0xFF, 0xFF, 0xFF, 0x2F, 0x01, 0x81, 0x80};
+    Write(frame);
+    ASSERT_TRUE(Until([&] {
+        serve();
+        return dataAtPeer.size() >= 10;
+    }));
+    EXPECT_EQ(dataAtPeer, QByteArray(reinterpret_cast<const char*>(frame.data()), 10));
+
+    std::vector<std::uint8_t> wire;
+    TelnetCodec::Escape(frame.data(), frame.size(), wire);
+    EXPECT_EQ(wire.size(), 13u);
+    peer->write(reinterpret_cast<const char*>(wire.data()), static_cast<qint64>(wire.size()));
+    ASSERT_TRUE(Until([&] { return received.size() >= 10; }));
+    EXPECT_EQ(received, QByteArray(reinterpret_cast<const char*>(frame.data()), 10));
+
+    port.SetLineSettings(LineSettings{9600});
+    ASSERT_TRUE(Until([&] {
+        serve();
+        return rates.size() == 2;
+    }));
+    EXPECT_EQ(rates.back(), 9600);
+}
+
+TEST(NetworkAddress, ParsesWhatEngineersTypeAndSaysWhatIsWrong) {
+    struct Case {
+        const char* text;
+        bool ok;
+        NetworkScheme scheme;
+        const char* host;
+        int port;
+        const char* canonical;
+    };
+    const Case cases[] = {
+        {"tcp://10.0.0.7:4001", true, NetworkScheme::Tcp, "10.0.0.7", 4001, "tcp://10.0.0.7:4001"},
+        {"RFC2217://ds-01.example:2001/", true, NetworkScheme::Rfc2217, "ds-01.example", 2001,
+         "rfc2217://ds-01.example:2001"},
+        {"tcp://[::1]:4001", true, NetworkScheme::Tcp, "::1", 4001, "tcp://[::1]:4001"},
+        {"tcp://[fe80::1%eth0]:1", true, NetworkScheme::Tcp, "fe80::1%eth0", 1, "tcp://[fe80::1%eth0]:1"},
+        {"tcp://h:65535", true, NetworkScheme::Tcp, "h", 65535, "tcp://h:65535"},
+        {"tcp://h:0", false, {}, "", 0, ""},
+        {"tcp://h:65536", false, {}, "", 0, ""},
+        {"tcp://h:40x1", false, {}, "", 0, ""},
+        {"tcp://h:", false, {}, "", 0, ""},
+        {"tcp://h", false, {}, "", 0, ""},
+        {"tcp://:4001", false, {}, "", 0, ""},
+        {"tcp://::1:4001", false, {}, "", 0, ""},
+        {"tcp://[::1]4001", false, {}, "", 0, ""},
+        {"tcp://h/x:4001", false, {}, "", 0, ""},
+        {"tcp://h h:4001", false, {}, "", 0, ""},
+        {"udp://h:4001", false, {}, "", 0, ""},
+        {"ttyUSB0", false, {}, "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const std::optional<NetworkAddress> address = ParseNetworkAddress(c.text, &error);
+        ASSERT_EQ(address.has_value(), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(address->scheme, c.scheme) << c.text;
+            EXPECT_EQ(address->host, c.host) << c.text;
+            EXPECT_EQ(address->port, c.port) << c.text;
+            EXPECT_EQ(ToString(*address), c.canonical) << c.text;
+        } else {
+            EXPECT_FALSE(error.empty()) << c.text;
+        }
+    }
+    std::string error;
+    ParseNetworkAddress("tcp://h:70000", &error);
+    EXPECT_EQ(error, "Порт в адресе «tcp://h:70000» должен быть числом от 1 до 65535.");
+    ParseNetworkAddress("tcp://::1:4001", &error);
+    EXPECT_EQ(error, "Адрес IPv6 в «tcp://::1:4001» пишется в квадратных скобках: tcp://[::1]:4001.");
+}
+
+}  // namespace
+}  // namespace lumvaris::link
