@@ -89,7 +89,6 @@ ExitStatus Session::Open() {
             }
             return ExitStatus::PortNotOpened;
         }
-        output_.Message(QStringLiteral("Соединение с %1 установлено.").arg(options_.port));
     }
     const QString recovered = connection_.Database().Meter().RecoveredText();
     if (!recovered.isEmpty()) {

@@ -215,8 +215,11 @@ void Connection::FileWhatArrived() {
 }
 
 void Connection::Close(std::optional<CloseReason> saveFirst) {
-    // A connection still being made is given up.
+    // A connection still being made is given up; at the end nothing is tried again.
     connecting_ = false;
+    if (saveFirst == CloseReason::Exit) {
+        CancelAdapterWatch();
+    }
     const bool attached = std::exchange(attached_, false);
     if (attached) {
         FileWhatArrived();
@@ -516,9 +519,17 @@ void Connection::SwitchRate(int rateIndex) {
         return;
     }
     if (port_.IsNetwork()) {
+        // Over the network only a rate other than the one in use changes anything: the far line
+        // is set again over the same connection, or, on raw TCP, the engineer is told to set it.
+        link::LineSettings settings = port_.Settings();
+        if (settings.baudRate == kBaudRates[rateIndex]) {
+            return;
+        }
+        settings.baudRate = kBaudRates[rateIndex];
+        port_.SetLineSettings(settings);
         if (!port_.SetsRate()) {
-            ReportError(QStringLiteral("Концентратор перешёл на скорость %1 бит/с. Скорость порта %2 задаёт "
-                                       "удалённая сторона: установите её там.")
+            ReportError(QStringLiteral("Концентратор работает на скорости %1 бит/с. Скорость порта %2 задаёт "
+                                       "удалённая сторона: если там другая, установите эту.")
                             .arg(kBaudRates[rateIndex])
                             .arg(PortName()));
             return;
@@ -526,10 +537,6 @@ void Connection::SwitchRate(int rateIndex) {
         if (listener_ != nullptr) {
             listener_->RateFollowed(rateIndex);
         }
-        // The far end's line is set again over the same connection.
-        link::LineSettings settings = port_.Settings();
-        settings.baudRate = kBaudRates[rateIndex];
-        port_.SetLineSettings(settings);
         return;
     }
     if (listener_ != nullptr) {

@@ -20,6 +20,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "CliProcess.h"
 #include "MqttTestSupport.h"
 #include "keys/KeyFile.h"
 #include "link/QtSerialPort.h"
@@ -31,29 +32,6 @@
 
 namespace lumvaris::cli {
 namespace {
-
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-    QJsonObject Json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
-
-Outcome Cli(const QStringList& arguments, int timeoutMs = 30000,
-            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
-    Outcome run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // As root, a program runs as "nobody", whom exclusive use of a terminal binds (root it does not).
 QStringList Unprivileged(const QString& program, const QStringList& arguments) {
@@ -75,41 +53,6 @@ void GiveToNobody(const QString& path) {
     ASSERT_EQ(chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0)
         << path.toStdString();
 }
-
-// The simulator in its own process; the first line of its output is its port.
-class Simulator {
-  public:
-    explicit Simulator(QStringList arguments = {}) {
-        process_.setProgram(QStringLiteral(LUMVARIS_SIM_PATH));
-        process_.setArguments(arguments << QStringLiteral("--log") << Log());
-        process_.start();
-        process_.waitForReadyRead(10000);
-        port_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Simulator() {
-        process_.terminate();
-        process_.waitForFinished();
-    }
-    const QString& Port() const { return port_; }
-    QString Log() const { return dir_.filePath(QStringLiteral("sim.log")); }
-    QString File(const QString& name) const { return dir_.filePath(name); }
-    QStringList LogLines(const QString& part) const {
-        QFile file(Log());
-        file.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-            if (line.contains(part)) {
-                lines << line;
-            }
-        }
-        return lines;
-    }
-
-  private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    QString port_;
-};
 
 // The concentrator's buffers as they stand at a fixed clock, with nothing heard meanwhile.
 const QStringList kQuietBuffers = {QStringLiteral("--meters"),   QStringLiteral("256"),
