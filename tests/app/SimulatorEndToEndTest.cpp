@@ -28,11 +28,13 @@
 #include "app/VersionPanel.h"
 #include "firmware/FirmwareUpload.h"
 #include "keys/KeyFile.h"
+#include "link/AnyPort.h"
 #include "link/Frame.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/TMatrixInterface.h"
 #include "monitor/TrafficLog.h"
 #include "session/QtTimerFactory.h"
+#include "support/Ser2net.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/RadioGroup.h"
 #include "ui_FormHashCalculate.h"
@@ -154,11 +156,11 @@ class SimulatorWindow {
     app::TFormGauge& Gauge() { return gauge_; }
     app::TFormHashCalculate& Hash() { return hash_; }
     QString File(const QString& name) const { return dir_.filePath(name); }
-    link::QtSerialPort& Port() { return port_; }
+    link::AnyPort& Port() { return port_; }
 
   private:
     QTemporaryDir dir_;
-    link::QtSerialPort port_;
+    link::AnyPort port_;
     link::ThreadPause pause_;
     FakeModifierKeys keys_;
     FakeMessageBox messages_;
@@ -437,6 +439,54 @@ TEST(SimulatorEndToEndTest, APortLostInTheMiddleOfAReadAllIsSaidOnceAndTheNextCo
     ASSERT_TRUE(w.Click(w.F().ButtonConfig, Qt::NoModifier, QStringLiteral("Прочитать")));
     EXPECT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
     EXPECT_EQ(w.Messages().errors.size(), 1);
+}
+
+// The window through a terminal server in RFC 2217 mode: the address typed, "connecting" while the
+// connection is made, the concentrator answering, the address offered in the port list afterwards;
+// the server gone, the loss said once and the wait counted down; Esc gives the address up.
+TEST(SimulatorEndToEndTest, TheWindowTalksThroughATerminalServerAndWaitsForItWhenItGoes) {
+    SKIP_WITHOUT_SIMULATOR();
+    Simulator sim;
+    ASSERT_TRUE(sim.Start());
+    auto server = std::make_unique<Ser2net>(sim.Path(), true);
+    if (!server->Ready()) {
+        GTEST_SKIP() << "ser2net is not installed";
+    }
+    SimulatorWindow w;
+    FakeDatabase database;
+    app::TFormMain& window = w.Window();
+    window.Connection().SetDatabase(&database);
+    w.Connect(server->Address());
+    const QString open = QStringLiteral(" Коммуникационный порт открыт.");
+    EXPECT_TRUE(
+        window.StatusPanel(1)->text() == open ||
+        window.StatusPanel(1)->text().startsWith(QStringLiteral(" Подключение к ") + server->Address()))
+        << window.StatusPanel(1)->text().toStdString();
+    ASSERT_TRUE(PumpUntil([&] { return window.StatusPanel(1)->text() == open; }, 10000))
+        << window.StatusPanel(1)->text().toStdString();
+    window.Form().EditAddress->setText(QStringLiteral("2fff"));
+    QTest::mouseClick(window.Form().ButtonAddress, Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));
+    EXPECT_EQ(window.Form().EditAddress->text(), QStringLiteral("2FFF"));
+
+    auto* field = static_cast<ui::DropDownComboBox*>(window.Form().ComboBoxPortName);
+    emit field->DropDown();
+    EXPECT_GE(field->findText(server->Address()), 0) << "the address is offered again";
+
+    server.reset();
+    ASSERT_TRUE(PumpUntil([&] { return !w.Messages().errors.isEmpty(); }, 10000));
+    EXPECT_TRUE(w.Messages().errors[0].startsWith(
+        QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна")))
+        << w.Messages().errors[0].toStdString();
+    ASSERT_TRUE(PumpUntil(
+        [&] { return window.StatusPanel(1)->text().startsWith(QStringLiteral(" ВНИМАНИЕ! Нет связи с ")); },
+        5000))
+        << window.StatusPanel(1)->text().toStdString();
+    PumpUntil([] { return false; }, 3500);
+    EXPECT_EQ(w.Messages().errors.size(), 1) << "the attempts are quiet";
+    QTest::keyClick(window.Form().ComboBoxPortName->lineEdit(), Qt::Key_Escape);
+    EXPECT_EQ(window.StatusPanel(1)->text(), QStringLiteral(" ВНИМАНИЕ! Коммуникационный порт не открыт!"));
+    EXPECT_EQ(window.Connection().State(), session::ConnectionState::Closed);
 }
 
 // The simulator started as scripts/run starts it is in the port list under its link. When it hangs
