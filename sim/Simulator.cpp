@@ -122,6 +122,7 @@ void Simulator::HangUpNetwork(const std::string& why, Millis now) {
     } else {
         LogNote(why);
     }
+    hangupPending_ = false;
     transport_.CloseConnection();
     port_.Attach(-1, nullptr);
     telnet_.reset();
@@ -366,7 +367,7 @@ int Simulator::Run(int stopFd) {
             if (!network) {
                 break;
             }
-            if (!port_.OutPending()) {
+            if (client_ && !port_.OutPending()) {
                 HangUpNetwork("hung up: connection closed", now);
                 continue;
             }
