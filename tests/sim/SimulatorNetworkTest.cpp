@@ -251,11 +251,22 @@ TEST_F(SimulatorNetworkTest, Rfc2217RateReachesTheConcentrator) {
 TEST_F(SimulatorNetworkTest, HangsUpAfterARequestAndIsThereAgain) {
     constexpr int kRedialMs = 300;
     const std::string ident = "LUMVARIS-MODEM 7\r\n";
-    for (const bool calling : {false, true}) {
-        SCOPED_TRACE(calling ? "--call" : "--tcp");
+    struct Case {
+        bool calling;
+        QStringList fault;
+    };
+    const Case cases[] = {
+        {false, {"--hangup-after-requests", "1"}},
+        {true, {"--hangup-after-requests", "1"}},
+        {false, {"--hangup-after", "0.3"}},
+    };
+    for (const auto& [calling, fault] : cases) {
+        SCOPED_TRACE((calling ? "--call " : "--tcp ") + fault.join(' ').toStdString());
         // Not listening yet: the modem's first calls fail.
         Listener collector(false);
-        QStringList args{"--hangup-after-requests", "1", "--meters", "0"};
+        QStringList args = fault;
+        args << "--meters"
+             << "0";
         if (calling) {
             args << "--call" << QString("127.0.0.1:%1").arg(collector.Port()) << "--redial-ms"
                  << QString::number(kRedialMs) << "--call-ident"
