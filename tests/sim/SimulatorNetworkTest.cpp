@@ -309,18 +309,27 @@ TEST_F(SimulatorNetworkTest, HangsUpAfterARequestAndIsThereAgain) {
 // As a device server's "kick the old user": the new client takes the port, the old connection is
 // closed, and the answer still pending for the old one never reaches the new one.
 TEST_F(SimulatorNetworkTest, ASecondClientReplacesTheFirst) {
-    SimProcess sim({"--tcp", "0", "--meters", "0", "--delay", "400"});
+    constexpr int kDelayMs = 1000;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("sim.log");
+    SimProcess sim({"--tcp", "0", "--meters", "0", "--delay", QString::number(kDelayMs), "--log", log});
     auto first = Peer::Dial(PortOf(sim.Path()), false);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Ask("88"), "88 00");
     first->Send("81");
-    // Let the request arrive, then take the port while its answer is delayed.
-    EXPECT_FALSE(first->PumpUntil([&] { return first->replies.size() > 1; }, 100));
+    // Once the request is in, the port is taken while its answer waits.
+    QElapsedTimer t;
+    t.start();
+    while (!ReadFile(log).contains("RX 63 E0 A7 FF FF FF 2F 01 81 80") && t.elapsed() < kReplyMs) {
+        QThread::msleep(10);
+    }
     auto second = Peer::Dial(PortOf(sim.Path()), false);
     ASSERT_TRUE(second);
     EXPECT_TRUE(first->PumpUntil([&] { return first->closed; }));
     EXPECT_EQ(first->replies.size(), 1u);
-    EXPECT_FALSE(second->PumpUntil([&] { return !second->wire.empty(); }, 800));
+    EXPECT_FALSE(second->PumpUntil([&] { return !second->wire.empty(); }, kDelayMs + 300));
+    EXPECT_TRUE(ReadFile(log).contains("client replaced by a new one"));
     EXPECT_EQ(second->Ask("88"), "88 00");
 }
 
