@@ -81,6 +81,12 @@ class Concentrator {
     RtcSeconds Clock(Millis now) const;
     RtcSeconds LastStart() const { return lastStart_; }
     int RateIndex() const { return rateIndex_; }
+    // The line's rate changed from the other end (a network port's client set it): 0..2, else kept.
+    void SetRateIndex(int index) {
+        if (index >= 0 && index <= 2) {
+            rateIndex_ = index;
+        }
+    }
     int FreeCells() const { return freeCells_; }
     const std::string& Password() const { return password_; }
     std::array<std::uint8_t, 4> Fingerprint() const;

@@ -53,7 +53,32 @@ const std::string kValued[] = {
     "--dribble",       "--refuse",
     "--silent-after",  "--silent-after-requests",
     "--hangup-after",  "--hangup-after-requests",
+    "--tcp",           "--call",
+    "--redial-ms",     "--call-ident",
 };
+
+// "HOST:PORT" with the port in lo..65535; host may be empty (and is then left as it was), or an
+// IPv6 address in brackets.
+bool ToHostPort(const std::string& text, long long lo, std::string& host, int& port) {
+    const auto colon = text.rfind(':');
+    std::string h = colon == std::string::npos ? std::string() : text.substr(0, colon);
+    const std::string p = colon == std::string::npos ? text : text.substr(colon + 1);
+    long long v = 0;
+    if (!ToLong(p, lo, 65535, v) || p.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    if (h.size() >= 2 && h.front() == '[' && h.back() == ']') {
+        h = h.substr(1, h.size() - 2);
+    }
+    if (h.find_first_of(" \t[]") != std::string::npos) {
+        return false;
+    }
+    if (!h.empty()) {
+        host = h;
+    }
+    port = static_cast<int>(v);
+    return true;
+}
 
 }  // namespace
 
@@ -78,8 +103,8 @@ int BaudOf(int rateIndex) {
 std::string HelpText() {
     return R"(Usage: lumvaris-sim [options]
 
-Plays a power-line-carrier data concentrator on a serial link, with a small network of meters
-behind it. By default it opens a pseudo-terminal and prints the path of its serial side as the
+Plays a power-line-carrier data concentrator on a serial link or a network port, with a small
+network of meters behind it. By default it opens a pseudo-terminal and prints the path of its serial side as the
 first line of standard output once it is ready; open that path in the program as the port. The
 simulator keeps serving when the program closes the port and opens it again. It ends on Ctrl+C,
 SIGINT or SIGTERM.
@@ -91,6 +116,23 @@ Transport:
                          index the concentrator reports
   --link PATH            keep a symbolic link PATH to the pseudo-terminal while serving
                          (replaced if present, removed on exit)
+  --tcp [ADDRESS:]PORT   serve raw TCP instead, as a device server or a listening modem: listen
+                         on ADDRESS (default 127.0.0.1; 0.0.0.0 for every interface) and PORT
+                         (0: any free port). The first line of standard output is then the
+                         address to open, "tcp://127.0.0.1:PORT" with the real port. One client
+                         at a time: a new connection replaces the one served (the old one is
+                         closed, nothing of its link state carries over). A client that closes
+                         is a hang-up of that client; the simulator goes on listening
+  --rfc2217              with --tcp: speak Telnet with Com Port Control (RFC 2217), as a device
+                         server does; the first line is "rfc2217://127.0.0.1:PORT". The rate the
+                         client sets becomes the rate index the concentrator reports (38400,
+                         19200 or 9600; another rate is answered with the one in effect)
+  --call HOST:PORT       dial out to a collector at HOST:PORT, as a modem that calls in; after a
+                         failed call or a hang-up, call again. The first line of standard output
+                         is "call HOST:PORT"
+  --redial-ms MS         with --call: pause before calling again (default 1000)
+  --call-ident TEXT      with --call: send TEXT and CR LF first on every call, as a modem's
+                         identification
 
 Log (one line per frame received and sent, in hex with its name):
   --log FILE             write the log to FILE instead of standard error
@@ -136,9 +178,13 @@ Faults (for tests and training; all off by default):
   --silent-after SEC     send nothing more after SEC seconds (requests are still read and logged)
   --silent-after-requests N
                          send nothing more once N requests have been answered
-  --hangup-after SEC     close the port after SEC seconds and end
+  --hangup-after SEC     close the port after SEC seconds and end; on a network port: close
+                         each connection SEC seconds after it was made, then go on listening
+                         (--tcp) or call again (--call)
   --hangup-after-requests N
-                         close the port once the answer to the Nth request is out, and end
+                         close the port once the answer to the Nth request is out, and end; on
+                         a network port: the Nth request of each connection, which is then
+                         closed as above
 
   --help                 this text
 )";
@@ -146,6 +192,7 @@ Faults (for tests and training; all off by default):
 
 std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     SimOptions o;
+    bool redialGiven = false;
     ConcentratorSettings& c = o.concentrator;
     Faults& f = o.faults;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -178,6 +225,8 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
             o.help = true;
         } else if (name == "--quiet") {
             o.quiet = true;
+        } else if (name == "--rfc2217") {
+            o.rfc2217 = true;
         } else if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             error = "unknown option: " + name;
             return std::nullopt;
@@ -185,6 +234,25 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
             return std::nullopt;
         } else if (name == "--port") {
             o.port = value;
+        } else if (name == "--tcp") {
+            if (!ToHostPort(value, 0, o.tcpAddress, o.tcpPort)) {
+                return bad();
+            }
+        } else if (name == "--call") {
+            if (!ToHostPort(value, 1, o.callHost, o.callPort) || o.callHost.empty()) {
+                return bad();
+            }
+        } else if (name == "--redial-ms") {
+            if (!ToLong(value, 1, 3'600'000, v)) {
+                return bad();
+            }
+            o.redialMs = static_cast<int>(v);
+            redialGiven = true;
+        } else if (name == "--call-ident") {
+            if (value.empty() || value.find_first_of("\r\n") != std::string::npos || value.size() > 254) {
+                return bad();
+            }
+            o.callIdent = value;
         } else if (name == "--baud") {
             if (!ToLong(value, 0, 1'000'000, v) || RateIndexOf(static_cast<int>(v)) < 0) {
                 return bad();
@@ -318,6 +386,24 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
             (name == "--silent-after-requests" ? f.silentAfterRequests : f.hangupAfterRequests) =
                 static_cast<int>(v);
         }
+    }
+    // The transports exclude each other, and each option belongs to its own.
+    const int transports = (o.port.empty() ? 0 : 1) + (o.tcpPort >= 0 ? 1 : 0) + (o.callHost.empty() ? 0 : 1);
+    if (transports > 1) {
+        error = "--port, --tcp and --call exclude each other";
+        return std::nullopt;
+    }
+    if (o.rfc2217 && o.tcpPort < 0) {
+        error = "--rfc2217 needs --tcp";
+        return std::nullopt;
+    }
+    if ((redialGiven || !o.callIdent.empty()) && o.callHost.empty()) {
+        error = std::string(redialGiven ? "--redial-ms" : "--call-ident") + " needs --call";
+        return std::nullopt;
+    }
+    if (!o.linkPath.empty() && transports > 0) {
+        error = "--link is for the pseudo-terminal only";
+        return std::nullopt;
     }
     return o;
 }

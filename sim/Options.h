@@ -18,15 +18,25 @@ struct Faults {
     int refuseType = -1;          // this request type is answered AccessDenied
     double silentAfterSec = 0.0;  // > 0: nothing more is sent after this time
     int silentAfterRequests = 0;  // > 0: nothing more is sent after this many requests
-    double hangupAfterSec = 0.0;  // > 0: the port is closed (and the simulator ends) after this time
-    int hangupAfterRequests = 0;  // > 0: ... once the answer to this many requests is out
+    // > 0: the port is closed (and the simulator ends) after this time; on a network port the
+    // connection is closed this long after it was made
+    double hangupAfterSec = 0.0;
+    int hangupAfterRequests = 0;  // > 0: ... once the answer to this many requests is out (per connection)
 };
 
 struct SimOptions {
     std::string port;  // a real serial port; empty: a pseudo-terminal
     int baud = 38400;
     std::string linkPath;  // symbolic link to the pseudo-terminal
-    std::string logFile;   // empty: standard error
+    // Network: listen on tcpAddress:tcpPort (tcpPort >= 0), or call callHost:callPort.
+    std::string tcpAddress = "127.0.0.1";
+    int tcpPort = -1;
+    bool rfc2217 = false;  // Telnet with Com Port Control on the listening port
+    std::string callHost;
+    int callPort = 0;
+    int redialMs = 1000;
+    std::string callIdent;  // sent first on every call, with CR LF; empty: nothing
+    std::string logFile;    // empty: standard error
     bool quiet = false;
     ConcentratorSettings concentrator;
     bool clockGiven = false;  // else the clock starts at this machine's local time

@@ -90,15 +90,97 @@ void Simulator::Connect() {
     receiver_->SetConsumer(this);
     queue_.clear();
     waitWritable_ = false;
-    LogNote(transport_.IsPseudoTerminal() ? "client opened the port" : "serving " + transport_.Path());
+    if (!transport_.IsNetwork()) {
+        LogNote(transport_.IsPseudoTerminal() ? "client opened the port" : "serving " + transport_.Path());
+        return;
+    }
+    hangupPending_ = false;
+    connectionRequests_ = 0;
+    connectedAt_ = SteadyMillis();
+    telnet_.reset();
+    if (options_.rfc2217) {
+        telnet_ = std::make_unique<link::TelnetCodec>(link::TelnetCodec::Role::Server);
+        telnet_->SetBaudRateHandler([this](int requested) { return RateAsked(requested); });
+    }
+    port_.Attach(transport_.Fd(), telnet_.get());
+    if (!options_.callIdent.empty()) {
+        port_.SendRaw(options_.callIdent + "\r\n");
+    }
 }
 
-void Simulator::Disconnect(const char* why) {
+void Simulator::Disconnect(const std::string& why) {
     client_ = false;
     receiver_.reset();
     queue_.clear();
     waitWritable_ = false;
     LogNote(why);
+}
+
+void Simulator::HangUpNetwork(const std::string& why, Millis now) {
+    if (client_) {
+        Disconnect(why);
+    } else {
+        LogNote(why);
+    }
+    hangupPending_ = false;
+    transport_.CloseConnection();
+    port_.Attach(-1, nullptr);
+    telnet_.reset();
+    if (transport_.GetKind() == Transport::Kind::Call) {
+        redialAt_ = now + options_.redialMs;
+    }
+}
+
+void Simulator::Accept() {
+    const bool replacing = client_;
+    std::string peer;
+    if (!transport_.Accept(peer)) {
+        return;
+    }
+    if (replacing) {
+        // As a device server's "kick the old user": the new client takes the port.
+        Disconnect("client replaced by a new one");
+    }
+    LogNote("client connected from " + peer);
+    Connect();
+}
+
+void Simulator::Dial(Millis now) {
+    std::string error;
+    if (transport_.StartCall(error)) {
+        LogNote("calling " + transport_.Path().substr(5));
+        return;
+    }
+    LogNote("call failed: " + error);
+    redialAt_ = now + options_.redialMs;
+}
+
+void Simulator::CallProgress(Millis now) {
+    std::string error;
+    if (!transport_.CallAnswered(error)) {
+        LogNote("call failed: " + error);
+        redialAt_ = now + options_.redialMs;
+        return;
+    }
+    LogNote("call answered");
+    Connect();
+}
+
+int Simulator::RateAsked(int requested) {
+    const int current = BaudOf(concentrator_.RateIndex());
+    if (requested == 0) {
+        return current;
+    }
+    const int index = RateIndexOf(requested);
+    if (index < 0) {
+        LogNote("rate " + std::to_string(requested) + " refused: the line stays at " +
+                std::to_string(current));
+        return current;
+    }
+    // The concentrator's line follows, as its rate index shows.
+    concentrator_.SetRateIndex(index);
+    LogNote("rate " + std::to_string(requested));
+    return requested;
 }
 
 void Simulator::HandleReply(link::FrameBuffer& frame) {
@@ -112,6 +194,7 @@ void Simulator::HandleReply(link::FrameBuffer& frame) {
         return;
     }
     ++requests_;
+    ++connectionRequests_;
     if (!Sending()) {
         if (!result.out.empty()) {
             LogNote("silent: no answer");
@@ -130,7 +213,8 @@ void Simulator::HandleReply(link::FrameBuffer& frame) {
         silent_ = true;
         LogNote("silent from now on (" + std::to_string(requests_) + " requests)");
     }
-    if (faults_.hangupAfterRequests > 0 && requests_ >= faults_.hangupAfterRequests) {
+    const int counted = transport_.IsNetwork() ? connectionRequests_ : requests_;
+    if (faults_.hangupAfterRequests > 0 && counted >= faults_.hangupAfterRequests) {
         hangupPending_ = true;
     }
 }
@@ -178,7 +262,7 @@ bool Simulator::Flush(Millis now) {
             return true;
         }
         const std::size_t count = faults_.dribbleMs > 0 ? 1 : item.bytes.size() - item.written;
-        const ssize_t n = write(transport_.Fd(), item.bytes.data() + item.written, count);
+        const ssize_t n = port_.Send(item.bytes.data() + item.written, count);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -206,10 +290,13 @@ bool Simulator::Flush(Millis now) {
                  item.corrupted ? " [corrupted checksum]" : "");
         const int rate = item.rateAfter;
         queue_.pop_front();
-        if (rate >= 0 && !transport_.IsPseudoTerminal()) {
+        if (rate >= 0 && transport_.GetKind() == Transport::Kind::SerialPort) {
             // The answer has left at the old rate; the line follows the new one from here.
             LogNote(transport_.SetRate(BaudOf(rate)) ? "line rate now " + std::to_string(BaudOf(rate))
                                                      : std::string("line rate change failed"));
+        } else if (rate >= 0 && telnet_) {
+            // The far end's port takes the new rate when the client sets it (SET-BAUDRATE).
+            LogNote("line rate now " + std::to_string(BaudOf(rate)));
         }
         if (faults_.dribbleMs > 0) {
             return true;
@@ -221,23 +308,38 @@ bool Simulator::Flush(Millis now) {
 int Simulator::Run(int stopFd) {
     const Millis silentAt =
         faults_.silentAfterSec > 0 ? start_ + static_cast<Millis>(faults_.silentAfterSec * 1000) : -1;
-    const Millis hangupAt =
-        faults_.hangupAfterSec > 0 ? start_ + static_cast<Millis>(faults_.hangupAfterSec * 1000) : -1;
+    const Millis hangupAfterMs =
+        faults_.hangupAfterSec > 0 ? static_cast<Millis>(faults_.hangupAfterSec * 1000) : -1;
+    const Millis hangupAt = hangupAfterMs >= 0 ? start_ + hangupAfterMs : -1;
     const bool pty = transport_.IsPseudoTerminal();
+    const bool network = transport_.IsNetwork();
+    const bool calling = transport_.GetKind() == Transport::Kind::Call;
+    redialAt_ = start_;
     for (;;) {
         Millis now = SteadyMillis();
-        if (hangupAt >= 0 && now >= hangupAt) {
+        // On a network port the time counts from each connection.
+        const Millis connectionHangupAt =
+            network && client_ && hangupAfterMs >= 0 ? connectedAt_ + hangupAfterMs : -1;
+        if (!network && hangupAt >= 0 && now >= hangupAt) {
             break;
+        }
+        if (connectionHangupAt >= 0 && now >= connectionHangupAt) {
+            HangUpNetwork("hung up: connection closed", now);
+            continue;
         }
         if (silentAt >= 0 && now >= silentAt && !silent_) {
             silent_ = true;
             LogNote("silent from now on");
         }
-        const bool present = transport_.ClientPresent();
-        if (present && !client_) {
-            Connect();
-        } else if (!present && client_) {
-            Disconnect("client closed the port");
+        if (!network) {
+            const bool present = transport_.ClientPresent();
+            if (present && !client_) {
+                Connect();
+            } else if (!present && client_) {
+                Disconnect("client closed the port");
+            }
+        } else if (calling && !client_ && !transport_.Dialing() && now >= redialAt_) {
+            Dial(now);
         }
 
         RequestResult live = concentrator_.Tick(now);
@@ -251,6 +353,10 @@ int Simulator::Run(int stopFd) {
             }
         }
         if (client_ && !Flush(now)) {
+            if (network) {
+                HangUpNetwork("connection lost: " + std::string(std::strerror(errno)), now);
+                continue;
+            }
             if (!pty) {
                 LogNote("the serial port failed: " + std::string(std::strerror(errno)));
                 return 1;
@@ -258,7 +364,13 @@ int Simulator::Run(int stopFd) {
             Disconnect("client closed the port");
         }
         if (hangupPending_ && queue_.empty()) {
-            break;
+            if (!network) {
+                break;
+            }
+            if (client_ && !port_.OutPending()) {
+                HangUpNetwork("hung up: connection closed", now);
+                continue;
+            }
         }
 
         // Sleep until the next thing to do.
@@ -273,35 +385,66 @@ int Simulator::Run(int stopFd) {
         if (silentAt >= 0 && !silent_) {
             wake = std::min(wake, silentAt);
         }
-        if (hangupAt >= 0) {
+        if (!network && hangupAt >= 0) {
             wake = std::min(wake, hangupAt);
         }
-        // The watch, when there is one, wakes the loop for a client's arrival and departure.
-        pollfd fds[3] = {{stopFd, POLLIN, 0}, {transport_.WatchFd(), POLLIN, 0}, {transport_.Fd(), 0, 0}};
-        nfds_t count = 3;
+        if (connectionHangupAt >= 0) {
+            wake = std::min(wake, connectionHangupAt);
+        }
+        if (calling && !client_ && !transport_.Dialing()) {
+            wake = std::min(wake, redialAt_);
+        }
+        // The watch, when there is one, wakes the loop for a client's arrival and departure; a
+        // listening socket for a new client (who replaces the one served); a call being dialled
+        // when it is answered or fails.
+        pollfd fds[4] = {{stopFd, POLLIN, 0},
+                         {transport_.WatchFd(), POLLIN, 0},
+                         {transport_.ListenFd(), POLLIN, 0},
+                         {transport_.Fd(), 0, 0}};
+        nfds_t count = 4;
         if (client_) {
-            fds[2].events = static_cast<short>(POLLIN | (waitWritable_ ? POLLOUT : 0));
+            const bool out = waitWritable_ || (network && port_.OutPending());
+            fds[3].events = static_cast<short>(POLLIN | (out ? POLLOUT : 0));
+        } else if (transport_.Dialing()) {
+            fds[3].events = POLLOUT;
         } else {
-            count = 2;
+            count = 3;
         }
         const int timeout = static_cast<int>(std::clamp<Millis>(wake - now, 0, kMaxWaitMs));
         if (poll(fds, count, timeout) < 0 && errno != EINTR) {
             LogNote("poll failed: " + std::string(std::strerror(errno)));
             return 1;
         }
+        now = SteadyMillis();
         if (fds[0].revents != 0) {
             LogNote("stopped by signal");
             return 0;
         }
-        if (client_ && (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (network && !client_ && transport_.Dialing() && count == 4 && fds[3].revents != 0) {
+            CallProgress(now);
+            continue;
+        }
+        if (client_ && network && (fds[3].revents & POLLOUT) != 0 && !port_.FlushOut()) {
+            HangUpNetwork("connection lost", now);
+            continue;
+        }
+        if (client_ && count == 4 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             receiver_->Step();
-            if (port_.HungUp() || (!pty && (fds[2].revents & (POLLHUP | POLLERR)) != 0)) {
+            if (port_.HungUp() || (!pty && !network && (fds[3].revents & (POLLHUP | POLLERR)) != 0)) {
+                if (network) {
+                    HangUpNetwork(calling ? "the collector hung up" : "client closed the connection", now);
+                    continue;
+                }
                 if (!pty) {
                     LogNote("the serial port went away");
                     return 1;
                 }
                 Disconnect("client closed the port");
             }
+        }
+        // After the reading, so that the old client's last bytes are not read as the new one's.
+        if (fds[2].fd >= 0 && (fds[2].revents & POLLIN) != 0) {
+            Accept();
         }
     }
     transport_.Close();

@@ -25,7 +25,8 @@ class Simulator final : private link::IFrameConsumer {
     Simulator(const SimOptions& options, Transport& transport, std::FILE* log);
 
     // Serves until stopFd becomes readable (a signal arrived) or a hang-up fault closes the port.
-    // Returns the process exit code.
+    // On a network port a hang-up fault closes the connection only: the simulator goes on
+    // listening, or calls again. Returns the process exit code.
     int Run(int stopFd);
 
   private:
@@ -46,7 +47,13 @@ class Simulator final : private link::IFrameConsumer {
     // Writes what is due; returns false when the port went away.
     bool Flush(Millis now);
     void Connect();
-    void Disconnect(const char* why);
+    void Disconnect(const std::string& why);
+    // Network: the connection ends; a modem calls again after the redial pause.
+    void HangUpNetwork(const std::string& why, Millis now);
+    void Accept();
+    void Dial(Millis now);
+    void CallProgress(Millis now);
+    int RateAsked(int requested);
     bool Sending() const { return client_ && !silent_ && !hangupPending_; }
     void Notes(const std::vector<std::string>& notes);
     void LogFrame(const char* direction, const std::uint8_t* bytes, std::size_t size, const char* remark);
@@ -61,7 +68,8 @@ class Simulator final : private link::IFrameConsumer {
     Concentrator concentrator_;
     Random random_;  // the faults' own sequence
     FdSerialPort port_;
-    std::unique_ptr<link::Receiver> receiver_;  // fresh for every client, so no half frame carries over
+    std::unique_ptr<link::Receiver> receiver_;   // fresh for every client, so no half frame carries over
+    std::unique_ptr<link::TelnetCodec> telnet_;  // likewise, for --rfc2217
 
     Millis start_;
     bool client_ = false;
@@ -69,6 +77,9 @@ class Simulator final : private link::IFrameConsumer {
     bool hangupPending_ = false;
     bool waitWritable_ = false;
     int requests_ = 0;
+    int connectionRequests_ = 0;  // network: the hang-up faults count per connection
+    Millis connectedAt_ = 0;
+    Millis redialAt_ = 0;
     Millis nextByteAt_ = 0;
     std::deque<Item> queue_;  // by due time; the front may be half written
 };

@@ -1,26 +1,58 @@
 #pragma once
 
+#include <sys/types.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/SerialPort.h"
+#include "link/Telnet.h"
 
 namespace lumvaris::sim {
 
 // The serial side the simulator serves: a pseudo-terminal of its own (the program opens the other
-// side) or a real serial port. Non-blocking, raw, 8N1.
+// side), a real serial port (non-blocking, raw, 8N1), or a network port: a listening socket whose
+// one client is served at a time, or calls out to a collector as a modem does.
 class Transport {
   public:
+    enum class Kind { PseudoTerminal, SerialPort, Listen, Call };
+
     static std::unique_ptr<Transport> OpenPseudoTerminal(std::string& error);
     static std::unique_ptr<Transport> OpenSerialPort(const std::string& name, int baud, std::string& error);
+    // Listens on address:port (port 0: any free one). scheme names the address printed ("tcp",
+    // "rfc2217"); an address of all interfaces is printed as the loopback one.
+    static std::unique_ptr<Transport> Listen(const std::string& address, int port, const std::string& scheme,
+                                             std::string& error);
+    // Calls nobody yet: StartCall dials.
+    static std::unique_ptr<Transport> Call(const std::string& host, int port);
     ~Transport();
     Transport(const Transport&) = delete;
     Transport& operator=(const Transport&) = delete;
 
+    // The serial side, or the network connection (-1 while there is none).
     int Fd() const { return fd_; }
-    // The path to open: the pseudo-terminal's serial side, or the port's name.
+    // The path to open: the pseudo-terminal's serial side, the port's name, "tcp://HOST:PORT", or
+    // "call HOST:PORT".
     const std::string& Path() const { return path_; }
-    bool IsPseudoTerminal() const { return pty_; }
+    Kind GetKind() const { return kind_; }
+    bool IsPseudoTerminal() const { return kind_ == Kind::PseudoTerminal; }
+    bool IsNetwork() const { return kind_ == Kind::Listen || kind_ == Kind::Call; }
+
+    // Listen: the listening socket, readable when a client waits.
+    int ListenFd() const { return listen_; }
+    // Listen: takes the waiting client, which becomes Fd() (the one before closed). Returns false
+    // when nobody was waiting after all; peer names the client.
+    bool Accept(std::string& peer);
+    // Call: starts dialling; Fd() is the socket, writable once the call is answered or failed.
+    bool StartCall(std::string& error);
+    // Call: after Fd() became writable, whether the call went through (else error says why, and
+    // the socket is closed).
+    bool CallAnswered(std::string& error);
+    bool Connected() const { return fd_ >= 0 && !dialing_; }
+    bool Dialing() const { return dialing_; }
+    // Ends the network connection; what the peer still sends is read and dropped first, so the
+    // answers already written reach it before the connection closes.
+    void CloseConnection();
     // Whether someone has the serial side open. A real port always counts as connected. When the
     // last client leaves, the exclusive use it may have claimed (TIOCEXCL) ends with it.
     bool ClientPresent();
@@ -31,7 +63,7 @@ class Transport {
     void Close();
 
   private:
-    Transport(int fd, std::string path, bool pty) : fd_(fd), path_(std::move(path)), pty_(pty) {}
+    Transport(int fd, std::string path, Kind kind) : fd_(fd), path_(std::move(path)), kind_(kind) {}
     void CountClients();
 
     int fd_;
@@ -42,15 +74,34 @@ class Transport {
     int slave_ = -1;
     int watch_ = -1;
     int clients_ = 0;
+    int listen_ = -1;
+    bool dialing_ = false;
+    std::string host_;  // Call
+    int port_ = 0;
     std::string path_;
-    bool pty_;
+    Kind kind_;
 };
 
 // The link core's view of the transport: non-blocking reads. A pseudo-terminal whose client has
-// closed its side reads as an I/O error, which marks the port as hung up.
+// closed its side reads as an I/O error, a socket whose peer closed reads as its end; either marks
+// the port as hung up. On a network connection what the simulator sends passes through a buffer of
+// its own (escaped for Telnet, after the codec's own answers), flushed as the socket takes it.
 class FdSerialPort final : public link::ISerialPort {
   public:
+    // A peer that reads nothing while its commands keep being answered is dropped past this.
+    static constexpr std::size_t kMaxPendingOut = 1 << 20;
+
     explicit FdSerialPort(int fd) : fd_(fd) {}
+    // A new network connection: nothing of the last one carries over. telnet may be null (raw);
+    // its greeting goes first.
+    void Attach(int fd, link::TelnetCodec* telnet);
+    // Sends like write(2): the count taken, or -1 with errno (EAGAIN: not now).
+    ssize_t Send(const std::uint8_t* bytes, std::size_t count);
+    // Sends bytes as they are, past the Telnet escaping (a modem's own words).
+    void SendRaw(const std::string& text);
+    // Writes what waits in the buffer; false when the connection failed.
+    bool FlushOut();
+    bool OutPending() const { return outAt_ < out_.size(); }
 
     std::vector<std::string> ListPorts() override { return {}; }
     void SetName(const std::string&) override {}
@@ -73,6 +124,12 @@ class FdSerialPort final : public link::ISerialPort {
   private:
     int fd_;
     bool hungUp_ = false;
+    bool socket_ = false;
+    link::TelnetCodec* telnet_ = nullptr;
+    std::vector<std::uint8_t> in_;  // data the codec took out of the last read, not yet handed on
+    std::size_t inAt_ = 0;
+    std::vector<std::uint8_t> out_;
+    std::size_t outAt_ = 0;
     link::LineSettings settings_;
 };
 

@@ -1,4 +1,4 @@
-// lumvaris-sim: a concentrator simulator on a pseudo-terminal or a real serial port.
+// lumvaris-sim: a concentrator simulator on a pseudo-terminal, a real serial port or a network port.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,8 +102,11 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<Transport> transport =
-        options->port.empty() ? Transport::OpenPseudoTerminal(error)
-                              : Transport::OpenSerialPort(options->port, options->baud, error);
+        options->tcpPort >= 0        ? Transport::Listen(options->tcpAddress, options->tcpPort,
+                                                  options->rfc2217 ? "rfc2217" : "tcp", error)
+        : !options->callHost.empty() ? Transport::Call(options->callHost, options->callPort)
+        : options->port.empty()      ? Transport::OpenPseudoTerminal(error)
+                                     : Transport::OpenSerialPort(options->port, options->baud, error);
     if (!transport) {
         std::fprintf(stderr, "lumvaris-sim: %s\n", error.c_str());
         return 1;

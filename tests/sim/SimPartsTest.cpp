@@ -214,8 +214,63 @@ TEST(OptionsTest, ParsesValuesAndRefusesWhatIsOutOfRange) {
                              "--silent-after-requests",
                              "--hangup-after",
                              "--hangup-after-requests",
+                             "--tcp",
+                             "--rfc2217",
+                             "--call",
+                             "--redial-ms",
+                             "--call-ident",
                              "--help"}) {
         EXPECT_NE(HelpText().find(std::string("  ") + name + " "), std::string::npos) << name;
+    }
+}
+
+TEST(OptionsTest, NetworkPortsAndWhatBelongsToThem) {
+    struct Good {
+        std::vector<std::string> args;
+        std::string address;  // listen address:port, or call host:port
+        bool rfc2217;
+        int redialMs;
+        std::string ident;
+    };
+    const Good good[] = {
+        {{"--tcp", "0"}, "127.0.0.1:0", false, 1000, ""},
+        {{"--tcp", "0.0.0.0:4001", "--rfc2217"}, "0.0.0.0:4001", true, 1000, ""},
+        {{"--tcp=[::1]:65535"}, "::1:65535", false, 1000, ""},
+        {{"--call", "collector.example:7000", "--redial-ms", "250", "--call-ident", "MODEM 12"},
+         "collector.example:7000",
+         false,
+         250,
+         "MODEM 12"},
+    };
+    for (const Good& g : good) {
+        std::string error;
+        const auto o = ParseOptions(g.args, error);
+        ASSERT_TRUE(o.has_value()) << g.args[0] << ": " << error;
+        const std::string address = o->tcpPort >= 0 ? o->tcpAddress + ":" + std::to_string(o->tcpPort)
+                                                    : o->callHost + ":" + std::to_string(o->callPort);
+        EXPECT_EQ(address, g.address);
+        EXPECT_EQ(o->rfc2217, g.rfc2217);
+        EXPECT_EQ(o->redialMs, g.redialMs);
+        EXPECT_EQ(o->callIdent, g.ident);
+    }
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--tcp", "65536"}, "bad value for --tcp: 65536"},
+        {{"--tcp", "1.2.3.4:"}, "bad value for --tcp: 1.2.3.4:"},
+        {{"--tcp", "+80"}, "bad value for --tcp: +80"},
+        {{"--call", "7000"}, "bad value for --call: 7000"},
+        {{"--call", "host:0"}, "bad value for --call: host:0"},
+        {{"--rfc2217"}, "--rfc2217 needs --tcp"},
+        {{"--call", "h:1", "--rfc2217"}, "--rfc2217 needs --tcp"},
+        {{"--redial-ms", "100"}, "--redial-ms needs --call"},
+        {{"--call", "h:1", "--redial-ms", "0"}, "bad value for --redial-ms: 0"},
+        {{"--call-ident", "X"}, "--call-ident needs --call"},
+        {{"--tcp", "1", "--call", "h:1"}, "--port, --tcp and --call exclude each other"},
+        {{"--tcp", "1", "--link", "/tmp/x"}, "--link is for the pseudo-terminal only"},
+    };
+    for (const auto& [args, message] : bad) {
+        std::string error;
+        EXPECT_FALSE(ParseOptions(args, error).has_value()) << message;
+        EXPECT_EQ(error, message);
     }
 }
 

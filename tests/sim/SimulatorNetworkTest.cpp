@@ -1,0 +1,337 @@
+// The simulator in its own process on a network port: the test plays the workstation (or the
+// collector a modem calls) on a real TCP socket of 127.0.0.1, raw or through the Telnet codec.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+#include "SimProcess.h"
+#include "SimTestSupport.h"
+#include "link/Receiver.h"
+#include "link/Telnet.h"
+
+namespace lumvaris::sim {
+namespace {
+
+using testing::Hex;
+using testing::kReplyMs;
+using testing::Request;
+using testing::SimProcess;
+using testing::ToHex;
+using Bytes = std::vector<std::uint8_t>;
+
+int PortOf(const std::string& address) {
+    const auto colon = address.rfind(':');
+    return colon == std::string::npos ? -1 : std::atoi(address.c_str() + colon + 1);
+}
+
+QString ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// A listening socket of the test's own on 127.0.0.1, any free port.
+class Listener {
+  public:
+    explicit Listener(bool listening = true) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
+            port_ = ntohs(a.sin_port);
+        }
+        if (listening) {
+            Listen();
+        }
+    }
+    ~Listener() { close(fd_); }
+    void Listen() { listen(fd_, 4); }
+    int Port() const { return port_; }
+    // The next caller, or -1.
+    int Accept(int timeoutMs) {
+        pollfd p{fd_, POLLIN, 0};
+        return poll(&p, 1, timeoutMs) > 0 ? accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// One end of a connection with the simulator: the bytes on the wire, the frames they carry.
+class Peer final : public link::IFrameConsumer {
+  public:
+    Peer(int fd, bool telnet) : fd_(fd) {
+        receiver_.SetConsumer(this);
+        wire_.Open();
+        if (telnet) {
+            telnet_ = std::make_unique<link::TelnetCodec>(link::TelnetCodec::Role::Client);
+            Write(telnet_->Greeting());
+        }
+    }
+    static std::unique_ptr<Peer> Dial(int port, bool telnet) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            close(fd);
+            return nullptr;
+        }
+        return std::make_unique<Peer>(fd, telnet);
+    }
+    ~Peer() override { close(fd_); }
+
+    void Write(const Bytes& bytes) {
+        ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    }
+    void Send(const std::string& payloadHex) {
+        const link::FrameBuffer f = Request(0x2FFF, payloadHex);
+        const Bytes frame(f.begin(), f.begin() + static_cast<long>(link::FrameLength(f)));
+        Bytes out;
+        if (telnet_) {
+            link::TelnetCodec::Escape(frame.data(), frame.size(), out);
+        } else {
+            out = frame;
+        }
+        Write(out);
+    }
+    // Reads until done() or the time is up; the Telnet codec's answers go back at once.
+    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = kReplyMs) {
+        QElapsedTimer t;
+        t.start();
+        bool met = done();
+        while (!met && !closed && t.elapsed() < timeoutMs) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                std::uint8_t buffer[4096];
+                const ssize_t n = read(fd_, buffer, sizeof buffer);
+                if (n <= 0) {
+                    closed = true;
+                } else {
+                    wire.insert(wire.end(), buffer, buffer + n);
+                    Bytes data;
+                    Bytes reply;
+                    if (telnet_) {
+                        telnet_->Feed(buffer, static_cast<std::size_t>(n), data, reply);
+                    } else {
+                        data.assign(buffer, buffer + n);
+                    }
+                    if (!reply.empty()) {
+                        Write(reply);
+                    }
+                    wire_.Feed(data, false);
+                    receiver_.Step();
+                }
+            }
+            met = done();
+        }
+        return met;
+    }
+    // Sends and returns the payload of the next reply, or "none".
+    std::string Ask(const std::string& payloadHex, int timeoutMs = kReplyMs) {
+        const std::size_t before = replies.size();
+        Send(payloadHex);
+        if (!PumpUntil([&] { return replies.size() > before; }, timeoutMs)) {
+            return "none";
+        }
+        return PayloadHex(replies[before]);
+    }
+    static std::string PayloadHex(const Bytes& f) { return ToHex({f.begin() + 8, f.end() - 1}); }
+    link::TelnetCodec* Telnet() { return telnet_.get(); }
+
+    Bytes wire;                  // everything received, as it came
+    std::vector<Bytes> replies;  // whole frames
+    bool closed = false;
+
+  private:
+    void HandleReply(link::FrameBuffer& f) override {
+        replies.emplace_back(f.begin(), f.begin() + static_cast<long>(link::FrameLength(f)));
+    }
+    void HandleMeterPacket(const link::FrameBuffer&) override {}
+    void ShowByteCounter(std::uint32_t) override {}
+
+    int fd_;
+    std::unique_ptr<link::TelnetCodec> telnet_;
+    lumvaris::testing::FakeSerialPort wire_;
+    link::Receiver receiver_{wire_};
+};
+
+bool EndsWith(const Bytes& bytes, const Bytes& tail) {
+    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+}
+
+class SimulatorNetworkTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char arg0[] = "sim_e2e_tests";
+        static char* argv[] = {arg0, nullptr};
+        if (QCoreApplication::instance() == nullptr) {
+            static QCoreApplication app(argc, argv);
+        }
+    }
+};
+
+// The request goes to UART-ID 2FFF from FFFF and the clock reply comes back from 2FFF to FFFF:
+// FFh bytes both ways, doubled on the wire under Telnet and as they are on raw TCP.
+TEST_F(SimulatorNetworkTest, ClockReadIsAnsweredOverRawTcpAndTelnet) {
+    for (const bool telnet : {false, true}) {
+        SCOPED_TRACE(telnet ? "rfc2217" : "tcp");
+        QStringList args{"--tcp", "0", "--meters", "0", "--clock", "2024-01-01 12:12:00"};
+        if (telnet) {
+            args << "--rfc2217";
+        }
+        SimProcess sim(args);
+        const std::string scheme = telnet ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:";
+        ASSERT_EQ(sim.Path().rfind(scheme, 0), 0u) << sim.Path();
+        auto peer = Peer::Dial(PortOf(sim.Path()), telnet);
+        ASSERT_TRUE(peer);
+        const std::string reply = peer->Ask("81");
+        ASSERT_EQ(reply.substr(0, 2), "81");
+        EXPECT_EQ(reply.substr(reply.size() - 17), "0C 0C 00 00 00 18");  // 12:12, Monday 1.1.2024
+        const Bytes& frame = peer->replies.back();
+        EXPECT_EQ(ToHex({frame.begin() + 3, frame.begin() + 7}), "FF 2F FF FF");  // from 2FFF to FFFF
+        Bytes expected;
+        if (telnet) {
+            link::TelnetCodec::Escape(frame.data(), frame.size(), expected);
+            EXPECT_EQ(ToHex({peer->wire.begin(), peer->wire.begin() + 15}),
+                      ToHex(link::TelnetCodec(link::TelnetCodec::Role::Server).Greeting()));
+            EXPECT_TRUE(EndsWith(peer->wire, expected)) << ToHex(peer->wire);
+        } else {
+            EXPECT_EQ(ToHex(peer->wire), ToHex(frame));
+        }
+    }
+}
+
+// The rate the client sets on the far port becomes the concentrator's rate index (UartRateRead);
+// a rate it cannot take is answered with the one in effect.
+TEST_F(SimulatorNetworkTest, Rfc2217RateReachesTheConcentrator) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("sim.log");
+    SimProcess sim({"--tcp", "127.0.0.1:0", "--rfc2217", "--meters", "0", "--log", log});
+    auto peer = Peer::Dial(PortOf(sim.Path()), true);
+    ASSERT_TRUE(peer);
+    EXPECT_EQ(peer->Ask("88"), "88 00");
+    struct Step {
+        int rate;
+        int confirmed;
+        const char* index;
+    };
+    for (const Step& s :
+         {Step{9600, 9600, "88 02"}, Step{19200, 19200, "88 01"}, Step{115200, 19200, "88 01"}}) {
+        SCOPED_TRACE(s.rate);
+        peer->Write(link::TelnetCodec::SetLine(s.rate));
+        // The rate reply comes before the answer to a request sent after it.
+        EXPECT_EQ(peer->Ask("88"), s.index);
+        EXPECT_EQ(peer->Telnet()->ConfirmedBaudRate(), s.confirmed);
+    }
+    EXPECT_TRUE(peer->Telnet()->ComPortAgreed());
+    const QString text = ReadFile(log);
+    EXPECT_TRUE(text.contains("-- rate 9600\n") && text.contains("-- rate 19200\n")) << text.toStdString();
+}
+
+// A hang-up fault ends the connection, not the simulator: it goes on listening, or (as a modem)
+// calls again after the redial pause, also after a call that failed; a modem names itself first.
+TEST_F(SimulatorNetworkTest, HangsUpAfterARequestAndIsThereAgain) {
+    constexpr int kRedialMs = 300;
+    const std::string ident = "LUMVARIS-MODEM 7\r\n";
+    struct Case {
+        bool calling;
+        QStringList fault;
+    };
+    const Case cases[] = {
+        {false, {"--hangup-after-requests", "1"}},
+        {true, {"--hangup-after-requests", "1"}},
+        {false, {"--hangup-after", "0.3"}},
+    };
+    for (const auto& [calling, fault] : cases) {
+        SCOPED_TRACE((calling ? "--call " : "--tcp ") + fault.join(' ').toStdString());
+        // Not listening yet: the modem's first calls fail.
+        Listener collector(false);
+        QStringList args = fault;
+        args << "--meters"
+             << "0";
+        if (calling) {
+            args << "--call" << QString("127.0.0.1:%1").arg(collector.Port()) << "--redial-ms"
+                 << QString::number(kRedialMs) << "--call-ident"
+                 << "LUMVARIS-MODEM 7";
+        } else {
+            args << "--tcp"
+                 << "0";
+        }
+        SimProcess sim(args);
+        if (calling) {
+            ASSERT_EQ(sim.Path(), "call 127.0.0.1:" + std::to_string(collector.Port()));
+            QThread::msleep(kRedialMs + 100);
+            collector.Listen();
+        }
+        QElapsedTimer sinceHangUp;
+        for (int round = 0; round < 2; ++round) {
+            SCOPED_TRACE(round);
+            std::unique_ptr<Peer> peer;
+            if (calling) {
+                const int fd = collector.Accept(kReplyMs);
+                ASSERT_GE(fd, 0);
+                if (round > 0) {
+                    EXPECT_GE(sinceHangUp.elapsed(), kRedialMs / 2);
+                }
+                peer = std::make_unique<Peer>(fd, false);
+                ASSERT_TRUE(peer->PumpUntil([&] { return peer->wire.size() >= ident.size(); }));
+                EXPECT_EQ(std::string(peer->wire.begin(), peer->wire.end()), ident);
+            } else {
+                peer = Peer::Dial(PortOf(sim.Path()), false);
+                ASSERT_TRUE(peer);
+            }
+            EXPECT_EQ(peer->Ask("88"), "88 00");
+            EXPECT_TRUE(peer->PumpUntil([&] { return peer->closed; }));
+            sinceHangUp.start();
+        }
+        EXPECT_EQ(sim.Process().state(), QProcess::Running);
+    }
+}
+
+// As a device server's "kick the old user": the new client takes the port, the old connection is
+// closed, and the answer still pending for the old one never reaches the new one.
+TEST_F(SimulatorNetworkTest, ASecondClientReplacesTheFirst) {
+    constexpr int kDelayMs = 1000;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("sim.log");
+    SimProcess sim({"--tcp", "0", "--meters", "0", "--delay", QString::number(kDelayMs), "--log", log});
+    auto first = Peer::Dial(PortOf(sim.Path()), false);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Ask("88"), "88 00");
+    first->Send("81");
+    // Once the request is in, the port is taken while its answer waits.
+    QElapsedTimer t;
+    t.start();
+    while (!ReadFile(log).contains("RX 63 E0 A7 FF FF FF 2F 01 81 80") && t.elapsed() < kReplyMs) {
+        QThread::msleep(10);
+    }
+    auto second = Peer::Dial(PortOf(sim.Path()), false);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(first->PumpUntil([&] { return first->closed; }));
+    EXPECT_EQ(first->replies.size(), 1u);
+    EXPECT_FALSE(second->PumpUntil([&] { return !second->wire.empty(); }, kDelayMs + 300));
+    EXPECT_TRUE(ReadFile(log).contains("client replaced by a new one"));
+    EXPECT_EQ(second->Ask("88"), "88 00");
+}
+
+}  // namespace
+}  // namespace lumvaris::sim
