@@ -103,7 +103,7 @@ class Connection final : public QObject,
     // with still nothing by kIdleLostMs it counts as lost. Only once the concentrator has answered
     // on this connection: before that, a wrong UART-ID would look like a dead link.
     static constexpr int kIdleProbeMs = 30000;
-    static constexpr int kIdleLostMs = 55000;
+    static constexpr int kIdleLostMs = 50000;
 
     struct Platform {
         link::ISerialPort& port;

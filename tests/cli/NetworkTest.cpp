@@ -76,6 +76,46 @@ TEST(NetworkCliTest, ARefusedOrMalformedAddressIsSaidWithItsReason) {
     EXPECT_TRUE(QDir(data.path()).entryList(QDir::Files).isEmpty());
 }
 
+// A peer whose system goes on acknowledging while nothing behind it answers: the simulator stopped
+// behind ser2net. listen finds it within a minute, says so, connects again and, once the
+// simulator runs again, hears it; SIGTERM then ends it with status 0.
+TEST(NetworkCliTest, ListenFindsAHalfOpenLinkWithinAMinuteAndConnectsAgain) {
+    Simulator sim(kFewMeters);
+    Ser2net server(sim.Port(), false);
+    if (!server.Ready()) {
+        GTEST_SKIP() << "ser2net is not installed";
+    }
+    QTemporaryDir data;
+    QProcess listen;
+    QString err;
+    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
+                 {QStringLiteral("listen"), QStringLiteral("--port"), server.Address(), QStringLiteral("--data-dir"),
+                  data.path()});
+    const auto waitFor = [&](const QString& text, int ms) {
+        QElapsedTimer time;
+        time.start();
+        while (!err.contains(text) && time.elapsed() < ms) {
+            listen.waitForReadyRead(100);
+            err += QString::fromUtf8(listen.readAllStandardError());
+        }
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitFor(QStringLiteral("Запись пакетов"), 15000)) << err.toStdString();
+    QThread::msleep(1000);
+    ASSERT_EQ(kill(static_cast<pid_t>(sim.Pid()), SIGSTOP), 0);
+    QElapsedTimer stopped;
+    stopped.start();
+    ASSERT_TRUE(waitFor(QStringLiteral("Связь с коммуникационным портом потеряна (нет ответа по сети 50 с)"), 70000))
+        << err.toStdString();
+    EXPECT_LT(stopped.elapsed(), 60000);
+    EXPECT_GT(stopped.elapsed(), 45000) << "not before the concentrator had its time";
+    kill(static_cast<pid_t>(sim.Pid()), SIGCONT);
+    EXPECT_TRUE(waitFor(QStringLiteral("Связь восстановлена."), 15000)) << err.toStdString();
+    listen.terminate();
+    ASSERT_TRUE(listen.waitForFinished(40000));
+    EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
+}
+
 }  // namespace
 }  // namespace lumvaris::cli
 

@@ -369,7 +369,7 @@ TEST_F(NetworkConnectionTest, AFirstConnectionThatFailsIsRefusedOrRetriedAsAsked
 }
 
 // A peer whose system still acknowledges while the concentrator behind it is dead: once the
-// concentrator has answered, 30 s of silence bring one address read, and 55 s a lost link. Its
+// concentrator has answered, 30 s of silence bring one address read, and 50 s a lost link. Its
 // answer is the idle check's, not a reply to show; before any answer (a wrong UART-ID, perhaps)
 // silence is never taken for a dead link.
 TEST_F(NetworkConnectionTest, ASilentLinkIsAskedAfterHalfAMinuteAndLostBeforeAMinute) {
@@ -405,13 +405,13 @@ TEST_F(NetworkConnectionTest, ASilentLinkIsAskedAfterHalfAMinuteAndLostBeforeAMi
     netTimers.Advance(100);
     EXPECT_EQ(shown.size(), shownBefore) << "the idle check's answer is not shown";
 
-    netTimers.Advance(54800);
+    netTimers.Advance(49800);
     EXPECT_EQ(network.State(), ConnectionState::Open);
     EXPECT_EQ(net.writes.size(), 2u) << "asked again after the next 30 s";
     netTimers.Advance(300);
     EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork);
     EXPECT_EQ(listener.heard.back(),
-              "lost " + LostPortText(QStringLiteral("нет ответа по сети 55 с")).toStdString());
+              "lost " + LostPortText(QStringLiteral("нет ответа по сети 50 с")).toStdString());
 }
 
 // A rate change the concentrator asks for: the far line is set again over the same connection
