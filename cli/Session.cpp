@@ -129,7 +129,10 @@ void Session::PortLost(const QString& message) {
     QString text = message;
     const qsizetype advice = text.indexOf(QStringLiteral("\nПроверьте подключение"));
     if (advice >= 0) {
-        text = text.left(advice) + QStringLiteral("\nПроверьте кабель и адаптер концентратора.");
+        text = text.left(advice) +
+               (connection_.Port().IsNetwork()
+                    ? QStringLiteral("\nПроверьте сеть до концентратора: повторное подключение.")
+                    : QStringLiteral("\nПроверьте кабель и адаптер концентратора."));
     }
     output_.Message(text);
     Wake();

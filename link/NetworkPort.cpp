@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -278,12 +279,25 @@ std::string NetworkPort::PeerText() const {
 
 void NetworkPort::Close() {
     connectTimer_.stop();
-    connected_ = false;
+    const bool connected = std::exchange(connected_, false);
     if (socket_) {
         QTcpSocket* socket = socket_.release();
         socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
+        if (!connected) {
+            socket->abort();
+            socket->deleteLater();
+        } else {
+            // What was written last (a request, the far line's new rate) still goes out; the
+            // socket goes once the far end has it, or after a short while.
+            QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(kClosingMs, socket, [socket] {
+                socket->abort();
+                socket->deleteLater();
+            });
+            // Handed to the system now: a program that ends after the close runs no event loop.
+            socket->flush();
+            socket->disconnectFromHost();
+        }
     }
     held_.clear();
     heldFrom_ = 0;

@@ -26,6 +26,8 @@ class NetworkPort final : public QObject, public ISerialPort {
     // What the receive path has not taken yet is held up to this; beyond, the socket is not read
     // and TCP makes the far end wait.
     static constexpr qint64 kHeldBytes = 64 * 1024;
+    // A closed connection's last bytes are given this long to leave.
+    static constexpr int kClosingMs = 2000;
 
     explicit NetworkPort(QObject* parent = nullptr);
     ~NetworkPort() override;

@@ -59,6 +59,71 @@ TEST(NetworkCliTest, InfoAndReadAllThroughSer2netRawAndRfc2217) {
     }
 }
 
+// The simulator's own network modes: raw TCP and Telnet. Over Telnet the concentrator's change of
+// rate reaches the far line over the same connection (the simulator logs the rate set).
+TEST(NetworkCliTest, InfoReadAllAndARateChangeOverTheSimulatorsOwnTcpModes) {
+    for (const bool telnet : {false, true}) {
+        SCOPED_TRACE(telnet ? "rfc2217" : "raw");
+        QStringList arguments = kFewMeters;
+        arguments << QStringLiteral("--tcp") << QStringLiteral("0");
+        if (telnet) {
+            arguments << QStringLiteral("--rfc2217");
+        }
+        Simulator sim(arguments);
+        ASSERT_TRUE(sim.Port().startsWith(telnet ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:"))
+            << sim.Port().toStdString();
+        QTemporaryDir data;
+        const QStringList common = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+                                    data.path()};
+        const Outcome info = Cli(QStringList{QStringLiteral("info")} + common);
+        EXPECT_EQ(info.status, 0) << info.err.toStdString();
+        EXPECT_TRUE(info.out.contains(QStringLiteral("Скорость порта концентратора: 38400")))
+            << info.out.toStdString();
+        const Outcome all =
+            Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--pace"), QStringLiteral("reply")} +
+                common);
+        EXPECT_EQ(all.status, 0) << all.err.toStdString();
+        EXPECT_TRUE(all.out.contains(QStringLiteral("Все 16: без ответа 0"))) << all.out.toStdString();
+
+        const Outcome rate =
+            Cli(QStringList{QStringLiteral("send"), QStringLiteral("UartRateWrite"), QStringLiteral("01")} +
+                common);
+        EXPECT_EQ(rate.status, 0) << rate.err.toStdString();
+        if (telnet) {
+            EXPECT_FALSE(sim.LogLines(QStringLiteral("rate 19200")).isEmpty()) << "the far line follows";
+            EXPECT_FALSE(rate.err.contains(QStringLiteral("задаёт удалённая сторона")))
+                << rate.err.toStdString();
+        } else {
+            EXPECT_TRUE(rate.err.contains(QStringLiteral("Концентратор работает на скорости 19200 бит/с.")))
+                << rate.err.toStdString();
+        }
+    }
+}
+
+// The connection dropped in the middle of a read-all: the loss said, the summary saying how far it
+// came, status 2, what was read before in the files; the next command connects again.
+TEST(NetworkCliTest, AConnectionDroppedInTheMiddleOfAReadAllIsReportedHonestly) {
+    QStringList arguments = kFewMeters;
+    arguments << QStringLiteral("--tcp") << QStringLiteral("0") << QStringLiteral("--hangup-after-requests")
+              << QStringLiteral("7");
+    Simulator sim(arguments);
+    QTemporaryDir data;
+    const QStringList common = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
+                                data.path()};
+    const Outcome all = Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--json")} + common);
+    EXPECT_EQ(all.status, 2) << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(QStringLiteral("Связь с коммуникационным портом потеряна")))
+        << all.err.toStdString();
+    const QString summary = all.Json().value(QStringLiteral("summary")).toString();
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Стоп "))) << all.out.toStdString();
+    const int delivered = all.Json().value(QStringLiteral("delivered")).toInt();
+    EXPECT_GE(delivered, 1);
+    EXPECT_LE(delivered, 5) << "ConfigRead and AddressRead came first";
+    EXPECT_TRUE(all.err.contains(QStringLiteral("Проверьте сеть до концентратора"))) << all.err.toStdString();
+    const Outcome again = Cli(QStringList{QStringLiteral("clock")} + common);
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+}
+
 // What no one answers, and what is no address, are said before anything is sent.
 TEST(NetworkCliTest, ARefusedOrMalformedAddressIsSaidWithItsReason) {
     QTemporaryDir data;
@@ -89,8 +154,8 @@ TEST(NetworkCliTest, ListenFindsAHalfOpenLinkWithinAMinuteAndConnectsAgain) {
     QProcess listen;
     QString err;
     listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
-                 {QStringLiteral("listen"), QStringLiteral("--port"), server.Address(), QStringLiteral("--data-dir"),
-                  data.path()});
+                 {QStringLiteral("listen"), QStringLiteral("--port"), server.Address(),
+                  QStringLiteral("--data-dir"), data.path()});
     const auto waitFor = [&](const QString& text, int ms) {
         QElapsedTimer time;
         time.start();
@@ -105,7 +170,8 @@ TEST(NetworkCliTest, ListenFindsAHalfOpenLinkWithinAMinuteAndConnectsAgain) {
     ASSERT_EQ(kill(static_cast<pid_t>(sim.Pid()), SIGSTOP), 0);
     QElapsedTimer stopped;
     stopped.start();
-    ASSERT_TRUE(waitFor(QStringLiteral("Связь с коммуникационным портом потеряна (нет ответа по сети 50 с)"), 70000))
+    ASSERT_TRUE(
+        waitFor(QStringLiteral("Связь с коммуникационным портом потеряна (нет ответа по сети 50 с)"), 70000))
         << err.toStdString();
     EXPECT_LT(stopped.elapsed(), 60000);
     EXPECT_GT(stopped.elapsed(), 45000) << "not before the concentrator had its time";
