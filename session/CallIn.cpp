@@ -9,12 +9,6 @@
 #include "commands/Catalogue.h"
 #include "link/Frame.h"
 
-#if defined(Q_OS_LINUX)
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
-
 namespace lumvaris::session {
 namespace {
 
@@ -39,23 +33,6 @@ QString PeerText(const QTcpSocket& socket) {
 
 QString SecondsText(int ms) {
     return ms % 1000 == 0 ? QStringLiteral("%1 с").arg(ms / 1000) : QStringLiteral("%1 мс").arg(ms);
-}
-
-void KeepAlive(QTcpSocket& socket) {
-    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#if defined(Q_OS_LINUX)
-    // The system's default waits two hours before its first probe; a modem's dead call would hold
-    // its concentrator that long. Here a silent peer is given up after about a minute.
-    const auto fd = static_cast<int>(socket.socketDescriptor());
-    if (fd >= 0) {
-        const int idleSeconds = 30;
-        const int intervalSeconds = 10;
-        const int probes = 3;
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof intervalSeconds);
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-    }
-#endif
 }
 
 QString ListenFailure(QAbstractSocket::SocketError error) {
@@ -275,7 +252,9 @@ void CallInServer::Accept() {
             }
             continue;
         }
-        KeepAlive(*socket);
+        // The system's timing (hours) is enough for the identification's seconds; a receiver
+        // that keeps the connection tunes it (link::TuneKeepAlive).
+        socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
         // Qt stops taking bytes from the system there, so a flooder is held by TCP's own window.
         socket->setReadBufferSize(limits_.maxBytes);
         pending_.push_back(Pending{socket, peer, {}, now_ + limits_.identifyMs});

@@ -65,9 +65,9 @@ class CallInServer : public QObject {
     };
 
     // The receiver of an identified connection takes the socket (detached from this server, keep-alive
-    // on, no read limit) and `rest`: every byte received but the identification, in order; for an
-    // identification by the concentrator's answer that includes frames the concentrator sent before
-    // it (a forwarded meter packet). More may already wait in the socket: read bytesAvailable() at
+    // on at the system's timing, no read limit) and `rest`: every byte received but the identification, in
+    // order; for an identification by the concentrator's answer that includes frames the concentrator sent
+    // before it (a forwarded meter packet). More may already wait in the socket: read bytesAvailable() at
     // once, readyRead is not emitted again for bytes that are already there. The peer may have hung
     // up in between (the socket then is unconnected). It is called from the event loop, never from
     // inside a socket's signal, so the receiver may delete what it holds.

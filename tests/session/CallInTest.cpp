@@ -8,8 +8,6 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -374,14 +372,12 @@ TEST_F(CallInTest, ASecondCallForTheSameUartIdIsHandedOverAgainWithKeepAlive) {
     EXPECT_NE(handed[0].socket->peerPort(), handed[1].socket->peerPort());
     EXPECT_EQ(handed[0].socket->state(), QAbstractSocket::ConnectedState);
     for (const Received& r : handed) {
-        const int fd = static_cast<int>(r.socket->socketDescriptor());
         int on = 0;
-        int idle = 0;
         socklen_t size = sizeof on;
-        ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &size), 0);
-        ASSERT_EQ(getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size), 0);
+        ASSERT_EQ(
+            getsockopt(static_cast<int>(r.socket->socketDescriptor()), SOL_SOCKET, SO_KEEPALIVE, &on, &size),
+            0);
         EXPECT_EQ(on, 1);
-        EXPECT_EQ(idle, 30);
     }
 }
 
