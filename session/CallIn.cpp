@@ -232,8 +232,8 @@ void CallInServer::Accept() {
             socket->deleteLater();
             if (now_ >= surplusLogUntil_) {
                 QString line = QStringLiteral(
-                                   "Входящее подключение %1 закрыто: опознания уже ждут %2 подключений "
-                                   "(предел)")
+                                   "Входящее подключение %1 закрыто: ожидающих опознания подключений уже "
+                                   "%2 (предел)")
                                    .arg(peer)
                                    .arg(limits_.maxPending);
                 line += surplusUnlogged_ > 0
@@ -317,19 +317,18 @@ void CallInServer::WriteProbes(Pending& p) {
     }
     const commands::CommandInfo& info = commands::Info(commands::RequestType::AddressRead);
     link::FrameBuffer frame{};
-    std::size_t length = 0;
+    const auto length = static_cast<long long>(link::kHeaderSize) + info.payloadLength + 1;
     while (p.nextProbe < probeIds_.size() && p.socket->bytesToWrite() < kProbeWindow) {
         link::FillHeader(frame, link::kWorkstationAddress, probeIds_[p.nextProbe],
                          static_cast<std::uint8_t>(info.payloadLength), commands::Code(info.type));
-        length = link::CompleteFrame(frame);
-        if (p.socket->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(length)) < 0) {
+        link::CompleteFrame(frame);
+        if (p.socket->write(reinterpret_cast<const char*>(frame.data()), length) < 0) {
             return;  // the peer is gone; its hang-up comes as a signal of its own
         }
         ++p.nextProbe;
     }
     if (p.nextProbe >= probeIds_.size()) {
-        const long long roundBytes =
-            static_cast<long long>(probeIds_.size()) * static_cast<long long>(length);
+        const long long roundBytes = static_cast<long long>(probeIds_.size()) * length;
         p.nextRound = now_ + std::max<long long>(kProbeRepeatMs, roundBytes * 1000 / kSlowLineBytesPerSecond);
     }
 }

@@ -317,9 +317,10 @@ TEST_F(CallInTest, ConnectionsOverThePendingLimitAreClosedAtOnceAndLoggedOncePer
     };
     ASSERT_TRUE(RunUntil([&] { return server.PendingCount() == 4 && closed() == 6; }));
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_TRUE(log[0].endsWith(QStringLiteral(
-        "закрыто: опознания уже ждут 4 подключений (предел). Следующие такие закрытия записываются не чаще "
-        "раза в 10 с.")))
+    EXPECT_TRUE(
+        log[0].endsWith(QStringLiteral("закрыто: ожидающих опознания подключений уже 4 (предел). Следующие "
+                                       "такие закрытия записываются не чаще "
+                                       "раза в 10 с.")))
         << log[0].toStdString();
 
     timers.Advance(CallInServer::kSurplusLogPauseMs - CallInServer::kTickMs);
@@ -330,10 +331,10 @@ TEST_F(CallInTest, ConnectionsOverThePendingLimitAreClosedAtOnceAndLoggedOncePer
     Caller& later = Dial();
     ASSERT_TRUE(RunUntil([&] { return later.closed; }));
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[1],
-              QStringLiteral("Входящее подключение %1 закрыто: опознания уже ждут 4 подключений (предел); "
-                             "с прошлой такой записи так же закрыто ещё 6.")
-                  .arg(later.Peer()));
+    EXPECT_EQ(log[1], QStringLiteral(
+                          "Входящее подключение %1 закрыто: ожидающих опознания подключений уже 4 (предел); "
+                          "с прошлой такой записи так же закрыто ещё 6.")
+                          .arg(later.Peer()));
     EXPECT_EQ(server.PendingCount(), 4);
 }
 
