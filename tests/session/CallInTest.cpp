@@ -13,9 +13,13 @@
 #include <cstdio>
 #include <deque>
 
+#include "link/AnyPort.h"
 #include "link/Frame.h"
+#include "meterdata/SystemClock.h"
 #include "session/CallIn.h"
+#include "session/Connection.h"
 #include "support/FakeTimers.h"
+#include "support/QuietLink.h"
 
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -380,6 +384,47 @@ TEST_F(CallInTest, ASecondCallForTheSameUartIdIsHandedOverAgainWithKeepAlive) {
             0);
         EXPECT_EQ(on, 1);
     }
+}
+
+// The connection's database as far as the live path goes: the meter packets it is given.
+struct Packets : IConnectionDatabase {
+    DatabaseOpen Open(const QString&) override { return {}; }
+    Result Save() override { return Result::Done(); }
+    void Release() override {}
+    void StoreLivePacket(const link::FrameBuffer& frame) override {
+        packets.push_back(QByteArray(reinterpret_cast<const char*>(frame.data()),
+                                     static_cast<qsizetype>(link::FrameLength(frame))));
+    }
+    std::vector<QByteArray> packets;
+};
+
+TEST_F(CallInTest, AnAdoptedCallFilesThePacketsThatCameWithItsIdentificationAndAfter) {
+    server.SetAllowed({0x2A01});
+    Listen();
+    const QByteArray meter = MeterPacket();
+    Caller& caller = Dial({.uartId = 0x2A01, .before = meter, .after = meter.left(4)});
+    ASSERT_TRUE(RunUntil([&] { return !handed.empty(); }));
+
+    link::AnyPort port;
+    testing::NoPause pause;
+    meterdata::SystemClock clock;
+    Connection connection({port, pause, timers, clock, QStringLiteral("/nonexistent/")});
+    Packets database;
+    connection.SetDatabase(&database);
+    const QString name = QStringLiteral("tcp://uart-2a01:4001");
+    port.SetName(name.toStdString());
+    port.Network().Adopt(std::move(handed[0].socket), handed[0].rest);
+    ASSERT_TRUE(connection.Open(name, 38400));
+    ASSERT_TRUE(connection.IsOpen());
+    caller.socket.write(meter.mid(4) + meter);
+    ASSERT_TRUE(RunUntil([&] {
+        timers.Advance(100);  // TimerRX
+        return database.packets.size() == 3;
+    }));
+    for (const QByteArray& packet : database.packets) {
+        EXPECT_EQ(packet.toHex(), meter.toHex());
+    }
+    connection.Close(CloseReason::Exit);
 }
 
 TEST(CallInAddress, ParsesPortAddressAndBracketedIPv6) {
