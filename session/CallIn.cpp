@@ -171,7 +171,20 @@ QString CallInServer::SetIdentPattern(const QString& pattern) {
         identPattern_.reset();
         return {};
     }
+    if (QString error = IdentPatternError(pattern); !error.isEmpty()) {
+        return error;
+    }
     QRegularExpression expression(pattern);
+    expression.optimize();
+    identPattern_ = std::move(expression);
+    return {};
+}
+
+QString CallInServer::IdentPatternError(const QString& pattern) {
+    if (pattern.isEmpty()) {
+        return {};
+    }
+    const QRegularExpression expression(pattern);
     if (!expression.isValid()) {
         return QStringLiteral("Выражение «%1» составлено неправильно (ошибка в знаке %2).")
             .arg(pattern)
@@ -183,8 +196,6 @@ QString CallInServer::SetIdentPattern(const QString& pattern) {
                    "шестнадцатеричных цифр, например ID:([0-9A-F]{4}).")
             .arg(pattern);
     }
-    expression.optimize();
-    identPattern_ = std::move(expression);
     return {};
 }
 

@@ -95,6 +95,8 @@ class CallInServer : public QObject {
     // Empty: no identification text. A message (in Russian) when the pattern is not valid or has
     // not exactly one capture group; the previous pattern then stays.
     QString SetIdentPattern(const QString& pattern);
+    // The same check without setting anything.
+    static QString IdentPatternError(const QString& pattern);
     void SetProbing(bool on) { probing_ = on; }
     void SetLimits(const Limits& limits) { limits_ = limits; }
     void SetHandOver(HandOver handOver) { handOver_ = std::move(handOver); }
