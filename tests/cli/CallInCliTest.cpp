@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <signal.h>
@@ -96,6 +97,37 @@ TEST(CliCallIn, ListenAcceptsACallFilesItsPacketsAndAwaitsTheNextCallAfterALoss)
     EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
     EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 2\n"))
         << err.toStdString();
+}
+
+TEST(CliCallIn, BadAcceptOptionsAreRefusedAndABusyAddressSaid) {
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::LocalHost, 0));
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* said;
+    } cases[] = {
+        {{"listen", "--accept", "4001"}, 1, "Не указано, чьи звонки принимать"},
+        {{"listen", "--accept", "::1:4001", "--allow", "all"}, 1, "в квадратных скобках"},
+        {{"listen", "--accept", "70000", "--allow", "all"}, 1, "порт должен быть числом от 0 до 65535"},
+        {{"listen", "--accept", "4001", "--allow", "1005"}, 1, "--allow: UART-ID 1005 не годится"},
+        {{"listen", "--accept", "4001", "--allow", "2A01,xyz"}, 1, "«xyz» - не UART-ID"},
+        {{"listen", "--accept", "4001", "--allow", "all", "--ident", "ID:[0-9A-F]{4}"},
+         1,
+         "ровно одна группа"},
+        {{"listen", "--port", "ttyUSB0", "--allow", "all"}, 1, "действуют только с --accept"},
+        {{"listen", "--port", "ttyUSB0", "--accept", "4001", "--allow", "all"}, 1, "не обоими"},
+        {{"info", "--accept", "4001"}, 1, "Параметр --accept не относится к команде info."},
+        {{"listen", "--accept", QStringLiteral("127.0.0.1:%1").arg(busy.serverPort()), "--allow", "all"},
+         2,
+         "Не удалось ждать входящих подключений на 127.0.0.1:"},
+    };
+    QTemporaryDir data;
+    for (const auto& c : cases) {
+        const Outcome run = Cli(c.arguments + QStringList{QStringLiteral("--data-dir"), data.path()});
+        EXPECT_EQ(run.status, c.status) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
+    }
 }
 
 }  // namespace
