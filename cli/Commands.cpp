@@ -348,11 +348,15 @@ ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
     server.SetIdentPattern(o.ident);
     server.SetLog([&session](const QString& line) { session.Out().Message(line); });
     server.SetHandOver([&](std::uint16_t uartId, std::unique_ptr<QTcpSocket> socket, QByteArray rest) {
-        if (serving && *serving != uartId) {
+        // The one served, or the one about to be.
+        const std::optional<std::uint16_t> busy = serving    ? serving
+                                                  : incoming ? std::optional<std::uint16_t>(incoming->uartId)
+                                                             : std::nullopt;
+        if (busy && *busy != uartId) {
             session.Out().Message(
                 QStringLiteral("Входящее подключение концентратора %1 закрыто: на связи концентратор %2.")
                     .arg(uartId, 4, 16, QLatin1Char('0'))
-                    .arg(*serving, 4, 16, QLatin1Char('0'))
+                    .arg(*busy, 4, 16, QLatin1Char('0'))
                     .toUpper());
             return;
         }
@@ -411,13 +415,19 @@ ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
         session.Out().Message(QStringLiteral("Концентратор %1 на связи (%2): запись пакетов счётчиков в %3.")
                                   .arg(hex, peer, session.DataDirectory()));
         session.WaitThroughLoss([&] {
+            if (lost || timeUp) {
+                return true;  // a call meanwhile is the next one served
+            }
             if (incoming) {
+                // The port drops what the receive path has not taken yet (the old call's last
+                // packets, up to a tick of them): filed first.
+                connection.Receiver().Step();
                 session.Port().Network().Adopt(std::move(incoming->socket), incoming->rest);
                 session.Out().Message(
                     QStringLiteral("Концентратор %1 позвонил снова: связь заменена.").arg(hex));
                 incoming.reset();
             }
-            return lost || timeUp;
+            return false;
         });
         session.Drain();
         serving.reset();

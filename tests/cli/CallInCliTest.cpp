@@ -89,13 +89,18 @@ TEST(CliCallIn, ListenAcceptsACallFilesItsPacketsAndAwaitsTheNextCallAfterALoss)
         << err.toStdString();
     call = std::make_unique<Concentrator>(port);
     ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 на связи"))) << err.toStdString();
-    ASSERT_TRUE(RunUntil([&] { return call->socket.state() == QAbstractSocket::ConnectedState; }));
+    // The same concentrator calls again while its last call seems alive: the new call replaces it.
+    auto again = std::make_unique<Concentrator>(port);
+    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 позвонил снова: связь заменена.")))
+        << err.toStdString();
+    ASSERT_TRUE(RunUntil([&] { return call->socket.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(again->socket.state(), QAbstractSocket::ConnectedState);
 
     ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
     ASSERT_TRUE(cli.waitForFinished(30000));
     err += QString::fromUtf8(cli.readAllStandardError());
     EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 2\n"))
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 3\n"))
         << err.toStdString();
 }
 

@@ -421,9 +421,18 @@ TEST_F(CallInTest, AnAdoptedCallFilesThePacketsThatCameWithItsIdentificationAndA
         timers.Advance(100);  // TimerRX
         return database.packets.size() == 3;
     }));
+    // The same concentrator calls again: the new call takes the old one's place on the open port.
+    Dial({.uartId = 0x2A01, .after = meter});
+    ASSERT_TRUE(RunUntil([&] { return handed.size() == 2; }));
+    port.Network().Adopt(std::move(handed[1].socket), handed[1].rest);
+    ASSERT_TRUE(RunUntil([&] {
+        timers.Advance(100);
+        return database.packets.size() == 4;
+    }));
     for (const QByteArray& packet : database.packets) {
         EXPECT_EQ(packet.toHex(), meter.toHex());
     }
+    EXPECT_TRUE(RunUntil([&] { return caller.closed; }));
     connection.Close(CloseReason::Exit);
 }
 
