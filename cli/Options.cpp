@@ -404,6 +404,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                 o.allowed.insert(id);
             }
         }
+        if (isSet("uart-id")) {
+            return Fail(
+                QStringLiteral("С --accept UART-ID называет сам звонок: вместо --uart-id - --allow."));
+        }
+        // A call comes over a mobile network as often as not.
+        if (!isSet("timeout")) {
+            o.timeoutSeconds = kNetworkTimeoutSeconds;
+        }
         o.ident = value("ident");
         if (const QString error = session::CallInServer::IdentPatternError(o.ident); !error.isEmpty()) {
             return Fail(QStringLiteral("--ident: ") + error);
