@@ -34,7 +34,9 @@ const CommandName kCommands[] = {
     {Command::ReadAll,
      "read-all",
      {"months", "from", "to", "pace", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
-    {Command::Listen, "listen", {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
+    {Command::Listen,
+     "listen",
+     {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file", "accept", "allow", "ident"}},
     {Command::Firmware, "firmware", {"legacy", "force"}},
     {Command::Key, "key", {}},
     {Command::Send, "send", {}},
@@ -60,6 +62,15 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
                              времени; для службы. Порта ещё нет - ждать его появления (проверка
                              каждую секунду)
+  listen --accept [АДРЕС:]ПОРТ --allow HEX[,HEX...]|all [--ident ВЫРАЖЕНИЕ] [--for СЕКУНДЫ]
+                             то же для концентраторов, чьи модемы сами звонят программе: ждать
+                             их подключений на ПОРТ (адрес по умолчанию 127.0.0.1; IPv6 в
+                             скобках: [::]:4001), принимать только разрешённые UART-ID (all -
+                             любой); концентратор опознаётся по ответу на AddressRead или по
+                             тексту модема (--ident: выражение с одной группой - UART-ID из
+                             четырёх шестнадцатеричных цифр, например 'ID:([0-9A-F]{4})').
+                             Связь потеряна - ждать следующего звонка. Файлы порта:
+                             tcp-uart-UARTID-ПОРТ
   firmware ФАЙЛ [--legacy] [--force]
                              загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
                              не прошедший проверку формата Intel-HEX)
@@ -102,7 +113,8 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
 Код завершения:
   0    выполнено
   1    неверный вызов или ввод (ничего не отправлено)
-  2    порт не открывается (причина - как в окне программы) или потерян и не вернулся
+  2    порт не открывается (причина - как в окне программы) или потерян и не вернулся; для
+       listen --accept - адрес для звонков занят или недоступен
   3    нет ответа за время таймаута
   4    отказ концентратора (40h) или неверный пароль
   5    файл не читается или не записывается (также файл-получатель, не принявший показаний)
@@ -309,7 +321,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("mqtt-password-file"),
                        flag("legacy"),
                        flag("force"),
-                       valued("password-file")});
+                       valued("password-file"),
+                       valued("accept"),
+                       valued("allow"),
+                       valued("ident")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -358,7 +373,53 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 
     // Every command's options.
     o.port = value("port");
-    if (o.command != Command::Ports && o.port.isEmpty()) {
+    if (isSet("accept")) {
+        if (isSet("port")) {
+            return Fail(QStringLiteral("Порт задаётся или --port, или --accept, но не обоими."));
+        }
+        QString error;
+        o.accept = session::ParseListenAddress(value("accept"), &error);
+        if (!o.accept) {
+            return Fail(error);
+        }
+        if (!isSet("allow")) {
+            return Fail(QStringLiteral(
+                "Не указано, чьи звонки принимать: --allow HEX[,HEX...] (UART-ID) или --allow all."));
+        }
+        if (value("allow") == QLatin1String("all")) {
+            o.allowAll = true;
+        } else {
+            static const QRegularExpression kUartId(QStringLiteral("^[0-9A-Fa-f]{1,4}$"));
+            for (const QString& text : value("allow").split(QLatin1Char(','))) {
+                if (!kUartId.match(text).hasMatch()) {
+                    return Fail(
+                        QStringLiteral("--allow: «%1» - не UART-ID (шестнадцатеричное число из 1-4 цифр).")
+                            .arg(text));
+                }
+                const auto id = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
+                if (const QString reason = commands::UnreachableAddressReason(id); !reason.isEmpty()) {
+                    return Fail(
+                        QStringLiteral("--allow: UART-ID %1 не годится: %2").arg(text.toUpper(), reason));
+                }
+                o.allowed.insert(id);
+            }
+        }
+        if (isSet("uart-id")) {
+            return Fail(
+                QStringLiteral("С --accept UART-ID называет сам звонок: вместо --uart-id - --allow."));
+        }
+        // A call comes over a mobile network as often as not.
+        if (!isSet("timeout")) {
+            o.timeoutSeconds = kNetworkTimeoutSeconds;
+        }
+        o.ident = value("ident");
+        if (const QString error = session::CallInServer::IdentPatternError(o.ident); !error.isEmpty()) {
+            return Fail(QStringLiteral("--ident: ") + error);
+        }
+    } else if (isSet("allow") || isSet("ident")) {
+        return Fail(QStringLiteral("Параметры --allow и --ident действуют только с --accept."));
+    }
+    if (o.command != Command::Ports && o.port.isEmpty() && !o.accept) {
         return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
     }
     if (isSet("baud") && !ParseInt(value("baud"), 0, 1000000, o.baudRate)) {

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 
 #include "cli/ExitStatus.h"
 #include "commands/Catalogue.h"
+#include "session/CallIn.h"
 #include "session/ReadAll.h"
 
 namespace lumvaris::cli {
@@ -44,6 +46,11 @@ struct Options {
     session::ReadAllPace pace = session::ReadAllPace::Window;
     // listen
     int forSeconds = 0;  // 0: until a stop signal
+    // listen --accept: calls from concentrators' modems instead of a port
+    std::optional<session::ListenAddress> accept;
+    bool allowAll = false;
+    std::set<std::uint16_t> allowed;
+    QString ident;  // the identification text's pattern; empty: none
     // read-all, listen, export
     QStringList databases;
     QString mqtt;

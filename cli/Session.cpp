@@ -25,6 +25,7 @@ Session::Session(const Options& options, Output& output, const QString& dataDire
     : options_(options),
       output_(output),
       dataDirectory_(dataDirectory),
+      portName_(options.port),
       connection_({port_, pause_, timers_, clock_, dataDirectory}) {
     connection_.SetListener(this);
     connection_.SetQuestions(this);
@@ -52,7 +53,7 @@ QString Session::Site() const {
     if (!options_.site.isEmpty()) {
         return options_.site;
     }
-    return session::DefaultSite(options_.port);
+    return session::DefaultSite(portName_);
 }
 
 ExitStatus Session::Open() {
@@ -60,24 +61,24 @@ ExitStatus Session::Open() {
     // A service goes on trying a network address that does not answer yet; a one-shot command
     // says why it could not connect.
     connection_.SetRetryFirstConnect(options_.command == Command::Listen);
-    if (!connection_.Open(options_.port, options_.baudRate)) {
+    if (!connection_.Open(portName_, options_.baudRate)) {
         output_.Message(refusal_);
         return ExitStatus::PortNotOpened;
     }
     if (connection_.Port().IsNetwork() && !connection_.Port().SetsRate() && options_.baudGiven) {
         output_.Message(
             QStringLiteral("Скорость порта %1 задаёт удалённая сторона: --baud на неё не действует.")
-                .arg(options_.port));
+                .arg(portName_));
     }
     if (!connection_.IsOpen()) {
-        output_.Message(QStringLiteral("Подключение к %1…").arg(options_.port));
+        output_.Message(QStringLiteral("Подключение к %1…").arg(portName_));
         bool retrySaid = false;
         Wait([&] {
             const session::ConnectionState state = connection_.State();
             if (state == session::ConnectionState::WaitingForNetwork && !std::exchange(retrySaid, true)) {
                 output_.Message(
                     QStringLiteral("%1 пока не отвечает: попытки продолжаются (конец: Ctrl+C или SIGTERM).")
-                        .arg(options_.port));
+                        .arg(portName_));
             }
             return state != session::ConnectionState::Connecting &&
                    state != session::ConnectionState::WaitingForNetwork;

@@ -11,8 +11,8 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/ReplyRecorder.h"
-#include "link/LinkObserver.h"
 #include "link/AnyPort.h"
+#include "link/LinkObserver.h"
 #include "link/QtSerialPort.h"
 #include "meterdata/IMeterDataHooks.h"
 #include "meterdata/SystemClock.h"
@@ -47,6 +47,9 @@ class Session final : public QObject,
     const QString& DataDirectory() const { return dataDirectory_; }
     // The name this concentrator's data carries outside the program.
     QString Site() const;
+    // The port opened from now on, in place of --port (a call that came to listen --accept).
+    void SetPortName(const QString& name) { portName_ = name; }
+    link::AnyPort& Port() { return port_; }
 
     // Opens the port at its rate and the port's database. PortNotOpened with the connection's
     // message said when it does not open (no such port, in use, the database held elsewhere).
@@ -120,6 +123,7 @@ class Session final : public QObject,
     const Options& options_;
     Output& output_;
     QString dataDirectory_;
+    QString portName_;
     link::AnyPort port_;
     link::ThreadPause pause_;
     session::QtTimerFactory timers_;

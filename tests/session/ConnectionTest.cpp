@@ -88,10 +88,12 @@ class ConnectionTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         // The lost port arrives through the event loop.
-        static int argc = 1;
-        static char arg0[] = "session_tests";
-        static char* argv[] = {arg0, nullptr};
-        static QCoreApplication application(argc, argv);
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char arg0[] = "session_tests";
+            static char* argv[] = {arg0, nullptr};
+            static QCoreApplication application(argc, argv);
+        }
     }
     ConnectionTest() {
         listener.connection = &connection;

@@ -1,0 +1,148 @@
+// lumvaris-cli listen --accept as a child process, called by a concentrator the test plays on a
+// socket of its own: identified by its answer to AddressRead, its packets filed, its lost call
+// awaited again rather than dialled.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <signal.h>
+
+#include "CliProcess.h"
+#include "link/Frame.h"
+
+namespace lumvaris::cli {
+namespace {
+
+QByteArray Frame(std::uint16_t source, std::vector<std::uint8_t> payload) {
+    link::FrameBuffer frame{};
+    link::FillHeader(frame, source, 0xFFFF, static_cast<std::uint8_t>(payload.size()), payload[0]);
+    std::copy(payload.begin() + 1, payload.end(), link::Payload(frame) + 1);
+    const std::size_t n = link::CompleteFrame(frame);
+    return {reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(n)};
+}
+
+// Concentrator 2A01 on a modem that called: answers AddressRead to 2A01 with its address and a
+// live packet of meter 5 right behind.
+struct Concentrator {
+    QTcpSocket socket;
+    QByteArray line;
+    explicit Concentrator(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
+            line += socket.readAll();
+            for (qsizetype at = 0; at + 10 <= line.size(); ++at) {
+                const auto* b = reinterpret_cast<const std::uint8_t*>(line.constData() + at);
+                if (link::CheckHeaderCrc(b) && b[7] == 1 && b[8] == 0x86 && link::ReadWord(b + 5) == 0x2A01) {
+                    socket.write(Frame(0x2A01, {0x86, 0x01, 0x2A}) +
+                                 Frame(0x1005, {0x40, 0x1F, 0, 0, 0, 0x24}));
+                    line.clear();
+                    return;
+                }
+            }
+        });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+};
+
+bool RunUntil(const std::function<bool()>& done, int ms = 10000) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+TEST(CliCallIn, ListenAcceptsACallFilesItsPacketsAndAwaitsTheNextCallAfterALoss) {
+    QTemporaryDir data;
+    QProcess cli;
+    cli.start(QStringLiteral(LUMVARIS_CLI_PATH),
+              {"listen", "--accept", "127.0.0.1:0", "--allow", "2a01", "--data-dir", data.path()});
+    QString err;
+    const auto heard = [&](const QString& part) {
+        return RunUntil([&] {
+            err += QString::fromUtf8(cli.readAllStandardError());
+            return err.contains(part);
+        });
+    };
+    ASSERT_TRUE(heard(QStringLiteral("(конец: Ctrl+C или SIGTERM)."))) << err.toStdString();
+    const QRegularExpressionMatch where =
+        QRegularExpression(QStringLiteral("Ожидание звонков концентраторов на 127\\.0\\.0\\.1:(\\d+) "))
+            .match(err);
+    ASSERT_TRUE(where.hasMatch()) << err.toStdString();
+    const auto port = static_cast<quint16>(where.captured(1).toUInt());
+
+    auto call = std::make_unique<Concentrator>(port);
+    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 на связи"))) << err.toStdString();
+    // The packet behind the answer came before the call was handed over; it is filed all the same.
+    QDir files(data.path());
+    ASSERT_TRUE(RunUntil([&] { return !files.entryList({QStringLiteral("tcp-uart-2a01-*")}).isEmpty(); }));
+    call.reset();  // the modem hangs up
+    err.clear();
+    ASSERT_TRUE(heard(QStringLiteral("Ожидание следующего звонка на 127.0.0.1:%1.").arg(port)))
+        << err.toStdString();
+    call = std::make_unique<Concentrator>(port);
+    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 на связи"))) << err.toStdString();
+    // The same concentrator calls again while its last call seems alive: the new call replaces it.
+    auto again = std::make_unique<Concentrator>(port);
+    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 позвонил снова: связь заменена.")))
+        << err.toStdString();
+    ASSERT_TRUE(RunUntil([&] { return call->socket.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(again->socket.state(), QAbstractSocket::ConnectedState);
+
+    ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    err += QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 3\n"))
+        << err.toStdString();
+}
+
+TEST(CliCallIn, BadAcceptOptionsAreRefusedAndABusyAddressSaid) {
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::LocalHost, 0));
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* said;
+    } cases[] = {
+        {{"listen", "--accept", "4001"}, 1, "Не указано, чьи звонки принимать"},
+        {{"listen", "--accept", "::1:4001", "--allow", "all"}, 1, "в квадратных скобках"},
+        {{"listen", "--accept", "70000", "--allow", "all"}, 1, "порт должен быть числом от 0 до 65535"},
+        {{"listen", "--accept", "4001", "--allow", "1005"}, 1, "--allow: UART-ID 1005 не годится"},
+        {{"listen", "--accept", "4001", "--allow", "2A01,xyz"}, 1, "«xyz» - не UART-ID"},
+        {{"listen", "--accept", "4001", "--allow", "all", "--ident", "ID:[0-9A-F]{4}"},
+         1,
+         "ровно одна группа"},
+        {{"listen", "--port", "ttyUSB0", "--allow", "all"}, 1, "действуют только с --accept"},
+        {{"listen", "--port", "ttyUSB0", "--accept", "4001", "--allow", "all"}, 1, "не обоими"},
+        {{"info", "--accept", "4001"}, 1, "Параметр --accept не относится к команде info."},
+        {{"listen", "--accept", "4001", "--allow", "all", "--uart-id", "2A01"},
+         1,
+         "вместо --uart-id - --allow"},
+        {{"listen", "--accept", QStringLiteral("127.0.0.1:%1").arg(busy.serverPort()), "--allow", "all"},
+         2,
+         "Не удалось ждать входящих подключений на 127.0.0.1:"},
+    };
+    QTemporaryDir data;
+    for (const auto& c : cases) {
+        const Outcome run = Cli(c.arguments + QStringList{QStringLiteral("--data-dir"), data.path()});
+        EXPECT_EQ(run.status, c.status) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.said))) << run.err.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace lumvaris::cli
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
