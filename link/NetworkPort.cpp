@@ -120,8 +120,12 @@ void NetworkPort::Adopt(std::unique_ptr<QTcpSocket> socket, const QByteArray& pe
     held_ = pending;
     heldFrom_ = 0;
     Attach(std::move(socket));
-    connected_ = socket_->state() == QAbstractSocket::ConnectedState;
+    connected_ = true;
     TuneKeepAlive(*socket_);
+    // A peer gone already (its last bytes in `pending`) is lost once the connection has them.
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        QMetaObject::invokeMethod(this, &NetworkPort::OnDisconnected, Qt::QueuedConnection);
+    }
 }
 
 void NetworkPort::Attach(std::unique_ptr<QTcpSocket> socket) {
