@@ -416,38 +416,5 @@ TEST_F(NetworkConnectionTest, ASilentLinkIsAskedAfterHalfAMinuteAndLostBeforeAMi
               "lost " + LostPortText(QStringLiteral("нет ответа по сети 50 с")).toStdString());
 }
 
-// A rate change the concentrator asks for: the far line is set again over the same connection
-// through Telnet; over raw TCP the engineer is told where to set it.
-TEST_F(NetworkConnectionTest, ARateChangeIsFollowedInPlaceOrExplained) {
-    netListener.connection = &network;
-    network.SetListener(&netListener);
-    for (const bool telnet : {true, false}) {
-        SCOPED_TRACE(telnet ? "rfc2217" : "tcp");
-        net.telnet = telnet;
-        netListener.heard.clear();
-        const QString address = QString::fromLatin1(telnet ? "rfc2217://ds:2001" : "tcp://ds:4001");
-        ASSERT_TRUE(network.Open(address, 38400));
-        net.Connect();
-        netListener.heard.clear();
-        const std::size_t opens = net.openedNames.size();
-        network.SwitchRate(2);
-        QCoreApplication::processEvents();
-        EXPECT_EQ(net.openedNames.size(), opens) << "no new connection";
-        EXPECT_EQ(network.BaudRate(), 9600);
-        if (telnet) {
-            EXPECT_TRUE(netListener.heard.empty());
-        } else {
-            ASSERT_EQ(netListener.heard.size(), 1u);
-            EXPECT_EQ(netListener.heard[0],
-                      "error Концентратор работает на скорости 9600 бит/с. Скорость порта "
-                      "tcp://ds:4001 задаёт удалённая сторона: если там другая, установите эту.");
-        }
-        netListener.heard.clear();
-        network.SwitchRate(2);
-        EXPECT_TRUE(netListener.heard.empty()) << "the rate in use again changes nothing";
-        network.Close(CloseReason::Change);
-    }
-}
-
 }  // namespace
 }  // namespace lumvaris::session
