@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "commands/Requests.h"
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
 #include "session/Connection.h"
@@ -402,14 +403,19 @@ TEST_F(NetworkConnectionTest, ASilentLinkIsAskedAfterHalfAMinuteAndLostBeforeAMi
     EXPECT_EQ(testing::ToHex(net.writes[0]),
               testing::ToHex(
                   std::vector<std::uint8_t>(probe.begin(), probe.begin() + static_cast<std::ptrdiff_t>(n))));
-    const std::size_t shownBefore = shown.size();
+    // The engineer changes the address before the idle check's answer is in: that answer (the
+    // old address) is the check's, and the new address is what the window shows.
+    network.Sender().Send(commands::request::AddressWrite(0x2A3F, 0x2A40));
     AnswerAddress(0x2A3F);
     netTimers.Advance(100);
-    EXPECT_EQ(shown.size(), shownBefore) << "the idle check's answer is not shown";
+    AnswerAddress(0x2A40);
+    netTimers.Advance(100);
+    EXPECT_EQ(shown, std::vector<std::uint16_t>{0x2A40}) << "the idle check's answer is not shown";
+    network.SetUartId(0x2A3F);  // the simulated concentrator stays where it was
 
     netTimers.Advance(49800);
     EXPECT_EQ(network.State(), ConnectionState::Open);
-    EXPECT_EQ(net.writes.size(), 2u) << "asked again after the next 30 s";
+    EXPECT_EQ(net.writes.size(), 3u) << "asked again after the next 30 s";
     netTimers.Advance(300);
     EXPECT_EQ(network.State(), ConnectionState::WaitingForNetwork);
     EXPECT_EQ(listener.heard.back(),
