@@ -122,7 +122,9 @@ void NetworkPort::Adopt(std::unique_ptr<QTcpSocket> socket, const QByteArray& pe
     Attach(std::move(socket));
     connected_ = true;
     TuneKeepAlive(*socket_);
-    // A peer gone already (its last bytes in `pending`) is lost once the connection has them.
+    // Bytes already in the socket raise no readyRead of their own: taken in once the connection
+    // is attached. A peer gone already (its last bytes in `pending`) is lost after that.
+    QMetaObject::invokeMethod(this, &NetworkPort::OnReadyRead, Qt::QueuedConnection);
     if (socket_->state() != QAbstractSocket::ConnectedState) {
         QMetaObject::invokeMethod(this, &NetworkPort::OnDisconnected, Qt::QueuedConnection);
     }
