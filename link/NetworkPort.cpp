@@ -124,9 +124,25 @@ void NetworkPort::Adopt(std::unique_ptr<QTcpSocket> socket, const QByteArray& pe
     TuneKeepAlive(*socket_);
     // Bytes already in the socket raise no readyRead of their own: taken in once the connection
     // is attached. A peer gone already (its last bytes in `pending`) is lost after that.
-    QMetaObject::invokeMethod(this, &NetworkPort::OnReadyRead, Qt::QueuedConnection);
+    // Both are for this socket only: another call adopted meanwhile is not touched.
+    QTcpSocket* adopted = socket_.get();
+    QMetaObject::invokeMethod(
+        this,
+        [this, adopted] {
+            if (socket_.get() == adopted) {
+                OnReadyRead();
+            }
+        },
+        Qt::QueuedConnection);
     if (socket_->state() != QAbstractSocket::ConnectedState) {
-        QMetaObject::invokeMethod(this, &NetworkPort::OnDisconnected, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, adopted] {
+                if (socket_.get() == adopted) {
+                    OnDisconnected();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 
