@@ -494,6 +494,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         if (const QString error = session::SiteNameError(o.site); !error.isEmpty()) {
             return Fail(QStringLiteral("--site: ") + error);
         }
+        constexpr qsizetype kUartIdSuffix = 5;  // "-2A01", one per concentrator calling
+        if (o.accept && o.site.size() > session::kMaxSiteNameLength - kUartIdSuffix) {
+            return Fail(QStringLiteral("--site: с --accept к имени добавляется «-UART-ID», поэтому оно не "
+                                       "длиннее %1 символов (%2).")
+                            .arg(session::kMaxSiteNameLength - kUartIdSuffix)
+                            .arg(o.site.size()));
+        }
     }
     o.dataDirectory = value("data-dir");
     if (isSet("data-dir") && o.dataDirectory.isEmpty()) {

@@ -230,8 +230,9 @@ TEST(CliCallIn, TwoConcentratorsCallAtOnceEachFilesIntoItsOwnSiteAndARedialDistu
 
 TEST(CliCallIn, ACallOverTheLimitIsClosedAndSaidOnceWhileItRedials) {
     QTemporaryDir data;
-    Accepting listen(
-        {"--allow", "all", "--ident", "LMV([0-9A-F]{4})", "--max-calls", "1", "--data-dir", data.path()});
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    Accepting listen({"--allow", "all", "--ident", "LMV([0-9A-F]{4})", "--max-calls", "1", "--site", "ТП-9",
+                      "--db", QStringLiteral("jsonl:") + readings, "--data-dir", data.path()});
     ASSERT_NE(listen.port, 0) << listen.err.toStdString();
     Simulator first({"--call", listen.Modem(), "--uart-id", "2A01", "--call-ident", "LMV2A01"});
     ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
@@ -247,6 +248,12 @@ TEST(CliCallIn, ACallOverTheLimitIsClosedAndSaidOnceWhileItRedials) {
         << listen.err.toStdString();
     EXPECT_EQ(listen.Count(QStringLiteral("(предел)")), 1) << listen.err.toStdString();
     EXPECT_EQ(listen.Count(QStringLiteral("2A02 на связи")), 0) << listen.err.toStdString();
+    // A site given is each concentrator's with its UART-ID: one site for all would have a lost call
+    // tell the broker that every one of them is offline.
+    ASSERT_TRUE(RunUntil([&] { return ReadLines(readings).total > 0; }));
+    const Lines lines = ReadLines(readings);
+    EXPECT_EQ(lines.siteOf.size(), 1u);
+    EXPECT_EQ(lines.siteOf.begin()->second, QStringLiteral("ТП-9-2A01"));
 }
 
 TEST(CliCallIn, BadAcceptOptionsAreRefusedAndABusyAddressSaid) {
