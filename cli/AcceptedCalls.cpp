@@ -136,8 +136,11 @@ ExitStatus AcceptedCalls::Open(Call call) {
     session.Port().SetName(name.toStdString());
     session.Port().Network().Adopt(std::move(call.socket), call.rest);
     unit->sinks = std::make_unique<DataSinks>(options_, output_, session.Connection().Database().Meter());
+    // A site given names the collector's concentrators: one site for all would have each lost call
+    // tell the broker that all of them are offline.
+    const QString site = options_.site.isEmpty() ? session.Site() : options_.site + QLatin1Char('-') + hex;
     // The databases' refusal was looked for before the first call: no call waits for a server.
-    ExitStatus status = unit->sinks->Open(session.Site(), false);
+    ExitStatus status = unit->sinks->Open(site, false);
     if (status == ExitStatus::Done) {
         status = session.Open();
     }
