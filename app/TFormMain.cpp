@@ -197,8 +197,10 @@ void TFormMain::ConnectControls() {
     for (const auto& [action, seconds] : timeouts) {
         action->setData(seconds);
     }
-    connect(ui_->NMainOptionsTimeoutGroup, &QActionGroup::triggered, this,
-            [this] { connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds()); });
+    connect(ui_->NMainOptionsTimeoutGroup, &QActionGroup::triggered, this, [this] {
+        timeoutChosen_ = true;
+        connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
+    });
     connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
     // Each rate item carries its bit/s; the item's place is the concentrator's rate index.
     for (QComboBox* rates : {ui_->ComboBoxBaudRate, ui_->ComboBoxBaudrateNew}) {
@@ -303,6 +305,13 @@ void TFormMain::ConnectionOpened() {
     }
     meterData_->WriteSettingsToDialog();
     readings_->ConnectionOpened();
+    // Over a mobile network the round trip alone takes up to 3 s: unless the engineer chose a
+    // timeout, a network port waits 4 s for a reply, a local one the default.
+    if (!timeoutChosen_) {
+        (connection_->Port().IsNetwork() ? ui_->NMainOptionsTimeout4 : ui_->NMainOptionsTimeout2)
+            ->setChecked(true);
+        connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
+    }
     if (connection_->Port().IsNetwork()) {
         recentAddresses_.Add(connection_->PortName());
         // Said once a run: the rate box stays as it is, for the next local port.

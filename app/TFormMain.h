@@ -155,6 +155,7 @@ class TFormMain : public QMainWindow,
     QString helpDirectory_;
     session::RecentAddresses recentAddresses_;
     bool rateNoteShown_ = false;
+    bool timeoutChosen_ = false;  // the engineer ticked a port timeout this run
     QString versionCaption_;
     std::function<void(const QString&)> openDocument_;
     std::function<QStringList(const QString&)> readKeyNames_;

@@ -95,13 +95,6 @@ ExitStatus AcceptedCalls::Serve() {
 ExitStatus AcceptedCalls::Open(Call call) {
     const QString hex = Hex(call.uartId);
     const QString peer = PeerOf(*call.socket);
-    // An adopted socket that is no longer connected would never say so again: the port would
-    // wait for a connection that cannot come.
-    if (call.socket->state() != QAbstractSocket::ConnectedState) {
-        output_.Message(QStringLiteral("Концентратор %1 (%2) отключился до начала записи: звонок не принят.")
-                            .arg(hex, peer));
-        return ExitStatus::Done;
-    }
     if (const auto it = units_.find(call.uartId); it != units_.end()) {
         Unit& unit = *it->second;
         if (!unit.lost) {

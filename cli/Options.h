@@ -21,7 +21,7 @@ enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, E
 // here has touched a port; of the files, only the password files were read (and the CA file
 // opened) to find that they can be.
 // The reply timeout of a network address unless --timeout is given: a GPRS round trip takes up to 3 s.
-inline constexpr int kNetworkTimeoutSeconds = 5;
+inline constexpr int kNetworkTimeoutSeconds = 4;
 // Calls served at once by listen --accept: each holds a database, its destinations' workers and a socket.
 inline constexpr int kDefaultMaxCalls = 256;
 inline constexpr int kMaxCallsLimit = 4096;

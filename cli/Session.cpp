@@ -31,6 +31,11 @@ Session::Session(const Options& options, Output& output, const QString& dataDire
     connection_.SetQuestions(this);
     connection_.SetUartId(options.uartId);
     connection_.Requester().SetTimeoutSeconds(options.timeoutSeconds);
+    // A service's journal holds what arrives between two saves: the files are rewritten every
+    // ten minutes instead of every minute (the window's pace), and only when something changed.
+    if (options.command == Command::Listen) {
+        connection_.SetSaveMinutes(kListenSaveMinutes);
+    }
     connection_.Requester().AddListener(this);
     connection_.Requester().SetObserver(this);
     connection_.Receiver().SetObserver(this);

@@ -23,6 +23,9 @@ class QEventLoop;
 
 namespace lumvaris::cli {
 
+// How often `listen` saves its database files, in minutes.
+inline constexpr int kListenSaveMinutes = 10;
+
 // The command-line program's face of one connection: the port and its database opened as the
 // window opens them, requests sent one at a time with the reply awaited in the event loop (the
 // connection's timers, the receive path and the reply handler run meanwhile), the connection's

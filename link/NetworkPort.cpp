@@ -120,8 +120,14 @@ void NetworkPort::Adopt(std::unique_ptr<QTcpSocket> socket, const QByteArray& pe
     held_ = pending;
     heldFrom_ = 0;
     Attach(std::move(socket));
-    connected_ = socket_->state() == QAbstractSocket::ConnectedState;
+    connected_ = true;
     TuneKeepAlive(*socket_);
+    // Bytes already in the socket raise no readyRead of their own: taken in once the connection
+    // is attached. A peer gone already (its last bytes in `pending`) is lost after that.
+    QMetaObject::invokeMethod(this, &NetworkPort::OnReadyRead, Qt::QueuedConnection);
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+        QMetaObject::invokeMethod(this, &NetworkPort::OnDisconnected, Qt::QueuedConnection);
+    }
 }
 
 void NetworkPort::Attach(std::unique_ptr<QTcpSocket> socket) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <string_view>
 #include <vector>
 
 namespace lumvaris::meterdata {
@@ -246,9 +247,21 @@ LoadResult TMatrix::LoadFromFile() {
         file.close();
         return KeepAside(why);
     }
+    onDisk_ = file.size() == kHeaderSize + static_cast<qint64>(Count()) * recordSize_
+                  ? std::optional<std::size_t>(ContentHash())
+                  : std::nullopt;
     LoadResult result;
     result.Status = LoadStatus::Loaded;
     return result;
+}
+
+std::size_t TMatrix::ContentHash() const {
+    const std::size_t bytes = static_cast<std::size_t>(Count()) * recordSize_;
+    std::size_t hash =
+        std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(data_.get()), bytes));
+    const std::size_t dimensions =
+        std::hash<long long>{}((static_cast<long long>(colCount_) << 32) | rowCount_);
+    return hash ^ (dimensions + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2));
 }
 
 QString TMatrix::ReadRecords(QFile& file) {
@@ -311,6 +324,7 @@ LoadResult TMatrix::ReadFromFile() {
 
 bool TMatrix::SaveToFile() {
     lastError_.clear();
+    onDisk_.reset();
     if (fileName_.isEmpty()) {
         lastError_ = QStringLiteral("У хранилища нет файла.");
         return false;
@@ -331,6 +345,7 @@ bool TMatrix::SaveToFile() {
                          .arg(Native(fileName_), WriteFailure(fileName_, file));
         return false;
     }
+    onDisk_ = ContentHash();
     return true;
 }
 
@@ -340,6 +355,12 @@ LoadResult TMatrix::Load(IBusyCursor* busy) {
 }
 
 bool TMatrix::Save(IBusyCursor* busy) {
+    // The file is looked at too: one removed or replaced from outside is written again.
+    if (onDisk_ && *onDisk_ == ContentHash() && !fileName_.isEmpty() &&
+        QFileInfo(fileName_).size() == kHeaderSize + static_cast<qint64>(Count()) * recordSize_) {
+        lastError_.clear();
+        return true;
+    }
     BusyScope scope(busy);
     return SaveToFile();
 }

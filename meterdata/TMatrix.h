@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QFile;
 
@@ -80,7 +81,9 @@ class TMatrix {
     // False on a file error; see LastError.
     bool SaveToFile();
 
-    // The same with the busy cursor shown for the duration.
+    // The same with the busy cursor shown for the duration. Save writes nothing while the file
+    // still holds exactly what the store holds (as last saved or loaded): a minute without a
+    // packet costs the disk nothing.
     LoadResult Load(IBusyCursor* busy = nullptr);
     bool Save(IBusyCursor* busy = nullptr);
 
@@ -99,6 +102,8 @@ class TMatrix {
     LoadResult KeepAside(const QString& why);
     // Reads the header and records of an open, non-empty file: empty, or why it cannot be loaded.
     QString ReadRecords(QFile& file);
+    // Of the dimensions and the records, as the file would hold them.
+    std::size_t ContentHash() const;
 
     int colCount_ = 0;
     int rowCount_ = 0;
@@ -107,6 +112,8 @@ class TMatrix {
     QString fileName_;
     std::unique_ptr<std::uint8_t[]> data_;
     QString lastError_;
+    // What the file held when this store last matched it; none: not known to match.
+    std::optional<std::size_t> onDisk_;
 };
 
 }  // namespace lumvaris::meterdata

@@ -47,7 +47,8 @@ Connection::Connection(const Platform& platform, QObject* parent)
     timerRX_ = platform.timers.Create("TimerRX", kTimerRXInterval, guarded(&Connection::TimerRXTimer));
     timerGauge_ =
         platform.timers.Create("TimerGauge", kTimerGaugeInterval, guarded(&Connection::TimerGaugeTimer));
-    timerSave_ = platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&Connection::Save));
+    timerSave_ =
+        platform.timers.Create("TimerSave", kTimerSaveInterval, guarded(&Connection::TimerSaveTimer));
     timerPortWatch_ = platform.timers.Create("TimerPortWatch", kTimerPortWatchInterval,
                                              guarded(&Connection::TimerPortWatchTimer));
     port_.SetErrorNotification([this](const std::string& reason) {
@@ -271,6 +272,14 @@ void Connection::SaveBeforeClosing(CloseReason reason) {
         if (questions_ == nullptr || !questions_->RetrySave(text, reason)) {
             return;
         }
+    }
+}
+
+void Connection::TimerSaveTimer() {
+    // What the journal does not hold is saved every minute whatever was asked.
+    if (++saveTicks_ >= saveMinutes_ || !active_->JournalKeepsUnsaved()) {
+        saveTicks_ = 0;
+        Save();
     }
 }
 

@@ -142,8 +142,11 @@ class Connection final : public QObject,
     bool Reopen(const QString& portName, int baudRate);
     // The engineer's own choice of a port ends the wait for a pulled adapter.
     void CancelAdapterWatch();
-    // TimerSave: saves the database; a failure is said once per connection.
+    // Saves the database; a failure is said once per connection.
     void Save();
+    // TimerSave ticks every minute and saves every `minutes` of them (1: the window's minute). A
+    // service whose journal keeps what arrives in between may save less often.
+    void SetSaveMinutes(int minutes) { saveMinutes_ = minutes > 0 ? minutes : 1; }
 
     ConnectionState State() const;
     // The adapter came back and was opened again (shown until the next change).
@@ -183,6 +186,7 @@ class Connection final : public QObject,
     void TimerRXTimer();
     void TimerGaugeTimer();
     void TimerPortWatchTimer();
+    void TimerSaveTimer();
 
   private:
     // link::IFrameConsumer
@@ -222,6 +226,8 @@ class Connection final : public QObject,
     std::function<bool()> dispatchOnReceive_;
     std::uint16_t uartId_ = 0x2FFF;
     bool saveFailureReported_ = false;  // this connection's files were said to be unwritable
+    int saveMinutes_ = 1;
+    int saveTicks_ = 0;
     // A network port: connecting, how it was asked, and the retries after a loss.
     bool connecting_ = false;
     bool attached_ = false;  // the database is open for the port

@@ -464,6 +464,7 @@ TEST(SimulatorEndToEndTest, TheWindowTalksThroughATerminalServerAndWaitsForItWhe
         << window.StatusPanel(1)->text().toStdString();
     ASSERT_TRUE(PumpUntil([&] { return window.StatusPanel(1)->text() == open; }, 10000))
         << window.StatusPanel(1)->text().toStdString();
+    EXPECT_TRUE(window.Form().NMainOptionsTimeout4->isChecked()) << "a network port waits 4 s for a reply";
     window.Form().EditAddress->setText(QStringLiteral("2fff"));
     QTest::mouseClick(window.Form().ButtonAddress, Qt::LeftButton);
     ASSERT_TRUE(PumpUntil([&] { return w.Status() == QStringLiteral(" OK"); }, 5000));

@@ -12,7 +12,6 @@
 
 #include "link/NetworkAddress.h"
 #include "link/NetworkPort.h"
-#include "link/Telnet.h"
 
 namespace lumvaris::link {
 namespace {
@@ -138,65 +137,6 @@ TEST_F(NetworkPortTest, ARefusedConnectionAndAnAddressThatDoesNotParseAreSaid) {
 
     port.SetName("tcp://127.0.0.1");
     EXPECT_THROW(port.Open(), SerialPortError);
-}
-
-// Through Telnet: the far line set to the rate at once and again on a change, data with FFh
-// escaped on the wire and plain at both ends.
-TEST_F(NetworkPortTest, Rfc2217SetsTheFarLineAndEscapesFFhBothWays) {
-    TelnetCodec far(TelnetCodec::Role::Server);
-    std::vector<int> rates;
-    far.SetBaudRateHandler([&](int requested) {
-        if (requested != 0) {
-            rates.push_back(requested);
-        }
-        return requested;
-    });
-    QByteArray dataAtPeer;
-    const auto serve = [&] {
-        const QByteArray bytes = peer->readAll();
-        std::vector<std::uint8_t> data;
-        std::vector<std::uint8_t> reply;
-        far.Feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                 static_cast<std::size_t>(bytes.size()), data, reply);
-        dataAtPeer.append(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
-        peer->write(reinterpret_cast<const char*>(reply.data()), static_cast<qint64>(reply.size()));
-    };
-    port.SetLineSettings(LineSettings{19200});
-    port.SetName(Address("rfc2217"));
-    port.Open();
-    ASSERT_TRUE(Until([&] { return peer != nullptr && connected == 1; }));
-    const std::vector<std::uint8_t> greeting = far.Greeting();
-    peer->write(reinterpret_cast<const char*>(greeting.data()), static_cast<qint64>(greeting.size()));
-    ASSERT_TRUE(Until([&] {
-        serve();
-        return !rates.empty();
-    }));
-    EXPECT_EQ(rates, std::vector<int>{19200});
-    EXPECT_TRUE(port.SetsRate());
-    EXPECT_NO_THROW(port.RaiseDtr());
-
-    // A request from the workstation FFFFh: its source bytes are FF FF.
-    const std::vector<std::uint8_t> frame = {0x63, 0xE0, 0xA7, 0xFF, 0xFF, 0xFF, 0x2F, 0x01, 0x81, 0x80};
-    Write(frame);
-    ASSERT_TRUE(Until([&] {
-        serve();
-        return dataAtPeer.size() >= 10;
-    }));
-    EXPECT_EQ(dataAtPeer, QByteArray(reinterpret_cast<const char*>(frame.data()), 10));
-
-    std::vector<std::uint8_t> wire;
-    TelnetCodec::Escape(frame.data(), frame.size(), wire);
-    EXPECT_EQ(wire.size(), 13u);
-    peer->write(reinterpret_cast<const char*>(wire.data()), static_cast<qint64>(wire.size()));
-    ASSERT_TRUE(Until([&] { return received.size() >= 10; }));
-    EXPECT_EQ(received, QByteArray(reinterpret_cast<const char*>(frame.data()), 10));
-
-    port.SetLineSettings(LineSettings{9600});
-    ASSERT_TRUE(Until([&] {
-        serve();
-        return rates.size() == 2;
-    }));
-    EXPECT_EQ(rates.back(), 9600);
 }
 
 TEST(NetworkAddress, ParsesWhatEngineersTypeAndSaysWhatIsWrong) {

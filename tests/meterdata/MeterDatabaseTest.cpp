@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <map>
 
@@ -419,6 +421,47 @@ TEST_F(Database, ChangesAreCountedUntilTheNextSuccessfulSave) {
     EXPECT_TRUE(db_->HasUnsavedChanges());
     ASSERT_TRUE(db_->Open("COM5"));
     EXPECT_FALSE(db_->HasUnsavedChanges());
+}
+
+// A save rewrites a file only when its store differs from it: a minute without a packet writes
+// nothing; a record, a file removed from outside or a file replaced by one of another size does.
+TEST_F(Database, ASaveRewritesOnlyTheFilesThatNoLongerHoldTheirStore) {
+    ASSERT_TRUE(db_->Open("COM5"));
+    ASSERT_TRUE(db_->Save());
+    const QString packets = dir_.filePath("COM5-PACKETS.bin");
+    const QString days = dir_.filePath("COM5-DAYS.bin");
+    const auto inode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<long long>(st.st_ino)
+                                                                     : -1LL;
+    };
+    const long long packetsFile = inode(packets);
+    const long long daysFile = inode(days);
+    ASSERT_NE(packetsFile, -1);
+    ASSERT_TRUE(db_->Save());
+    EXPECT_EQ(inode(packets), packetsFile) << "nothing changed: not rewritten";
+    EXPECT_EQ(inode(days), daysFile);
+
+    const std::vector<std::uint8_t> reply = {0x85, 9, 0, 0x40, 1, 0, 0, 0, 0, 0, 0, 0, 0, 21};
+    db_->StoreMonthBuffer({0x2FFF, reply.data(), reply.size()});
+    ASSERT_TRUE(db_->Save());
+    EXPECT_NE(inode(days), daysFile) << "a month record: the day file written";
+    const long long daysAfter = inode(days);
+
+    ASSERT_TRUE(QFile::remove(packets));
+    ASSERT_TRUE(db_->Save());
+    EXPECT_TRUE(QFileInfo::exists(packets)) << "removed from outside: written again";
+    QFile shorter(days);
+    ASSERT_TRUE(shorter.resize(16));
+    ASSERT_TRUE(db_->Save());
+    EXPECT_NE(inode(days), daysAfter);
+    EXPECT_GT(QFileInfo(days).size(), 16);
+
+    // Loaded from its file, a store that did not change is not written back either.
+    ASSERT_TRUE(db_->Open("COM5"));
+    const long long loaded = inode(days);
+    ASSERT_TRUE(db_->Save());
+    EXPECT_EQ(inode(days), loaded);
 }
 
 // A second instance in the same directory never shares a port's files; the first one's lock
