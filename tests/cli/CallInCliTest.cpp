@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 
