@@ -10,6 +10,7 @@
 
 #include <csignal>
 
+#include "cli/AcceptedCalls.h"
 #include "cli/DataSinks.h"
 #include "cli/ListenDeadline.h"
 #include "cli/Session.h"
@@ -325,20 +326,23 @@ ExitStatus RunReadAll(Session& session) {
 
 // ---------------------------------------------------------------------------------------------
 
-// listen --accept: the concentrators' modems call. One call is served at a time, on the port named
-// after its UART-ID and the listening port (so its files are its own whoever calls first); another
-// call of the same UART-ID replaces it (the modem gave the old one up), one of another UART-ID is
-// closed while it lasts. A lost call is not dialled again: the next call is awaited.
-ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
+// listen --accept: the concentrators' modems call, many at once (AcceptedCalls). A lost call is
+// not dialled again: the next call is awaited.
+ExitStatus RunListenAccept(Session& session, bool& timeUp) {
     const Options& o = session.Opts();
-    session::Connection& connection = session.Connection();
-    struct Call {
-        std::uint16_t uartId;
-        std::unique_ptr<QTcpSocket> socket;
-        QByteArray rest;
-    };
-    std::optional<Call> incoming;
-    std::optional<std::uint16_t> serving;
+    // A database that refuses the login stops the command before anyone can call, so that no call
+    // waits on a server's first answer. The broker is not tried: its state topics go by site.
+    if (!o.databases.isEmpty()) {
+        Options tried = o;
+        tried.mqtt.clear();
+        DataSinks check(tried, session.Out(), session.Connection().Database().Meter());
+        const ExitStatus opened =
+            check.Open(session::DefaultSite(QStringLiteral("tcp://uart:%1").arg(o.accept->port)));
+        check.Stop(false);
+        if (opened != ExitStatus::Done) {
+            return opened;
+        }
+    }
     session::CallInServer server(session.Timers());
     if (o.allowAll) {
         server.AllowAll();
@@ -347,22 +351,6 @@ ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
     }
     server.SetIdentPattern(o.ident);
     server.SetLog([&session](const QString& line) { session.Out().Message(line); });
-    server.SetHandOver([&](std::uint16_t uartId, std::unique_ptr<QTcpSocket> socket, QByteArray rest) {
-        // The one served, or the one about to be.
-        const std::optional<std::uint16_t> busy = serving    ? serving
-                                                  : incoming ? std::optional<std::uint16_t>(incoming->uartId)
-                                                             : std::nullopt;
-        if (busy && *busy != uartId) {
-            session.Out().Message(
-                QStringLiteral("Входящее подключение концентратора %1 закрыто: на связи концентратор %2.")
-                    .arg(uartId, 4, 16, QLatin1Char('0'))
-                    .arg(*busy, 4, 16, QLatin1Char('0'))
-                    .toUpper());
-            return;
-        }
-        incoming = Call{uartId, std::move(socket), std::move(rest)};
-        session.Wake();
-    });
     if (const session::Result listening = server.Listen(*o.accept); !listening.IsDone()) {
         session.Out().Message(listening.Message());
         return ExitStatus::PortNotOpened;
@@ -371,79 +359,28 @@ ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
         o.accept->address.protocol() == QAbstractSocket::IPv6Protocol
             ? QStringLiteral("[%1]:%2").arg(o.accept->address.toString()).arg(server.ListeningPort())
             : QStringLiteral("%1:%2").arg(o.accept->address.toString()).arg(server.ListeningPort());
+    AcceptedCalls calls(o, session.Out(), session.DataDirectory(), server.ListeningPort(), where,
+                        [&session] { session.Wake(); });
+    server.SetHandOver([&calls](std::uint16_t uartId, std::unique_ptr<QTcpSocket> socket, QByteArray rest) {
+        calls.Take(uartId, std::move(socket), std::move(rest));
+    });
     session.Out().Message(
         QStringLiteral("Ожидание звонков концентраторов на %1 (конец: Ctrl+C или SIGTERM).").arg(where));
 
-    bool lost = false;
-    session.SetStateHook([&] {
-        // The modem calls again by itself; the connection would dial the call's name instead.
-        if (connection.State() == session::ConnectionState::WaitingForNetwork) {
-            connection.CancelAdapterWatch();
-            lost = true;
-        }
-    });
-    bool sinksOpen = false;
     ExitStatus status = ExitStatus::Done;
     while (session.StopSignal() == 0 && !timeUp) {
-        session.WaitThroughLoss([&] { return incoming.has_value() || timeUp; });
-        if (!incoming) {
+        session.WaitThroughLoss([&] { return calls.HasWork() || timeUp; });
+        if (session.StopSignal() != 0 || timeUp) {
             break;
         }
-        Call call = std::move(*incoming);
-        incoming.reset();
-        const QString hex = QStringLiteral("%1").arg(call.uartId, 4, 16, QLatin1Char('0')).toUpper();
-        const QString peer =
-            QStringLiteral("%1:%2").arg(call.socket->peerAddress().toString()).arg(call.socket->peerPort());
-        const QString name =
-            QStringLiteral("tcp://uart-%1:%2").arg(hex.toLower()).arg(server.ListeningPort());
-        session.SetPortName(name);
-        connection.SetUartId(call.uartId);
-        session.Port().SetName(name.toStdString());
-        session.Port().Network().Adopt(std::move(call.socket), call.rest);
-        if (!sinksOpen) {
-            status = OpenWithSinks(session, sinks);
-            sinksOpen = status == ExitStatus::Done;
-        } else {
-            status = session.Open();
-        }
-        if (status != ExitStatus::Done) {
-            break;  // the files are held by another program, or cannot be written
-        }
-        sinks.SetUartId(call.uartId);
-        serving = call.uartId;
-        lost = false;
-        session.Out().Message(QStringLiteral("Концентратор %1 на связи (%2): запись пакетов счётчиков в %3.")
-                                  .arg(hex, peer, session.DataDirectory()));
-        session.WaitThroughLoss([&] {
-            if (lost || timeUp) {
-                return true;  // a call meanwhile is the next one served
-            }
-            if (incoming) {
-                // The port drops what the receive path has not taken yet (the old call's last
-                // packets, up to a tick of them): filed first.
-                connection.Receiver().Step();
-                session.Port().Network().Adopt(std::move(incoming->socket), incoming->rest);
-                session.Out().Message(
-                    QStringLiteral("Концентратор %1 позвонил снова: связь заменена.").arg(hex));
-                incoming.reset();
-            }
-            return false;
-        });
-        session.Drain();
-        serving.reset();
-        status = Worse(status, session.Close());
-        if (lost && session.StopSignal() == 0 && !timeUp) {
-            session.Out().Message(QStringLiteral("Ожидание следующего звонка на %1.").arg(where));
-        }
+        status = Worse(status, calls.Serve());
     }
-    session.SetStateHook({});
+    server.Close();
+    status = Worse(status, calls.CloseAll(DataSinks::kStopWait));
     if (session.StopSignal() == SIGINT) {
         status = Worse(status, ExitStatus::Interrupted);
     }
-    if (sinksOpen) {
-        status = Worse(status, sinks.Stop(false));
-    }
-    const qint64 heard = session.PacketsHeard();
+    const qint64 heard = calls.PacketsHeard();
     session.Out().Text(QStringLiteral("Пакетов принято: %1").arg(heard));
     session.Out().Object({{QStringLiteral("packets"), heard}});
     return status;
@@ -451,7 +388,6 @@ ExitStatus RunListenAccept(Session& session, DataSinks& sinks, bool& timeUp) {
 
 ExitStatus RunListen(Session& session) {
     const Options& o = session.Opts();
-    DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
     session::Connection& connection = session.Connection();
 
     bool timeUp = false;
@@ -467,8 +403,9 @@ ExitStatus RunListen(Session& session) {
             });
     }
     if (o.accept) {
-        return RunListenAccept(session, sinks, timeUp);
+        return RunListenAccept(session, timeUp);
     }
+    DataSinks sinks(o, session.Out(), session.Connection().Database().Meter());
     // A port that is not there yet (an adapter plugged in later, a service started before it) is
     // awaited as a pulled one is: one message, then a look every second.
     const auto portThere = [&] {

@@ -9,9 +9,6 @@
 namespace lumvaris::cli {
 namespace {
 
-// How long the end waits for the outboxes to be written and published, all destinations together
-// (one that cannot be reached is not waited for; a write that hangs is aborted at the end).
-constexpr std::chrono::seconds kStopWait{30};
 // How long the start waits for the databases' first answer, to refuse a login before the port opens.
 constexpr std::chrono::seconds kFirstAnswerWait{5};
 
@@ -24,7 +21,7 @@ DataSinks::DataSinks(const Options& options, Output& output, meterdata::MeterDat
             [this](const QString& text) { output_.Message(text); });
 }
 
-ExitStatus DataSinks::Open(const QString& site) {
+ExitStatus DataSinks::Open(const QString& site, bool awaitFirstAnswer) {
     live_.SetSite(site);
     live_.SetUartId(options_.uartId);
     for (const QString& url : options_.databases) {
@@ -34,7 +31,8 @@ ExitStatus DataSinks::Open(const QString& site) {
             return ExitStatus::Usage;
         }
     }
-    if (const QString refused = live_.FirstRefusal(kFirstAnswerWait); !refused.isEmpty()) {
+    if (const QString refused = awaitFirstAnswer ? live_.FirstRefusal(kFirstAnswerWait) : QString();
+        !refused.isEmpty()) {
         output_.Message(refused);
         return ExitStatus::Usage;
     }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 #include "cli/ExitStatus.h"
@@ -23,13 +24,20 @@ namespace lumvaris::cli {
 class DataSinks final : public QObject {
     Q_OBJECT
   public:
+    // How long the end waits for the outboxes to be written and published, all destinations together
+    // (one that cannot be reached is not waited for; a write that hangs is aborted at the end).
+    static constexpr std::chrono::seconds kStopWait{30};
+
     DataSinks(const Options& options, Output& output, meterdata::MeterDatabase& database);
 
     // Opens the destinations and connects to the broker. Usage when an address is refused, a
     // database server refused the login or has no such database, a file is not one of readings,
     // or the broker refused the login or the TLS handshake; FileError when the password or
-    // certificate file cannot be read.
-    ExitStatus Open(const QString& site);
+    // certificate file cannot be read. Without `awaitFirstAnswer` the databases are not waited
+    // for (their refusal was checked before); a refusal then comes as a message.
+    ExitStatus Open(const QString& site, bool awaitFirstAnswer = true);
+    // How long the close of the port's database lets the destinations write their outboxes.
+    void SetCloseWait(std::chrono::milliseconds wait) { live_.SetCloseWait(wait); }
     void SetUartId(std::uint16_t uartId) { live_.SetUartId(uartId); }
     // Writes what the outboxes hold (for a while) and closes, each destination that kept records
     // back named with their number. FileError when a file kept them; KeptBack for a server or a

@@ -36,7 +36,7 @@ const CommandName kCommands[] = {
      {"months", "from", "to", "pace", "db", "mqtt", "mqtt-ca", "mqtt-password-file"}},
     {Command::Listen,
      "listen",
-     {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file", "accept", "allow", "ident"}},
+     {"for", "db", "mqtt", "mqtt-ca", "mqtt-password-file", "accept", "allow", "ident", "max-calls"}},
     {Command::Firmware, "firmware", {"legacy", "force"}},
     {Command::Key, "key", {}},
     {Command::Send, "send", {}},
@@ -62,15 +62,17 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
                              времени; для службы. Порта ещё нет - ждать его появления (проверка
                              каждую секунду)
-  listen --accept [АДРЕС:]ПОРТ --allow HEX[,HEX...]|all [--ident ВЫРАЖЕНИЕ] [--for СЕКУНДЫ]
+  listen --accept [АДРЕС:]ПОРТ --allow HEX[,HEX...]|all [--ident ВЫРАЖЕНИЕ] [--max-calls N]
+         [--for СЕКУНДЫ]
                              то же для концентраторов, чьи модемы сами звонят программе: ждать
                              их подключений на ПОРТ (адрес по умолчанию 127.0.0.1; IPv6 в
                              скобках: [::]:4001), принимать только разрешённые UART-ID (all -
                              любой); концентратор опознаётся по ответу на AddressRead или по
                              тексту модема (--ident: выражение с одной группой - UART-ID из
                              четырёх шестнадцатеричных цифр, например 'ID:([0-9A-F]{4})').
-                             Связь потеряна - ждать следующего звонка. Файлы порта:
-                             tcp-uart-UARTID-ПОРТ
+                             Звонки разных концентраторов принимаются одновременно (не
+                             больше N, по умолчанию 256), у каждого свои файлы порта:
+                             tcp-uart-UARTID-ПОРТ. Связь потеряна - ждать следующего звонка
   firmware ФАЙЛ [--legacy] [--force]
                              загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
                              не прошедший проверку формата Intel-HEX)
@@ -324,7 +326,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("password-file"),
                        valued("accept"),
                        valued("allow"),
-                       valued("ident")});
+                       valued("ident"),
+                       valued("max-calls")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -416,8 +419,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         if (const QString error = session::CallInServer::IdentPatternError(o.ident); !error.isEmpty()) {
             return Fail(QStringLiteral("--ident: ") + error);
         }
-    } else if (isSet("allow") || isSet("ident")) {
-        return Fail(QStringLiteral("Параметры --allow и --ident действуют только с --accept."));
+        if (isSet("max-calls") && !ParseInt(value("max-calls"), 1, kMaxCallsLimit, o.maxCalls)) {
+            return Fail(QStringLiteral("--max-calls: «%1» - не число от 1 до %2.")
+                            .arg(value("max-calls"))
+                            .arg(kMaxCallsLimit));
+        }
+    } else if (isSet("allow") || isSet("ident") || isSet("max-calls")) {
+        return Fail(QStringLiteral("Параметры --allow, --ident и --max-calls действуют только с --accept."));
     }
     if (o.command != Command::Ports && o.port.isEmpty() && !o.accept) {
         return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
@@ -485,6 +493,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         o.site = value("site");
         if (const QString error = session::SiteNameError(o.site); !error.isEmpty()) {
             return Fail(QStringLiteral("--site: ") + error);
+        }
+        constexpr qsizetype kUartIdSuffix = 5;  // "-2A01", one per concentrator calling
+        if (o.accept && o.site.size() > session::kMaxSiteNameLength - kUartIdSuffix) {
+            return Fail(QStringLiteral("--site: с --accept к имени добавляется «-UART-ID», поэтому оно не "
+                                       "длиннее %1 символов (%2).")
+                            .arg(session::kMaxSiteNameLength - kUartIdSuffix)
+                            .arg(o.site.size()));
         }
     }
     o.dataDirectory = value("data-dir");

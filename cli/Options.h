@@ -22,6 +22,9 @@ enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, E
 // opened) to find that they can be.
 // The reply timeout of a network address unless --timeout is given: a GPRS round trip takes up to 3 s.
 inline constexpr int kNetworkTimeoutSeconds = 4;
+// Calls served at once by listen --accept: each holds a database, its destinations' workers and a socket.
+inline constexpr int kDefaultMaxCalls = 256;
+inline constexpr int kMaxCallsLimit = 4096;
 
 struct Options {
     Command command = Command::Ports;
@@ -30,7 +33,7 @@ struct Options {
     std::uint16_t uartId = 0x2FFF;
     bool uartIdGiven = false;
     int timeoutSeconds = 2;
-    bool baudGiven = false;  // --baud given for a network address
+    bool baudGiven = false;              // --baud given for a network address
     std::optional<QByteArray> password;  // code page 1251 bytes, checked
     QString passwordText;
     bool json = false;
@@ -50,7 +53,8 @@ struct Options {
     std::optional<session::ListenAddress> accept;
     bool allowAll = false;
     std::set<std::uint16_t> allowed;
-    QString ident;  // the identification text's pattern; empty: none
+    QString ident;                    // the identification text's pattern; empty: none
+    int maxCalls = kDefaultMaxCalls;  // concentrators served at once
     // read-all, listen, export
     QStringList databases;
     QString mqtt;

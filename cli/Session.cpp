@@ -130,6 +130,11 @@ void Session::StateChanged() {
 
 void Session::PortLost(const QString& message) {
     portLost_ = true;
+    if (lossHook_) {
+        lossHook_(message);
+        Wake();
+        return;
+    }
     // The window's advice is to choose the port again; here there is no port to choose, only the
     // cable and the adapter to look at.
     QString text = message;

@@ -94,6 +94,9 @@ class Session final : public QObject,
     void SetUartIdHook(std::function<void(std::uint16_t)> hook) { uartIdHook_ = std::move(hook); }
     // Told of each change of the connection's state.
     void SetStateHook(std::function<void()> hook) { stateHook_ = std::move(hook); }
+    // Told of a lost port in place of the connection's message (a call that hung up has no cable to
+    // look at, and its own line names the concentrator).
+    void SetLossHook(std::function<void(const QString&)> hook) { lossHook_ = std::move(hook); }
     // Whether an error was reported since the last call (a reply that could not be shown).
     bool TakeReportedError() { return std::exchange(errorReported_, false); }
 
@@ -145,6 +148,7 @@ class Session final : public QObject,
     QByteArray lastReply_;
     std::function<void(std::uint16_t)> uartIdHook_;
     std::function<void()> stateHook_;
+    std::function<void(const QString&)> lossHook_;
 };
 
 // Hex bytes separated by blanks: "FF FF 2F ...".

@@ -1,12 +1,17 @@
 // lumvaris-cli listen --accept as a child process, called by a concentrator the test plays on a
-// socket of its own: identified by its answer to AddressRead, its packets filed, its lost call
-// awaited again rather than dialled.
+// socket of its own (identified by its answer to AddressRead, its packets filed, its lost call
+// awaited again rather than dialled), and by simulators calling as modems, several at once.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -104,6 +109,154 @@ TEST(CliCallIn, ListenAcceptsACallFilesItsPacketsAndAwaitsTheNextCallAfterALoss)
         << err.toStdString();
 }
 
+// listen --accept as a child process, its standard error gathered as it comes.
+struct Accepting {
+    QProcess cli;
+    QString err;
+    quint16 port = 0;
+
+    explicit Accepting(const QStringList& arguments) {
+        cli.start(QStringLiteral(LUMVARIS_CLI_PATH),
+                  QStringList{"listen", "--accept", "127.0.0.1:0"} + arguments);
+        if (Heard(QStringLiteral("(конец: Ctrl+C или SIGTERM)."))) {
+            const QRegularExpressionMatch where =
+                QRegularExpression(QStringLiteral("на 127\\.0\\.0\\.1:(\\d+) ")).match(err);
+            port = static_cast<quint16>(where.captured(1).toUInt());
+        }
+    }
+    ~Accepting() {
+        cli.kill();
+        cli.waitForFinished();
+    }
+    bool Heard(const QString& part, int ms = 10000) {
+        return RunUntil(
+            [&] {
+                err += QString::fromUtf8(cli.readAllStandardError());
+                return err.contains(part);
+            },
+            ms);
+    }
+    qsizetype Count(const QString& part) {
+        err += QString::fromUtf8(cli.readAllStandardError());
+        return err.count(part);
+    }
+    QString Modem() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+};
+
+// The readings of a JSON Lines destination, per UART-ID, with the sites they carried.
+struct Lines {
+    std::map<QString, int> perUartId;
+    std::map<QString, QString> siteOf;
+    int total = 0;
+    bool whole = true;  // every line one JSON object
+};
+Lines ReadLines(const QString& path) {
+    QFile file(path);
+    Lines lines;
+    if (!file.open(QIODevice::ReadOnly)) {
+        return lines;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (object.isEmpty()) {
+            lines.whole = false;
+            continue;
+        }
+        const QString uartId = object.value(QStringLiteral("uart_id")).toString();
+        ++lines.perUartId[uartId];
+        lines.siteOf[uartId] = object.value(QStringLiteral("site")).toString();
+        ++lines.total;
+    }
+    return lines;
+}
+
+TEST(CliCallIn, TwoConcentratorsCallAtOnceEachFilesIntoItsOwnSiteAndARedialDisturbsNeitherOne) {
+    QTemporaryDir data;
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    Accepting listen({"--allow", "2A01,2A02", "--ident", "LMV([0-9A-F]{4})", "--db",
+                      QStringLiteral("jsonl:") + readings, "--data-dir", data.path()});
+    ASSERT_NE(listen.port, 0) << listen.err.toStdString();
+    // 2A02's modem hangs up every 1.5 s and calls again; 2A01's stays. Both fall silent after
+    // 3.5 s, so that every packet they sent has arrived when the stop comes.
+    QElapsedTimer running;
+    running.start();
+    Simulator first({"--call", listen.Modem(), "--uart-id", "2A01", "--call-ident", "LMV2A01", "--interval",
+                     "0.1", "--silent-after", "3.5"});
+    Simulator second({"--call", listen.Modem(), "--uart-id", "2A02", "--call-ident", "LMV2A02", "--interval",
+                      "0.1", "--hangup-after", "1.5", "--redial-ms", "300", "--silent-after", "3.5"});
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A02 на связи"))) << listen.err.toStdString();
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A02 (127.0.0.1:")));
+    ASSERT_TRUE(
+        listen.Heard(QStringLiteral("): связь потеряна. Ожидание следующего звонка на ") + listen.Modem()));
+    const int firstBefore = ReadLines(readings).perUartId["2A01"];
+    listen.err.clear();
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A02 на связи"))) << listen.err.toStdString();
+    // While 2A02 was away and back, 2A01 went on filing, its call never touched.
+    ASSERT_TRUE(RunUntil([&] { return ReadLines(readings).perUartId["2A01"] >= firstBefore + 5; }));
+    ASSERT_TRUE(RunUntil([&] { return ReadLines(readings).perUartId["2A02"] > 0; }));
+    EXPECT_EQ(listen.Count(QStringLiteral("Концентратор 2A01 (")), 0) << listen.err.toStdString();
+    ASSERT_TRUE(RunUntil([&] { return running.elapsed() > 4000; }));
+
+    ::kill(static_cast<pid_t>(listen.cli.processId()), SIGTERM);
+    QElapsedTimer stopping;
+    stopping.start();
+    ASSERT_TRUE(listen.cli.waitForFinished(30000));
+    EXPECT_LT(stopping.elapsed(), 5000);
+    listen.err += QString::fromUtf8(listen.cli.readAllStandardError());
+    EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
+    // Every packet of both, those of 2A02's earlier calls too, in the sum; each reading under its
+    // own site.
+    const qsizetype sent = first.LogLines(QStringLiteral("| meter packet")).size() +
+                           second.LogLines(QStringLiteral("| meter packet")).size();
+    EXPECT_EQ(QString::fromUtf8(listen.cli.readAllStandardOutput()),
+              QStringLiteral("Пакетов принято: %1\n").arg(sent))
+        << listen.err.toStdString();
+    const Lines lines = ReadLines(readings);
+    EXPECT_TRUE(lines.whole);
+    const QString host = QStringLiteral("@") + QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+    EXPECT_EQ(lines.siteOf.at("2A01"), QStringLiteral("tcp-uart-2a01-%1").arg(listen.port) + host);
+    EXPECT_EQ(lines.siteOf.at("2A02"), QStringLiteral("tcp-uart-2a02-%1").arg(listen.port) + host);
+    QDir files(data.path());
+    for (const char* uartId : {"2a01", "2a02"}) {
+        EXPECT_EQ(files.entryList({QStringLiteral("tcp-uart-%1-%2-PACKETS.bin").arg(uartId).arg(listen.port)})
+                      .size(),
+                  1)
+            << uartId;
+    }
+}
+
+TEST(CliCallIn, ACallOverTheLimitIsClosedAndSaidOnceWhileItRedials) {
+    QTemporaryDir data;
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    Accepting listen({"--allow", "all", "--ident", "LMV([0-9A-F]{4})", "--max-calls", "1", "--site", "ТП-9",
+                      "--db", QStringLiteral("jsonl:") + readings, "--data-dir", data.path()});
+    ASSERT_NE(listen.port, 0) << listen.err.toStdString();
+    Simulator first({"--call", listen.Modem(), "--uart-id", "2A01", "--call-ident", "LMV2A01"});
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
+    Simulator second(
+        {"--call", listen.Modem(), "--uart-id", "2A02", "--call-ident", "LMV2A02", "--redial-ms", "200"});
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Звонок концентратора 2A02 (127.0.0.1:")));
+    ASSERT_TRUE(listen.Heard(QStringLiteral(
+        ") закрыт: на связи уже 1 концентраторов (предел). Следующие такие закрытия записываются не чаще "
+        "раза в 10 с.")))
+        << listen.err.toStdString();
+    // The modem redials every 200 ms: each call is closed, the line is not said again.
+    ASSERT_TRUE(RunUntil([&] { return second.LogLines(QStringLiteral("call answered")).size() >= 4; }))
+        << listen.err.toStdString();
+    EXPECT_EQ(listen.Count(QStringLiteral("(предел)")), 1) << listen.err.toStdString();
+    EXPECT_EQ(listen.Count(QStringLiteral("2A02 на связи")), 0) << listen.err.toStdString();
+    // A site given is each concentrator's with its UART-ID: one site for all would have a lost call
+    // tell the broker that every one of them is offline.
+    ASSERT_TRUE(RunUntil([&] { return ReadLines(readings).total > 0; }));
+    const Lines lines = ReadLines(readings);
+    EXPECT_EQ(lines.siteOf.size(), 1u);
+    EXPECT_EQ(lines.siteOf.begin()->second, QStringLiteral("ТП-9-2A01"));
+}
+
 TEST(CliCallIn, BadAcceptOptionsAreRefusedAndABusyAddressSaid) {
     QTcpServer busy;
     ASSERT_TRUE(busy.listen(QHostAddress::LocalHost, 0));
@@ -121,6 +274,10 @@ TEST(CliCallIn, BadAcceptOptionsAreRefusedAndABusyAddressSaid) {
          1,
          "ровно одна группа"},
         {{"listen", "--port", "ttyUSB0", "--allow", "all"}, 1, "действуют только с --accept"},
+        {{"listen", "--port", "ttyUSB0", "--max-calls", "2"}, 1, "действуют только с --accept"},
+        {{"listen", "--accept", "4001", "--allow", "all", "--max-calls", "0"},
+         1,
+         "--max-calls: «0» - не число"},
         {{"listen", "--port", "ttyUSB0", "--accept", "4001", "--allow", "all"}, 1, "не обоими"},
         {{"info", "--accept", "4001"}, 1, "Параметр --accept не относится к команде info."},
         {{"listen", "--accept", "4001", "--allow", "all", "--uart-id", "2A01"},
