@@ -17,6 +17,9 @@
 
 #include <signal.h>
 
+#include <memory>
+#include <vector>
+
 #include "CliProcess.h"
 #include "link/Frame.h"
 
@@ -227,6 +230,46 @@ TEST(CliCallIn, TwoConcentratorsCallAtOnceEachFilesIntoItsOwnSiteAndARedialDistu
                   1)
             << uartId;
     }
+}
+
+// Strangers at the accept port while a concentrator files: 200 connections that say nothing, junk
+// senders and a flooder. The concentrator's packets go on arriving at their pace, and the
+// collector is still there to take a new call afterwards.
+TEST(CliCallIn, IdleJunkAndFloodingPeersNeverDelayAConcentratorThatFiles) {
+    QTemporaryDir data;
+    const QString readings = data.filePath(QStringLiteral("readings.jsonl"));
+    Accepting listen({"--allow", "2A01", "--ident", "LMV([0-9A-F]{4})", "--db",
+                      QStringLiteral("jsonl:") + readings, "--data-dir", data.path()});
+    ASSERT_NE(listen.port, 0) << listen.err.toStdString();
+    Simulator good(
+        {"--call", listen.Modem(), "--uart-id", "2A01", "--call-ident", "LMV2A01", "--interval", "0.1"});
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
+    ASSERT_TRUE(RunUntil([&] { return ReadLines(readings).total >= 5; }));
+
+    std::vector<std::unique_ptr<QTcpSocket>> strangers;
+    for (int i = 0; i < 220; ++i) {
+        strangers.push_back(std::make_unique<QTcpSocket>());
+        strangers.back()->connectToHost(QHostAddress::LocalHost, listen.port);
+    }
+    QByteArray junk(64 * 1024, '\xFF');
+    for (int i = 200; i < 220; ++i) {
+        strangers[static_cast<std::size_t>(i)]->write(i < 210 ? QByteArray("AT+CSQ\r\n+CSQ: 31,0\r\n")
+                                                              : junk);
+    }
+    // Two seconds with the strangers there: the concentrator's ten packets a second keep coming.
+    const int before = ReadLines(readings).total;
+    QElapsedTimer watched;
+    watched.start();
+    RunUntil([&] { return watched.elapsed() > 2000; }, 3000);
+    EXPECT_GE(ReadLines(readings).total - before, 12) << listen.err.toStdString();
+    EXPECT_EQ(listen.Count(QStringLiteral("Концентратор 2A01 (")), 0) << "the good call was never touched";
+    strangers.clear();
+
+    Concentrator late(listen.port);
+    EXPECT_TRUE(RunUntil([&] { return late.socket.state() == QAbstractSocket::ConnectedState; }));
+    ::kill(static_cast<pid_t>(listen.cli.processId()), SIGTERM);
+    ASSERT_TRUE(listen.cli.waitForFinished(30000));
+    EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
 }
 
 TEST(CliCallIn, ACallOverTheLimitIsClosedAndSaidOnceWhileItRedials) {
