@@ -124,21 +124,6 @@ TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
     EXPECT_THROW(Write({0x01}), SerialPortError);
 }
 
-TEST_F(NetworkPortTest, ARefusedConnectionAndAnAddressThatDoesNotParseAreSaid) {
-    const quint16 closed = server.serverPort();
-    server.close();
-    port.SetName("tcp://127.0.0.1:" + std::to_string(closed));
-    port.Open();
-    ASSERT_TRUE(Until([&] { return !errors.empty(); }));
-    EXPECT_EQ(errors[0],
-              "127.0.0.1:" + std::to_string(closed) + " отказал в соединении: на этом порту никто не ждёт");
-    EXPECT_EQ(connected, 0);
-    EXPECT_FALSE(port.Connecting());
-
-    port.SetName("tcp://127.0.0.1");
-    EXPECT_THROW(port.Open(), SerialPortError);
-}
-
 TEST(NetworkAddress, ParsesWhatEngineersTypeAndSaysWhatIsWrong) {
     struct Case {
         const char* text;

@@ -282,32 +282,6 @@ TEST_F(CallInTest, RefusesAndLogsOnce) {
     }
 }
 
-TEST_F(CallInTest, AGoodCallIsIdentifiedAmongIdleCallsJunkAndFlooders) {
-    server.SetAllowed({0x2001, 0x2A01});
-    server.SetLimits({.maxPending = 300});
-    Listen();
-    for (int i = 0; i < 200; ++i) {
-        Dial();
-    }
-    for (int i = 0; i < 10; ++i) {
-        Dial({.greeting = Junk(64)});
-    }
-    for (int i = 0; i < 5; ++i) {
-        Dial({.greeting = Junk(64 * 1024)});
-    }
-    ASSERT_TRUE(RunUntil([&] { return server.PendingCount() == 210 && log.size() == 5; }, 20000));
-
-    QElapsedTimer clock;
-    clock.start();
-    Dial({.uartId = 0x2A01});
-    ASSERT_TRUE(RunUntil([&] { return !handed.empty(); }));
-    const qint64 identifiedUs = clock.nsecsElapsed() / 1000;
-    std::printf("identified among 210 pending in %lld us\n", static_cast<long long>(identifiedUs));
-    EXPECT_EQ(handed[0].uartId, 0x2A01);
-    EXPECT_EQ(server.PendingCount(), 210);
-    EXPECT_EQ(timers.Now(), 0);  // nothing waited for a timer
-}
-
 TEST_F(CallInTest, ConnectionsOverThePendingLimitAreClosedAtOnceAndLoggedOncePerTenSeconds) {
     server.SetAllowed({0x2001});
     server.SetProbing(false);
