@@ -234,13 +234,14 @@ TEST_F(TFormMainTest, OpensByEnterAndClosesWithTheWindow) {
     EXPECT_TRUE(F().NMainEditEraseAll->isEnabled());
     EXPECT_TRUE(F().NMainOptionsOptions->isEnabled());
     EXPECT_EQ(Panel(1), kOpen);
-    // Enter saves and closes first (nothing was open), pausing as every close does, then opens.
-    EXPECT_EQ(database_.log, (QStringList{"save", "release", "open /dev/pts/7"}));
+    // Enter closes first (nothing was open: nothing saved or released), pausing as every close
+    // does, then opens.
+    EXPECT_EQ(database_.log, (QStringList{"open /dev/pts/7"}));
     EXPECT_EQ(pause_.pauses, std::vector<int>{session::Connection::kClosePauseMs});
 
     window_->close();
     EXPECT_FALSE(port_.IsOpen());
-    EXPECT_EQ(database_.log, (QStringList{"save", "release", "open /dev/pts/7", "save", "release"}));
+    EXPECT_EQ(database_.log, (QStringList{"open /dev/pts/7", "save", "release"}));
     EXPECT_EQ(Panel(1), kNotOpen);
 }
 
