@@ -8,6 +8,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -157,6 +158,11 @@ class Reader {
                 ReadSite(*node.as_table(), defaults);
             }
         }
+        // The parser's tables keep their keys sorted, not in the file's order.
+        std::stable_sort(errors_.begin(), errors_.end(),
+                         [](const SitesFileError& a, const SitesFileError& b) {
+                             return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+                         });
         SitesFileResult result;
         result.errors = std::move(errors_);
         if (result.errors.empty()) {
