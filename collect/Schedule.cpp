@@ -85,16 +85,13 @@ JobsDue DueJobs(const Site& site, bool present, const QDateTime& now, const JobR
     JobsDue result;
     const auto consider = [&](Job job, const Occurrences& when) {
         const JobRecord& record = done[job];
-        // A time stamp ahead of the clock (the clock was put back) counts as now: otherwise the job
-        // would wait until the clock caught up.
-        const auto notAfterNow = [&now](const QDateTime& t) { return t.isValid() && t > now ? now : t; };
-        const QDateTime lastDone = notAfterNow(record.lastDone);
-        const bool fellDue = when.latest && (!lastDone.isValid() || lastDone < *when.latest);
+        const bool fellDue = when.latest && (!record.lastDone.isValid() || record.lastDone < *when.latest);
         QDateTime from = fellDue ? now : when.next;
         if (fellDue && record.failures > 0 && record.lastFailed.isValid()) {
-            const QDateTime retry =
-                notAfterNow(record.lastFailed).addSecs(RetryDelaySeconds(record.failures));
-            if (retry > now) {
+            // A failure stamped ahead of the clock (the clock was put back) counts as now: otherwise
+            // the retry would wait until the clock caught up.
+            const QDateTime failed = std::min(record.lastFailed, now);
+            if (const QDateTime retry = failed.addSecs(RetryDelaySeconds(record.failures)); retry > now) {
                 from = retry;
             }
         }
@@ -113,6 +110,8 @@ JobsDue DueJobs(const Site& site, bool present, const QDateTime& now, const JobR
         consider(Job::ReadMonths, Monthly(now, schedule.readMonthsOnDay, daily, zone));
     }
     if (schedule.readPacketsEveryHours > 0) {
+        // Read "ahead of the clock" (the clock was put back): the period counts from now, not from a
+        // moment the clock has yet to reach.
         QDateTime lastDone = done[Job::ReadPackets].lastDone;
         if (lastDone.isValid() && lastDone > now) {
             lastDone = now;
