@@ -40,7 +40,8 @@ MetricsWorker::MetricsWorker(Metrics& metrics, Health& health, MetricsServerOpti
     : metrics_(metrics),
       health_(health),
       options_(std::move(options)),
-      beforeRender_(std::move(beforeRender)) {
+      beforeRender_(std::move(beforeRender)),
+      server_(this) {
     connect(&server_, &QTcpServer::newConnection, this, &MetricsWorker::Accept);
 }
 
