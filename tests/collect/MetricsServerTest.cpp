@@ -3,6 +3,7 @@
 // connections, the health answer on a driven clock; and Debian's prometheus scraping it.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -98,6 +99,29 @@ TEST(MetricsServerTest, EachPathAndMethodHasItsAnswer) {
     const QByteArray both = Exchange(
         e.server->Port(), "GET /healthz HTTP/1.1\r\n\r\nGET /healthz HTTP/1.1\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(both.count("HTTP/1.1 200 OK"), 2) << both.toStdString();
+}
+
+TEST(MetricsServerTest, ATakenAddressIsToldAndTheLoopProbeKeepsTheLag) {
+    Endpoint e;
+    MetricsServerOptions options;
+    options.port = e.server->Port();
+    MetricsServer second(e.metrics, e.health, options);
+    QString error;
+    EXPECT_FALSE(second.Start(error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Адрес метрик 127.0.0.1:%1 не занять: ").arg(options.port)))
+        << error.toStdString();
+
+    // Each tick of a 10 ms timer seen 110 ms after the last: 100 ms late.
+    qint64 probeNow = 0;
+    e.now = 50000;  // the loop's last tick long ago: stuck, until the probe ticks
+    LoopProbe probe(e.health, e.metrics, 10, [&probeNow] { return probeNow += 110; });
+    QElapsedTimer timer;
+    timer.start();
+    while (e.metrics.Value(metric::kEventLoopLag, {}) == 0 && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    EXPECT_DOUBLE_EQ(e.metrics.Value(metric::kEventLoopLag, {}), 0.1);
+    EXPECT_EQ(e.health.Problem(), QString());
 }
 
 TEST(MetricsServerTest, HealthTellsAStuckLoopAndASilentFleet) {
