@@ -64,10 +64,12 @@ void Metrics::Declare(const std::string& name, MetricType type, const QString& h
     }
 }
 
-Metrics::Series* Metrics::Find(const std::string& name, const QStringList& labelValues, Family** found) {
+Metrics::Series* Metrics::Find(const std::string& name, const QStringList& labelValues, bool histogram,
+                               Family** found) {
     const auto family = families_.find(name);
     if (family == families_.end() ||
-        static_cast<std::size_t>(labelValues.size()) != family->second.labelNames.size()) {
+        static_cast<std::size_t>(labelValues.size()) != family->second.labelNames.size() ||
+        (family->second.type == MetricType::Histogram) != histogram) {
         return nullptr;
     }
     Family& f = family->second;
@@ -91,14 +93,14 @@ Metrics::Series* Metrics::Find(const std::string& name, const QStringList& label
 
 void Metrics::Add(const std::string& name, const QStringList& labelValues, double amount) {
     const std::lock_guard lock(mutex_);
-    if (Series* s = Find(name, labelValues)) {
+    if (Series* s = Find(name, labelValues, false)) {
         s->value += amount;
     }
 }
 
 void Metrics::Set(const std::string& name, const QStringList& labelValues, double value) {
     const std::lock_guard lock(mutex_);
-    if (Series* s = Find(name, labelValues)) {
+    if (Series* s = Find(name, labelValues, false)) {
         s->value = value;
     }
 }
@@ -106,8 +108,8 @@ void Metrics::Set(const std::string& name, const QStringList& labelValues, doubl
 void Metrics::Observe(const std::string& name, const QStringList& labelValues, double value) {
     const std::lock_guard lock(mutex_);
     Family* family = nullptr;
-    Series* s = Find(name, labelValues, &family);
-    if (s == nullptr || family->type != MetricType::Histogram) {
+    Series* s = Find(name, labelValues, true, &family);
+    if (s == nullptr) {
         return;
     }
     std::size_t bucket = 0;

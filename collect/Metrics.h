@@ -51,7 +51,10 @@ class Metrics {
         std::vector<QByteArray> bucketBounds;  // the `le` texts
         std::map<QStringList, Series> series;
     };
-    Series* Find(const std::string& name, const QStringList& labelValues, Family** family = nullptr);
+    // The series, made when new; null for an unknown family, a wrong number of label values, or
+    // a histogram asked for a plain value (and the other way round).
+    Series* Find(const std::string& name, const QStringList& labelValues, bool histogram,
+                 Family** family = nullptr);
 
     mutable std::mutex mutex_;
     std::map<std::string, Family> families_;

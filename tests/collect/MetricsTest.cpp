@@ -80,6 +80,7 @@ TEST(MetricsTest, SamplesKeepTheirValueAndUndeclaredOnesAreIgnored) {
     EXPECT_FALSE(m.Render().contains("lumvaris_site_packet_total"));
     EXPECT_TRUE(m.Render().contains("lumvaris_site_requests_total{site=\"ТП-1\",outcome=\"no_reply\"} 2\n"));
     EXPECT_EQ(m.Render().count("lumvaris_site_requests_total{"), 1);
+    EXPECT_FALSE(m.Render().contains("ТП-3"));
 
     UpdateProcessMetrics(m);
     EXPECT_GT(m.Value(metric::kResidentMemory, {}), 1e6);
