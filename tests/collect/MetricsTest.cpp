@@ -75,6 +75,8 @@ TEST(MetricsTest, SamplesKeepTheirValueAndUndeclaredOnesAreIgnored) {
     DeclareFleetMetrics(m);
     m.Add("lumvaris_site_packet_total", {QStringLiteral("ТП-1")});  // a misspelt name
     m.Add(metric::kSiteRequests, {QStringLiteral("ТП-1")});         // a label short
+    m.Add(metric::kSiteReplySeconds, {QStringLiteral("ТП-3")}, 5);  // a histogram counted
+    m.Observe(metric::kSitePackets, {QStringLiteral("ТП-3")}, 5);   // a counter observed
     m.Add(metric::kSiteRequests, {QStringLiteral("ТП-1"), OutcomeLabel(RequestOutcome::NoReply)}, 2);
     m.Add(metric::kSiteJobs, {QStringLiteral("ТП-2"), JobLabel(Job::ReadMonths), QStringLiteral("ok")});
     EXPECT_FALSE(m.Render().contains("lumvaris_site_packet_total"));
