@@ -237,6 +237,12 @@ class Prometheus {
         if (!process_.waitForStarted()) {
             return (why = process_.errorString(), false);
         }
+        // Should this test die first, prometheus follows it rather than scrape on for ever.
+        QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("while kill -0 %1; do sleep 1; done; kill %2 2>/dev/null")
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(process_.processId())});
         return true;
     }
     ~Prometheus() {
