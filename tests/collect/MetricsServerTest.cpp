@@ -240,9 +240,10 @@ class Prometheus {
         // Should this test die first, prometheus follows it rather than scrape on for ever.
         QProcess::startDetached(
             QStringLiteral("sh"),
-            {QStringLiteral("-c"), QStringLiteral("while kill -0 %1; do sleep 1; done; kill %2 2>/dev/null")
-                                       .arg(QCoreApplication::applicationPid())
-                                       .arg(process_.processId())});
+            {QStringLiteral("-c"),
+             QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; kill %2 2>/dev/null")
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(process_.processId())});
         return true;
     }
     ~Prometheus() {
