@@ -1,0 +1,564 @@
+#include "collect/SitesFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string_view>
+
+#include "commands/AddressRules.h"
+#include "link/NetworkAddress.h"
+#include "mqtt/MqttAddress.h"
+#include "session/SiteName.h"
+#include "sinks/SinkUrl.h"
+
+namespace lumvaris::collect {
+namespace {
+
+constexpr std::string_view kCallsIn = "calls-in";
+constexpr int kSerialTimeoutSeconds = 2;
+// A mobile network's round trip alone takes up to 3 s.
+constexpr int kNetworkTimeoutSeconds = 5;
+
+// The keys [defaults] may give every site; a site's own value wins.
+struct Settings {
+    std::optional<int> baudRate;
+    std::optional<int> timeoutSeconds;
+    std::optional<QString> passwordFile;
+    std::optional<QStringList> databases;
+    std::optional<QStringList> mqtt;
+    std::optional<bool> localFiles;
+    std::optional<bool> listen;
+    std::optional<int> readPacketsEveryHours;
+    std::optional<int> readMonthsOnDay;
+    std::optional<bool> clockCheck;
+    std::optional<int> clockSetWhenOffBySeconds;
+};
+
+QString TypeName(const toml::node& node) {
+    switch (node.type()) {
+        case toml::node_type::string:
+            return QStringLiteral("строка");
+        case toml::node_type::integer:
+            return QStringLiteral("целое число");
+        case toml::node_type::floating_point:
+            return QStringLiteral("дробное число");
+        case toml::node_type::boolean:
+            return QStringLiteral("true или false");
+        case toml::node_type::array:
+            return QStringLiteral("список");
+        case toml::node_type::table:
+            return QStringLiteral("таблица");
+        case toml::node_type::date:
+        case toml::node_type::time:
+        case toml::node_type::date_time:
+            return QStringLiteral("дата или время");
+        default:
+            return QStringLiteral("пустое значение");
+    }
+}
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The first byte that is not part of well-formed UTF-8 (no overlong forms, no surrogates, nothing
+// beyond U+10FFFF), or -1.
+qsizetype FirstBadUtf8(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char c = p[i];
+        int extra = 0;
+        unsigned int low = 0x80;
+        unsigned int high = 0xBF;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return i;
+        }
+        if (i + extra >= size) {
+            return i;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = p[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
+                return i;
+            }
+        }
+        i += extra + 1;
+    }
+    return -1;
+}
+
+// The serial port's device as the system names it, so that "ttyUSB0", "/dev/ttyUSB0" and a
+// by-id link to it count as one port; a network address by its host (in any letter case) and port,
+// whichever protocol it is reached by.
+QString PortIdentity(const QString& port, PortKind kind) {
+    if (kind == PortKind::Network) {
+        const auto address = link::ParseNetworkAddress(port.toStdString());
+        return address ? QString::fromStdString(link::HostAndPort(*address)).toLower() : port;
+    }
+    const QString path = port.contains(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+class Reader {
+  public:
+    explicit Reader(QString directory) : directory_(std::move(directory)) {}
+
+    SitesFileResult Read(const toml::table& root) {
+        Settings defaults;
+        const toml::array* sites = nullptr;
+        for (auto&& [key, value] : root) {
+            if (key.str() == "defaults") {
+                if (const toml::table* table = value.as_table()) {
+                    defaults = ReadSettings(*table, false);
+                } else {
+                    Error(value, QStringLiteral("«defaults» задаётся таблицей [defaults]."));
+                }
+            } else if (key.str() == "site") {
+                sites = value.as_array();
+                if (sites == nullptr || !sites->is_array_of_tables()) {
+                    Error(value,
+                          QStringLiteral("концентраторы задаются записями [[site]] (в двойных скобках)."));
+                    sites = nullptr;
+                }
+            } else {
+                Error(key,
+                      QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults] и [[site]].")
+                          .arg(Text(key.str())));
+            }
+        }
+        if (sites == nullptr && root.find("site") == root.end()) {
+            Error(1, 1, QStringLiteral("в файле нет ни одного концентратора: добавьте запись [[site]]."));
+        }
+        if (sites != nullptr) {
+            for (const toml::node& node : *sites) {
+                ReadSite(*node.as_table(), defaults);
+            }
+        }
+        // The parser's tables keep their keys sorted, not in the file's order.
+        std::stable_sort(errors_.begin(), errors_.end(),
+                         [](const SitesFileError& a, const SitesFileError& b) {
+                             return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+                         });
+        SitesFileResult result;
+        result.errors = std::move(errors_);
+        if (result.errors.empty()) {
+            result.sites = std::move(sites_);
+        }
+        return result;
+    }
+
+  private:
+    void Error(int line, int column, QString message) {
+        errors_.push_back({line, column, std::move(message)});
+    }
+    void Error(const toml::source_region& region, QString message) {
+        Error(static_cast<int>(region.begin.line), static_cast<int>(region.begin.column), std::move(message));
+    }
+    void Error(const toml::node& node, QString message) { Error(node.source(), std::move(message)); }
+    void Error(const toml::key& key, QString message) { Error(key.source(), std::move(message)); }
+
+    void WrongType(const toml::node& node, std::string_view key, const QString& expected) {
+        Error(node, QStringLiteral("«%1» — %2, а записано: %3.").arg(Text(key), expected, TypeName(node)));
+    }
+
+    std::optional<bool> Bool(const toml::node& node, std::string_view key) {
+        if (const auto* value = node.as_boolean()) {
+            return value->get();
+        }
+        WrongType(node, key, QStringLiteral("true или false"));
+        return std::nullopt;
+    }
+
+    // An integer in [low, high]; `meaning` says what the number is, for the message.
+    std::optional<int> Int(const toml::node& node, std::string_view key, int low, int high,
+                           const QString& meaning) {
+        const auto* value = node.as_integer();
+        if (value == nullptr) {
+            WrongType(node, key, meaning);
+            return std::nullopt;
+        }
+        if (value->get() < low || value->get() > high) {
+            Error(node,
+                  QStringLiteral("«%1» = %2: ожидается %3.").arg(Text(key)).arg(value->get()).arg(meaning));
+            return std::nullopt;
+        }
+        return static_cast<int>(value->get());
+    }
+
+    std::optional<QString> String(const toml::node& node, std::string_view key, const QString& meaning) {
+        if (const auto* value = node.as_string()) {
+            return Text(value->get());
+        }
+        WrongType(node, key, meaning);
+        return std::nullopt;
+    }
+
+    // A list of destination addresses, each checked by `parse`; a single address is taken as a
+    // list of one.
+    template <typename Parse>
+    std::optional<QStringList> Addresses(const toml::node& node, std::string_view key, Parse parse) {
+        std::vector<const toml::node*> items;
+        if (const toml::array* array = node.as_array()) {
+            for (const toml::node& item : *array) {
+                items.push_back(&item);
+            }
+        } else {
+            items.push_back(&node);
+        }
+        QStringList list;
+        bool ok = true;
+        for (const toml::node* item : items) {
+            const auto* text = item->as_string();
+            if (text == nullptr) {
+                WrongType(*item, key, QStringLiteral("список адресов в кавычках"));
+                ok = false;
+                continue;
+            }
+            const QString address = Text(text->get());
+            QString error;
+            if (!parse(address, error)) {
+                Error(*item, error);
+                ok = false;
+                continue;
+            }
+            list << address;
+        }
+        return ok ? std::optional<QStringList>(list) : std::nullopt;
+    }
+
+    // The keys [defaults] and [[site]] share; `inSite` accepts (and leaves to the caller) the
+    // site's own keys.
+    Settings ReadSettings(const toml::table& table, bool inSite) {
+        Settings s;
+        for (auto&& [key, value] : table) {
+            const std::string_view name = key.str();
+            if (name == "name" || name == "port" || name == "uart_id") {
+                if (!inSite) {
+                    Error(key,
+                          QStringLiteral("«%1» у каждого концентратора свой: он задаётся в [[site]], не в "
+                                         "[defaults].")
+                              .arg(Text(name)));
+                }
+            } else if (name == "password") {
+                Error(key, QStringLiteral("пароля в файле концентраторов быть не должно: этот файл читают и "
+                                          "правят многие, он попадает в копии и в системы версий. Укажите "
+                                          "password_file — файл с паролем, доступный только сборщику."));
+            } else if (name == "baud") {
+                if (const auto* number = value.as_integer(); number != nullptr && number->get() != 38400 &&
+                                                             number->get() != 19200 &&
+                                                             number->get() != 9600) {
+                    Error(value, QStringLiteral("Скорости «%1» нет: допустимы 38400, 19200 и 9600.")
+                                     .arg(number->get()));
+                } else {
+                    s.baudRate =
+                        Int(value, name, 9600, 38400, QStringLiteral("скорость 38400, 19200 или 9600"));
+                }
+            } else if (name == "timeout") {
+                s.timeoutSeconds = Int(value, name, 1, 600, QStringLiteral("целое число секунд от 1 до 600"));
+            } else if (name == "password_file") {
+                s.passwordFile = PasswordFile(value);
+            } else if (name == "db") {
+                s.databases = Addresses(value, name, [](const QString& url, QString& error) {
+                    sinks::SinkAddress address;
+                    return sinks::ParseSinkUrl(url, address, error);
+                });
+            } else if (name == "mqtt") {
+                s.mqtt = Addresses(value, name, [](const QString& url, QString& error) {
+                    mqtt::MqttAddress address;
+                    return mqtt::ParseMqttUrl(url, address, error);
+                });
+            } else if (name == "local_files") {
+                s.localFiles = Bool(value, name);
+            } else if (name == "listen") {
+                s.listen = Bool(value, name);
+            } else if (name == "read_packets_every") {
+                s.readPacketsEveryHours =
+                    Int(value, name, 0, 8760, QStringLiteral("целое число часов от 0 до 8760 (0 — никогда)"));
+            } else if (name == "read_months_on_day") {
+                // The 28th is the last day every month has.
+                s.readMonthsOnDay =
+                    Int(value, name, 0, 28, QStringLiteral("день месяца от 1 до 28 (0 — никогда)"));
+            } else if (name == "clock_check") {
+                s.clockCheck = Bool(value, name);
+            } else if (name == "clock_set_when_off_by") {
+                s.clockSetWhenOffBySeconds = Int(
+                    value, name, 0, 86400, QStringLiteral("целое число секунд от 0 до 86400 (0 — никогда)"));
+            } else {
+                Error(key, QStringLiteral("неизвестный ключ «%1».").arg(Text(name)));
+            }
+        }
+        return s;
+    }
+
+    std::optional<QString> PasswordFile(const toml::node& node) {
+        const auto text = String(node, "password_file", QStringLiteral("путь к файлу в кавычках"));
+        if (!text) {
+            return std::nullopt;
+        }
+        if (text->isEmpty()) {
+            Error(node, QStringLiteral("«password_file» пуст: укажите файл с паролем или уберите ключ."));
+            return std::nullopt;
+        }
+        const QString path = QDir::cleanPath(QDir(directory_).absoluteFilePath(*text));
+        QFile file(path);
+        if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+            Error(node,
+                  QStringLiteral("Файл пароля «%1» не читается: %2.")
+                      .arg(path, QFileInfo::exists(path) ? file.errorString() : QStringLiteral("его нет")));
+            return std::nullopt;
+        }
+        return path;
+    }
+
+    void ReadSite(const toml::table& table, const Settings& defaults) {
+        const std::size_t errorsBefore = errors_.size();
+        const Settings own = ReadSettings(table, true);
+        Site site;
+        site.line = static_cast<int>(table.source().begin.line);
+
+        const toml::node* nameNode = table.get("name");
+        if (nameNode == nullptr) {
+            Error(table, QStringLiteral("у концентратора нет имени: name = \"...\"."));
+        } else if (const auto name = String(*nameNode, "name", QStringLiteral("имя в кавычках"))) {
+            if (const QString error = session::SiteNameError(*name); !error.isEmpty()) {
+                Error(*nameNode, error);
+            } else {
+                site.name = *name;
+            }
+        }
+        const QString who = site.name.isEmpty() ? QStringLiteral("концентратора")
+                                                : QStringLiteral("концентратора «%1»").arg(site.name);
+
+        const toml::node* portNode = table.get("port");
+        if (portNode == nullptr) {
+            Error(table, QStringLiteral("у %1 не указан порт: port = \"ttyUSB0\", \"tcp://УЗЕЛ:ПОРТ\", "
+                                        "\"rfc2217://УЗЕЛ:ПОРТ\" или \"calls-in\".")
+                             .arg(who));
+        } else if (const auto port =
+                       String(*portNode, "port", QStringLiteral("имя порта или адрес в кавычках"))) {
+            std::string error;
+            if (port->trimmed().isEmpty()) {
+                Error(*portNode, QStringLiteral("порт не может быть пустым."));
+            } else if (*port == Text(kCallsIn)) {
+                site.port = *port;
+                site.portKind = PortKind::CallsIn;
+            } else if (link::IsNetworkName(port->toStdString())) {
+                if (link::ParseNetworkAddress(port->toStdString(), &error)) {
+                    site.port = *port;
+                    site.portKind = PortKind::Network;
+                } else {
+                    Error(*portNode, QString::fromStdString(error));
+                }
+            } else {
+                site.port = *port;
+            }
+        }
+
+        const toml::node* uartNode = table.get("uart_id");
+        if (uartNode != nullptr) {
+            site.uartId = UartId(*uartNode);
+        } else if (site.portKind == PortKind::CallsIn) {
+            Error(*portNode,
+                  QStringLiteral("%1 звонит сам (calls-in): нужен его uart_id = \"2A3F\", по нему "
+                                 "узнаётся звонок.")
+                      .arg(site.name.isEmpty() ? QStringLiteral("Концентратор")
+                                               : QStringLiteral("Концентратор «%1»").arg(site.name)));
+        }
+
+        const auto pick = [](const auto& mine, const auto& common, auto fallback) {
+            return mine ? *mine : common ? *common : fallback;
+        };
+        site.baudRate = pick(own.baudRate, defaults.baudRate, 38400);
+        site.timeoutSeconds =
+            pick(own.timeoutSeconds, defaults.timeoutSeconds,
+                 site.portKind == PortKind::Serial ? kSerialTimeoutSeconds : kNetworkTimeoutSeconds);
+        site.passwordFile = pick(own.passwordFile, defaults.passwordFile, QString());
+        site.databases = pick(own.databases, defaults.databases, QStringList());
+        site.mqtt = pick(own.mqtt, defaults.mqtt, QStringList());
+        site.localFiles = pick(own.localFiles, defaults.localFiles, false);
+        site.schedule.listen = pick(own.listen, defaults.listen, true);
+        site.schedule.readPacketsEveryHours =
+            pick(own.readPacketsEveryHours, defaults.readPacketsEveryHours, 0);
+        site.schedule.readMonthsOnDay = pick(own.readMonthsOnDay, defaults.readMonthsOnDay, 0);
+        site.schedule.clockCheck = pick(own.clockCheck, defaults.clockCheck, false);
+        site.schedule.clockSetWhenOffBySeconds =
+            pick(own.clockSetWhenOffBySeconds, defaults.clockSetWhenOffBySeconds, 0);
+
+        if (!site.name.isEmpty()) {
+            const QString key = site.name.toCaseFolded();
+            if (const auto first = names_.find(key); first != names_.end()) {
+                Error(*nameNode,
+                      QStringLiteral("имя «%1» уже носит концентратор в строке %2 (большие и малые "
+                                     "буквы не различаются).")
+                          .arg(site.name)
+                          .arg(first->second));
+            } else {
+                names_.emplace(key, site.line);
+            }
+        }
+        if (!site.port.isEmpty() && site.portKind != PortKind::CallsIn) {
+            const QString key = PortIdentity(site.port, site.portKind);
+            if (const auto first = ports_.find(key); first != ports_.end()) {
+                Error(*portNode,
+                      QStringLiteral(
+                          "порт «%1» уже у концентратора «%2» (строка %3): один порт — один концентратор.")
+                          .arg(site.port, first->second.first)
+                          .arg(first->second.second));
+            } else {
+                ports_.emplace(key, std::make_pair(site.name, site.line));
+            }
+        }
+        if (site.uartId && site.portKind == PortKind::CallsIn) {
+            if (const auto first = callsIn_.find(*site.uartId); first != callsIn_.end()) {
+                Error(*uartNode,
+                      QStringLiteral("UART-ID %1 уже у концентратора «%2» (строка %3), который тоже "
+                                     "звонит сам: по звонку их не различить.")
+                          .arg(QString::asprintf("%04X", *site.uartId), first->second.first)
+                          .arg(first->second.second));
+            } else {
+                callsIn_.emplace(*site.uartId, std::make_pair(site.name, site.line));
+            }
+        }
+        if (errors_.size() == errorsBefore) {
+            sites_.push_back(std::move(site));
+        }
+    }
+
+    std::optional<std::uint16_t> UartId(const toml::node& node) {
+        static const QRegularExpression kHex(QStringLiteral("^[0-9A-Fa-f]{1,4}$"));
+        const auto* text = node.as_string();
+        if (text == nullptr) {
+            Error(node, node.is_integer()
+                            ? QStringLiteral("«uart_id» пишется строкой шестнадцатеричных цифр в кавычках: "
+                                             "uart_id = \"2A3F\".")
+                            : QStringLiteral(
+                                  "«uart_id» — строка шестнадцатеричных цифр в кавычках, а записано: %1.")
+                                  .arg(TypeName(node)));
+            return std::nullopt;
+        }
+        const QString hex = Text(text->get());
+        if (!kHex.match(hex).hasMatch()) {
+            Error(node, QStringLiteral("UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.").arg(hex));
+            return std::nullopt;
+        }
+        const auto id = static_cast<std::uint16_t>(hex.toUInt(nullptr, 16));
+        if (const QString reason = commands::UnreachableAddressReason(id); !reason.isEmpty()) {
+            Error(node, QStringLiteral("UART-ID %1 не годится: %2").arg(hex.toUpper(), reason));
+            return std::nullopt;
+        }
+        return id;
+    }
+
+    QString directory_;
+    std::vector<SitesFileError> errors_;
+    std::vector<Site> sites_;
+    std::map<QString, int> names_;                      // case-folded name → line
+    std::map<QString, std::pair<QString, int>> ports_;  // port identity → site, line
+    std::map<std::uint16_t, std::pair<QString, int>> callsIn_;
+};
+
+// Line and column (from 1, in characters) of a byte offset.
+std::pair<int, int> Place(const QByteArray& bytes, qsizetype offset) {
+    int line = 1;
+    int column = 1;
+    for (qsizetype i = 0; i < offset; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+}  // namespace
+
+QStringList SitesFileResult::Messages(const QString& fileName) const {
+    QStringList list;
+    for (const SitesFileError& e : errors) {
+        list << (e.line > 0
+                     ? QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(e.line).arg(e.column).arg(e.message)
+                     : QStringLiteral("%1: %2").arg(fileName, e.message));
+    }
+    return list;
+}
+
+SitesFileResult ReadSitesFile(const QString& path) {
+    SitesFileResult result;
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        result.errors.push_back(
+            {0, 0,
+             QFileInfo::exists(path)
+                 ? QStringLiteral("файл концентраторов не читается: %1.").arg(file.errorString())
+                 : QStringLiteral("файла концентраторов нет.")});
+        return result;
+    }
+    // Read one byte past the limit rather than trust the size: a pipe or a device has none.
+    const QByteArray bytes = file.read(kMaxSitesFileBytes + 1);
+    if (bytes.size() > kMaxSitesFileBytes) {
+        result.errors.push_back(
+            {0, 0,
+             QStringLiteral("файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
+                 .arg(kMaxSitesFileBytes / 1024)});
+        return result;
+    }
+    return ParseSitesFile(bytes, QFileInfo(path).absolutePath());
+}
+
+SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory) {
+    SitesFileResult result;
+    if (bytes.size() > kMaxSitesFileBytes) {
+        result.errors.push_back(
+            {0, 0,
+             QStringLiteral("файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
+                 .arg(kMaxSitesFileBytes / 1024)});
+        return result;
+    }
+    if (const qsizetype bad = FirstBadUtf8(bytes); bad >= 0) {
+        const auto [line, column] = Place(bytes, bad);
+        result.errors.push_back(
+            {line, column,
+             QStringLiteral("файл не в кодировке UTF-8 (байт %1h); сохраните его в UTF-8.")
+                 .arg(QString::asprintf("%02X", static_cast<unsigned char>(bytes[bad])))});
+        return result;
+    }
+    toml::table root;
+    try {
+        root = toml::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    } catch (const toml::parse_error& error) {
+        result.errors.push_back({static_cast<int>(error.source().begin.line),
+                                 static_cast<int>(error.source().begin.column),
+                                 QStringLiteral("ошибка в записи TOML: %1.").arg(Text(error.description()))});
+        return result;
+    }
+    return Reader(directory).Read(root);
+}
+
+}  // namespace lumvaris::collect

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "collect/Site.h"
+
+namespace lumvaris::collect {
+
+// The largest sites file read: a thousand sites take some 200 KiB.
+inline constexpr qint64 kMaxSitesFileBytes = 1024 * 1024;
+
+// One mistake of a sites file; line and column count from 1, 0 when the mistake has no place
+// (the file is missing).
+struct SitesFileError {
+    int line = 0;
+    int column = 0;
+    QString message;  // Russian, without the place
+};
+
+struct SitesFileResult {
+    std::vector<Site> sites;             // empty when there is any error
+    std::vector<SitesFileError> errors;  // in the order of the file
+
+    bool Ok() const { return errors.empty(); }
+    // "sites.toml:12:5: message", one per error, as a compiler writes them.
+    QStringList Messages(const QString& fileName) const;
+};
+
+// Reads a sites file (TOML): a [defaults] table and [[site]] entries. Every mistake of the file
+// is reported at once. A relative password_file is taken from the file's own directory.
+SitesFileResult ReadSitesFile(const QString& path);
+
+// The same for a file's bytes; `directory` is where relative password files are looked for.
+SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory);
+
+}  // namespace lumvaris::collect
