@@ -68,7 +68,7 @@ Concentrator::Concentrator(const ConcentratorSettings& settings, Millis now)
     anchorRtcMs_ = settings.clockStart * 1000;
     lastStart_ = settings.clockStart;
     nextCellFree_ = now + settings_.plcCellMs;
-    nextPacket_ = now + settings_.intervalMs;
+    nextPacket_ = now + (settings_.firstPacketMs >= 0 ? settings_.firstPacketMs : settings_.intervalMs);
 
     // What the buffers already hold at power-up: each meter's midnight reading of today as its
     // last packet, and the tariff 1 readings of the 21 months before as its month history.

@@ -38,7 +38,8 @@ struct ConcentratorSettings {
     int plcCells = 16;
     int plcCellMs = 2000;  // one queued PLC command leaves the buffer this often
     int meters = 5;
-    int intervalMs = 3000;  // one packet from the network this often
+    int intervalMs = 3000;   // one packet from the network this often
+    int firstPacketMs = -1;  // the first packet this long after power-up; < 0: after intervalMs
     std::uint64_t seed = 1;
     std::string firmwareFile;  // firmware lines are written here, one per line, when not empty
 };
