@@ -135,7 +135,9 @@ class Concentrator {
     std::vector<std::pair<Millis, MeterPacket>> scheduled_;  // meters answering a long command
 
     std::map<std::uint16_t, BufferRecord> lastPackets_;
-    std::map<std::uint16_t, std::deque<BufferRecord>> months_;  // newest first
+    // Newest first, at most kMonthRecords: a vector of that capacity, where a deque would take a
+    // 512-byte block per meter (a fleet holds thousands of these).
+    std::map<std::uint16_t, std::vector<BufferRecord>> months_;
 
     LongCommandAssembler longAssembler_;
     std::vector<LongCommand> longCommands_;
