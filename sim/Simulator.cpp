@@ -74,7 +74,7 @@ void Simulator::LogFrame(const char* direction, const std::uint8_t* bytes, std::
     line.reserve(size * 3 + 64);
     char cell[4];
     for (std::size_t i = 0; i < size; ++i) {
-        std::snprintf(cell, sizeof cell, i ? " %02X" : " %02X", bytes[i]);
+        std::snprintf(cell, sizeof cell, " %02X", bytes[i]);
         line += cell;
     }
     line += " | " + DescribeFrame(bytes, size) + remark;

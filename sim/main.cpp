@@ -22,6 +22,9 @@ namespace {
 
 int gStopPipe[2] = {-1, -1};
 
+// Keeps a fleet's packet phases apart from the sequences the same seed gives the network and faults.
+constexpr std::uint64_t kPhaseSeedMix = 0xF1EE7ull;
+
 extern "C" void OnStopSignal(int) {
     const int saved = errno;
     const char byte = 1;
@@ -103,7 +106,7 @@ lumvaris::sim::SimOptions FleetMember(const lumvaris::sim::SimOptions& options, 
     c.seed = options.concentrator.seed + static_cast<std::uint64_t>(i);
     // Spread over the first interval, so that a fleet's packets do not all come in one burst.
     c.firstPacketMs = static_cast<int>(
-        Random(c.seed ^ 0xF1EE7ull).Below(static_cast<std::uint32_t>(std::max(c.intervalMs, 1))));
+        Random(c.seed ^ kPhaseSeedMix).Below(static_cast<std::uint32_t>(std::max(c.intervalMs, 1))));
     c.firmwareFile = IdentText(c.firmwareFile, c.uartId);
     if (options.fleetFaulty >= 0 && i >= options.fleetFaulty) {
         o.faults = Faults{};
