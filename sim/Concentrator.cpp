@@ -68,7 +68,7 @@ Concentrator::Concentrator(const ConcentratorSettings& settings, Millis now)
     anchorRtcMs_ = settings.clockStart * 1000;
     lastStart_ = settings.clockStart;
     nextCellFree_ = now + settings_.plcCellMs;
-    nextPacket_ = now + settings_.intervalMs;
+    nextPacket_ = now + (settings_.firstPacketMs >= 0 ? settings_.firstPacketMs : settings_.intervalMs);
 
     // What the buffers already hold at power-up: each meter's midnight reading of today as its
     // last packet, and the tariff 1 readings of the 21 months before as its month history.
@@ -82,7 +82,8 @@ Concentrator::Concentrator(const ConcentratorSettings& settings, Millis now)
         midnight.hour = midnight.minute = midnight.second = 0;
         lastPackets_[meter] = MakeRecord(network_.Snapshot(m, 0x40), ToRtcSeconds(midnight));
         auto& history = months_[meter];
-        for (int ago = 21; ago >= 1; --ago) {
+        history.reserve(kMonthRecords);
+        for (int ago = 1; ago <= 21; ++ago) {
             CivilTime first{today.year, today.month - ago, 1, 0, 0, 0};
             while (first.month < 1) {
                 first.month += 12;
@@ -91,7 +92,7 @@ Concentrator::Concentrator(const ConcentratorSettings& settings, Millis now)
             if (first.year < 2000) {
                 continue;
             }
-            history.push_front(MakeRecord(network_.Snapshot(m, 0x40, ago), ToRtcSeconds(first)));
+            history.push_back(MakeRecord(network_.Snapshot(m, 0x40, ago), ToRtcSeconds(first)));
         }
     }
 }
@@ -163,16 +164,17 @@ void Concentrator::Store(const MeterPacket& p, RtcSeconds at) {
     }
     // One record per value and month; a newer reading of the same month replaces the older.
     auto& history = months_[p.meter];
+    history.reserve(kMonthRecords);
     const auto sameMonth = std::find_if(history.begin(), history.end(), [&](const BufferRecord& r) {
         return r[0] == record[0] && r[9] == record[9] && r[10] == record[10];
     });
     if (sameMonth != history.end()) {
         history.erase(sameMonth);
     }
-    history.push_front(record);
-    if (history.size() > kMonthRecords) {
+    if (history.size() == kMonthRecords) {
         history.pop_back();
     }
+    history.insert(history.begin(), record);
 }
 
 RequestResult Concentrator::HandleRequest(const link::FrameBuffer& frame, Millis now, bool refuse) {

@@ -38,7 +38,8 @@ struct ConcentratorSettings {
     int plcCells = 16;
     int plcCellMs = 2000;  // one queued PLC command leaves the buffer this often
     int meters = 5;
-    int intervalMs = 3000;  // one packet from the network this often
+    int intervalMs = 3000;   // one packet from the network this often
+    int firstPacketMs = -1;  // the first packet this long after power-up; < 0: after intervalMs
     std::uint64_t seed = 1;
     std::string firmwareFile;  // firmware lines are written here, one per line, when not empty
 };
@@ -134,7 +135,9 @@ class Concentrator {
     std::vector<std::pair<Millis, MeterPacket>> scheduled_;  // meters answering a long command
 
     std::map<std::uint16_t, BufferRecord> lastPackets_;
-    std::map<std::uint16_t, std::deque<BufferRecord>> months_;  // newest first
+    // Newest first, at most kMonthRecords: a vector of that capacity, where a deque would take a
+    // 512-byte block per meter (a fleet holds thousands of these).
+    std::map<std::uint16_t, std::vector<BufferRecord>> months_;
 
     LongCommandAssembler longAssembler_;
     std::vector<LongCommand> longCommands_;

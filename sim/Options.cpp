@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
@@ -55,6 +56,7 @@ const std::string kValued[] = {
     "--hangup-after",  "--hangup-after-requests",
     "--tcp",           "--call",
     "--redial-ms",     "--call-ident",
+    "--fleet",         "--fleet-faulty",
 };
 
 // "HOST:PORT" with the port in lo..65535; host may be empty (and is then left as it was), or an
@@ -81,6 +83,27 @@ bool ToHostPort(const std::string& text, long long lo, std::string& host, int& p
 }
 
 }  // namespace
+
+std::uint16_t FleetUartId(std::uint16_t first, int i) {
+    constexpr int kFirst = 0x2001;
+    constexpr int kCount = 0x2FFF - kFirst + 1;
+    return static_cast<std::uint16_t>(kFirst + (first - kFirst + i) % kCount);
+}
+
+std::string IdentText(const std::string& ident, std::uint16_t uartId) {
+    char id[8];
+    std::snprintf(id, sizeof id, "%04X", uartId);
+    std::string out;
+    for (std::size_t i = 0; i < ident.size(); ++i) {
+        if (ident[i] == '%' && i + 1 < ident.size() && ident[i + 1] == 'u') {
+            out += id;
+            ++i;
+        } else {
+            out += ident[i];
+        }
+    }
+    return out;
+}
 
 int RateIndexOf(int baud) {
     switch (baud) {
@@ -132,7 +155,18 @@ Transport:
                          is "call HOST:PORT"
   --redial-ms MS         with --call: pause before calling again (default 1000)
   --call-ident TEXT      with --call: send TEXT and CR LF first on every call, as a modem's
-                         identification
+                         identification; "%u" in TEXT stands for the UART-ID in four hex digits
+  --fleet N              play N concentrators (1..5000) in one process, each with its own UART-ID
+                         (--uart-id, then counting up and wrapping inside 2001..2FFF), its own
+                         meter network (seed --seed plus its number, counted from 0), clock and
+                         buffers, and each first packet at a random moment of the first interval.
+                         With --tcp [ADDRESS:]BASEPORT (BASEPORT not 0) concentrator i listens on
+                         BASEPORT+i and the first line of standard output is
+                         "fleet tcp://127.0.0.1:BASEPORT N" (or rfc2217://); with --call each one
+                         calls HOST:PORT, and the first line is "fleet call HOST:PORT N". Each
+                         log line names its concentrator by its UART-ID after the time
+  --fleet-faulty K       with --fleet: only the first K concentrators carry the faults below, the
+                         others none (default: all of them)
 
 Log (one line per frame received and sent, in hex with its name):
   --log FILE             write the log to FILE instead of standard error
@@ -160,7 +194,7 @@ Concentrator:
   --plc-cells N          cells of the PLC command buffer, 0..255 (default 16)
   --plc-cell-ms MS       one queued PLC command leaves the buffer this often (default 2000)
   --firmware-file FILE   write the received firmware lines to FILE, one per line; FirmwareBegin
-                         empties it
+                         empties it. "%u" in FILE stands for the UART-ID (needed in a fleet)
 
 Meter network:
   --meters N             number of meters, 0..4094 (default 5; every fifth is a water meter)
@@ -253,6 +287,11 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
                 return bad();
             }
             o.callIdent = value;
+        } else if (name == "--fleet" || name == "--fleet-faulty") {
+            if (!ToLong(value, name == "--fleet" ? 1 : 0, 5000, v)) {
+                return bad();
+            }
+            (name == "--fleet" ? o.fleet : o.fleetFaulty) = static_cast<int>(v);
         } else if (name == "--baud") {
             if (!ToLong(value, 0, 1'000'000, v) || RateIndexOf(static_cast<int>(v)) < 0) {
                 return bad();
@@ -399,6 +438,33 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
     }
     if ((redialGiven || !o.callIdent.empty()) && o.callHost.empty()) {
         error = std::string(redialGiven ? "--redial-ms" : "--call-ident") + " needs --call";
+        return std::nullopt;
+    }
+    if (o.fleetFaulty >= 0 && o.fleet == 0) {
+        error = "--fleet-faulty needs --fleet";
+        return std::nullopt;
+    }
+    if (o.fleetFaulty > o.fleet) {
+        error = "--fleet-faulty is more than --fleet";
+        return std::nullopt;
+    }
+    if (o.fleet > 0 && o.tcpPort < 0 && o.callHost.empty()) {
+        error = "--fleet needs --tcp or --call";
+        return std::nullopt;
+    }
+    // The ports of a fleet must be known in advance: no "any free port", none beyond 65535.
+    if (o.fleet > 0 && o.tcpPort == 0) {
+        error = "--fleet needs a base port other than 0";
+        return std::nullopt;
+    }
+    if (o.fleet > 0 && o.tcpPort > 0 && o.tcpPort + o.fleet - 1 > 65535) {
+        error = "--fleet " + std::to_string(o.fleet) + " from port " + std::to_string(o.tcpPort) +
+                " goes beyond port 65535";
+        return std::nullopt;
+    }
+    if (o.fleet > 1 && !o.concentrator.firmwareFile.empty() &&
+        o.concentrator.firmwareFile.find("%u") == std::string::npos) {
+        error = "--firmware-file of a fleet needs %u in its name, one file per concentrator";
         return std::nullopt;
     }
     if (!o.linkPath.empty() && transports > 0) {

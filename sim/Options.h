@@ -35,8 +35,11 @@ struct SimOptions {
     std::string callHost;
     int callPort = 0;
     int redialMs = 1000;
-    std::string callIdent;  // sent first on every call, with CR LF; empty: nothing
-    std::string logFile;    // empty: standard error
+    std::string callIdent;  // sent first on every call, with CR LF; empty: nothing; %u: the UART-ID
+    // > 0: this many concentrators in one process, on tcpPort + i or each calling callHost:callPort
+    int fleet = 0;
+    int fleetFaulty = -1;  // >= 0: only the first this many carry the faults; -1: all of them
+    std::string logFile;   // empty: standard error
     bool quiet = false;
     ConcentratorSettings concentrator;
     bool clockGiven = false;  // else the clock starts at this machine's local time
@@ -47,6 +50,11 @@ struct SimOptions {
 // Parses the command line (without the program name). On error, returns nothing and sets error.
 std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std::string& error);
 std::string HelpText();
+
+// The UART-ID of the fleet's concentrator i: counting up from first, wrapping inside 2001..2FFF.
+std::uint16_t FleetUartId(std::uint16_t first, int i);
+// The identification text with every "%u" replaced by the UART-ID in four hex digits.
+std::string IdentText(const std::string& ident, std::uint16_t uartId);
 
 // Rate index of a line rate: 38400 → 0, 19200 → 1, 9600 → 2, else −1.
 int RateIndexOf(int baud);

@@ -25,7 +25,7 @@ Millis SteadyMillis() {
         .count();
 }
 
-Simulator::Simulator(const SimOptions& options, Transport& transport, std::FILE* log)
+Simulator::Simulator(const SimOptions& options, Transport& transport, std::FILE* log, bool fleet)
     : options_(options),
       faults_(options_.faults),
       transport_(transport),
@@ -33,16 +33,35 @@ Simulator::Simulator(const SimOptions& options, Transport& transport, std::FILE*
       concentrator_(options_.concentrator, SteadyMillis()),
       random_(options_.concentrator.seed ^ kFaultSeedMix),
       port_(transport.Fd()),
-      start_(SteadyMillis()) {}
+      fleet_(fleet),
+      start_(SteadyMillis()) {
+    silentAt_ = faults_.silentAfterSec > 0 ? start_ + static_cast<Millis>(faults_.silentAfterSec * 1000) : -1;
+    hangupAfterMs_ = faults_.hangupAfterSec > 0 ? static_cast<Millis>(faults_.hangupAfterSec * 1000) : -1;
+    hangupAt_ = hangupAfterMs_ >= 0 ? start_ + hangupAfterMs_ : -1;
+    pty_ = transport_.IsPseudoTerminal();
+    network_ = transport_.IsNetwork();
+    calling_ = transport_.GetKind() == Transport::Kind::Call;
+    redialAt_ = start_;
+    wake_ = start_;
+}
 
 double Simulator::Elapsed() const {
     return static_cast<double>(SteadyMillis() - start_) / 1000.0;
 }
 
+// "seconds since start", in a fleet the concentrator's UART-ID, then the line itself.
+void Simulator::LogLine(const char* text) {
+    if (fleet_) {
+        std::fprintf(log_, "%10.3f %04X %s\n", Elapsed(), concentrator_.UartId(), text);
+    } else {
+        std::fprintf(log_, "%10.3f %s\n", Elapsed(), text);
+    }
+    std::fflush(log_);
+}
+
 void Simulator::LogNote(const std::string& text) {
     if (log_ != nullptr) {
-        std::fprintf(log_, "%10.3f -- %s\n", Elapsed(), text.c_str());
-        std::fflush(log_);
+        LogLine(("-- " + text).c_str());
     }
 }
 
@@ -51,30 +70,29 @@ void Simulator::LogFrame(const char* direction, const std::uint8_t* bytes, std::
     if (log_ == nullptr) {
         return;
     }
-    std::string hex;
-    hex.reserve(size * 3);
+    std::string line = direction;
+    line.reserve(size * 3 + 64);
     char cell[4];
     for (std::size_t i = 0; i < size; ++i) {
-        std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
-        hex += cell;
+        std::snprintf(cell, sizeof cell, " %02X", bytes[i]);
+        line += cell;
     }
-    std::fprintf(log_, "%10.3f %s %s | %s%s\n", Elapsed(), direction, hex.c_str(),
-                 DescribeFrame(bytes, size).c_str(), remark);
-    std::fflush(log_);
+    line += " | " + DescribeFrame(bytes, size) + remark;
+    LogLine(line.c_str());
 }
 
 void Simulator::LogGarbage(const std::uint8_t* bytes, std::size_t size) {
     if (log_ == nullptr) {
         return;
     }
-    std::string hex;
+    std::string line = "GB";
     char cell[4];
     for (std::size_t i = 0; i < size; ++i) {
-        std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
-        hex += cell;
+        std::snprintf(cell, sizeof cell, " %02X", bytes[i]);
+        line += cell;
     }
-    std::fprintf(log_, "%10.3f GB %s | garbage\n", Elapsed(), hex.c_str());
-    std::fflush(log_);
+    line += " | garbage";
+    LogLine(line.c_str());
 }
 
 void Simulator::Notes(const std::vector<std::string>& notes) {
@@ -104,7 +122,7 @@ void Simulator::Connect() {
     }
     port_.Attach(transport_.Fd(), telnet_.get());
     if (!options_.callIdent.empty()) {
-        port_.SendRaw(options_.callIdent + "\r\n");
+        port_.SendRaw(IdentText(options_.callIdent, concentrator_.UartId()) + "\r\n");
     }
 }
 
@@ -305,40 +323,41 @@ bool Simulator::Flush(Millis now) {
     return true;
 }
 
-int Simulator::Run(int stopFd) {
-    const Millis silentAt =
-        faults_.silentAfterSec > 0 ? start_ + static_cast<Millis>(faults_.silentAfterSec * 1000) : -1;
-    const Millis hangupAfterMs =
-        faults_.hangupAfterSec > 0 ? static_cast<Millis>(faults_.hangupAfterSec * 1000) : -1;
-    const Millis hangupAt = hangupAfterMs >= 0 ? start_ + hangupAfterMs : -1;
-    const bool pty = transport_.IsPseudoTerminal();
-    const bool network = transport_.IsNetwork();
-    const bool calling = transport_.GetKind() == Transport::Kind::Call;
-    redialAt_ = start_;
+int Simulator::Finish() {
+    transport_.Close();
+    LogNote("hung up: port closed");
+    wake_ = SteadyMillis() + kMaxWaitMs;
+    for (Interest& i : interest_) {
+        i = {};
+    }
+    return 0;
+}
+
+int Simulator::Service() {
     for (;;) {
-        Millis now = SteadyMillis();
+        const Millis now = SteadyMillis();
         // On a network port the time counts from each connection.
         const Millis connectionHangupAt =
-            network && client_ && hangupAfterMs >= 0 ? connectedAt_ + hangupAfterMs : -1;
-        if (!network && hangupAt >= 0 && now >= hangupAt) {
-            break;
+            network_ && client_ && hangupAfterMs_ >= 0 ? connectedAt_ + hangupAfterMs_ : -1;
+        if (!network_ && hangupAt_ >= 0 && now >= hangupAt_) {
+            return Finish();
         }
         if (connectionHangupAt >= 0 && now >= connectionHangupAt) {
             HangUpNetwork("hung up: connection closed", now);
             continue;
         }
-        if (silentAt >= 0 && now >= silentAt && !silent_) {
+        if (silentAt_ >= 0 && now >= silentAt_ && !silent_) {
             silent_ = true;
             LogNote("silent from now on");
         }
-        if (!network) {
+        if (!network_) {
             const bool present = transport_.ClientPresent();
             if (present && !client_) {
                 Connect();
             } else if (!present && client_) {
                 Disconnect("client closed the port");
             }
-        } else if (calling && !client_ && !transport_.Dialing() && now >= redialAt_) {
+        } else if (calling_ && !client_ && !transport_.Dialing() && now >= redialAt_) {
             Dial(now);
         }
 
@@ -353,103 +372,101 @@ int Simulator::Run(int stopFd) {
             }
         }
         if (client_ && !Flush(now)) {
-            if (network) {
+            if (network_) {
                 HangUpNetwork("connection lost: " + std::string(std::strerror(errno)), now);
                 continue;
             }
-            if (!pty) {
+            if (!pty_) {
                 LogNote("the serial port failed: " + std::string(std::strerror(errno)));
                 return 1;
             }
             Disconnect("client closed the port");
         }
         if (hangupPending_ && queue_.empty()) {
-            if (!network) {
-                break;
+            if (!network_) {
+                return Finish();
             }
             if (client_ && !port_.OutPending()) {
                 HangUpNetwork("hung up: connection closed", now);
                 continue;
             }
         }
+        Plan(now);
+        return kRunning;
+    }
+}
 
-        // Sleep until the next thing to do.
-        Millis wake = std::min(concentrator_.NextEventTime(), now + kMaxWaitMs);
-        if (!queue_.empty() && !waitWritable_) {
-            wake = std::min(
-                wake, queue_.front().written > 0 ? nextByteAt_ : std::max(queue_.front().due, nextByteAt_));
-        }
-        if (pty && !client_ && transport_.WatchFd() < 0) {
-            wake = std::min(wake, now + kClientCheckMs);
-        }
-        if (silentAt >= 0 && !silent_) {
-            wake = std::min(wake, silentAt);
-        }
-        if (!network && hangupAt >= 0) {
-            wake = std::min(wake, hangupAt);
-        }
-        if (connectionHangupAt >= 0) {
-            wake = std::min(wake, connectionHangupAt);
-        }
-        if (calling && !client_ && !transport_.Dialing()) {
-            wake = std::min(wake, redialAt_);
-        }
-        // The watch, when there is one, wakes the loop for a client's arrival and departure; a
-        // listening socket for a new client (who replaces the one served); a call being dialled
-        // when it is answered or fails.
-        pollfd fds[4] = {{stopFd, POLLIN, 0},
-                         {transport_.WatchFd(), POLLIN, 0},
-                         {transport_.ListenFd(), POLLIN, 0},
-                         {transport_.Fd(), 0, 0}};
-        nfds_t count = 4;
-        if (client_) {
-            const bool out = waitWritable_ || (network && port_.OutPending());
-            fds[3].events = static_cast<short>(POLLIN | (out ? POLLOUT : 0));
-        } else if (transport_.Dialing()) {
-            fds[3].events = POLLOUT;
-        } else {
-            count = 3;
-        }
-        const int timeout = static_cast<int>(std::clamp<Millis>(wake - now, 0, kMaxWaitMs));
-        if (poll(fds, count, timeout) < 0 && errno != EINTR) {
-            LogNote("poll failed: " + std::string(std::strerror(errno)));
-            return 1;
-        }
-        now = SteadyMillis();
-        if (fds[0].revents != 0) {
-            LogNote("stopped by signal");
-            return 0;
-        }
-        if (network && !client_ && transport_.Dialing() && count == 4 && fds[3].revents != 0) {
-            CallProgress(now);
-            continue;
-        }
-        if (client_ && network && (fds[3].revents & POLLOUT) != 0 && !port_.FlushOut()) {
-            HangUpNetwork("connection lost", now);
-            continue;
-        }
-        if (client_ && count == 4 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            receiver_->Step();
-            if (port_.HungUp() || (!pty && !network && (fds[3].revents & (POLLHUP | POLLERR)) != 0)) {
-                if (network) {
-                    HangUpNetwork(calling ? "the collector hung up" : "client closed the connection", now);
-                    continue;
-                }
-                if (!pty) {
-                    LogNote("the serial port went away");
-                    return 1;
-                }
-                Disconnect("client closed the port");
+void Simulator::Plan(Millis now) {
+    // The next thing to do.
+    Millis wake = std::min(concentrator_.NextEventTime(), now + kMaxWaitMs);
+    if (!queue_.empty() && !waitWritable_) {
+        wake = std::min(wake,
+                        queue_.front().written > 0 ? nextByteAt_ : std::max(queue_.front().due, nextByteAt_));
+    }
+    if (pty_ && !client_ && transport_.WatchFd() < 0) {
+        wake = std::min(wake, now + kClientCheckMs);
+    }
+    if (silentAt_ >= 0 && !silent_) {
+        wake = std::min(wake, silentAt_);
+    }
+    if (!network_ && hangupAt_ >= 0) {
+        wake = std::min(wake, hangupAt_);
+    }
+    if (network_ && client_ && hangupAfterMs_ >= 0) {
+        wake = std::min(wake, connectedAt_ + hangupAfterMs_);
+    }
+    if (calling_ && !client_ && !transport_.Dialing()) {
+        wake = std::min(wake, redialAt_);
+    }
+    wake_ = wake;
+    // The watch, when there is one, wakes the loop for a client's arrival and departure; a
+    // listening socket for a new client (who replaces the one served); a call being dialled when it
+    // is answered or fails.
+    interest_[kWatchSlot] = {transport_.WatchFd(), static_cast<short>(transport_.WatchFd() >= 0 ? POLLIN : 0),
+                             0};
+    interest_[kListenSlot] = {transport_.ListenFd(),
+                              static_cast<short>(transport_.ListenFd() >= 0 ? POLLIN : 0), 0};
+    short events = 0;
+    if (client_) {
+        const bool out = waitWritable_ || (network_ && port_.OutPending());
+        events = static_cast<short>(POLLIN | (out ? POLLOUT : 0));
+    } else if (transport_.Dialing()) {
+        events = POLLOUT;
+    }
+    interest_[kLinkSlot] = {transport_.Fd(), transport_.Fd() >= 0 ? events : short{0},
+                            transport_.Generation()};
+}
+
+int Simulator::HandleEvents(const std::array<short, kSlots>& revents) {
+    const Millis now = SteadyMillis();
+    const short link = revents[kLinkSlot];
+    if (network_ && !client_ && transport_.Dialing() && link != 0) {
+        CallProgress(now);
+        return kRunning;
+    }
+    if (client_ && network_ && (link & POLLOUT) != 0 && !port_.FlushOut()) {
+        HangUpNetwork("connection lost", now);
+        return kRunning;
+    }
+    if (client_ && (link & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        receiver_->Step();
+        if (port_.HungUp() || (!pty_ && !network_ && (link & (POLLHUP | POLLERR)) != 0)) {
+            if (network_) {
+                HangUpNetwork(calling_ ? "the collector hung up" : "client closed the connection", now);
+                return kRunning;
             }
-        }
-        // After the reading, so that the old client's last bytes are not read as the new one's.
-        if (fds[2].fd >= 0 && (fds[2].revents & POLLIN) != 0) {
-            Accept();
+            if (!pty_) {
+                LogNote("the serial port went away");
+                return 1;
+            }
+            Disconnect("client closed the port");
         }
     }
-    transport_.Close();
-    LogNote("hung up: port closed");
-    return 0;
+    // After the reading, so that the old client's last bytes are not read as the new one's.
+    if ((revents[kListenSlot] & POLLIN) != 0) {
+        Accept();
+    }
+    return kRunning;
 }
 
 }  // namespace lumvaris::sim

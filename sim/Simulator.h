@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -16,18 +17,36 @@ namespace lumvaris::sim {
 
 Millis SteadyMillis();
 
-// The serving loop: reads requests through the link core's frame assembler, lets the concentrator
-// answer them, forwards the network's packets, puts the chosen faults on the outgoing bytes and
-// logs every frame. One thread, one poll loop.
+// One concentrator on its port: reads requests through the link core's frame assembler, lets the
+// concentrator answer them, forwards the network's packets, puts the chosen faults on the outgoing
+// bytes and logs every frame. It never blocks: the serving loop (Serve) asks it what to watch and
+// when to wake, and hands it what the descriptors report, so one thread serves a whole fleet.
 class Simulator final : private link::IFrameConsumer {
   public:
-    // log may be null (no log).
-    Simulator(const SimOptions& options, Transport& transport, std::FILE* log);
+    static constexpr int kRunning = -1;
 
-    // Serves until stopFd becomes readable (a signal arrived) or a hang-up fault closes the port.
-    // On a network port a hang-up fault closes the connection only: the simulator goes on
-    // listening, or calls again. Returns the process exit code.
-    int Run(int stopFd);
+    // The descriptors a simulator watches, each with the poll events it wants (0: not watched).
+    enum Slot { kWatchSlot, kListenSlot, kLinkSlot, kSlots };
+    struct Interest {
+        int fd = -1;
+        short events = 0;
+        // Changes with every new connection, so that a new socket that got the old one's number is
+        // still seen as new.
+        std::uint32_t generation = 0;
+    };
+
+    // log may be null (no log). fleet: each log line names the concentrator by its UART-ID.
+    Simulator(const SimOptions& options, Transport& transport, std::FILE* log, bool fleet = false);
+
+    // Does what is due and returns kRunning, or the process exit code once a hang-up fault closed a
+    // serial port (a network port's hang-up closes the connection only: the simulator goes on
+    // listening, or calls again). Afterwards Wake() and Watched() say what to wait for.
+    int Service();
+    // What the descriptors of Watched() reported (poll's revents per slot); Service follows.
+    int HandleEvents(const std::array<short, kSlots>& revents);
+    Millis Wake() const { return wake_; }
+    const Interest& Watched(Slot slot) const { return interest_[slot]; }
+    void LogNote(const std::string& text);
 
   private:
     struct Item {
@@ -57,9 +76,11 @@ class Simulator final : private link::IFrameConsumer {
     bool Sending() const { return client_ && !silent_ && !hangupPending_; }
     void Notes(const std::vector<std::string>& notes);
     void LogFrame(const char* direction, const std::uint8_t* bytes, std::size_t size, const char* remark);
-    void LogNote(const std::string& text);
     void LogGarbage(const std::uint8_t* bytes, std::size_t size);
+    void LogLine(const char* text);
     double Elapsed() const;
+    int Finish();
+    void Plan(Millis now);
 
     SimOptions options_;
     const Faults& faults_;
@@ -71,7 +92,16 @@ class Simulator final : private link::IFrameConsumer {
     std::unique_ptr<link::Receiver> receiver_;   // fresh for every client, so no half frame carries over
     std::unique_ptr<link::TelnetCodec> telnet_;  // likewise, for --rfc2217
 
+    bool fleet_;
     Millis start_;
+    Millis silentAt_ = -1;
+    Millis hangupAfterMs_ = -1;
+    Millis hangupAt_ = -1;
+    bool pty_ = false;
+    bool network_ = false;
+    bool calling_ = false;
+    Millis wake_ = 0;
+    Interest interest_[kSlots];
     bool client_ = false;
     bool silent_ = false;
     bool hangupPending_ = false;

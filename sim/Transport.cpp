@@ -205,6 +205,7 @@ bool Transport::Accept(std::string& peer) {
     CloseConnection();
     NoDelay(fd);
     fd_ = fd;
+    ++generation_;
     peer = NameOf(from);
     return true;
 }
@@ -231,6 +232,7 @@ bool Transport::StartCall(std::string& error) {
     }
     NoDelay(fd);
     fd_ = fd;
+    ++generation_;
     dialing_ = true;
     return true;
 }

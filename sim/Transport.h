@@ -31,6 +31,9 @@ class Transport {
 
     // The serial side, or the network connection (-1 while there is none).
     int Fd() const { return fd_; }
+    // Counts the network connections made, so that a new one is told from the last one even when
+    // its socket got the same number.
+    std::uint32_t Generation() const { return generation_; }
     // The path to open: the pseudo-terminal's serial side, the port's name, "tcp://HOST:PORT", or
     // "call HOST:PORT".
     const std::string& Path() const { return path_; }
@@ -76,6 +79,7 @@ class Transport {
     int clients_ = 0;
     int listen_ = -1;
     bool dialing_ = false;
+    std::uint32_t generation_ = 0;
     std::string host_;  // Call
     int port_ = 0;
     std::string path_;

@@ -1,20 +1,29 @@
 // lumvaris-sim: a concentrator simulator on a pseudo-terminal, a real serial port or a network port.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <vector>
 
 #include "Options.h"
+#include "Random.h"
+#include "Serve.h"
 #include "Simulator.h"
 #include "Transport.h"
 
 namespace {
 
 int gStopPipe[2] = {-1, -1};
+
+// Keeps a fleet's packet phases apart from the sequences the same seed gives the network and faults.
+constexpr std::uint64_t kPhaseSeedMix = 0xF1EE7ull;
 
 extern "C" void OnStopSignal(int) {
     const int saved = errno;
@@ -68,6 +77,43 @@ bool MakeLink(const std::string& link, const std::string& target) {
     return true;
 }
 
+// A fleet holds a listening socket and a connection per concentrator.
+bool EnoughDescriptors(int fleet) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return false;
+    }
+    const rlim_t needed = static_cast<rlim_t>(fleet) * 2 + 16;
+    if (limit.rlim_cur >= needed) {
+        return true;
+    }
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < needed) {
+        std::fprintf(stderr, "lumvaris-sim: --fleet %d needs %llu open files, the limit is %llu\n", fleet,
+                     static_cast<unsigned long long>(needed),
+                     static_cast<unsigned long long>(limit.rlim_max));
+        return false;
+    }
+    limit.rlim_cur = needed;
+    return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+// Concentrator i of a fleet: its own UART-ID, network, first packet and (maybe) faults.
+lumvaris::sim::SimOptions FleetMember(const lumvaris::sim::SimOptions& options, int i) {
+    using namespace lumvaris::sim;
+    SimOptions o = options;
+    ConcentratorSettings& c = o.concentrator;
+    c.uartId = FleetUartId(options.concentrator.uartId, i);
+    c.seed = options.concentrator.seed + static_cast<std::uint64_t>(i);
+    // Spread over the first interval, so that a fleet's packets do not all come in one burst.
+    c.firstPacketMs = static_cast<int>(
+        Random(c.seed ^ kPhaseSeedMix).Below(static_cast<std::uint32_t>(std::max(c.intervalMs, 1))));
+    c.firmwareFile = IdentText(c.firmwareFile, c.uartId);
+    if (options.fleetFaulty >= 0 && i >= options.fleetFaulty) {
+        o.faults = Faults{};
+    }
+    return o;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,30 +147,50 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::unique_ptr<Transport> transport =
-        options->tcpPort >= 0        ? Transport::Listen(options->tcpAddress, options->tcpPort,
-                                                  options->rfc2217 ? "rfc2217" : "tcp", error)
-        : !options->callHost.empty() ? Transport::Call(options->callHost, options->callPort)
-        : options->port.empty()      ? Transport::OpenPseudoTerminal(error)
-                                     : Transport::OpenSerialPort(options->port, options->baud, error);
-    if (!transport) {
-        std::fprintf(stderr, "lumvaris-sim: %s\n", error.c_str());
+    const bool fleet = options->fleet > 0;
+    if (fleet && !EnoughDescriptors(options->fleet)) {
         return 1;
     }
-    const bool linked = transport->IsPseudoTerminal() && !options->linkPath.empty();
-    if (linked && !MakeLink(options->linkPath, transport->Path())) {
+    std::vector<std::unique_ptr<Transport>> transports;
+    for (int i = 0; i < (fleet ? options->fleet : 1); ++i) {
+        std::unique_ptr<Transport> transport =
+            options->tcpPort >= 0        ? Transport::Listen(options->tcpAddress, options->tcpPort + i,
+                                                      options->rfc2217 ? "rfc2217" : "tcp", error)
+            : !options->callHost.empty() ? Transport::Call(options->callHost, options->callPort)
+            : options->port.empty()      ? Transport::OpenPseudoTerminal(error)
+                                         : Transport::OpenSerialPort(options->port, options->baud, error);
+        if (!transport) {
+            std::fprintf(stderr, "lumvaris-sim: %s\n", error.c_str());
+            return 1;
+        }
+        transports.push_back(std::move(transport));
+    }
+    const Transport& first = *transports.front();
+    const bool linked = first.IsPseudoTerminal() && !options->linkPath.empty();
+    if (linked && !MakeLink(options->linkPath, first.Path())) {
         return 1;
     }
 
     int code = 0;
     {
-        Simulator simulator(*options, *transport, log);
+        std::vector<std::unique_ptr<Simulator>> simulators;
+        simulators.reserve(transports.size());
+        for (std::size_t i = 0; i < transports.size(); ++i) {
+            const SimOptions member = fleet ? FleetMember(*options, static_cast<int>(i)) : *options;
+            simulators.push_back(std::make_unique<Simulator>(member, *transports[i], log, fleet));
+        }
         // The first line of standard output is the port to open; whoever started us waits for it.
-        std::printf("%s\n", transport->Path().c_str());
+        if (fleet) {
+            std::printf("fleet %s %d\n", first.Path().c_str(), options->fleet);
+        } else {
+            std::printf("%s\n", first.Path().c_str());
+        }
         std::fflush(stdout);
-        code = simulator.Run(gStopPipe[0]);
+        code = Serve(simulators, gStopPipe[0]);
     }
-    transport->Close();
+    for (const auto& transport : transports) {
+        transport->Close();
+    }
     if (linked) {
         unlink(options->linkPath.c_str());
     }

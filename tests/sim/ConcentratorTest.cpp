@@ -227,11 +227,22 @@ TEST(ConcentratorTest, BuffersHoldTheNewestPacketAndUpTo22MonthRecordsPerMeter) 
     s.intervalMs = 100;
     s.config = 0x00;  // keep packets in the buffers only
     Concentrator c(s, 0);
+    // Newest first: year and month (bytes 10 and 9) never grow down the list.
+    const auto newestFirst = [&](std::uint16_t m) {
+        const auto months = c.MonthRecords(m);
+        for (std::size_t i = 1; i < months.size(); ++i) {
+            if (months[i][10] * 12 + months[i][9] > months[i - 1][10] * 12 + months[i - 1][9]) {
+                return false;
+            }
+        }
+        return !months.empty();
+    };
     // At power-up each electricity meter has today's midnight reading and 21 months of history.
     for (std::uint16_t m = 1; m <= 4; ++m) {
         ASSERT_NE(c.LastPacket(m), nullptr) << m;
         EXPECT_EQ((*c.LastPacket(m))[0], 0x40);
         EXPECT_EQ(c.MonthRecords(m).size(), 21u);
+        EXPECT_TRUE(newestFirst(m)) << m;
     }
     EXPECT_EQ(Ask(c, "85 01 00").size(), ToHex(std::vector<std::uint8_t>(3 + 21 * 11)).size());
 
@@ -243,6 +254,7 @@ TEST(ConcentratorTest, BuffersHoldTheNewestPacketAndUpTo22MonthRecordsPerMeter) 
     for (std::uint16_t m = 1; m <= 4; ++m) {
         const auto months = c.MonthRecords(m);
         EXPECT_LE(months.size(), 22u);
+        EXPECT_TRUE(newestFirst(m)) << m;
         // One record per value and month: the same type never twice in one month.
         for (std::size_t i = 0; i < months.size(); ++i) {
             for (std::size_t j = i + 1; j < months.size(); ++j) {

@@ -219,6 +219,8 @@ TEST(OptionsTest, ParsesValuesAndRefusesWhatIsOutOfRange) {
                              "--call",
                              "--redial-ms",
                              "--call-ident",
+                             "--fleet",
+                             "--fleet-faulty",
                              "--help"}) {
         EXPECT_NE(HelpText().find(std::string("  ") + name + " "), std::string::npos) << name;
     }
@@ -272,6 +274,45 @@ TEST(OptionsTest, NetworkPortsAndWhatBelongsToThem) {
         EXPECT_FALSE(ParseOptions(args, error).has_value()) << message;
         EXPECT_EQ(error, message);
     }
+}
+
+// A fleet's ports must be known in advance and exist; its other options need it.
+TEST(OptionsTest, FleetAndWhatBelongsToIt) {
+    std::string error;
+    const auto o = ParseOptions({"--fleet", "5000", "--tcp", "60536", "--fleet-faulty", "2"}, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_EQ(o->fleet, 5000);
+    EXPECT_EQ(o->fleetFaulty, 2);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--fleet", "3"}, "--fleet needs --tcp or --call"},
+        {{"--fleet", "0", "--tcp", "4000"}, "bad value for --fleet: 0"},
+        {{"--fleet", "5001", "--tcp", "4000"}, "bad value for --fleet: 5001"},
+        {{"--fleet", "3", "--tcp", "0"}, "--fleet needs a base port other than 0"},
+        {{"--fleet", "3", "--tcp", "65534"}, "--fleet 3 from port 65534 goes beyond port 65535"},
+        {{"--fleet-faulty", "1", "--tcp", "4000"}, "--fleet-faulty needs --fleet"},
+        {{"--fleet", "2", "--fleet-faulty", "3", "--tcp", "4000"}, "--fleet-faulty is more than --fleet"},
+        {{"--fleet", "2", "--call", "h:1", "--firmware-file", "/tmp/fw"},
+         "--firmware-file of a fleet needs %u in its name, one file per concentrator"},
+    };
+    for (const auto& [args, message] : bad) {
+        error.clear();
+        EXPECT_FALSE(ParseOptions(args, error).has_value()) << message;
+        EXPECT_EQ(error, message);
+    }
+}
+
+TEST(OptionsTest, FleetUartIdsWrapAndIdentNamesThem) {
+    struct Case {
+        std::uint16_t first;
+        int i;
+        std::uint16_t id;
+    };
+    for (const Case& c : {Case{0x2001, 0, 0x2001}, Case{0x2FFE, 1, 0x2FFF}, Case{0x2FFE, 2, 0x2001},
+                          Case{0x2FFF, 4095, 0x2FFF}, Case{0x2FFF, 4096, 0x2001}}) {
+        EXPECT_EQ(FleetUartId(c.first, c.i), c.id) << std::hex << c.first << " + " << std::dec << c.i;
+    }
+    EXPECT_EQ(IdentText("LMV%u", 0x2A0B), "LMV2A0B");
+    EXPECT_EQ(IdentText("%u-%u %% %", 0x2001), "2001-2001 %% %");
 }
 
 }  // namespace

@@ -10,10 +10,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "SimProcess.h"
 #include "SimTestSupport.h"
@@ -99,8 +102,8 @@ class Peer final : public link::IFrameConsumer {
     void Write(const Bytes& bytes) {
         ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
     }
-    void Send(const std::string& payloadHex) {
-        const link::FrameBuffer f = Request(0x2FFF, payloadHex);
+    void Send(const std::string& payloadHex, std::uint16_t destination = 0x2FFF) {
+        const link::FrameBuffer f = Request(destination, payloadHex);
         const Bytes frame(f.begin(), f.begin() + static_cast<long>(link::FrameLength(f)));
         Bytes out;
         if (telnet_) {
@@ -143,9 +146,10 @@ class Peer final : public link::IFrameConsumer {
         return met;
     }
     // Sends and returns the payload of the next reply, or "none".
-    std::string Ask(const std::string& payloadHex, int timeoutMs = kReplyMs) {
+    std::string Ask(const std::string& payloadHex, int timeoutMs = kReplyMs,
+                    std::uint16_t destination = 0x2FFF) {
         const std::size_t before = replies.size();
-        Send(payloadHex);
+        Send(payloadHex, destination);
         if (!PumpUntil([&] { return replies.size() > before; }, timeoutMs)) {
             return "none";
         }
@@ -170,6 +174,28 @@ class Peer final : public link::IFrameConsumer {
     lumvaris::testing::FakeSerialPort wire_;
     link::Receiver receiver_{wire_};
 };
+
+// count consecutive ports of 127.0.0.1 free a moment ago, for a fleet that needs them known.
+int FreeBasePort(int count) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        Listener probe(false);
+        bool free = probe.Port() > 0 && probe.Port() + count - 1 <= 65535;
+        std::vector<std::unique_ptr<Listener>> held;
+        for (int i = 1; free && i < count; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(static_cast<std::uint16_t>(probe.Port() + i));
+            free = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+            close(fd);
+        }
+        if (free) {
+            return probe.Port();
+        }
+    }
+    return 0;
+}
 
 bool EndsWith(const Bytes& bytes, const Bytes& tail) {
     return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
@@ -331,6 +357,97 @@ TEST_F(SimulatorNetworkTest, ASecondClientReplacesTheFirst) {
     EXPECT_FALSE(second->PumpUntil([&] { return !second->wire.empty(); }, kDelayMs + 300));
     EXPECT_TRUE(ReadFile(log).contains("client replaced by a new one"));
     EXPECT_EQ(second->Ask("88"), "88 00");
+}
+
+// Each concentrator of a fleet on its own port, answering from its own UART-ID (counting up from
+// --uart-id and wrapping inside 2001..2FFF), and only to that one; the log names which one spoke.
+TEST_F(SimulatorNetworkTest, FleetAnswersOnEachPortWithItsOwnUartId) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath("sim.log");
+    const int base = FreeBasePort(3);
+    ASSERT_GT(base, 0);
+    SimProcess sim(
+        {"--fleet", "3", "--tcp", QString::number(base), "--uart-id", "2FFE", "--meters", "0", "--log", log});
+    ASSERT_EQ(sim.Path(), "fleet tcp://127.0.0.1:" + std::to_string(base) + " 3");
+    const std::uint16_t ids[] = {0x2FFE, 0x2FFF, 0x2001};
+    const char* answers[] = {"86 FE 2F", "86 FF 2F", "86 01 20"};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        auto peer = Peer::Dial(base + i, false);
+        ASSERT_TRUE(peer);
+        const std::uint16_t other = ids[(i + 1) % 3];
+        EXPECT_EQ(peer->Ask("86", 300, other), "none");
+        EXPECT_EQ(peer->Ask("86", kReplyMs, ids[i]), answers[i]);
+        const Bytes& frame = peer->replies.back();
+        EXPECT_EQ(frame[3], ids[i] & 0xFF);
+        EXPECT_EQ(frame[4], ids[i] >> 8);
+    }
+    const QString text = ReadFile(log);
+    EXPECT_TRUE(text.contains(" 2001 RX 2B 2E 45 FF FF 01 20 01 86 85 | AddressRead to 2001") &&
+                text.contains(" 2FFE -- not addressed to this concentrator"))
+        << text.toStdString();
+}
+
+// A fleet of modems calls one collector, each naming itself, and calls again after a hang-up.
+TEST_F(SimulatorNetworkTest, FleetCallsTheCollectorWithItsIdentTexts) {
+    QTcpServer collector;
+    ASSERT_TRUE(collector.listen(QHostAddress::LocalHost));
+    SimProcess sim({"--fleet", "2", "--call", QString("127.0.0.1:%1").arg(collector.serverPort()),
+                    "--uart-id", "2FFF", "--call-ident", "LMV%u", "--redial-ms", "100", "--meters", "0"});
+    ASSERT_EQ(sim.Path(), "fleet call 127.0.0.1:" + std::to_string(collector.serverPort()) + " 2");
+    // The identification of the next caller, with its socket.
+    const auto answer = [&](std::unique_ptr<QTcpSocket>& socket) {
+        QElapsedTimer t;
+        t.start();
+        while (!collector.hasPendingConnections() && t.elapsed() < kReplyMs) {
+            collector.waitForNewConnection(50);
+        }
+        socket.reset(collector.nextPendingConnection());
+        if (!socket) {
+            return std::string("no call");
+        }
+        socket->setParent(nullptr);
+        while (!socket->canReadLine() && t.elapsed() < kReplyMs) {
+            socket->waitForReadyRead(50);
+        }
+        return socket->readLine().toStdString();
+    };
+    std::unique_ptr<QTcpSocket> first;
+    std::unique_ptr<QTcpSocket> second;
+    const std::string firstIdent = answer(first);
+    const std::string secondIdent = answer(second);
+    EXPECT_EQ((std::set<std::string>{firstIdent, secondIdent}),
+              (std::set<std::string>{"LMV2FFF\r\n", "LMV2001\r\n"}));
+    ASSERT_TRUE(first);
+    first->close();
+    std::unique_ptr<QTcpSocket> again;
+    EXPECT_EQ(answer(again), firstIdent);
+}
+
+// One site's faults never slow another: the good concentrators answer at once while the faulty
+// one's answer is still on its way.
+TEST_F(SimulatorNetworkTest, FleetFaultyOneDoesNotSlowTheOthers) {
+    constexpr int kDelayMs = 2000;
+    const int base = FreeBasePort(3);
+    ASSERT_GT(base, 0);
+    SimProcess sim({"--fleet", "3", "--tcp", QString::number(base), "--uart-id", "2001", "--fleet-faulty",
+                    "1", "--delay", QString::number(kDelayMs), "--meters", "0", "--quiet"});
+    auto slow = Peer::Dial(base, false);
+    ASSERT_TRUE(slow);
+    QElapsedTimer t;
+    t.start();
+    slow->Send("86", 0x2001);
+    for (int i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        auto good = Peer::Dial(base + i, false);
+        ASSERT_TRUE(good);
+        EXPECT_EQ(good->Ask("86", kDelayMs - 500, static_cast<std::uint16_t>(0x2001 + i)),
+                  i == 1 ? "86 02 20" : "86 03 20");
+    }
+    EXPECT_TRUE(slow->replies.empty());
+    EXPECT_TRUE(slow->PumpUntil([&] { return !slow->replies.empty(); }));
+    EXPECT_GE(t.elapsed(), kDelayMs - 100);
 }
 
 }  // namespace
