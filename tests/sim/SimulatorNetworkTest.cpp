@@ -197,10 +197,6 @@ int FreeBasePort(int count) {
     return 0;
 }
 
-bool EndsWith(const Bytes& bytes, const Bytes& tail) {
-    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
-}
-
 class SimulatorNetworkTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -212,65 +208,6 @@ class SimulatorNetworkTest : public ::testing::Test {
         }
     }
 };
-
-// The request goes to UART-ID 2FFF from FFFF and the clock reply comes back from 2FFF to FFFF:
-// FFh bytes both ways, doubled on the wire under Telnet and as they are on raw TCP.
-TEST_F(SimulatorNetworkTest, ClockReadIsAnsweredOverRawTcpAndTelnet) {
-    for (const bool telnet : {false, true}) {
-        SCOPED_TRACE(telnet ? "rfc2217" : "tcp");
-        QStringList args{"--tcp", "0", "--meters", "0", "--clock", "2024-01-01 12:12:00"};
-        if (telnet) {
-            args << "--rfc2217";
-        }
-        SimProcess sim(args);
-        const std::string scheme = telnet ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:";
-        ASSERT_EQ(sim.Path().rfind(scheme, 0), 0u) << sim.Path();
-        auto peer = Peer::Dial(PortOf(sim.Path()), telnet);
-        ASSERT_TRUE(peer);
-        const std::string reply = peer->Ask("81");
-        ASSERT_EQ(reply.substr(0, 2), "81");
-        EXPECT_EQ(reply.substr(reply.size() - 17), "0C 0C 00 00 00 18");  // 12:12, Monday 1.1.2024
-        const Bytes& frame = peer->replies.back();
-        EXPECT_EQ(ToHex({frame.begin() + 3, frame.begin() + 7}), "FF 2F FF FF");  // from 2FFF to FFFF
-        Bytes expected;
-        if (telnet) {
-            link::TelnetCodec::Escape(frame.data(), frame.size(), expected);
-            EXPECT_EQ(ToHex({peer->wire.begin(), peer->wire.begin() + 15}),
-                      ToHex(link::TelnetCodec(link::TelnetCodec::Role::Server).Greeting()));
-            EXPECT_TRUE(EndsWith(peer->wire, expected)) << ToHex(peer->wire);
-        } else {
-            EXPECT_EQ(ToHex(peer->wire), ToHex(frame));
-        }
-    }
-}
-
-// The rate the client sets on the far port becomes the concentrator's rate index (UartRateRead);
-// a rate it cannot take is answered with the one in effect.
-TEST_F(SimulatorNetworkTest, Rfc2217RateReachesTheConcentrator) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString log = dir.filePath("sim.log");
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--rfc2217", "--meters", "0", "--log", log});
-    auto peer = Peer::Dial(PortOf(sim.Path()), true);
-    ASSERT_TRUE(peer);
-    EXPECT_EQ(peer->Ask("88"), "88 00");
-    struct Step {
-        int rate;
-        int confirmed;
-        const char* index;
-    };
-    for (const Step& s :
-         {Step{9600, 9600, "88 02"}, Step{19200, 19200, "88 01"}, Step{115200, 19200, "88 01"}}) {
-        SCOPED_TRACE(s.rate);
-        peer->Write(link::TelnetCodec::SetLine(s.rate));
-        // The rate reply comes before the answer to a request sent after it.
-        EXPECT_EQ(peer->Ask("88"), s.index);
-        EXPECT_EQ(peer->Telnet()->ConfirmedBaudRate(), s.confirmed);
-    }
-    EXPECT_TRUE(peer->Telnet()->ComPortAgreed());
-    const QString text = ReadFile(log);
-    EXPECT_TRUE(text.contains("-- rate 9600\n") && text.contains("-- rate 19200\n")) << text.toStdString();
-}
 
 // A hang-up fault ends the connection, not the simulator: it goes on listening, or (as a modem)
 // calls again after the redial pause, also after a call that failed; a modem names itself first.
