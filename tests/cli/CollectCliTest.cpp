@@ -201,6 +201,9 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
     ASSERT_TRUE(collect.cli.waitForFinished(40000));
     EXPECT_EQ(collect.cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
+    collect.err += QString::fromUtf8(collect.cli.readAllStandardError());
+    EXPECT_TRUE(collect.err.endsWith(QStringLiteral("Сборщик остановлен: всё сохранено.\n")))
+        << collect.err.toStdString();
     notify.Read();
     EXPECT_TRUE(notify.received.contains(QStringLiteral("STOPPING=1")));
     // Each site's port files were saved under its own name.
