@@ -122,6 +122,7 @@ struct Collector::Impl {
         bool lost = false;           // a call that ended; closed by the next tick
         QElapsedTimer sinceRefused;  // a port that did not open
         qint64 packetsCounted = 0;   // of the session's, already in the metrics
+        qint64 recordsCounted = 0;   // of the destinations', the same
     };
     struct Call {
         std::uint16_t uartId;
@@ -229,6 +230,7 @@ struct Collector::Impl {
         });
         session.SetStateHook([this, raw] { StateChanged(*raw); });
         unit.packetsCounted = 0;
+        unit.recordsCounted = 0;
         StateChanged(unit);
         return ExitStatus::Done;
     }
@@ -364,6 +366,7 @@ struct Collector::Impl {
         session.SetLossHook([raw](const QString&) { raw->lost = true; });
         session.SetStateHook([this, raw] { StateChanged(*raw); });
         unit->packetsCounted = 0;
+        unit->recordsCounted = 0;
         unit->state.clear();
         SetState(*unit, QStringLiteral("на связи (звонок концентратора %1).").arg(Hex(call.uartId)));
         metrics.Set(collect::metric::kSiteConnected, {unit->site.name}, 1);
@@ -395,6 +398,12 @@ struct Collector::Impl {
                 health->SiteHeard();
             }
             unit.packetsCounted = heard;
+        }
+        const qint64 filed = unit.sinks ? unit.sinks->RecordsFiled() : 0;
+        if (filed > unit.recordsCounted) {
+            metrics.Add(collect::metric::kSiteRecordsFiled, {unit.site.name},
+                        static_cast<double>(filed - unit.recordsCounted));
+            unit.recordsCounted = filed;
         }
     }
 
@@ -495,10 +504,10 @@ struct Collector::Impl {
         const QDateTime end = QDateTime::currentDateTime();
         if (done) {
             collect::RecordDone(unit.records[job], end);
-            Say(unit, QStringLiteral("%1 выполнено: %2").arg(JobName(job), *done));
+            Say(unit, QStringLiteral("задание «%1» выполнено: %2").arg(JobName(job), *done));
         } else {
             collect::RecordFailed(unit.records[job], end);
-            Say(unit, QStringLiteral("%1 не выполнено; повтор через %2 с.")
+            Say(unit, QStringLiteral("задание «%1» не выполнено; повтор через %2 с.")
                           .arg(JobName(job))
                           .arg(collect::RetryDelaySeconds(unit.records[job].failures)));
         }
