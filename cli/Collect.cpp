@@ -551,6 +551,15 @@ struct Collector::Impl {
                 unit->lost = false;
                 SetState(*unit, QStringLiteral("связь потеряна; ожидание следующего звонка."));
             }
+            if (unit->session && unit->site.portKind == PortKind::Serial &&
+                unit->session->Connection().State() == session::ConnectionState::AdapterGone) {
+                // The adapter did not come back within the connection's minute: saved, and the
+                // port tried again from time to time, as one that never opened.
+                Close(*unit, DataSinks::kStopWait);
+                SetState(*unit,
+                         QStringLiteral("адаптер не вернулся; повтор через %1 с.").arg(kReopenMs / 1000));
+                unit->sinceRefused.start();
+            }
             if (!unit->session && unit->sinceRefused.isValid() && unit->sinceRefused.elapsed() >= kReopenMs &&
                 std::find(startQueue.begin(), startQueue.end(), name) == startQueue.end()) {
                 unit->sinceRefused.invalidate();
