@@ -173,6 +173,13 @@ struct Collector::Impl {
                unit.session->Connection().State() != session::ConnectionState::Connecting;
     }
 
+    // A serial port lost for good: a USB adapter that did not come back within the connection's
+    // minute, or a port without such a watch (a pseudo-terminal, a built-in port) that closed.
+    static bool SerialGone(Session& session) {
+        const session::ConnectionState state = session.Connection().State();
+        return state == session::ConnectionState::AdapterGone || state == session::ConnectionState::Closed;
+    }
+
     int Connecting() const {
         return static_cast<int>(std::count_if(units.begin(), units.end(), [](const auto& entry) {
             const Unit& unit = *entry.second;
@@ -551,13 +558,10 @@ struct Collector::Impl {
                 unit->lost = false;
                 SetState(*unit, QStringLiteral("связь потеряна; ожидание следующего звонка."));
             }
-            if (unit->session && unit->site.portKind == PortKind::Serial &&
-                unit->session->Connection().State() == session::ConnectionState::AdapterGone) {
-                // The adapter did not come back within the connection's minute: saved, and the
-                // port tried again from time to time, as one that never opened.
+            if (unit->session && unit->site.portKind == PortKind::Serial && SerialGone(*unit->session)) {
+                // Saved, and the port tried again from time to time, as one that never opened.
                 Close(*unit, DataSinks::kStopWait);
-                SetState(*unit,
-                         QStringLiteral("адаптер не вернулся; повтор через %1 с.").arg(kReopenMs / 1000));
+                SetState(*unit, QStringLiteral("связь потеряна; повтор через %1 с.").arg(kReopenMs / 1000));
                 unit->sinceRefused.start();
             }
             if (!unit->session && unit->sinceRefused.isValid() && unit->sinceRefused.elapsed() >= kReopenMs &&

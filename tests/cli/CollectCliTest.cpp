@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 #include "CliProcess.h"
 
@@ -221,6 +222,25 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
     // Each site's port files were saved under its own name.
     const QStringList saved = QDir(data.path()).entryList({QStringLiteral("*-PACKETS.bin")});
     EXPECT_EQ(saved.size(), 4) << saved.join(' ').toStdString();
+}
+
+// A serial port that closes under a site (the simulator ends, as a pulled adapter) is said once
+// and the collector goes on, its other work untouched, to the end of a SIGTERM.
+TEST(CliCollect, ASerialPortLostIsSaidAndTheCollectorGoesOn) {
+    QTemporaryDir data;
+    auto serial = std::make_unique<Simulator>(QStringList{"--interval", "1"});
+    const QString sites = data.filePath(QStringLiteral("sites.toml"));
+    Write(sites, SiteEntry("pulled", serial->Port(), data.filePath(QStringLiteral("r.jsonl"))));
+    Collecting collect({"--sites", sites, "--data-dir", data.path()},
+                       QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Участок «pulled»: концентратор опознан")))
+        << collect.err.toStdString();
+    serial.reset();
+    EXPECT_TRUE(collect.Heard(QStringLiteral("Участок «pulled»: связь потеряна; повтор через 30 с.")))
+        << collect.err.toStdString();
+    collect.Signal(SIGTERM);
+    ASSERT_TRUE(collect.cli.waitForFinished(40000));
+    EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
 }
 
 // A command line or a sites file that cannot be served is refused whole: status 1, every error
