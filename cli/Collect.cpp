@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTimeZone>
 #include <QTimer>
@@ -153,7 +154,7 @@ struct Collector::Impl {
     std::unique_ptr<collect::Watchdog> watchdog;
     QEventLoop loop;
     QTimer tick;
-    bool busy = false;  // a job or an identification waits for its replies
+    bool busy = false;  // a tick runs (a job may wait for its replies inside it)
     bool reloadAsked = false;
     int stopSignal = 0;
 
@@ -502,9 +503,7 @@ struct Collector::Impl {
             return false;
         }
         const Job job = due.due.front();
-        busy = true;
         const std::optional<QString> done = RunJob(unit, job);
-        busy = false;
         if (stopSignal != 0 || !unit.session) {
             return true;  // the end came meanwhile: the job counts as not tried
         }
@@ -526,16 +525,18 @@ struct Collector::Impl {
     // Asks a concentrator that has not said its address yet: its reply stamps the readings with
     // its own UART-ID. No reply is no reason to stop; it is asked again after its next loss.
     void Identify(Unit& unit) {
-        busy = true;
         unit.asked = true;
         Request(unit, commands::request::Plain(RequestType::AddressRead));
-        busy = false;
     }
 
     void Tick() {
+        // A job waits for its replies in a loop inside this one, and a close lets its destinations
+        // write from one: neither may see the sites change under it.
         if (busy || stopSignal != 0) {
-            return;  // a job waits for its replies in a loop inside this one
+            return;
         }
+        busy = true;
+        const auto done = qScopeGuard([this] { busy = false; });
         if (reloadAsked) {
             reloadAsked = false;
             Reload();
