@@ -237,6 +237,15 @@ struct Collector::Impl {
             }
         });
         session.SetStateHook([this, raw] { StateChanged(*raw); });
+        // The connection's words name no site, and their advice is for one port at a desk: the
+        // reason alone (in its brackets), on the site's line, beside the line of the state.
+        session.SetLossHook([this, raw](const QString& message) {
+            const QString first = message.section(QLatin1Char('\n'), 0, 0);
+            const qsizetype open = first.indexOf(QLatin1Char('('));
+            const qsizetype close = first.lastIndexOf(QLatin1Char(')'));
+            Say(*raw, QStringLiteral("причина потери связи: %1.")
+                          .arg(open >= 0 && close > open ? first.mid(open + 1, close - open - 1) : first));
+        });
         unit.packetsCounted = 0;
         unit.recordsCounted = 0;
         StateChanged(unit);

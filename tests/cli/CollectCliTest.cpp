@@ -238,6 +238,9 @@ TEST(CliCollect, ASerialPortLostIsSaidAndTheCollectorGoesOn) {
     serial.reset();
     EXPECT_TRUE(collect.Heard(QStringLiteral("Участок «pulled»: связь потеряна; повтор через 30 с.")))
         << collect.err.toStdString();
+    // Among a fleet's lines the reason is worth only as much as the site it names.
+    EXPECT_TRUE(collect.err.contains(QStringLiteral("Участок «pulled»: причина потери связи: ")));
+    EXPECT_FALSE(collect.err.contains(QStringLiteral("ВНИМАНИЕ!"))) << collect.err.toStdString();
     collect.Signal(SIGTERM);
     ASSERT_TRUE(collect.cli.waitForFinished(40000));
     EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
