@@ -39,6 +39,7 @@ class DataSinks final : public QObject {
     // How long the close of the port's database lets the destinations write their outboxes.
     void SetCloseWait(std::chrono::milliseconds wait) { live_.SetCloseWait(wait); }
     void SetUartId(std::uint16_t uartId) { live_.SetUartId(uartId); }
+    qint64 RecordsFiled() const { return live_.RecordsFiled(); }
     // Writes what the outboxes hold (for a while) and closes, each destination that kept records
     // back named with their number. FileError when a file kept them; KeptBack for a server or a
     // broker when `oneShot` (a service goes on at its next start).

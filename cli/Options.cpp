@@ -41,6 +41,7 @@ const CommandName kCommands[] = {
     {Command::Key, "key", {}},
     {Command::Send, "send", {}},
     {Command::Export, "export", {"db"}},
+    {Command::Collect, "collect", {"sites", "metrics", "accept"}},
 };
 
 const char* const kHelp = R"(Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
@@ -83,6 +84,15 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              Те же проверки, что в окне: адрес, пароль, диапазоны значений; ключ и
                              прошивку загружают команды key и firmware
   export --db АДРЕС          записать всю локальную базу данных порта (без связи с концентратором)
+  collect --sites ФАЙЛ [--accept [АДРЕС:]ПОРТ] [--metrics [АДРЕС:]ПОРТ] [--data-dir КАТАЛОГ]
+                             сборщик для парка концентраторов: все участки файла (TOML) в одном
+                             процессе - порт каждого открыт всё время, пакеты пишутся в его файлы и
+                             получатели; задания по расписанию участка (буферы, месяцы, часы).
+                             Участки calls-in звонят на --accept. SIGHUP - перечитать файл (файл с
+                             ошибками не принимается, участки работают дальше), SIGTERM - сохранить
+                             и выйти (0). --metrics: /metrics и /healthz для Prometheus (адрес по
+                             умолчанию 127.0.0.1). Учёт выполненных заданий - в памяти: после
+                             перезапуска задания, которые уже пора выполнять, выполняются сразу
 
 Параметры всех команд:
   --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id; или сетевой
@@ -288,6 +298,35 @@ std::optional<QString> FirstLineOf(const QString& path, const QString& what, QSt
     return QString::fromUtf8(line);
 }
 
+// collect's own: every site's port, rate, timeout and password stand in the sites file.
+std::optional<ParsedCommandLine> ParseCollect(const QCommandLineParser& parser, Options& o) {
+    for (const char* name : {"port", "baud", "uart-id", "timeout", "password", "password-file", "site"}) {
+        if (parser.isSet(QString::fromLatin1(name))) {
+            return Fail(
+                QStringLiteral("Параметр --%1 не относится к команде collect: его задаёт файл участков.")
+                    .arg(QString::fromLatin1(name)));
+        }
+    }
+    if (!parser.isSet(QStringLiteral("sites"))) {
+        return Fail(QStringLiteral("Не указан файл участков: collect --sites ФАЙЛ."));
+    }
+    o.sitesFile = parser.value(QStringLiteral("sites"));
+    QString error;
+    if (parser.isSet(QStringLiteral("accept"))) {
+        o.accept = session::ParseListenAddress(parser.value(QStringLiteral("accept")), &error);
+        if (!o.accept) {
+            return Fail(QStringLiteral("--accept: ") + error);
+        }
+    }
+    if (parser.isSet(QStringLiteral("metrics"))) {
+        o.metrics = session::ParseListenAddress(parser.value(QStringLiteral("metrics")), &error);
+        if (!o.metrics) {
+            return Fail(QStringLiteral("--metrics: ") + error);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString HelpText() {
@@ -327,7 +366,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("accept"),
                        valued("allow"),
                        valued("ident"),
-                       valued("max-calls")});
+                       valued("max-calls"),
+                       valued("sites"),
+                       valued("metrics")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -376,7 +417,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 
     // Every command's options.
     o.port = value("port");
-    if (isSet("accept")) {
+    if (o.command == Command::Collect) {
+        if (const std::optional<ParsedCommandLine> refused = ParseCollect(parser, o)) {
+            return *refused;
+        }
+    } else if (isSet("accept")) {
         if (isSet("port")) {
             return Fail(QStringLiteral("Порт задаётся или --port, или --accept, но не обоими."));
         }
@@ -427,7 +472,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     } else if (isSet("allow") || isSet("ident") || isSet("max-calls")) {
         return Fail(QStringLiteral("Параметры --allow, --ident и --max-calls действуют только с --accept."));
     }
-    if (o.command != Command::Ports && o.port.isEmpty() && !o.accept) {
+    if (o.command != Command::Ports && o.command != Command::Collect && o.port.isEmpty() && !o.accept) {
         return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
     }
     if (isSet("baud") && !ParseInt(value("baud"), 0, 1000000, o.baudRate)) {

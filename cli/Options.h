@@ -15,7 +15,7 @@
 
 namespace lumvaris::cli {
 
-enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export };
+enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export, Collect };
 
 // The command line, checked: everything a command needs, with the defaults filled in. Nothing in
 // here has touched a port; of the files, only the password files were read (and the CA file
@@ -55,6 +55,9 @@ struct Options {
     std::set<std::uint16_t> allowed;
     QString ident;                    // the identification text's pattern; empty: none
     int maxCalls = kDefaultMaxCalls;  // concentrators served at once
+    // collect
+    QString sitesFile;
+    std::optional<session::ListenAddress> metrics;  // the metrics endpoint; none without --metrics
     // read-all, listen, export
     QStringList databases;
     QString mqtt;

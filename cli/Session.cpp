@@ -33,7 +33,7 @@ Session::Session(const Options& options, Output& output, const QString& dataDire
     connection_.Requester().SetTimeoutSeconds(options.timeoutSeconds);
     // A service's journal holds what arrives between two saves: the files are rewritten every
     // ten minutes instead of every minute (the window's pace), and only when something changed.
-    if (options.command == Command::Listen) {
+    if (options.command == Command::Listen || options.command == Command::Collect) {
         connection_.SetSaveMinutes(kListenSaveMinutes);
     }
     connection_.Requester().AddListener(this);
@@ -99,6 +99,16 @@ ExitStatus Session::Open() {
     const QString recovered = connection_.Database().Meter().RecoveredText();
     if (!recovered.isEmpty()) {
         output_.Message(recovered);
+    }
+    return ExitStatus::Done;
+}
+
+ExitStatus Session::OpenWithoutWait() {
+    refusal_.clear();
+    connection_.SetRetryFirstConnect(true);
+    if (!connection_.Open(portName_, options_.baudRate)) {
+        output_.Message(refusal_);
+        return ExitStatus::PortNotOpened;
     }
     return ExitStatus::Done;
 }

@@ -57,6 +57,9 @@ class Session final : public QObject,
     // Opens the port at its rate and the port's database. PortNotOpened with the connection's
     // message said when it does not open (no such port, in use, the database held elsewhere).
     ExitStatus Open();
+    // The same without awaiting a network port's connection, which goes on trying by itself (the
+    // collector watches the state instead of waiting in a loop of its own).
+    ExitStatus OpenWithoutWait();
     // Files what arrived, saves and closes. FileError (said) when the files could not be written.
     ExitStatus Close();
 
@@ -90,6 +93,8 @@ class Session final : public QObject,
     // SIGTERM, 129 for SIGHUP).
     ExitStatus StopStatus() const;
     bool PortLost() const { return portLost_; }
+    // The connection was made again (the collector's sites go on after a loss).
+    void ClearPortLost() { portLost_ = false; }
     // Told of each UART-ID the concentrator reports.
     void SetUartIdHook(std::function<void(std::uint16_t)> hook) { uartIdHook_ = std::move(hook); }
     // Told of each change of the connection's state.

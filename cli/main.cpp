@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "cli/Collect.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -88,8 +89,14 @@ int main(int argc, char** argv) {
 
     // SIGINT, SIGTERM and SIGHUP end every wait; the command saves and says how far it came.
     std::unique_ptr<cli::Session> session;
+    std::unique_ptr<cli::Collector> collector;
     int stopSignal = 0;
     const session::StopSignals stopSignals([&](int signal) {
+        // For the collector SIGHUP means: read the sites file again.
+        if (collector) {
+            collector->Signal(signal);
+            return;
+        }
         stopSignal = signal;
         if (session) {
             session->Stop(signal);
@@ -103,6 +110,11 @@ int main(int argc, char** argv) {
             break;
         case cli::Command::Export:
             status = cli::RunExport(options, output, dataDirectory, [&stopSignal] { return stopSignal; });
+            break;
+        case cli::Command::Collect:
+            collector = std::make_unique<cli::Collector>(options, output, dataDirectory);
+            status = collector->Run();
+            collector.reset();
             break;
         default: {
             session = std::make_unique<cli::Session>(options, output, dataDirectory);

@@ -108,6 +108,7 @@ void LiveSinks::DetachAll(std::chrono::milliseconds wait, std::vector<Target*> t
 }
 
 void LiveSinks::RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) {
+    ++recordsFiled_;
     for (const auto& target : databases_) {
         if (target->feed) {
             target->feed->RecordFiled(record, source);

@@ -50,6 +50,8 @@ class LiveSinks final : public QObject, private meterdata::IFiledRecords {
     Result SetBroker(const QString& url, const mqtt::MqttOptions& options);
     bool HasDatabases() const { return !databases_.empty(); }
     bool HasBroker() const { return broker_ != nullptr; }
+    // Records the port's database filed since this was made, whether or not any destination took them.
+    qint64 RecordsFiled() const { return recordsFiled_; }
 
     // Waits, at most `wait` in all, for the first answer of every database: the message of the
     // first one that refused (a login refused, a database that does not exist, a file of another
@@ -104,6 +106,7 @@ class LiveSinks final : public QObject, private meterdata::IFiledRecords {
     void NoteUnsent(const Target& target, qint64 left);
 
     meterdata::MeterDatabase& database_;
+    qint64 recordsFiled_ = 0;
     std::vector<std::unique_ptr<Target>> databases_;
     std::unique_ptr<Target> broker_;
     mqtt::MqttOptions brokerOptions_;
