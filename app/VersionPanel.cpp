@@ -3,8 +3,10 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include <stdexcept>
+#include <utility>
 
 #include "app/IMessageBox.h"
 #include "app/IOpenDialog.h"
@@ -103,6 +105,10 @@ void VersionPanel::WaitEnded(link::WaitOutcome outcome, int, int) {
 }
 
 bool VersionPanel::PortLost(const QString& portText) {
+    if (!deferredText_.isEmpty()) {
+        deferredPortText_ = portText;
+        return true;
+    }
     const UploadState state = upload_.State();
     if (state == UploadState::Idle || state == UploadState::ChoosingFile ||
         state == UploadState::Confirming) {
@@ -195,6 +201,18 @@ void VersionPanel::ShowRequestStatus(link::RequestStatus status) {
 }
 
 void VersionPanel::ShowMessage(const QString& text) {
+    if (upload_.Outcome() == firmware::UploadOutcome::PortLost && portText_.isEmpty()) {
+        // The upload found the port closed before the port's loss was told (its report waits in the
+        // event queue): the one message waits for it, so that it says both.
+        deferredText_ = text;
+        QTimer::singleShot(0, services_.window, [this] {
+            const QString shown = std::exchange(deferredText_, QString());
+            const QString port = std::exchange(deferredPortText_, QString());
+            services_.messages.Error(services_.window,
+                                     port.isEmpty() ? shown : shown + QStringLiteral("\r\n\r\n") + port);
+        });
+        return;
+    }
     QString shown = text;
     if (!portText_.isEmpty()) {
         shown += QStringLiteral("\r\n\r\n") + portText_;

@@ -95,6 +95,9 @@ class VersionPanel final : public QObject,
     std::unique_ptr<session::ITimer> stepTimer_;
     std::unique_ptr<session::ITimer> watchTimer_;
     QString portText_;  // the window's text of a lost port, for the end message
+    // An end message held back for the port's loss that is still on its way, and that loss's text.
+    QString deferredText_;
+    QString deferredPortText_;
 };
 
 }  // namespace lumvaris::app
