@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include "cli/DataSinks.h"
 #include "cli/Session.h"
 #include "collect/FleetMetrics.h"
+#include "collect/FleetStore.h"
 #include "collect/Health.h"
 #include "collect/Metrics.h"
 #include "collect/MetricsServer.h"
@@ -69,7 +71,7 @@ QString JobName(Job job) {
     return {};
 }
 
-// The command line's options as one site's Session and DataSinks take them. The password file
+// The command line's options as one site's Session takes them. The password file
 // is read now (the sites file only checked that it can be): empty and said when it is no more.
 std::optional<Options> SiteOptions(const Options& base, const Site& site, Output& output) {
     Options o = base;
@@ -80,9 +82,6 @@ std::optional<Options> SiteOptions(const Options& base, const Site& site, Output
     o.uartId = site.uartId.value_or(o.uartId);
     o.uartIdGiven = site.uartId.has_value();
     o.site = site.name;
-    o.databases = site.databases;
-    // One broker per site for now: the destinations take one address.
-    o.mqtt = site.mqtt.value(0);
     o.password.reset();
     o.passwordText.clear();
     if (!site.passwordFile.isEmpty()) {
@@ -113,9 +112,9 @@ struct Collector::Impl {
     struct Unit {
         Site site;
         Options options;
-        // Declared before the destinations, which hang on its database and go first.
+        // Hangs on the session's database, so goes after it.
+        std::unique_ptr<collect::FleetStore::Feed> feed;
         std::unique_ptr<Session> session;
-        std::unique_ptr<DataSinks> sinks;
         collect::JobRecords records;
         QString state;               // as last logged
         bool identified = false;     // its UART-ID was said
@@ -152,6 +151,8 @@ struct Collector::Impl {
     std::unique_ptr<collect::MetricsServer> metricsServer;
     collect::SystemdNotify notify;
     std::unique_ptr<collect::Watchdog> watchdog;
+    collect::FleetStore fleet;
+    std::map<QString, qint64> sentCounted;  // per destination, already in the metrics
     QEventLoop loop;
     QTimer tick;
     bool busy = false;  // a tick runs (a job may wait for its replies inside it)
@@ -217,21 +218,15 @@ struct Collector::Impl {
             session.SetPortName(portName);
             session.Port().SetName(portName.toStdString());
         }
-        unit.sinks =
-            std::make_unique<DataSinks>(unit.options, output, session.Connection().Database().Meter());
-        ExitStatus status = unit.sinks->Open(unit.site.name, false);
-        if (status == ExitStatus::Done) {
-            status = portName.isEmpty() ? session.OpenWithoutWait() : session.Open();
-        }
+        AttachFeed(unit);
+        const ExitStatus status = portName.isEmpty() ? session.OpenWithoutWait() : session.Open();
         if (status != ExitStatus::Done) {
-            unit.sinks->Stop(false);
-            unit.sinks.reset();
-            unit.session.reset();
+            Release(unit);
             return status;
         }
         Unit* raw = &unit;
         session.SetUartIdHook([this, raw](std::uint16_t reported) {
-            raw->sinks->SetUartId(reported);
+            raw->feed->SetUartId(reported);
             if (!std::exchange(raw->identified, true)) {
                 Say(*raw, QStringLiteral("концентратор опознан, UART-ID %1.").arg(Hex(reported)));
             }
@@ -250,6 +245,20 @@ struct Collector::Impl {
         unit.recordsCounted = 0;
         StateChanged(unit);
         return ExitStatus::Done;
+    }
+
+    // The site's records go into the fleet's store; its own files only when the site keeps them.
+    void AttachFeed(Unit& unit) {
+        meterdata::MeterDatabase& database = unit.session->Connection().Database().Meter();
+        database.SetKeepsFiles(unit.site.localFiles);
+        unit.feed = std::make_unique<collect::FleetStore::Feed>(fleet.Store(), unit.site.name);
+        unit.feed->SetUartId(unit.options.uartId);
+        database.SetFiledRecords(unit.feed.get());
+    }
+
+    void Release(Unit& unit) {
+        unit.session.reset();
+        unit.feed.reset();
     }
 
     void Start(Unit& unit) {
@@ -292,8 +301,8 @@ struct Collector::Impl {
         metrics.Set(collect::metric::kSiteConnected, {unit.site.name}, Present(unit) ? 1 : 0);
     }
 
-    // Saves and closes the unit's port, its destinations given `wait`.
-    ExitStatus Close(Unit& unit, std::chrono::milliseconds wait) {
+    // Saves and closes the unit's port; what it filed is in the fleet's store.
+    ExitStatus Close(Unit& unit) {
         if (!unit.session) {
             return ExitStatus::Done;
         }
@@ -305,11 +314,8 @@ struct Collector::Impl {
         if (session.Connection().State() == session::ConnectionState::WaitingForNetwork) {
             session.Connection().CancelAdapterWatch();
         }
-        unit.sinks->SetCloseWait(wait);
-        ExitStatus status = session.Close();
-        status = Worse(status, unit.sinks->Stop(false));
-        unit.sinks.reset();
-        unit.session.reset();
+        const ExitStatus status = session.Close();
+        Release(unit);
         unit.asked = false;
         metrics.Set(collect::metric::kSiteConnected, {unit.site.name}, 0);
         return status;
@@ -320,7 +326,7 @@ struct Collector::Impl {
         if (it == units.end()) {
             return;
         }
-        Close(*it->second, DataSinks::kStopWait);
+        Close(*it->second);
         Say(*it->second, QStringLiteral("снят с работы (сохранено)."));
         std::erase(startQueue, name);
         metrics.RemoveSeries("site", name);
@@ -351,7 +357,7 @@ struct Collector::Impl {
             Say(*unit, QStringLiteral("концентратор позвонил снова: связь заменена."));
             return;
         }
-        Close(*unit, AcceptedCalls::kLostCallWait);
+        Close(*unit);
         unit->lost = false;
         const QString name =
             QStringLiteral("tcp://uart-%1:%2").arg(Hex(call.uartId).toLower()).arg(acceptPort);
@@ -362,24 +368,17 @@ struct Collector::Impl {
         session.Connection().SetUartId(call.uartId);
         session.Port().SetName(name.toStdString());
         session.Port().Network().Adopt(std::move(call.socket), call.rest);
-        unit->sinks =
-            std::make_unique<DataSinks>(unit->options, output, session.Connection().Database().Meter());
-        ExitStatus status = unit->sinks->Open(unit->site.name, false);
-        if (status == ExitStatus::Done) {
-            status = session.Open();
-        }
-        if (status != ExitStatus::Done) {
-            unit->sinks->Stop(false);
-            unit->sinks.reset();
-            unit->session.reset();
+        AttachFeed(*unit);
+        if (session.Open() != ExitStatus::Done) {
+            Release(*unit);
             Say(*unit, QStringLiteral("звонок закрыт."));
             return;
         }
-        unit->sinks->SetUartId(call.uartId);
+        unit->feed->SetUartId(call.uartId);
         unit->identified = true;
         unit->asked = true;
         Unit* raw = unit;
-        session.SetUartIdHook([raw](std::uint16_t reported) { raw->sinks->SetUartId(reported); });
+        session.SetUartIdHook([raw](std::uint16_t reported) { raw->feed->SetUartId(reported); });
         session.SetLossHook([raw](const QString&) { raw->lost = true; });
         session.SetStateHook([this, raw] { StateChanged(*raw); });
         unit->packetsCounted = 0;
@@ -416,12 +415,28 @@ struct Collector::Impl {
             }
             unit.packetsCounted = heard;
         }
-        const qint64 filed = unit.sinks ? unit.sinks->RecordsFiled() : 0;
+        const qint64 filed = unit.feed ? unit.feed->Added() : 0;
         if (filed > unit.recordsCounted) {
             metrics.Add(collect::metric::kSiteRecordsFiled, {unit.site.name},
                         static_cast<double>(filed - unit.recordsCounted));
             unit.recordsCounted = filed;
         }
+    }
+
+    void CountDestinations() {
+        for (const collect::FleetStore::DestinationState& d : fleet.Destinations()) {
+            metrics.Set(collect::metric::kDestinationQueued, {d.url}, static_cast<double>(d.queued));
+            qint64& counted = sentCounted[d.url];
+            metrics.Add(collect::metric::kDestinationSent, {d.url}, static_cast<double>(d.sent - counted));
+            counted = d.sent;
+        }
+    }
+
+    mqtt::MqttOptions BrokerOptions() const {
+        mqtt::MqttOptions broker;
+        broker.CaFile = options.mqttCa;
+        broker.PasswordFile = options.mqttPasswordFile;
+        return broker;
     }
 
     void CountRequest(Unit& unit, ExitStatus status) {
@@ -564,13 +579,13 @@ struct Collector::Impl {
         }
         for (auto& [name, unit] : units) {
             if (unit->lost) {
-                Close(*unit, AcceptedCalls::kLostCallWait);
+                Close(*unit);
                 unit->lost = false;
                 SetState(*unit, QStringLiteral("связь потеряна; ожидание следующего звонка."));
             }
             if (unit->session && unit->site.portKind == PortKind::Serial && SerialGone(*unit->session)) {
                 // Saved, and the port tried again from time to time, as one that never opened.
-                Close(*unit, DataSinks::kStopWait);
+                Close(*unit);
                 SetState(*unit, QStringLiteral("связь потеряна; повтор через %1 с.").arg(kReopenMs / 1000));
                 unit->sinceRefused.start();
             }
@@ -581,6 +596,7 @@ struct Collector::Impl {
             }
             CountPackets(*unit);
         }
+        CountDestinations();
         // One request at a time per concentrator; here, for now, one job at a time in all.
         for (auto& [name, unit] : units) {
             if (stopSignal != 0 || reloadAsked) {
@@ -666,6 +682,7 @@ struct Collector::Impl {
         if (server) {
             server->SetAllowed(CallingIds());
         }
+        fleet.SetSites(*sites, BrokerOptions());
         output.Message(QStringLiteral("Файл участков принят: добавлено %1, снято %2, изменено %3.")
                            .arg(added)
                            .arg(gone.size())
@@ -677,6 +694,14 @@ struct Collector::Impl {
         if (!sites) {
             return ExitStatus::Usage;
         }
+        QString storeError;
+        if (!fleet.Open(dataDirectory, storeError)) {
+            output.Message(storeError);
+            return ExitStatus::FileError;
+        }
+        QObject::connect(&fleet, &collect::FleetStore::Message,
+                         [this](const QString& text) { output.Message(text); });
+        fleet.SetSites(*sites, BrokerOptions());
         if (options.metrics) {
             collect::DeclareFleetMetrics(metrics);
             health = std::make_unique<collect::Health>(10, 0);
@@ -740,16 +765,21 @@ struct Collector::Impl {
             server->Close();
         }
         calls.clear();
-        // One deadline for every destination together: a stop must not take N times as long.
-        const Clock::time_point deadline = Clock::now() + DataSinks::kStopWait;
         ExitStatus status = ExitStatus::Done;
         for (auto& [name, unit] : units) {
-            const auto left =
-                std::max(std::chrono::milliseconds(0),
-                         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
-            status = Worse(status, Close(*unit, left));
+            status = Worse(status, Close(*unit));
         }
         units.clear();
+        for (const collect::FleetStore::Unsent& unsent : fleet.Stop(DataSinks::kStopWait)) {
+            output.Message(
+                QStringLiteral("%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут "
+                               "отправлены при следующем запуске сборщика.")
+                    .arg(unsent.broker ? QStringLiteral("Брокер MQTT") : QStringLiteral("Адрес"), unsent.url)
+                    .arg(unsent.records)
+                    .arg(QDir::toNativeSeparators(fleet.Store().FileName())));
+        }
+        // The destinations' last messages, sent from their worker threads.
+        QCoreApplication::sendPostedEvents();
         output.Message(QStringLiteral("Сборщик остановлен: всё сохранено."));
         return stopSignal == SIGINT ? Worse(status, ExitStatus::Interrupted) : status;
     }

@@ -193,6 +193,10 @@ std::unique_ptr<TMatrixInterface> MeterDatabase::OpenStore(const QString& fileNa
     auto store = std::make_unique<TMatrixInterface>(fileName);
     store->SetCaptionTexts(QString::fromUtf8(prefix), QString::fromUtf8(suffix));
     store->SetView(view);
+    if (fileName.isEmpty()) {
+        Dimension(*store, settings_.Meters() + 1, depth + 1);
+        return store;
+    }
     const LoadResult loaded = store->Load(busy_);
     if (loaded.Status == LoadStatus::KeptAside) {
         notices_ << QStringLiteral(
@@ -217,19 +221,26 @@ bool MeterDatabase::Open(const QString& portName) {
     lastError_.clear();
     inUse_ = false;
     portName_ = portName;
-    if (!TakeLock(portName)) {
+    if (keepsFiles_ && !TakeLock(portName)) {
         return false;
     }
-    packets_ = OpenStore(PacketsFileName(portName), kPacketsCaptionPrefix, kPacketsCaptionSuffix,
-                         packetsView_, settings_.PacketDepth());
-    days_ = OpenStore(DaysFileName(portName), kDaysCaptionPrefix, kDaysCaptionSuffix, daysView_,
-                      settings_.DayDepth());
+    if (!keepsFiles_) {
+        settings_.SetPacketDepth(DatabaseSettings::kDepthMin);
+        settings_.SetDayDepth(DatabaseSettings::kDepthMin);
+    }
+    const QString none;
+    packets_ = OpenStore(keepsFiles_ ? PacketsFileName(portName) : none, kPacketsCaptionPrefix,
+                         kPacketsCaptionSuffix, packetsView_, settings_.PacketDepth());
+    days_ = OpenStore(keepsFiles_ ? DaysFileName(portName) : none, kDaysCaptionPrefix, kDaysCaptionSuffix,
+                      daysView_, settings_.DayDepth());
 
     net_ = std::make_unique<TMatrixInterface>(QString());
     net_->SetCaptionTexts(QString::fromUtf8(kNetCaptionPrefix), QString::fromUtf8(kNetCaptionSuffix));
     net_->SetView(netView_);
     Dimension(*net_, 2, packets_->RowCount());
-    OpenJournal();
+    if (keepsFiles_) {
+        OpenJournal();
+    }
 
     settings_.SetMeters(packets_->RowCount() - 1);
     settings_.SetPacketDepth(packets_->ColCount() - 1);
@@ -250,7 +261,9 @@ bool MeterDatabase::Open(const QString& portName) {
                         .arg(portName, writeProblems_.join(QLatin1Char('\n')));
     }
     RedrawAll();
-    WriteZoneIfMissing();
+    if (keepsFiles_) {
+        WriteZoneIfMissing();
+    }
     if (filed_ != nullptr) {
         filed_->DatabaseOpened(programDirectory_, portName);
     }

@@ -64,6 +64,12 @@ class MeterDatabase : private IFiledRecords {
     // recovers from the journal; null: nobody. The database's own journal is told first.
     void SetFiledRecords(IFiledRecords* filed) { filed_ = filed; }
 
+    // Without files (a collector's site that keeps its readings elsewhere): Open reads, locks and
+    // journals nothing, Save writes nothing, and the stores are as shallow as they may be, since
+    // only the newest record of each meter serves (the network table and repeats of a packet).
+    void SetKeepsFiles(bool keeps) { keepsFiles_ = keeps; }
+    bool KeepsFiles() const { return keepsFiles_; }
+
     // The dialog's values (each limited to its range).
     const DatabaseSettings& Settings() const { return settings_; }
     void SetSettings(const DatabaseSettings& settings) { settings_ = settings; }
@@ -184,6 +190,7 @@ class MeterDatabase : private IFiledRecords {
     bool inUse_ = false;
     bool changed_ = false;
     bool savingFails_ = false;
+    bool keepsFiles_ = true;
 };
 
 }  // namespace lumvaris::meterdata

@@ -187,7 +187,7 @@ bool MqttSink::IdleLocked() const {
            (!outbox_ || (!outbox_->HasReady() && !outbox_->HasUnwritten()));
 }
 
-void MqttSink::Attach(std::shared_ptr<sinks::Outbox> outbox) {
+void MqttSink::Attach(std::shared_ptr<sinks::IOutbox> outbox) {
     if (outbox) {
         outbox->SetReadyCallback([this] {
             std::lock_guard lock(mutex_);
@@ -223,7 +223,7 @@ void MqttSink::BeginDetach(Clock::time_point deadline) {
 }
 
 qint64 MqttSink::EndDetach() {
-    std::shared_ptr<sinks::Outbox> outbox;
+    std::shared_ptr<sinks::IOutbox> outbox;
     std::size_t done = 0;
     {
         std::unique_lock lock(mutex_);
@@ -254,7 +254,7 @@ qint64 MqttSink::EndDetach() {
 
 bool MqttSink::Enqueue(const meterdata::MeterRecord& record, meterdata::RecordSource source,
                        const QString& site, const QString& uartId) {
-    std::shared_ptr<sinks::Outbox> outbox;
+    std::shared_ptr<sinks::IOutbox> outbox;
     {
         std::lock_guard lock(mutex_);
         outbox = outbox_;
@@ -616,7 +616,7 @@ void MqttSink::Run() {
             ++done;
         }
         if (done > 0 && outbox_) {
-            const std::shared_ptr<sinks::Outbox> outbox = outbox_;
+            const std::shared_ptr<sinks::IOutbox> outbox = outbox_;
             lock.unlock();
             outbox->Acknowledge(done);
             lock.lock();
@@ -660,7 +660,7 @@ void MqttSink::Run() {
             continue;
         }
 
-        const std::shared_ptr<sinks::Outbox> outbox = outbox_;
+        const std::shared_ptr<sinks::IOutbox> outbox = outbox_;
         const std::size_t want = std::min(kBatch, kWindow - pendingReadings_);
         preparing_ = want;
         lock.unlock();
@@ -726,7 +726,7 @@ qint64 MqttSink::Stop(std::chrono::milliseconds timeout) {
         worker_.join();
     }
     bool connected = false;
-    std::shared_ptr<sinks::Outbox> outbox;
+    std::shared_ptr<sinks::IOutbox> outbox;
     std::size_t done = 0;
     {
         std::unique_lock lock(mutex_);

@@ -71,7 +71,7 @@ class MqttSink : public QObject {
     ~MqttSink() override;
 
     // The outbox the worker takes from from now on.
-    void Attach(std::shared_ptr<sinks::Outbox> outbox);
+    void Attach(std::shared_ptr<sinks::IOutbox> outbox);
     // Lets the outbox go: while the broker is connected, what it holds is still published for at
     // most `wait`; what the broker has not acknowledged stays in it. Returns the readings it holds.
     qint64 Detach(std::chrono::milliseconds wait);
@@ -163,7 +163,7 @@ class MqttSink : public QObject {
     mutable std::mutex mutex_;
     std::condition_variable work_;  // the worker waits for records, the connection, acks or the stop
     std::condition_variable idle_;  // WaitUntilPublished, Stop and the open wait here
-    std::shared_ptr<sinks::Outbox> outbox_;
+    std::shared_ptr<sinks::IOutbox> outbox_;
     bool detaching_ = false;
     std::size_t preparing_ = 0;  // taken by the worker, not yet handed over
     // Handed over, not yet acknowledged, by message id: the kind and the reading's flight number.

@@ -633,7 +633,9 @@ void OutboxFeed::RecordFiled(const meterdata::MeterRecord& record, meterdata::Re
     if (!instant) {
         return;  // no date: no reading either
     }
-    outbox_.Add(OutboxEntry{record, source, *instant, site_, uartId_});
+    if (add_(OutboxEntry{record, source, *instant, site_, uartId_})) {
+        ++added_;
+    }
 }
 
 QString SizeText(qint64 bytes) {
@@ -646,7 +648,7 @@ QString SizeText(qint64 bytes) {
     return QStringLiteral("%1 байт").arg(bytes);
 }
 
-bool AddRecord(Outbox& outbox, const meterdata::MeterRecord& record, meterdata::RecordSource source,
+bool AddRecord(IOutbox& outbox, const meterdata::MeterRecord& record, meterdata::RecordSource source,
                const QString& site, const QString& uartId) {
     const std::optional<qint64> instant = InstantOf(record, source);
     return outbox.Add(OutboxEntry{record, source, instant.value_or(0), site, uartId});

@@ -30,6 +30,36 @@ struct OutboxEntry {
     QString UartId;  // four hex digits, or empty
 };
 
+// What one destination has not yet acknowledged, in the order it was filed: the file beside a
+// port's files (Outbox), or the collector's readings database read from where this destination
+// stopped (ReadingStore). A destination's worker takes entries, writes them, and acknowledges
+// them once its destination has them; entries taken and not acknowledged are taken again after
+// GiveBack or a restart.
+class IOutbox {
+  public:
+    virtual ~IOutbox() = default;
+
+    // Any thread. False when the entry is not kept (full, or closed).
+    virtual bool Add(const OutboxEntry& entry) = 0;
+    // Called (from any thread) whenever entries became ready to take.
+    virtual void SetReadyCallback(std::function<void()> ready) = 0;
+    // Up to `max` entries after those taken before, oldest first; how many were appended to `out`.
+    virtual std::size_t Take(std::vector<OutboxEntry>& out, std::size_t max) = 0;
+    // Cheap: called in the workers' wait predicates.
+    virtual bool HasReady() const = 0;
+    // Entries added that are not yet where Take finds them (they will be ready soon).
+    virtual bool HasUnwritten() const = 0;
+    // The oldest `count` of the entries taken are delivered.
+    virtual void Acknowledge(std::size_t count) = 0;
+    // The entries taken and not acknowledged are taken again from the first.
+    virtual void GiveBack() = 0;
+    // Entries not acknowledged (also those of an earlier run).
+    virtual qint64 Pending() const = 0;
+    virtual qint64 Dropped() const = 0;
+    // The bound that makes Add refuse, for the message that says so.
+    virtual qint64 MaxBytes() const = 0;
+};
+
 // What one destination (a database, a file, a broker) has not yet acknowledged, kept on the disk
 // beside the port's files, "<port>-OUTBOX-<digest of the address>.bin", until it has been. A kill,
 // a restart or a server away for days loses nothing on the way out, and nothing acknowledged is
@@ -52,7 +82,7 @@ struct OutboxEntry {
 // outbox's own appends and syncs (fdatasync). The destination's worker takes entries in order,
 // and acknowledges them once its destination has them (a transaction committed, a line written, a
 // broker's acknowledgement).
-class Outbox {
+class Outbox final : public IOutbox {
   public:
     struct Options {
         qint64 MaxBytes = 128LL << 20;  // entries not acknowledged, about 60 bytes each
@@ -62,7 +92,7 @@ class Outbox {
     static QString FileName(const QString& directory, const QString& portName, const QString& url);
 
     Outbox() = default;
-    ~Outbox();
+    ~Outbox() override;
     Outbox(const Outbox&) = delete;
     Outbox& operator=(const Outbox&) = delete;
 
@@ -80,25 +110,25 @@ class Outbox {
     const QString& FileName() const { return fileName_; }
 
     // Any thread. False when the outbox is full (MaxBytes) or closed: the entry is not kept.
-    bool Add(const OutboxEntry& entry);
+    bool Add(const OutboxEntry& entry) override;
     // Called (from the writer's thread) whenever entries became ready to take.
-    void SetReadyCallback(std::function<void()> ready);
+    void SetReadyCallback(std::function<void()> ready) override;
 
     // The destination's worker: up to `max` entries after those taken before, oldest first; those
     // already on the disk only. Returns how many were appended to `out`.
-    std::size_t Take(std::vector<OutboxEntry>& out, std::size_t max);
-    bool HasReady() const;
+    std::size_t Take(std::vector<OutboxEntry>& out, std::size_t max) override;
+    bool HasReady() const override;
     // Entries added that the writer has not yet put on the disk (they will be ready soon).
-    bool HasUnwritten() const;
+    bool HasUnwritten() const override;
     // The oldest `count` of the entries taken are delivered: they leave the outbox for good.
-    void Acknowledge(std::size_t count);
+    void Acknowledge(std::size_t count) override;
     // The entries taken and not acknowledged are taken again from the first.
-    void GiveBack();
+    void GiveBack() override;
 
     // Entries added and not acknowledged (also those of an earlier run).
-    qint64 Pending() const;
-    qint64 Dropped() const { return dropped_.load(); }
-    qint64 MaxBytes() const { return options_.MaxBytes; }
+    qint64 Pending() const override;
+    qint64 Dropped() const override { return dropped_.load(); }
+    qint64 MaxBytes() const override { return options_.MaxBytes; }
     // Why the file cannot be written at the moment (a full disk); empty while it works.
     QString Problem() const;
 
@@ -155,17 +185,22 @@ class Outbox {
 // stamp) is added once, as the databases keep it once. Runs on the filing thread.
 class OutboxFeed final : public meterdata::IFiledRecords {
   public:
-    explicit OutboxFeed(Outbox& outbox) : outbox_(outbox) {}
+    explicit OutboxFeed(IOutbox& outbox) : add_([&outbox](const OutboxEntry& e) { return outbox.Add(e); }) {}
+    // Hands each entry to `add` instead (a store that feeds several destinations).
+    explicit OutboxFeed(std::function<bool(const OutboxEntry&)> add) : add_(std::move(add)) {}
 
     void SetSite(const QString& site) { site_ = site; }
     void SetUartId(std::uint16_t uartId);
     void RecordFiled(const meterdata::MeterRecord& record, meterdata::RecordSource source) override;
+    // Entries handed on since this was made.
+    qint64 Added() const { return added_; }
 
   private:
-    Outbox& outbox_;
+    std::function<bool(const OutboxEntry&)> add_;
     QString site_;
     QString uartId_ = QStringLiteral("2FFF");
     std::vector<meterdata::MeterRecord> lastOfMeter_;
+    qint64 added_ = 0;
 };
 
 // The instant a record's local time stands for, in ms since 1970 UTC; a live record is stamped
@@ -179,7 +214,7 @@ QString SizeText(qint64 bytes);
 
 // Adds one record to an outbox as the feed does, without the feed's repeat check (tests, the
 // callers that hand over records one by one). False when it was not kept.
-bool AddRecord(Outbox& outbox, const meterdata::MeterRecord& record, meterdata::RecordSource source,
+bool AddRecord(IOutbox& outbox, const meterdata::MeterRecord& record, meterdata::RecordSource source,
                const QString& site, const QString& uartId);
 
 }  // namespace lumvaris::sinks

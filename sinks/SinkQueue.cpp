@@ -25,7 +25,7 @@ SinkQueue::~SinkQueue() {
     Stop(std::chrono::milliseconds(0));
 }
 
-void SinkQueue::Attach(std::shared_ptr<Outbox> outbox) {
+void SinkQueue::Attach(std::shared_ptr<IOutbox> outbox) {
     if (outbox) {
         // The outbox's writer tells the worker when entries are on the disk.
         outbox->SetReadyCallback([this] {
@@ -62,7 +62,7 @@ void SinkQueue::BeginDetach(Clock::time_point deadline) {
 }
 
 qint64 SinkQueue::EndDetach() {
-    std::shared_ptr<Outbox> outbox;
+    std::shared_ptr<IOutbox> outbox;
     {
         std::unique_lock lock(mutex_);
         if (!outbox_) {
@@ -85,7 +85,7 @@ qint64 SinkQueue::EndDetach() {
 
 bool SinkQueue::Enqueue(const meterdata::MeterRecord& record, meterdata::RecordSource source,
                         const QString& site, const QString& uartId) {
-    std::shared_ptr<Outbox> outbox;
+    std::shared_ptr<IOutbox> outbox;
     {
         std::lock_guard lock(mutex_);
         outbox = outbox_;
@@ -150,7 +150,7 @@ qint64 SinkQueue::FinishStop() {
     if (watchdog_.joinable()) {
         watchdog_.join();
     }
-    std::shared_ptr<Outbox> outbox;
+    std::shared_ptr<IOutbox> outbox;
     {
         std::lock_guard lock(mutex_);
         outbox = std::move(outbox_);
@@ -191,7 +191,7 @@ void SinkQueue::SetReachable(bool reachable, const QString& why) {
     }
 }
 
-void SinkQueue::ReportOverflow(Outbox& outbox) {
+void SinkQueue::ReportOverflow(IOutbox& outbox) {
     const qint64 dropped = outbox.Dropped();
     if (dropped == droppedReported_) {
         return;
@@ -236,7 +236,7 @@ void SinkQueue::Run() {
     bool open = false;
     bool built = false;
     bool lastTryMade = false;  // after a stop or detach was asked
-    std::shared_ptr<Outbox> outbox;
+    std::shared_ptr<IOutbox> outbox;
 
     auto busy = [this](bool on) {
         // Never 0 while busy: 0 means idle.

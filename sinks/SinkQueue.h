@@ -57,7 +57,7 @@ class SinkQueue : public QObject {
     ~SinkQueue() override;
 
     // The outbox the worker takes from from now on.
-    void Attach(std::shared_ptr<Outbox> outbox);
+    void Attach(std::shared_ptr<IOutbox> outbox);
     // Lets the outbox go: while the sink takes writes, what it holds is still written for at most
     // `wait` (a sink that is away gets one more try); what is left stays in it. Returns the
     // records it still holds.
@@ -100,7 +100,7 @@ class SinkQueue : public QObject {
     void Run();
     void Watch();
     void SetReachable(bool reachable, const QString& why);
-    void ReportOverflow(Outbox& outbox);
+    void ReportOverflow(IOutbox& outbox);
     bool Leaving() const;  // mutex_ held: a stop or a detach is asked
     bool DeadlinePassed() const;
 
@@ -111,7 +111,7 @@ class SinkQueue : public QObject {
     mutable std::mutex mutex_;
     std::condition_variable work_;  // the worker waits for records, the outbox, a detach or the stop
     std::condition_variable idle_;  // Detach, WaitUntilWritten and the first answer wait here
-    std::shared_ptr<Outbox> outbox_;
+    std::shared_ptr<IOutbox> outbox_;
     bool detaching_ = false;
     bool stopping_ = false;
     bool finished_ = false;
