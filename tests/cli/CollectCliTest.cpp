@@ -142,7 +142,8 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
     const auto readings = [&](const QString& name) { return data.filePath(name + QStringLiteral(".jsonl")); };
     const QString caller = SiteEntry("caller", "calls-in", readings("caller"), "uart_id = \"2A01\"");
     Write(sites, SiteEntry("serial", serial.Port(), readings("serial"), "read_packets_every = 6") +
-                     SiteEntry("network", network.Port(), readings("network")) + caller);
+                     SiteEntry("network", network.Port(), readings("network"), "local_files = true") +
+                     caller);
 
     NotifySocket notify;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -192,7 +193,7 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
     }
 
     // The serial site taken out, another network one put in; the caller goes on.
-    Write(sites, SiteEntry("network", network.Port(), readings("network")) + caller +
+    Write(sites, SiteEntry("network", network.Port(), readings("network"), "local_files = true") + caller +
                      SiteEntry("later", later.Port(), readings("later")));
     collect.Signal(SIGHUP);
     ASSERT_TRUE(collect.Heard(QStringLiteral("Файл участков принят: добавлено 1, снято 1, изменено 0.")))
@@ -219,9 +220,25 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
         << collect.err.toStdString();
     notify.Read();
     EXPECT_TRUE(notify.received.contains(QStringLiteral("STOPPING=1")));
-    // Each site's port files were saved under its own name.
+    // Every site's readings are in the one store, each as often as its destination got it; port
+    // files only for the site that keeps them.
+    QProcess query;
+    query.start(QStringLiteral("sqlite3"),
+                {QStringLiteral("-readonly"), data.filePath(QStringLiteral("readings.sqlite")),
+                 QStringLiteral("SELECT site, COUNT(*) FROM readings GROUP BY site ORDER BY site")});
+    ASSERT_TRUE(query.waitForFinished(10000));
+    const QStringList stored =
+        QString::fromUtf8(query.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(stored.size(), 4) << stored.join(' ').toStdString();
+    for (const QString& row : stored) {
+        const QString name = row.section('|', 0, 0);
+        bool ofSite = false;
+        EXPECT_EQ(row.section('|', 1).toInt(), Records(readings(name), name, &ofSite)) << row.toStdString();
+    }
     const QStringList saved = QDir(data.path()).entryList({QStringLiteral("*-PACKETS.bin")});
-    EXPECT_EQ(saved.size(), 4) << saved.join(' ').toStdString();
+    EXPECT_EQ(
+        saved,
+        QStringList{QStringLiteral("tcp-127.0.0.1-%1-PACKETS.bin").arg(network.Port().section(':', -1))});
 }
 
 // A serial port that closes under a site (the simulator ends, as a pulled adapter) is said once

@@ -27,6 +27,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 #include <csignal>
+#include <functional>
+#include <memory>
 
 namespace lumvaris::cli {
 namespace {
@@ -453,6 +455,90 @@ TEST(Delivery, AChangedUartIdReachesTheBrokerAsTheDatabase) {
     EXPECT_EQ(sinks::test::Select(sqlite, "SELECT meter, uart_id FROM readings ORDER BY meter"),
               (QStringList{"7|2FFF", "8|2ABC"}));
     sqlite.close();
+}
+
+// The readings of a collector's store, one line per reading, in a form both databases give.
+QStringList StoredReadings(const QString& store) {
+    QProcess query;
+    query.start("sqlite3",
+                {"-readonly", store,
+                 "SELECT site || '|' || meter || '|' || type || '|' || word_a || '|' || word_b || '|' || "
+                 "time FROM readings ORDER BY 1"});
+    query.waitForFinished(10000);
+    return QString::fromUtf8(query.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList ServerReadings(sinks::test::PostgresServer& server, const QString& database) {
+    QString out;
+    EXPECT_TRUE(
+        server.Psql("SELECT site || '|' || meter || '|' || type || '|' || word_a || '|' || word_b || '|' || "
+                    "to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') "
+                    "FROM readings ORDER BY 1",
+                    out, database))
+        << out.toStdString();
+    return out.split('\n', Qt::SkipEmptyParts);
+}
+
+bool Until(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) {
+            return false;
+        }
+        QThread::msleep(200);
+    }
+    return true;
+}
+
+// A collector killed with SIGKILL while the central server is away loses nothing and sends
+// nothing twice: what its store holds reaches the server once, from the next run, when the
+// server is back; what arrives meanwhile follows.
+TEST(Delivery, CollectorKilledWhileTheServerIsAwaySendsEveryReadingOnce) {
+    LUMVARIS_NEED_POSTGRES(server);
+    const QString database = sinks::test::NewPostgresDatabase(*server);
+    QTemporaryDir data;
+    Simulator one({"--tcp", "0", "--interval", "1"});
+    Simulator two({"--tcp", "0", "--interval", "1"});
+    const QString sites = data.filePath("sites.toml");
+    QString text;
+    for (const auto& [name, port] : {std::pair{"one", one.Port()}, std::pair{"two", two.Port()}}) {
+        text += QString("[[site]]\nname = \"%1\"\nport = \"%2\"\ndb = [\"%3\"]\n\n")
+                    .arg(name, port, server->Url(database));
+    }
+    QFile file(sites);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+    const QString store = data.filePath("readings.sqlite");
+    const auto start = [&] {
+        auto collect = std::make_unique<QProcess>();
+        collect->start(LUMVARIS_CLI_PATH, {"collect", "--sites", sites, "--data-dir", data.path()});
+        return collect;
+    };
+
+    auto collect = start();
+    ASSERT_TRUE(Until([&] { return Rows(*server, database) >= 4; }, 30000));
+    ASSERT_TRUE(server->Stop());
+    const qint64 before = StoredReadings(store).size();
+    ASSERT_TRUE(Until([&] { return StoredReadings(store).size() >= before + 6; }, 30000));
+    ::kill(static_cast<pid_t>(collect->processId()), SIGKILL);
+    ASSERT_TRUE(collect->waitForFinished(10000));
+    const QStringList stored = StoredReadings(store);
+
+    ASSERT_TRUE(server->Restart());
+    collect = start();
+    // The store's backlog first, then what the simulators sent since.
+    ASSERT_TRUE(Until([&] { return Rows(*server, database) >= stored.size() + 2; }, 60000))
+        << Rows(*server, database) << " of " << stored.size();
+    ::kill(static_cast<pid_t>(collect->processId()), SIGTERM);
+    ASSERT_TRUE(collect->waitForFinished(40000));
+    EXPECT_EQ(collect->exitCode(), 0) << collect->readAllStandardError().toStdString();
+    const QStringList delivered = ServerReadings(*server, database);
+    EXPECT_EQ(delivered, StoredReadings(store));
+    for (const QString& reading : stored) {
+        EXPECT_TRUE(delivered.contains(reading)) << reading.toStdString();
+    }
 }
 
 }  // namespace
