@@ -1,6 +1,7 @@
 #include "collect/FleetStore.h"
 
 #include <QDir>
+#include <QLockFile>
 
 #include <set>
 
@@ -17,8 +18,29 @@ FleetStore::~FleetStore() {
 }
 
 bool FleetStore::Open(const QString& directory, QString& error) {
-    return store_.Open(QDir(directory).filePath(QString::fromLatin1(sinks::ReadingStore::kFileName)),
-                       sinks::ReadingStore::Options(), error);
+    const QString fileName = QDir(directory).filePath(QString::fromLatin1(sinks::ReadingStore::kFileName));
+    // Two collectors on one data directory would each send the other's readings too.
+    lock_ = std::make_unique<QLockFile>(fileName + QStringLiteral(".lock"));
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0)) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        lock_->getLockInfo(&pid, &host, &application);
+        error = lock_->error() == QLockFile::LockFailedError
+                    ? QStringLiteral("Хранилище показаний «%1» занято другим сборщиком (процесс %2).")
+                          .arg(fileName)
+                          .arg(pid)
+                    : QStringLiteral("Хранилище показаний «%1» не открывается: файл блокировки не создаётся.")
+                          .arg(fileName);
+        lock_.reset();
+        return false;
+    }
+    if (!store_.Open(fileName, sinks::ReadingStore::Options(), error)) {
+        lock_.reset();
+        return false;
+    }
+    return true;
 }
 
 FleetStore::Feed::Feed(sinks::ReadingStore& store, const QString& site)
@@ -154,6 +176,7 @@ std::vector<FleetStore::Unsent> FleetStore::Stop(std::chrono::milliseconds wait)
     StopTargets(targets, left, &unsent);
     targets_.clear();
     store_.Close();
+    lock_.reset();
     return unsent;
 }
 

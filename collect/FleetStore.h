@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -83,6 +84,7 @@ class FleetStore final : public QObject {
     void StopTargets(std::vector<Target*> targets, std::chrono::milliseconds wait,
                      std::vector<Unsent>* unsent);
 
+    std::unique_ptr<QLockFile> lock_;
     sinks::ReadingStore store_;
     std::map<QString, std::unique_ptr<Target>> targets_;  // by address
 };
