@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QStatusBar>
 #include <algorithm>
 #include <exception>
 
@@ -28,6 +27,7 @@
 #include "app/ReadingsMenu.h"
 #include "app/RequestStatusView.h"
 #include "app/ServicePage.h"
+#include "app/StatusPanels.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormLinkMonitor.h"
 #include "app/UartIdPanel.h"
@@ -45,11 +45,6 @@ namespace {
 
 constexpr int kTimerAltInterval = 100;
 constexpr int kTimerRefreshInterval = 1000;
-constexpr int kStatusPanelWidths[3] = {130, 280, 50};
-
-QString Text(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 }  // namespace
 
@@ -58,7 +53,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       modifierKeys_(platform.modifierKeys),
       messageBox_(platform.messageBox),
       helpDirectory_(platform.programDirectory),
-      recentAddresses_(platform.programDirectory),
+      portChoice_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
@@ -85,10 +80,10 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                            guarded([this] { TimerRefreshTimer(); }));
     highlights_ = std::make_unique<Highlights>(platform.timers);
 
-    SetUpStatusBar();
+    statusPanels_ = std::make_unique<StatusPanels>(ui_->StatusBar);
     requestStatus_ = std::make_unique<RequestStatusView>(
         connection_->Requester(),
-        RequestStatusView::Parts{statusPanels_[2],
+        RequestStatusView::Parts{statusPanels_->Panel(2),
                                  ui_->GaugeTimeout,
                                  {ui_->ComboBoxPortName, ui_->ComboBoxBaudRate, ui_->EditAddress},
                                  [this] { highlights_->RestartReset(); }});
@@ -98,7 +93,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
     qApp->installEventFilter(this);
 
     // No connection at start.
-    SetPortFieldText(Text(kDefaultPortName));
+    SetPortFieldText(QString::fromLatin1(kDefaultPortName));
     ShowPortState();
     ByteCounter(connection_->ReceivedBytes());
     meterData_->Database().ShowClosedCaptions();
@@ -122,28 +117,14 @@ TFormMain::~TFormMain() {
     connection_->SetQuestions(nullptr);
 }
 
-void TFormMain::SetUpStatusBar() {
-    QStatusBar* bar = ui_->StatusBar;
-    for (int i = 0; i < 3; ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        // At least the design width; a longer text widens the panel rather than being cut off.
-        panel->setMinimumWidth(kStatusPanelWidths[i]);
-        // The last panel runs to the right edge of the window.
-        bar->addWidget(panel, i == 2 ? 1 : 0);
-        statusPanels_[i] = panel;
-    }
-}
-
 void TFormMain::ConnectControls() {
     auto on = [this](auto* sender, auto signal, std::function<void()> handler) {
         connect(sender, signal, this, [this, handler = std::move(handler)] { Guarded(handler); });
     };
     on(ui_->ComboBoxPortName, &ui::DropDownComboBox::DropDown, [this] { ComboBoxPortNameDropDown(); });
     on(ui_->ComboBoxPortName, &QComboBox::activated, [this] { ComboBoxPortNameSelect(); });
-    on(ui_->ComboBoxBaudRate, &QComboBox::activated, [this] { ComboBoxBaudRateChange(); });
+    // A rate chosen opens the port again at it.
+    on(ui_->ComboBoxBaudRate, &QComboBox::activated, [this] { ComboBoxPortNameSelect(); });
     on(ui_->SpeedButtonHelp, &QToolButton::clicked, [this] { NMainHelpGetHelpClick(); });
     on(ui_->NMainHelpGetHelp, &QAction::triggered, [this] { NMainHelpGetHelpClick(); });
     on(ui_->PageControl, &QTabWidget::currentChanged, [this] { PageControlChange(); });
@@ -189,16 +170,13 @@ void TFormMain::ConnectControls() {
     // The timeout items tick themselves through their exclusive group; each carries its seconds,
     // and the reply waits from then on take the one ticked.
     ui_->NMainOptionsTimeoutGroup->setExclusive(true);
-    const std::pair<QAction*, int> timeouts[] = {{ui_->NMainOptionsTimeout1, 1},
-                                                 {ui_->NMainOptionsTimeout2, 2},
-                                                 {ui_->NMainOptionsTimeout4, 4},
-                                                 {ui_->NMainOptionsTimeout8, 8},
-                                                 {ui_->NMainOptionsTimeout16, 16}};
-    for (const auto& [action, seconds] : timeouts) {
-        action->setData(seconds);
+    int seconds = 1;  // 1, 2, 4, 8, 16 s
+    for (QAction* timeout : {ui_->NMainOptionsTimeout1, ui_->NMainOptionsTimeout2, ui_->NMainOptionsTimeout4,
+                             ui_->NMainOptionsTimeout8, ui_->NMainOptionsTimeout16}) {
+        timeout->setData(std::exchange(seconds, seconds * 2));
     }
     connect(ui_->NMainOptionsTimeoutGroup, &QActionGroup::triggered, this, [this] {
-        timeoutChosen_ = true;
+        portChoice_.ChooseTimeout();
         connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
     });
     connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
@@ -282,12 +260,8 @@ bool TFormMain::CancelConnecting() {
     connection_->Close(session::CloseReason::Change);
     ShowConnectionPages(false);
     ShowPortState();
-    SetPortFieldText(Text(kDefaultPortName));
+    SetPortFieldText(QString::fromLatin1(kDefaultPortName));
     return true;
-}
-
-void TFormMain::ComboBoxBaudRateChange() {
-    ComboBoxPortNameSelect();
 }
 
 void TFormMain::ConnectionOpening() {
@@ -305,22 +279,15 @@ void TFormMain::ConnectionOpened() {
     }
     meterData_->WriteSettingsToDialog();
     readings_->ConnectionOpened();
-    // Over a mobile network the round trip alone takes up to 3 s: unless the engineer chose a
-    // timeout, a network port waits 4 s for a reply, a local one the default.
-    if (!timeoutChosen_) {
-        (connection_->Port().IsNetwork() ? ui_->NMainOptionsTimeout4 : ui_->NMainOptionsTimeout2)
-            ->setChecked(true);
-        connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
-    }
-    if (connection_->Port().IsNetwork()) {
-        recentAddresses_.Add(connection_->PortName());
-        // Said once a run: the rate box stays as it is, for the next local port.
-        if (!connection_->Port().SetsRate() && !std::exchange(rateNoteShown_, true)) {
-            requestStatus_->ShowText(
-                QStringLiteral("Скорость порта %1 задаёт удалённая сторона: выбор скорости на неё "
-                               "не действует.")
-                    .arg(connection_->PortName()));
+    const session::NetworkPortChoice::Opened choice = portChoice_.PortOpened(connection_->PortName());
+    for (QAction* timeout : ui_->NMainOptionsTimeoutGroup->actions()) {
+        if (timeout->data().toInt() == choice.timeoutSeconds) {
+            timeout->setChecked(true);
+            connection_->Requester().SetTimeoutSeconds(PortTimeoutSeconds());
         }
+    }
+    if (!choice.note.isEmpty()) {
+        requestStatus_->ShowText(choice.note);
     }
     ShowConnectionPages(true);
     ui_->PageControl->setCurrentWidget(ui_->TabSheetSystem);
@@ -340,7 +307,7 @@ void TFormMain::ConnectionRefused(const QString& message) {
     ShowPortState();
     UpdateCaption();
     messageBox_.Error(this, message);
-    SetPortFieldText(Text(kDefaultPortName));
+    SetPortFieldText(QString::fromLatin1(kDefaultPortName));
 }
 
 void TFormMain::ConnectionClosed() {
@@ -387,7 +354,7 @@ void TFormMain::RateFollowed(int rateIndex) {
 }
 
 void TFormMain::ByteCounter(std::uint32_t bytes) {
-    statusPanels_[0]->setText(QStringLiteral(" Байт принято = %1").arg(bytes));
+    statusPanels_->ShowBytes(bytes);
 }
 
 void TFormMain::MeterPacketHeard(const link::FrameBuffer& frame) {
@@ -396,9 +363,7 @@ void TFormMain::MeterPacketHeard(const link::FrameBuffer& frame) {
 
 void TFormMain::ShowPortState() {
     const QString journalProblem = meterData_->Database().JournalProblem();
-    const QString text = PortStateText(*connection_, !journalProblem.isEmpty());
-    statusPanels_[1]->setText(text);
-    statusPanels_[1]->setToolTip(journalProblem.isEmpty() ? text : text + QLatin1Char('\n') + journalProblem);
+    statusPanels_->ShowPortState(PortStateText(*connection_, !journalProblem.isEmpty()), journalProblem);
 }
 
 void TFormMain::ComboBoxPortNameDropDown() {
@@ -407,9 +372,8 @@ void TFormMain::ComboBoxPortNameDropDown() {
         entries.emplace_back(QString::fromStdString(port.name),
                              QString::fromStdString(PortDescription(port)));
     }
-    for (const QString& address : recentAddresses_.Addresses()) {
-        entries.emplace_back(address, QStringLiteral("сетевой адрес"));
-    }
+    const auto recent = portChoice_.RecentEntries();
+    entries.insert(entries.end(), recent.begin(), recent.end());
     ui_->ComboBoxPortName->SetEntries(entries);
 }
 
@@ -481,7 +445,7 @@ void TFormMain::TimerRefreshTimer() {
 }
 
 QLabel* TFormMain::StatusPanel(int index) const {
-    return index >= 0 && index < 3 ? statusPanels_[index] : nullptr;
+    return statusPanels_->Panel(index);
 }
 
 void TFormMain::NMainHelpGetHelpClick() {

@@ -11,7 +11,7 @@
 #include "app/MainWindowPlatform.h"
 #include "commands/ReplyDisplays.h"
 #include "session/Connection.h"
-#include "session/RecentAddresses.h"
+#include "session/NetworkPortChoice.h"
 
 namespace lumvaris::session {
 class ITimer;
@@ -40,6 +40,7 @@ class PlcCommandsPage;
 class ProtectedPage;
 class ReadingsMenu;
 class RequestStatusView;
+class StatusPanels;
 class ServicePage;
 class UartIdPanel;
 class VersionPanel;
@@ -107,7 +108,6 @@ class TFormMain : public QMainWindow,
     // Handlers, named after the control and event.
     void ComboBoxPortNameDropDown();
     void ComboBoxPortNameSelect();
-    void ComboBoxBaudRateChange();
     // Esc while a network connection is being made or awaited: given up, the port field emptied.
     bool CancelConnecting();
     void TimerRefreshTimer();
@@ -127,7 +127,6 @@ class TFormMain : public QMainWindow,
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void SetUpStatusBar();
     void ConnectControls();
     void SetUpCommands(session::ITimerFactory& timers);
     void SetPortFieldText(const QString& text);
@@ -153,9 +152,7 @@ class TFormMain : public QMainWindow,
     IModifierKeys& modifierKeys_;
     IMessageBox& messageBox_;
     QString helpDirectory_;
-    session::RecentAddresses recentAddresses_;
-    bool rateNoteShown_ = false;
-    bool timeoutChosen_ = false;  // the engineer ticked a port timeout this run
+    session::NetworkPortChoice portChoice_;
     QString versionCaption_;
     std::function<void(const QString&)> openDocument_;
     std::function<QStringList(const QString&)> readKeyNames_;
@@ -167,7 +164,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<session::ITimer> timerAlt_;
     std::unique_ptr<session::ITimer> timerRefresh_;
     std::unique_ptr<ui::TabPages> tabs_;
-    QLabel* statusPanels_[3] = {};
+    std::unique_ptr<StatusPanels> statusPanels_;
 
     std::unique_ptr<Highlights> highlights_;
     std::unique_ptr<RequestStatusView> requestStatus_;

@@ -1,29 +1,19 @@
 #include "cli/AcceptedCalls.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
 #include <QTcpSocket>
 
 #include <algorithm>
 
 #include "cli/DataSinks.h"
 #include "cli/Session.h"
+#include "link/PeerText.h"
 #include "session/CallIn.h"
 
 namespace lumvaris::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-QString PeerOf(const QTcpSocket& socket) {
-    const QHostAddress address = socket.peerAddress();
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);  // also an IPv4 peer of a dual-stack socket
-    if (isV4) {
-        return QStringLiteral("%1:%2").arg(QHostAddress(v4).toString()).arg(socket.peerPort());
-    }
-    return QStringLiteral("[%1]:%2").arg(address.toString()).arg(socket.peerPort());
-}
 
 }  // namespace
 
@@ -94,7 +84,7 @@ ExitStatus AcceptedCalls::Serve() {
 
 ExitStatus AcceptedCalls::Open(Call call) {
     const QString hex = Hex(call.uartId);
-    const QString peer = PeerOf(*call.socket);
+    const QString peer = link::PeerText(*call.socket);
     if (const auto it = units_.find(call.uartId); it != units_.end()) {
         Unit& unit = *it->second;
         if (!unit.lost) {
@@ -207,7 +197,7 @@ ExitStatus AcceptedCalls::CloseAll(std::chrono::milliseconds wait) {
 }
 
 void AcceptedCalls::Surplus(const Call& call) {
-    const QString peer = PeerOf(*call.socket);
+    const QString peer = link::PeerText(*call.socket);
     call.socket->abort();
     if (sinceSurplusLog_.isValid() &&
         sinceSurplusLog_.elapsed() < session::CallInServer::kSurplusLogPauseMs) {

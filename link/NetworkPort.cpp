@@ -1,6 +1,5 @@
 #include "link/NetworkPort.h"
 
-#include <QHostAddress>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
+
+#include "link/PeerText.h"
 
 namespace lumvaris::link {
 namespace {
@@ -292,11 +293,7 @@ std::string NetworkPort::PeerText() const {
     if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
         return {};
     }
-    const QHostAddress peer = socket_->peerAddress();
-    const QString host = peer.protocol() == QAbstractSocket::IPv6Protocol && !peer.toIPv4Address()
-                             ? QStringLiteral("[%1]").arg(peer.toString())
-                             : QHostAddress(peer.toIPv4Address()).toString();
-    return (host + QLatin1Char(':') + QString::number(socket_->peerPort())).toStdString();
+    return link::PeerText(*socket_).toStdString();
 }
 
 void NetworkPort::Close() {

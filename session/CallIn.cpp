@@ -8,6 +8,7 @@
 #include "commands/AddressRules.h"
 #include "commands/Catalogue.h"
 #include "link/Frame.h"
+#include "link/PeerText.h"
 
 namespace lumvaris::session {
 namespace {
@@ -19,16 +20,6 @@ constexpr long long kSlowLineBytesPerSecond = 960;
 
 QString Hex4(std::uint16_t value) {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-QString PeerText(const QTcpSocket& socket) {
-    const QHostAddress address = socket.peerAddress();
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);  // also an IPv4 peer of a dual-stack socket
-    if (isV4) {
-        return QStringLiteral("%1:%2").arg(QHostAddress(v4).toString()).arg(socket.peerPort());
-    }
-    return QStringLiteral("[%1]:%2").arg(address.toString()).arg(socket.peerPort());
 }
 
 QString SecondsText(int ms) {
@@ -237,7 +228,7 @@ void CallInServer::Accept() {
     while (server_ && server_->hasPendingConnections()) {
         QTcpSocket* socket = server_->nextPendingConnection();
         socket->setParent(nullptr);
-        const QString peer = PeerText(*socket);
+        const QString peer = link::PeerText(*socket);
         if (PendingCount() >= limits_.maxPending) {
             socket->abort();
             socket->deleteLater();

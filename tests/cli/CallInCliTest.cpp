@@ -4,18 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include <signal.h>
 
 #include <memory>
 #include <vector>
@@ -56,95 +52,34 @@ struct Concentrator {
     }
 };
 
-bool RunUntil(const std::function<bool()>& done, int ms = 10000) {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
 TEST(CliCallIn, ListenAcceptsACallFilesItsPacketsAndAwaitsTheNextCallAfterALoss) {
     QTemporaryDir data;
-    QProcess cli;
-    cli.start(QStringLiteral(LUMVARIS_CLI_PATH),
-              {"listen", "--accept", "127.0.0.1:0", "--allow", "2a01", "--data-dir", data.path()});
-    QString err;
-    const auto heard = [&](const QString& part) {
-        return RunUntil([&] {
-            err += QString::fromUtf8(cli.readAllStandardError());
-            return err.contains(part);
-        });
-    };
-    ASSERT_TRUE(heard(QStringLiteral("(конец: Ctrl+C или SIGTERM)."))) << err.toStdString();
-    const QRegularExpressionMatch where =
-        QRegularExpression(QStringLiteral("Ожидание звонков концентраторов на 127\\.0\\.0\\.1:(\\d+) "))
-            .match(err);
-    ASSERT_TRUE(where.hasMatch()) << err.toStdString();
-    const auto port = static_cast<quint16>(where.captured(1).toUInt());
+    Accepting listen({"--allow", "2a01", "--data-dir", data.path()});
+    ASSERT_NE(listen.port, 0) << listen.err.toStdString();
 
-    auto call = std::make_unique<Concentrator>(port);
-    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 на связи"))) << err.toStdString();
+    auto call = std::make_unique<Concentrator>(listen.port);
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
     // The packet behind the answer came before the call was handed over; it is filed all the same.
     QDir files(data.path());
     ASSERT_TRUE(RunUntil([&] { return !files.entryList({QStringLiteral("tcp-uart-2a01-*")}).isEmpty(); }));
     call.reset();  // the modem hangs up
-    err.clear();
-    ASSERT_TRUE(heard(QStringLiteral("Ожидание следующего звонка на 127.0.0.1:%1.").arg(port)))
-        << err.toStdString();
-    call = std::make_unique<Concentrator>(port);
-    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 на связи"))) << err.toStdString();
+    listen.err.clear();
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Ожидание следующего звонка на 127.0.0.1:%1.").arg(listen.port)))
+        << listen.err.toStdString();
+    call = std::make_unique<Concentrator>(listen.port);
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 на связи"))) << listen.err.toStdString();
     // The same concentrator calls again while its last call seems alive: the new call replaces it.
-    auto again = std::make_unique<Concentrator>(port);
-    ASSERT_TRUE(heard(QStringLiteral("Концентратор 2A01 позвонил снова: связь заменена.")))
-        << err.toStdString();
+    auto again = std::make_unique<Concentrator>(listen.port);
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Концентратор 2A01 позвонил снова: связь заменена.")))
+        << listen.err.toStdString();
     ASSERT_TRUE(RunUntil([&] { return call->socket.state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(again->socket.state(), QAbstractSocket::ConnectedState);
 
-    ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    err += QString::fromUtf8(cli.readAllStandardError());
-    EXPECT_EQ(cli.exitCode(), 0) << err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 3\n"))
-        << err.toStdString();
+    ASSERT_TRUE(listen.Stop());
+    EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(listen.cli.readAllStandardOutput()), QStringLiteral("Пакетов принято: 3\n"))
+        << listen.err.toStdString();
 }
-
-// listen --accept as a child process, its standard error gathered as it comes.
-struct Accepting {
-    QProcess cli;
-    QString err;
-    quint16 port = 0;
-
-    explicit Accepting(const QStringList& arguments) {
-        cli.start(QStringLiteral(LUMVARIS_CLI_PATH),
-                  QStringList{"listen", "--accept", "127.0.0.1:0"} + arguments);
-        if (Heard(QStringLiteral("(конец: Ctrl+C или SIGTERM)."))) {
-            const QRegularExpressionMatch where =
-                QRegularExpression(QStringLiteral("на 127\\.0\\.0\\.1:(\\d+) ")).match(err);
-            port = static_cast<quint16>(where.captured(1).toUInt());
-        }
-    }
-    ~Accepting() {
-        cli.kill();
-        cli.waitForFinished();
-    }
-    bool Heard(const QString& part, int ms = 10000) {
-        return RunUntil(
-            [&] {
-                err += QString::fromUtf8(cli.readAllStandardError());
-                return err.contains(part);
-            },
-            ms);
-    }
-    qsizetype Count(const QString& part) {
-        err += QString::fromUtf8(cli.readAllStandardError());
-        return err.count(part);
-    }
-    QString Modem() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
-};
 
 // The readings of a JSON Lines destination, per UART-ID, with the sites they carried.
 struct Lines {
@@ -204,12 +139,10 @@ TEST(CliCallIn, TwoConcentratorsCallAtOnceEachFilesIntoItsOwnSiteAndARedialDistu
     EXPECT_EQ(listen.Count(QStringLiteral("Концентратор 2A01 (")), 0) << listen.err.toStdString();
     ASSERT_TRUE(RunUntil([&] { return running.elapsed() > 4000; }));
 
-    ::kill(static_cast<pid_t>(listen.cli.processId()), SIGTERM);
     QElapsedTimer stopping;
     stopping.start();
-    ASSERT_TRUE(listen.cli.waitForFinished(30000));
+    ASSERT_TRUE(listen.Stop());
     EXPECT_LT(stopping.elapsed(), 5000);
-    listen.err += QString::fromUtf8(listen.cli.readAllStandardError());
     EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
     // Every packet of both, those of 2A02's earlier calls too, in the sum; each reading under its
     // own site.
@@ -267,8 +200,7 @@ TEST(CliCallIn, IdleJunkAndFloodingPeersNeverDelayAConcentratorThatFiles) {
 
     Concentrator late(listen.port);
     EXPECT_TRUE(RunUntil([&] { return late.socket.state() == QAbstractSocket::ConnectedState; }));
-    ::kill(static_cast<pid_t>(listen.cli.processId()), SIGTERM);
-    ASSERT_TRUE(listen.cli.waitForFinished(30000));
+    ASSERT_TRUE(listen.Stop());
     EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
 }
 

@@ -6,8 +6,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <signal.h>
+
+#include <functional>
+
+#include "support/EventPump.h"
 
 namespace lumvaris::cli {
 
@@ -68,6 +75,64 @@ class Simulator {
     QTemporaryDir dir_;
     QProcess process_;
     QString port_;
+};
+
+// A process takes its time: the event loop runs longer by default than for a socket alone.
+inline bool RunUntil(const std::function<bool()>& done, int ms = 15000) {
+    return testing::RunUntil(done, ms);
+}
+
+// lumvaris-cli running beside the test (listen, collect), its standard error gathered as it comes.
+struct Running {
+    QProcess cli;
+    QString err;
+
+    explicit Running(const QStringList& arguments,
+                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+        cli.setProcessEnvironment(environment);
+        cli.start(QStringLiteral(LUMVARIS_CLI_PATH), arguments);
+    }
+    ~Running() {
+        cli.kill();
+        cli.waitForFinished();
+    }
+    bool Heard(const QString& part, int ms = 15000) {
+        return RunUntil(
+            [&] {
+                err += QString::fromUtf8(cli.readAllStandardError());
+                return err.contains(part);
+            },
+            ms);
+    }
+    qsizetype Count(const QString& part) {
+        err += QString::fromUtf8(cli.readAllStandardError());
+        return err.count(part);
+    }
+    // The number the pattern's group finds in what was said, 0 when none.
+    quint16 Port(const QString& pattern) const {
+        return static_cast<quint16>(QRegularExpression(pattern).match(err).captured(1).toUInt());
+    }
+    void Signal(int signal) { ::kill(static_cast<pid_t>(cli.processId()), signal); }
+    // SIGTERM, and whether it ended within the time; what it said last is in `err`.
+    bool Stop(int ms = 30000) {
+        Signal(SIGTERM);
+        const bool ended = cli.waitForFinished(ms);
+        err += QString::fromUtf8(cli.readAllStandardError());
+        return ended;
+    }
+};
+
+// listen --accept on a free port of 127.0.0.1; `port` stays 0 when it never said it was waiting.
+struct Accepting : Running {
+    quint16 port = 0;
+
+    explicit Accepting(const QStringList& arguments)
+        : Running(QStringList{"listen", "--accept", "127.0.0.1:0"} + arguments) {
+        if (Heard(QStringLiteral("(конец: Ctrl+C или SIGTERM)."))) {
+            port = Port(QStringLiteral("Ожидание звонков концентраторов на 127\\.0\\.0\\.1:(\\d+) "));
+        }
+    }
+    QString Modem() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 };
 
 }  // namespace lumvaris::cli

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -27,17 +26,6 @@
 
 namespace lumvaris::cli {
 namespace {
-
-bool RunUntil(const std::function<bool()>& done, int ms = 15000) {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
 
 void Write(const QString& path, const QString& text) {
     QFile file(path);
@@ -108,29 +96,9 @@ QString Get(quint16 port, const QString& path) {
     return QString::fromUtf8(answer + socket.readAll());
 }
 
-struct Collecting {
-    QProcess cli;
-    QString err;
-    Collecting(const QStringList& arguments, const QProcessEnvironment& environment) {
-        cli.setProcessEnvironment(environment);
-        cli.start(QStringLiteral(LUMVARIS_CLI_PATH), QStringList{"collect"} + arguments);
-    }
-    ~Collecting() {
-        cli.kill();
-        cli.waitForFinished();
-    }
-    bool Heard(const QString& part, int ms = 15000) {
-        return RunUntil(
-            [&] {
-                err += QString::fromUtf8(cli.readAllStandardError());
-                return err.contains(part);
-            },
-            ms);
-    }
-    quint16 Port(const QString& pattern) {
-        return static_cast<quint16>(QRegularExpression(pattern).match(err).captured(1).toUInt());
-    }
-    void Signal(int signal) { ::kill(static_cast<pid_t>(cli.processId()), signal); }
+struct Collecting : Running {
+    Collecting(const QStringList& arguments, const QProcessEnvironment& environment)
+        : Running(QStringList{"collect"} + arguments, environment) {}
 };
 
 TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm) {

@@ -10,8 +10,6 @@
 #include <QTcpServer>
 #include <QThread>
 
-#include <signal.h>
-
 #include "CliProcess.h"
 #include "support/Ser2net.h"
 
@@ -21,10 +19,8 @@ namespace {
 using testing::FreePort;
 using testing::Ser2net;
 
-const QStringList kFewMeters = {QStringLiteral("--meters"),       QStringLiteral("8"),
-                                QStringLiteral("--network-size"), QStringLiteral("8"),
-                                QStringLiteral("--config"),       QStringLiteral("00"),
-                                QStringLiteral("--interval"),     QStringLiteral("86400")};
+const QStringList kFewMeters = {"--meters", "8",  "--network-size", "8",
+                                "--config", "00", "--interval",     "86400"};
 
 // The commands an engineer starts with, through a terminal server in each of its modes: every
 // request carries FFh (the workstation's address), every reply too, so each answer shown has come
@@ -39,15 +35,14 @@ TEST(NetworkCliTest, InfoAndReadAllThroughSer2netRawAndRfc2217) {
             GTEST_SKIP() << "ser2net is not installed";
         }
         QTemporaryDir data;
-        const QStringList common = {QStringLiteral("--port"), server.Address(), QStringLiteral("--data-dir"),
-                                    data.path()};
-        const Outcome info = Cli(QStringList{QStringLiteral("info")} + common);
+        const QStringList common = {"--port", server.Address(), "--data-dir", data.path()};
+        const Outcome info = Cli(QStringList{"info"} + common);
         EXPECT_EQ(info.status, 0) << info.err.toStdString();
         EXPECT_TRUE(info.out.contains(QStringLiteral("Версия: LUMVARIS-SIM 1.0"))) << info.out.toStdString();
         EXPECT_TRUE(info.out.contains(QStringLiteral("UART-ID: 2FFF")));
         EXPECT_EQ(info.err.trimmed(), QStringLiteral("Подключение к %1…").arg(server.Address()));
 
-        const Outcome all = Cli(QStringList{QStringLiteral("read-all")} + common);
+        const Outcome all = Cli(QStringList{"read-all"} + common);
         EXPECT_EQ(all.status, 0) << all.err.toStdString();
         EXPECT_TRUE(all.out.contains(QStringLiteral("Все 16: без ответа 0"))) << all.out.toStdString();
         const QString stem =
@@ -65,29 +60,24 @@ TEST(NetworkCliTest, InfoReadAllAndARateChangeOverTheSimulatorsOwnTcpModes) {
     for (const bool telnet : {false, true}) {
         SCOPED_TRACE(telnet ? "rfc2217" : "raw");
         QStringList arguments = kFewMeters;
-        arguments << QStringLiteral("--tcp") << QStringLiteral("0");
+        arguments += {"--tcp", "0"};
         if (telnet) {
-            arguments << QStringLiteral("--rfc2217");
+            arguments << "--rfc2217";
         }
         Simulator sim(arguments);
         ASSERT_TRUE(sim.Port().startsWith(telnet ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:"))
             << sim.Port().toStdString();
         QTemporaryDir data;
-        const QStringList common = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
-                                    data.path()};
-        const Outcome info = Cli(QStringList{QStringLiteral("info")} + common);
+        const QStringList common = {"--port", sim.Port(), "--data-dir", data.path()};
+        const Outcome info = Cli(QStringList{"info"} + common);
         EXPECT_EQ(info.status, 0) << info.err.toStdString();
         EXPECT_TRUE(info.out.contains(QStringLiteral("Скорость порта концентратора: 38400")))
             << info.out.toStdString();
-        const Outcome all =
-            Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--pace"), QStringLiteral("reply")} +
-                common);
+        const Outcome all = Cli(QStringList{"read-all", "--pace", "reply"} + common);
         EXPECT_EQ(all.status, 0) << all.err.toStdString();
         EXPECT_TRUE(all.out.contains(QStringLiteral("Все 16: без ответа 0"))) << all.out.toStdString();
 
-        const Outcome rate =
-            Cli(QStringList{QStringLiteral("send"), QStringLiteral("UartRateWrite"), QStringLiteral("01")} +
-                common);
+        const Outcome rate = Cli(QStringList{"send", QStringLiteral("UartRateWrite"), "01"} + common);
         EXPECT_EQ(rate.status, 0) << rate.err.toStdString();
         if (telnet) {
             EXPECT_FALSE(sim.LogLines(QStringLiteral("rate 19200")).isEmpty()) << "the far line follows";
@@ -104,23 +94,21 @@ TEST(NetworkCliTest, InfoReadAllAndARateChangeOverTheSimulatorsOwnTcpModes) {
 // came, status 2, what was read before in the files; the next command connects again.
 TEST(NetworkCliTest, AConnectionDroppedInTheMiddleOfAReadAllIsReportedHonestly) {
     QStringList arguments = kFewMeters;
-    arguments << QStringLiteral("--tcp") << QStringLiteral("0") << QStringLiteral("--hangup-after-requests")
-              << QStringLiteral("7");
+    arguments += {"--tcp", "0", "--hangup-after-requests", "7"};
     Simulator sim(arguments);
     QTemporaryDir data;
-    const QStringList common = {QStringLiteral("--port"), sim.Port(), QStringLiteral("--data-dir"),
-                                data.path()};
-    const Outcome all = Cli(QStringList{QStringLiteral("read-all"), QStringLiteral("--json")} + common);
+    const QStringList common = {"--port", sim.Port(), "--data-dir", data.path()};
+    const Outcome all = Cli(QStringList{"read-all", "--json"} + common);
     EXPECT_EQ(all.status, 2) << all.err.toStdString();
     EXPECT_TRUE(all.err.contains(QStringLiteral("Связь с коммуникационным портом потеряна")))
         << all.err.toStdString();
-    const QString summary = all.Json().value(QStringLiteral("summary")).toString();
+    const QString summary = all.Json().value("summary").toString();
     EXPECT_TRUE(summary.startsWith(QStringLiteral("Стоп "))) << all.out.toStdString();
-    const int delivered = all.Json().value(QStringLiteral("delivered")).toInt();
+    const int delivered = all.Json().value("delivered").toInt();
     EXPECT_GE(delivered, 1);
     EXPECT_LE(delivered, 5) << "ConfigRead and AddressRead came first";
     EXPECT_TRUE(all.err.contains(QStringLiteral("Проверьте сеть до концентратора"))) << all.err.toStdString();
-    const Outcome again = Cli(QStringList{QStringLiteral("clock")} + common);
+    const Outcome again = Cli(QStringList{"clock"} + common);
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
 }
 
@@ -128,16 +116,20 @@ TEST(NetworkCliTest, AConnectionDroppedInTheMiddleOfAReadAllIsReportedHonestly) 
 TEST(NetworkCliTest, ARefusedOrMalformedAddressIsSaidWithItsReason) {
     QTemporaryDir data;
     const quint16 nobody = FreePort();
-    const Outcome refused =
-        Cli({QStringLiteral("info"), QStringLiteral("--port"),
-             QStringLiteral("tcp://127.0.0.1:%1").arg(nobody), QStringLiteral("--data-dir"), data.path()});
-    EXPECT_EQ(refused.status, 2) << refused.err.toStdString();
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("127.0.0.1:%1 отказал в соединении").arg(nobody)))
-        << refused.err.toStdString();
-    const Outcome bad = Cli({QStringLiteral("info"), QStringLiteral("--port"),
-                             QStringLiteral("tcp://::1:4001"), QStringLiteral("--data-dir"), data.path()});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_TRUE(bad.err.contains(QStringLiteral("в квадратных скобках"))) << bad.err.toStdString();
+    const struct {
+        QString address;
+        int status;
+        QString said;
+    } cases[] = {
+        {QStringLiteral("tcp://127.0.0.1:%1").arg(nobody), 2,
+         QStringLiteral("127.0.0.1:%1 отказал в соединении").arg(nobody)},
+        {"tcp://::1:4001", 1, QStringLiteral("в квадратных скобках")},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Cli({"info", "--port", c.address, "--data-dir", data.path()});
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.said)) << run.err.toStdString();
+    }
     EXPECT_TRUE(QDir(data.path()).entryList(QDir::Files).isEmpty());
 }
 
@@ -151,35 +143,21 @@ TEST(NetworkCliTest, ListenFindsAHalfOpenLinkWithinAMinuteAndConnectsAgain) {
         GTEST_SKIP() << "ser2net is not installed";
     }
     QTemporaryDir data;
-    QProcess listen;
-    QString err;
-    listen.start(QStringLiteral(LUMVARIS_CLI_PATH),
-                 {QStringLiteral("listen"), QStringLiteral("--port"), server.Address(),
-                  QStringLiteral("--data-dir"), data.path()});
-    const auto waitFor = [&](const QString& text, int ms) {
-        QElapsedTimer time;
-        time.start();
-        while (!err.contains(text) && time.elapsed() < ms) {
-            listen.waitForReadyRead(100);
-            err += QString::fromUtf8(listen.readAllStandardError());
-        }
-        return err.contains(text);
-    };
-    ASSERT_TRUE(waitFor(QStringLiteral("Запись пакетов"), 15000)) << err.toStdString();
+    Running listen({"listen", "--port", server.Address(), "--data-dir", data.path()});
+    ASSERT_TRUE(listen.Heard(QStringLiteral("Запись пакетов"))) << listen.err.toStdString();
     QThread::msleep(1000);
     ASSERT_EQ(kill(static_cast<pid_t>(sim.Pid()), SIGSTOP), 0);
     QElapsedTimer stopped;
     stopped.start();
-    ASSERT_TRUE(
-        waitFor(QStringLiteral("Связь с коммуникационным портом потеряна (нет ответа по сети 50 с)"), 70000))
-        << err.toStdString();
+    ASSERT_TRUE(listen.Heard(
+        QStringLiteral("Связь с коммуникационным портом потеряна (нет ответа по сети 50 с)"), 70000))
+        << listen.err.toStdString();
     EXPECT_LT(stopped.elapsed(), 60000);
     EXPECT_GT(stopped.elapsed(), 45000) << "not before the concentrator had its time";
     kill(static_cast<pid_t>(sim.Pid()), SIGCONT);
-    EXPECT_TRUE(waitFor(QStringLiteral("Связь восстановлена."), 15000)) << err.toStdString();
-    listen.terminate();
-    ASSERT_TRUE(listen.waitForFinished(40000));
-    EXPECT_EQ(listen.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(listen.Heard(QStringLiteral("Связь восстановлена."))) << listen.err.toStdString();
+    ASSERT_TRUE(listen.Stop(40000));
+    EXPECT_EQ(listen.cli.exitCode(), 0) << listen.err.toStdString();
 }
 
 }  // namespace

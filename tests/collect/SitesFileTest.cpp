@@ -68,40 +68,29 @@ local_files = true
     ASSERT_TRUE(result.Ok()) << Joined(result);
     ASSERT_EQ(result.sites.size(), 3u);
 
-    const QString password = dir.filePath(QStringLiteral("north.pw"));
-    Site first;
-    first.name = QStringLiteral("ТП-12");
-    first.port = QStringLiteral("ttyUSB0");
-    first.timeoutSeconds = 2;
-    first.passwordFile = password;
-    first.databases = QStringList{QStringLiteral("sqlite:/var/lib/lumvaris/readings.db")};
-    first.schedule = {true, 6, 1, true, 0};
-    first.line = 9;
-    EXPECT_EQ(result.sites[0], first);
-
-    Site second;
-    second.name = QStringLiteral("РП-3");
-    second.port = QStringLiteral("rfc2217://10.0.0.7:4001");
-    second.portKind = PortKind::Network;
+    // Each site as written, the rest from the defaults.
+    const auto site = [&](const char* name, const char* port, PortKind kind, int timeout,
+                          SiteSchedule schedule, int line) {
+        Site s;
+        s.name = QString::fromUtf8(name);
+        s.port = QString::fromUtf8(port);
+        s.portKind = kind;
+        s.timeoutSeconds = timeout;
+        s.passwordFile = dir.filePath(QStringLiteral("north.pw"));
+        s.databases = QStringList{QStringLiteral("sqlite:/var/lib/lumvaris/readings.db")};
+        s.schedule = schedule;
+        s.line = line;
+        return s;
+    };
+    EXPECT_EQ(result.sites[0], site("ТП-12", "ttyUSB0", PortKind::Serial, 2, {true, 6, 1, true, 0}, 9));
+    Site second = site("РП-3", "rfc2217://10.0.0.7:4001", PortKind::Network, 5, {true, 6, 0, true, 30}, 14);
     second.baudRate = 9600;
-    second.timeoutSeconds = 5;
-    second.passwordFile = password;
     second.mqtt = QStringList{QStringLiteral("mqtt://broker.local/plc")};
-    second.schedule = {true, 6, 0, true, 30};
-    second.line = 14;
+    second.databases.clear();
     EXPECT_EQ(result.sites[1], second);
-
-    Site third;
-    third.name = QStringLiteral("КТП-40 поле");
-    third.port = QStringLiteral("calls-in");
-    third.portKind = PortKind::CallsIn;
+    Site third = site("КТП-40 поле", "calls-in", PortKind::CallsIn, 20, {false, 6, 0, true, 0}, 22);
     third.uartId = 0x2A3F;
-    third.timeoutSeconds = 20;
-    third.passwordFile = password;
-    third.databases = first.databases;
     third.localFiles = true;
-    third.schedule = {false, 6, 0, true, 0};
-    third.line = 22;
     EXPECT_EQ(result.sites[2], third);
 }
 

@@ -2,39 +2,21 @@
 // server, raw or speaking Telnet's Com Port Control through the codec's server side.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <functional>
 #include <memory>
 
 #include "link/NetworkAddress.h"
 #include "link/NetworkPort.h"
+#include "support/EventPump.h"
 
 namespace lumvaris::link {
 namespace {
 
-bool Until(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer time;
-    time.start();
-    while (!done() && time.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
 class NetworkPortTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char arg0[] = "link_qt_tests";
-        static char* argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            static QCoreApplication app(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { testing::EnsureApplication("link_qt_tests"); }
     NetworkPortTest() {
         server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
@@ -81,7 +63,7 @@ TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
     port.Open();
     EXPECT_TRUE(port.Connecting());
     EXPECT_FALSE(port.IsOpen());
-    ASSERT_TRUE(Until([&] { return connected == 1 && peer != nullptr; }));
+    ASSERT_TRUE(testing::RunUntil([&] { return connected == 1 && peer != nullptr; }));
     EXPECT_TRUE(port.IsOpen());
     EXPECT_FALSE(port.SetsRate());
     EXPECT_THROW(port.RaiseRts(), SerialPortNotSupported);
@@ -92,7 +74,7 @@ TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
     }
     Write(all);
     QByteArray atPeer;
-    ASSERT_TRUE(Until([&] {
+    ASSERT_TRUE(testing::RunUntil([&] {
         atPeer += peer->readAll();
         return atPeer.size() >= 256;
     }));
@@ -106,7 +88,7 @@ TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
     readChunk = 97;
     oneChunkAtATime = true;
     peer->write(burst);
-    ASSERT_TRUE(Until(
+    ASSERT_TRUE(testing::RunUntil(
         [&] {
             ReadChunk();
             return received.size() >= burst.size();
@@ -116,8 +98,8 @@ TEST_F(NetworkPortTest, RawTcpCarriesEveryByteInOrderAndReportsTheClose) {
     EXPECT_EQ(received, burst);
 
     peer->disconnectFromHost();
-    ASSERT_TRUE(Until([&] { return !errors.empty(); }));
-    Until([] { return false; }, 100);
+    ASSERT_TRUE(testing::RunUntil([&] { return !errors.empty(); }));
+    testing::RunUntil([] { return false; }, 100);
     EXPECT_EQ(errors, std::vector<std::string>{"127.0.0.1:" + std::to_string(server.serverPort()) +
                                                " закрыл соединение"});
     EXPECT_FALSE(port.IsOpen());

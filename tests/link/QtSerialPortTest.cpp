@@ -4,11 +4,10 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 
 #include "link/QtSerialPort.h"
+#include "support/EventPump.h"
 
 namespace lumvaris::link {
 namespace {
@@ -39,25 +38,9 @@ struct Pty {
     std::string path;
 };
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
 class QtSerialPortTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char arg0[] = "link_qt_tests";
-        static char* argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            static QCoreApplication app(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { testing::EnsureApplication("link_qt_tests"); }
 };
 
 TEST_F(QtSerialPortTest, OpensAPseudoTerminalByPathAndMovesBytesBothWays) {
@@ -81,7 +64,7 @@ TEST_F(QtSerialPortTest, OpensAPseudoTerminalByPathAndMovesBytesBothWays) {
     EXPECT_EQ(port.Write(request, sizeof request), sizeof request);
     std::uint8_t got[32] = {};
     std::size_t have = 0;
-    ASSERT_TRUE(PumpUntil([&] {
+    ASSERT_TRUE(testing::RunUntil([&] {
         const ssize_t n = read(pty.master, got + have, sizeof got - have);
         if (n > 0) {
             have += static_cast<std::size_t>(n);
@@ -94,7 +77,7 @@ TEST_F(QtSerialPortTest, OpensAPseudoTerminalByPathAndMovesBytesBothWays) {
     ASSERT_EQ(write(pty.master, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
     std::uint8_t in[16] = {};
     std::size_t inCount = 0;
-    ASSERT_TRUE(PumpUntil([&] {
+    ASSERT_TRUE(testing::RunUntil([&] {
         inCount += port.ReadAvailable(in + inCount, sizeof in - inCount);
         return inCount >= sizeof reply;
     }));
@@ -169,7 +152,7 @@ TEST_F(QtSerialPortTest, PeerHangUpClosesThePortAndReportsOnce) {
     ASSERT_TRUE(port.IsOpen());
     close(pty->master);
     pty->master = -1;
-    EXPECT_TRUE(PumpUntil([&] { return !port.IsOpen(); }));
+    EXPECT_TRUE(testing::RunUntil([&] { return !port.IsOpen(); }));
     ASSERT_EQ(errors.size(), 1u);
     // The reason in words the engineer can act on, not the system's English.
     EXPECT_TRUE(

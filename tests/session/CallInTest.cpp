@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
@@ -18,6 +17,7 @@
 #include "meterdata/SystemClock.h"
 #include "session/CallIn.h"
 #include "session/Connection.h"
+#include "support/EventPump.h"
 #include "support/FakeTimers.h"
 #include "support/QuietLink.h"
 
@@ -28,14 +28,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace lumvaris::session {
 namespace {
 
-void EnsureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char arg0[] = "session_tests";
-        static char* argv[] = {arg0, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
-}
+using testing::RunUntil;
 
 QByteArray Frame(std::uint16_t source, std::uint16_t destination, std::vector<std::uint8_t> payload) {
     link::FrameBuffer frame{};
@@ -122,7 +115,7 @@ struct Received {
 
 class CallInTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { EnsureApplication(); }
+    static void SetUpTestSuite() { testing::EnsureApplication("session_tests"); }
 
     CallInTest() {
         server.SetHandOver([this](std::uint16_t uartId, std::unique_ptr<QTcpSocket> socket, QByteArray rest) {
@@ -137,17 +130,6 @@ class CallInTest : public ::testing::Test {
         callers.emplace_back(script);
         callers.back().Dial(server.ListeningPort());
         return callers.back();
-    }
-
-    static bool RunUntil(const std::function<bool()>& done, int ms = 5000) {
-        const QDeadlineTimer deadline(ms);
-        while (!done()) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        }
-        return true;
     }
 
     testing::FakeTimerFactory timers;

@@ -11,6 +11,7 @@
 #include "meterdata/IClock.h"
 #include "meterdata/TMatrixInterface.h"
 #include "session/Connection.h"
+#include "support/EventPump.h"
 #include "support/FakeSerialPort.h"
 #include "support/FakeTimers.h"
 #include "support/QuietLink.h"
@@ -87,15 +88,8 @@ link::PortInfo Adapter(const std::string& name, const std::string& serial) {
 
 class ConnectionTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        // The lost port arrives through the event loop.
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char arg0[] = "session_tests";
-            static char* argv[] = {arg0, nullptr};
-            static QCoreApplication application(argc, argv);
-        }
-    }
+    // The lost port arrives through the event loop.
+    static void SetUpTestSuite() { testing::EnsureApplication("session_tests"); }
     ConnectionTest() {
         listener.connection = &connection;
         connection.SetListener(&listener);
@@ -276,7 +270,11 @@ class FakeNetworkPort : public FakeSerialPort {
 
 class NetworkConnectionTest : public ConnectionTest {
   protected:
-    NetworkConnectionTest() { network.SetDatabase(&log); }
+    NetworkConnectionTest() {
+        network.SetDatabase(&log);
+        netListener.connection = &network;
+        network.SetListener(&netListener);
+    }
     // The concentrator's answer to AddressRead.
     void AnswerAddress(std::uint16_t uartId) {
         link::FrameBuffer frame{};
@@ -295,8 +293,6 @@ class NetworkConnectionTest : public ConnectionTest {
 // Connecting holds no database; a lost link is saved and released at once, then made again after
 // 1, 2, 4 ... s up to a minute, quietly, until it is made or the engineer gives it up.
 TEST_F(NetworkConnectionTest, ALostLinkIsSavedThenTriedAgainAtGrowingIntervalsUntilMadeOrGivenUp) {
-    netListener.connection = &network;
-    network.SetListener(&netListener);
     const QString address = QStringLiteral("tcp://10.0.0.7:4001");
     ASSERT_TRUE(network.Open(address, 38400));
     EXPECT_EQ(network.State(), ConnectionState::Connecting);
@@ -347,8 +343,6 @@ TEST_F(NetworkConnectionTest, ALostLinkIsSavedThenTriedAgainAtGrowingIntervalsUn
 // The first attempt failing: refused with the reason (the window, a one-shot command), or tried
 // again as a lost link is (a service).
 TEST_F(NetworkConnectionTest, AFirstConnectionThatFailsIsRefusedOrRetriedAsAsked) {
-    netListener.connection = &network;
-    network.SetListener(&netListener);
     for (const bool retry : {false, true}) {
         SCOPED_TRACE(retry ? "a service" : "the window");
         netListener.heard.clear();

@@ -23,6 +23,7 @@
 #include "link/Receiver.h"
 #include "link/Requester.h"
 #include "sim/MeterNetwork.h"
+#include "support/EventPump.h"
 #include "support/QuietLink.h"
 
 namespace lumvaris::sim {
@@ -113,12 +114,7 @@ QString ReadFile(const QString& path) {
 
 class SimulatorEndToEndTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char arg0[] = "sim_e2e_tests";
-        static char* argv[] = {arg0, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
+    static void SetUpTestSuite() { lumvaris::testing::EnsureApplication("sim_e2e_tests"); }
 };
 
 TEST_F(SimulatorEndToEndTest, ClockReadIsAnsweredAgainAfterTheClientReconnects) {

@@ -22,6 +22,7 @@
 #include "SimTestSupport.h"
 #include "link/Receiver.h"
 #include "link/Telnet.h"
+#include "support/EventPump.h"
 
 namespace lumvaris::sim {
 namespace {
@@ -199,14 +200,7 @@ int FreeBasePort(int count) {
 
 class SimulatorNetworkTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char arg0[] = "sim_e2e_tests";
-        static char* argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            static QCoreApplication app(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { lumvaris::testing::EnsureApplication("sim_e2e_tests"); }
 };
 
 // A hang-up fault ends the connection, not the simulator: it goes on listening, or (as a modem)
