@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <csignal>
 
@@ -140,6 +141,7 @@ void Session::StateChanged() {
 
 void Session::PortLost(const QString& message) {
     portLost_ = true;
+    PostAsyncEnd();
     if (lossHook_) {
         lossHook_(message);
         Wake();
@@ -180,6 +182,7 @@ void Session::Wake() {
 
 void Session::Stop(int signal) {
     stopSignal_ = signal;
+    PostAsyncEnd();
     Wake();
 }
 
@@ -224,6 +227,7 @@ void Session::Drain() {
 
 void Session::WaitEnded(link::WaitOutcome, int, int) {
     waitEnded_ = true;
+    PostAsyncEnd();
     Wake();
 }
 
@@ -258,7 +262,16 @@ ExitStatus Session::Request(const commands::Request& request, Exchange* exchange
 }
 
 ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exchange) {
-    const commands::CommandInfo& info = commands::Info(request.type);
+    if (const std::optional<ExitStatus> failed = Send(request)) {
+        return *failed;
+    }
+    if (commands::Info(request.type).expectedReply != link::Requester::kNoWait) {
+        Wait([this] { return waitEnded_; });
+    }
+    return Outcome(request, exchange);
+}
+
+std::optional<ExitStatus> Session::Send(const commands::Request& request) {
     recorder_.Clear();
     lastSent_.clear();
     lastReply_.clear();
@@ -274,9 +287,11 @@ ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exch
         portLost_ = true;
         return ExitStatus::PortNotOpened;
     }
-    if (info.expectedReply != link::Requester::kNoWait) {
-        Wait([this] { return waitEnded_; });
-    }
+    return std::nullopt;
+}
+
+ExitStatus Session::Outcome(const commands::Request& request, Exchange* exchange) {
+    const commands::CommandInfo& info = commands::Info(request.type);
     link::Requester& requester = connection_.Requester();
     if (exchange != nullptr) {
         exchange->status = requester.Status();
@@ -303,6 +318,65 @@ ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exch
         return ExitStatus::NoReply;
     }
     return ExitStatus::Done;
+}
+
+void Session::RequestAsync(const commands::Request& request, std::function<void(ExitStatus)> done) {
+    const bool passwordFirst = commands::Info(request.type).isProtected && options_.password.has_value();
+    pending_ = Pending{request, passwordFirst, std::move(done)};
+    if (passwordFirst) {
+        const QByteArray& password = *options_.password;
+        SendAsync(commands::request::PasswordSend(reinterpret_cast<const std::uint8_t*>(password.constData()),
+                                                  static_cast<std::size_t>(password.size())));
+    } else {
+        SendAsync(request);
+    }
+}
+
+void Session::CancelRequest() {
+    pending_.reset();
+    ++pendingSerial_;
+}
+
+void Session::SendAsync(const commands::Request& request) {
+    ++pendingSerial_;
+    if (const std::optional<ExitStatus> failed = Send(request)) {
+        const quint64 serial = pendingSerial_;
+        QTimer::singleShot(0, this, [this, serial, status = *failed] {
+            if (pending_ && serial == pendingSerial_) {
+                std::function<void(ExitStatus)> done = std::move(pending_->done);
+                pending_.reset();
+                done(status);
+            }
+        });
+        return;
+    }
+    if (commands::Info(request.type).expectedReply == link::Requester::kNoWait) {
+        PostAsyncEnd();
+    }
+}
+
+void Session::PostAsyncEnd() {
+    if (!pending_) {
+        return;
+    }
+    const quint64 serial = pendingSerial_;
+    QTimer::singleShot(0, this, [this, serial] {
+        if (!pending_ || serial != pendingSerial_) {
+            return;
+        }
+        const commands::Request sent = pending_->passwordFirst
+                                           ? commands::request::Plain(commands::RequestType::PasswordSend)
+                                           : pending_->request;
+        const ExitStatus status = Outcome(sent, nullptr);
+        if (status == ExitStatus::Done && pending_->passwordFirst) {
+            pending_->passwordFirst = false;
+            SendAsync(pending_->request);
+            return;
+        }
+        std::function<void(ExitStatus)> done = std::move(pending_->done);
+        pending_.reset();
+        done(status);
+    });
 }
 
 }  // namespace lumvaris::cli
