@@ -151,9 +151,10 @@ class Reader {
                     Error(value, QStringLiteral("«collector» задаётся таблицей [collector]."));
                 }
             } else {
-                Error(key, QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] "
-                                          "и [collector].")
-                               .arg(Text(key.str())));
+                Error(key,
+                      QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] "
+                                     "и [collector].")
+                          .arg(Text(key.str())));
             }
         }
         if (sites == nullptr && root.find("site") == root.end()) {
@@ -325,9 +326,8 @@ class Reader {
         for (auto&& [key, value] : table) {
             const std::string_view name = key.str();
             if (name == "max_connecting") {
-                limits_.maxConnecting =
-                    Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
-                        .value_or(limits_.maxConnecting);
+                limits_.maxConnecting = Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
+                                            .value_or(limits_.maxConnecting);
             } else if (name == "connects_per_second") {
                 limits_.connectsPerSecond =
                     Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
