@@ -110,7 +110,7 @@ std::optional<Options> SiteOptions(const Options& base, const Site& site, Output
 struct Collector::Impl {
     // The job (or the identification) under way at a site: one request at a time, each step taken
     // when the last one's end is told, so that any number of sites work side by side.
-    struct Run {
+    struct JobRun {
         quint64 serial = 0;      // a step told after its run ended is not the next run's
         std::optional<Job> job;  // none: the AddressRead that identifies the concentrator
         std::unique_ptr<session::IReadAllView> view;
@@ -122,7 +122,7 @@ struct Collector::Impl {
         // Declared before the destinations, which hang on its database and go first.
         std::unique_ptr<Session> session;
         std::unique_ptr<DataSinks> sinks;
-        std::unique_ptr<Run> run;  // on the session's connection: goes before it
+        std::unique_ptr<JobRun> run;  // on the session's connection: declared after it, gone first
         collect::JobRecords records;
         QString state;               // as last logged
         bool identified = false;     // its UART-ID was said
@@ -538,8 +538,8 @@ struct Collector::Impl {
 
     // --- the jobs -----------------------------------------------------------------------
 
-    Run& NewRun(Unit& unit, std::optional<Job> job) {
-        unit.run = std::make_unique<Run>();
+    JobRun& NewRun(Unit& unit, std::optional<Job> job) {
+        unit.run = std::make_unique<JobRun>();
         unit.run->serial = ++runs;
         unit.run->job = job;
         return *unit.run;
@@ -635,7 +635,7 @@ struct Collector::Impl {
         session::Connection& c = session.Connection();
         const meterdata::TMatrixInterface* net = c.Database().Meter().NetStore();
         const int meters = net != nullptr ? net->ColCount() - 1 : 0;
-        Run& run = *unit.run;
+        JobRun& run = *unit.run;
         // Told from inside the read: its end is taken from the event loop, where the read may go.
         struct Finished final : session::IReadAllView {
             std::function<void()> told;
