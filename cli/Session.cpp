@@ -27,6 +27,7 @@ Session::Session(const Options& options, Output& output, const QString& dataDire
       output_(output),
       dataDirectory_(dataDirectory),
       portName_(options.port),
+      pause_(options.command != Command::Collect),
       connection_({port_, pause_, timers_, clock_, dataDirectory}) {
     connection_.SetListener(this);
     connection_.SetQuestions(this);
@@ -262,7 +263,7 @@ ExitStatus Session::Request(const commands::Request& request, Exchange* exchange
 }
 
 ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exchange) {
-    if (const std::optional<ExitStatus> failed = Send(request)) {
+    if (const std::optional<ExitStatus> failed = Send(request, true)) {
         return *failed;
     }
     if (commands::Info(request.type).expectedReply != link::Requester::kNoWait) {
@@ -271,7 +272,7 @@ ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exch
     return Outcome(request, exchange);
 }
 
-std::optional<ExitStatus> Session::Send(const commands::Request& request) {
+std::optional<ExitStatus> Session::Send(const commands::Request& request, bool pause) {
     recorder_.Clear();
     lastSent_.clear();
     lastReply_.clear();
@@ -280,7 +281,11 @@ std::optional<ExitStatus> Session::Send(const commands::Request& request) {
         return ExitStatus::PortNotOpened;
     }
     try {
-        connection_.Sender().Send(request);
+        if (pause) {
+            connection_.Sender().Send(request);
+        } else {
+            connection_.Sender().SendWithoutPause(request);
+        }
     } catch (const std::exception& error) {
         // A port that failed under the write: its loss is said when the event loop runs.
         output_.Message(QString::fromUtf8(error.what()));
@@ -339,7 +344,9 @@ void Session::CancelRequest() {
 
 void Session::SendAsync(const commands::Request& request) {
     ++pendingSerial_;
-    if (const std::optional<ExitStatus> failed = Send(request)) {
+    // The pause after a write sleeps the thread: with many sites on it, each would hold up all the
+    // others. The reply paces the next request instead (and is taken as soon as it arrives).
+    if (const std::optional<ExitStatus> failed = Send(request, false)) {
         const quint64 serial = pendingSerial_;
         QTimer::singleShot(0, this, [this, serial, status = *failed] {
             if (pending_ && serial == pendingSerial_) {

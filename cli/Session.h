@@ -128,7 +128,7 @@ class Session final : public QObject,
     ExitStatus SendAndWait(const commands::Request& request, Exchange* exchange);
     // The two halves of a request: the write (a status when it could not go out) and, once its
     // wait ended, what became of it.
-    std::optional<ExitStatus> Send(const commands::Request& request);
+    std::optional<ExitStatus> Send(const commands::Request& request, bool pause);
     ExitStatus Outcome(const commands::Request& request, Exchange* exchange);
     void SendAsync(const commands::Request& request);
     // The asynchronous request's end is looked at from the event loop, after the handler that
@@ -152,7 +152,23 @@ class Session final : public QObject,
     QString dataDirectory_;
     QString portName_;
     link::AnyPort port_;
-    link::ThreadPause pause_;
+    // The link's pauses (after a write, after a close) sleep the thread. The collector's one
+    // thread serves every site, so there they sleep not at all: its requests are paced by their
+    // replies, and a site that closes must not stop the others for half a second.
+    class LinkPause final : public link::IPause {
+      public:
+        explicit LinkPause(bool sleeps) : sleeps_(sleeps) {}
+        void Pause(int milliseconds) override {
+            if (sleeps_) {
+                thread_.Pause(milliseconds);
+            }
+        }
+
+      private:
+        bool sleeps_;
+        link::ThreadPause thread_;
+    };
+    LinkPause pause_;
     session::QtTimerFactory timers_;
     meterdata::SystemClock clock_;
     session::Connection connection_;

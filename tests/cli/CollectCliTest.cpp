@@ -333,9 +333,9 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
     constexpr int kGood = 10;
     const int base = FreeBasePort(kGood);
     ASSERT_GT(base, 0);
-    // Ten meters at 100 ms a reply: a read of about a second each.
+    // Sixteen meters at 100 ms a reply: a read of about two seconds each.
     Simulator good({"--fleet", QString::number(kGood), "--tcp", QString::number(base), "--uart-id", "2001",
-                    "--delay", "100", "--network-size", "10", "--interval", "1"});
+                    "--delay", "100", "--network-size", "16", "--interval", "1"});
     const auto readings = [&](const QString& name) { return data.filePath(name + QStringLiteral(".jsonl")); };
     QString file = QStringLiteral("[collector]\nconnects_per_second = 100\nmax_connecting = 20\n");
     for (int i = 0; i < kGood; ++i) {
@@ -347,7 +347,7 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
         const char* name;
         QStringList simulator;
     } faulty[] = {
-        {"flooding", {"--interval", "0.005", "--delay", "100", "--network-size", "10"}},
+        {"flooding", {"--interval", "0.005", "--delay", "100", "--network-size", "16"}},
         {"silent", {"--silent-after-requests", "1"}},
     };
     std::vector<std::unique_ptr<Simulator>> faultySims;
@@ -364,7 +364,7 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
     TimedLines lines(collect.cli);
     const QString began = QStringLiteral("»: задание «чтение буферов 'последних пакетов'» начато.");
     const QString done =
-        QStringLiteral("»: задание «чтение буферов 'последних пакетов'» выполнено: Все 10: без ответа 0");
+        QStringLiteral("»: задание «чтение буферов 'последних пакетов'» выполнено: Все 16: без ответа 0");
     const auto goodLine = [](int i, const QString& part) { return QStringLiteral("«good%1").arg(i) + part; };
     EXPECT_TRUE(lines.Until([&] {
         for (int i = 0; i < kGood; ++i) {
@@ -389,7 +389,16 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
     // The silent site's read is still waiting for its first reply, or has failed; not done.
     EXPECT_LT(lines.When(QStringLiteral("«silent") + done), 0);
     // The good sites' packets went on meanwhile (one a second each).
-    RunUntil([&] { return LiveRecords(readings("good0")) >= 2; }, 5000);
+    RunUntil(
+        [&] {
+            for (int i = 0; i < kGood; ++i) {
+                if (LiveRecords(readings(QStringLiteral("good%1").arg(i))) < 2) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        10000);
     collect.Signal(SIGTERM);
     ASSERT_TRUE(collect.cli.waitForFinished(40000));
     EXPECT_EQ(collect.cli.exitCode(), 0);
