@@ -23,7 +23,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include "CliProcess.h"
@@ -135,37 +134,25 @@ struct TimedLines {
     QProcess& cli;
     QElapsedTimer since;
     QString partial;
+    QString all;
     std::vector<std::pair<qint64, QString>> lines;
-    explicit TimedLines(QProcess& process) : cli(process) { since.start(); }
-    void Read() {
-        partial += QString::fromUtf8(cli.readAllStandardError());
-        for (qsizetype end; (end = partial.indexOf(QLatin1Char('\n'))) >= 0; partial.remove(0, end + 1)) {
-            lines.emplace_back(since.elapsed(), partial.left(end));
-        }
+    bool Until(const std::function<bool()>& done) {
+        return RunUntil(
+            [&] {
+                partial += QString::fromUtf8(cli.readAllStandardError());
+                for (qsizetype end; (end = partial.indexOf('\n')) >= 0; partial.remove(0, end + 1)) {
+                    lines.emplace_back(since.elapsed(), partial.left(end));
+                    all += QStringLiteral("%1 %2\n").arg(since.elapsed()).arg(partial.left(end));
+                }
+                return done();
+            },
+            30000);
     }
     // When the first line holding `part` arrived; -1: none yet.
     qint64 When(const QString& part) const {
-        for (const auto& [ms, line] : lines) {
-            if (line.contains(part)) {
-                return ms;
-            }
-        }
-        return -1;
-    }
-    bool Until(const std::function<bool()>& done, int ms = 30000) {
-        return RunUntil(
-            [&] {
-                Read();
-                return done();
-            },
-            ms);
-    }
-    QString All() const {
-        QString all;
-        for (const auto& [ms, line] : lines) {
-            all += QStringLiteral("%1 %2\n").arg(ms).arg(line);
-        }
-        return all;
+        const auto it =
+            std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.second.contains(part); });
+        return it != lines.end() ? it->first : -1;
     }
 };
 
@@ -361,7 +348,8 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
 
     Collecting collect({"--sites", sites, "--data-dir", data.path()},
                        QProcessEnvironment::systemEnvironment());
-    TimedLines lines(collect.cli);
+    TimedLines lines{collect.cli};
+    lines.since.start();
     const QString began = QStringLiteral("»: задание «чтение буферов 'последних пакетов'» начато.");
     const QString done =
         QStringLiteral("»: задание «чтение буферов 'последних пакетов'» выполнено: Все 16: без ответа 0");
@@ -373,7 +361,7 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
             }
         }
         return true;
-    })) << lines.All().toStdString();
+    })) << lines.all.toStdString();
     // One after another, the reads would span the sum of their times; side by side, about one.
     qint64 first = std::numeric_limits<qint64>::max();
     qint64 last = 0;
@@ -385,7 +373,7 @@ TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
         last = std::max(last, end);
         sum += end - start;
     }
-    EXPECT_LT((last - first) * 3, sum) << lines.All().toStdString();
+    EXPECT_LT((last - first) * 3, sum) << lines.all.toStdString();
     // The silent site's read is still waiting for its first reply, or has failed; not done.
     EXPECT_LT(lines.When(QStringLiteral("«silent") + done), 0);
     // The good sites' packets went on meanwhile (one a second each).
