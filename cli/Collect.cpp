@@ -23,6 +23,7 @@
 #include "cli/AcceptedCalls.h"
 #include "cli/DataSinks.h"
 #include "cli/Session.h"
+#include "collect/ConnectPacer.h"
 #include "collect/FleetMetrics.h"
 #include "collect/FleetStore.h"
 #include "collect/Health.h"
@@ -49,9 +50,6 @@ using collect::Site;
 using commands::RequestType;
 
 constexpr int kTickMs = 1000;
-// Connections being made at once; the others wait their turn, so that a restart of a collector
-// with a thousand network sites does not open a thousand sockets in the same second.
-constexpr int kMaxConnecting = 8;
 // A serial port that would not open (the adapter is not plugged in) is tried again this often.
 constexpr qint64 kReopenMs = 30000;
 
@@ -109,17 +107,27 @@ std::optional<Options> SiteOptions(const Options& base, const Site& site, Output
 }  // namespace
 
 struct Collector::Impl {
+    // The job (or the identification) under way at a site: one request at a time, each step taken
+    // when the last one's end is told, so that any number of sites work side by side.
+    struct JobRun {
+        quint64 serial = 0;      // a step told after its run ended is not the next run's
+        std::optional<Job> job;  // none: the AddressRead that identifies the concentrator
+        std::unique_ptr<session::IReadAllView> view;
+        std::unique_ptr<session::ReadAll> readAll;
+    };
     struct Unit {
         Site site;
         Options options;
         // Hangs on the session's database, so goes after it.
         std::unique_ptr<collect::FleetStore::Feed> feed;
         std::unique_ptr<Session> session;
+        std::unique_ptr<JobRun> run;  // on the session's connection: declared after it, gone first
         collect::JobRecords records;
         QString state;               // as last logged
         bool identified = false;     // its UART-ID was said
         bool asked = false;          // AddressRead went out since it was connected
         bool lost = false;           // a call that ended; closed by the next tick
+        bool connecting = false;     // a connection is being made, as last told
         QElapsedTimer sinceRefused;  // a port that did not open
         qint64 packetsCounted = 0;   // of the session's, already in the metrics
         qint64 recordsCounted = 0;   // of the destinations', the same
@@ -134,7 +142,11 @@ struct Collector::Impl {
         : options(o),
           output(out),
           dataDirectory(directory),
-          notify(collect::SystemdNotify::FromEnvironment()) {}
+          notify(collect::SystemdNotify::FromEnvironment()) {
+        sinceStart.start();
+        startTimer.setSingleShot(true);
+        QObject::connect(&startTimer, &QTimer::timeout, [this] { StartLater(); });
+    }
 
     const Options& options;
     Output& output;
@@ -155,7 +167,15 @@ struct Collector::Impl {
     std::map<QString, qint64> sentCounted;  // per destination, already in the metrics
     QEventLoop loop;
     QTimer tick;
-    bool busy = false;  // a tick runs (a job may wait for its replies inside it)
+    // Connections: how many at once and how fast (the sites file's [collector]), the next start
+    // awaited when the pace holds the queue back.
+    collect::CollectorLimits limits;
+    collect::ConnectPacer pacer{limits.connectsPerSecond};
+    QElapsedTimer sinceStart;
+    QTimer startTimer;
+    bool startPosted = false;
+    quint64 runs = 0;
+    bool busy = false;  // a tick runs (a close inside it may let its destinations write from a loop)
     bool reloadAsked = false;
     int stopSignal = 0;
 
@@ -182,11 +202,22 @@ struct Collector::Impl {
         return state == session::ConnectionState::AdapterGone || state == session::ConnectionState::Closed;
     }
 
+    // First connections and retries alike.
     int Connecting() const {
         return static_cast<int>(std::count_if(units.begin(), units.end(), [](const auto& entry) {
             const Unit& unit = *entry.second;
-            return unit.session && unit.session->Connection().State() == session::ConnectionState::Connecting;
+            return unit.session && unit.session->Connection().ConnectInProgress();
         }));
+    }
+
+    std::int64_t NowUs() const { return sinceStart.nsecsElapsed() / 1000; }
+
+    // Whether one more connection may be begun now; it takes its place in the pace when it may.
+    bool MayConnect() { return Connecting() < limits.maxConnecting && pacer.TryTake(NowUs()); }
+
+    void ApplyLimits(const collect::CollectorLimits& read) {
+        limits = read;
+        pacer.SetRate(limits.connectsPerSecond);
     }
 
     // --- starting and stopping -----------------------------------------------------------
@@ -266,7 +297,70 @@ struct Collector::Impl {
         if (Open(unit, {}) != ExitStatus::Done) {
             SetState(unit, QStringLiteral("порт не открывается; повтор через %1 с.").arg(kReopenMs / 1000));
             unit.sinceRefused.start();
+            return;
         }
+        // The connection's own retries after a loss keep to the same limits as the first attempts.
+        unit.session->Connection().SetConnectGate([this] { return MayConnect(); });
+    }
+
+    // Starts what waits in the queue as far as the limits allow: a serial port at once, a network
+    // site while fewer than the limit are being made and the pace has room; the rest when an
+    // attempt ends or the pace has room again.
+    void StartWaiting() {
+        int connecting = Connecting();
+        std::size_t i = 0;
+        while (i < startQueue.size()) {
+            const auto it = units.find(startQueue[i]);
+            if (it == units.end()) {
+                startQueue.erase(startQueue.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
+            Unit& unit = *it->second;
+            if (unit.site.portKind == PortKind::Network) {
+                if (connecting >= limits.maxConnecting) {
+                    ++i;
+                    continue;
+                }
+                if (!pacer.TryTake(NowUs())) {
+                    if (!startTimer.isActive()) {
+                        startTimer.start(static_cast<int>((pacer.WaitUs(NowUs()) + 999) / 1000));
+                    }
+                    ++i;
+                    continue;
+                }
+                ++connecting;
+            }
+            startQueue.erase(startQueue.begin() + static_cast<std::ptrdiff_t>(i));
+            Start(unit);
+        }
+    }
+
+    // StartWaiting from the event loop, outside any socket's signal; a tick under way starts the
+    // queue itself.
+    void StartLater() {
+        if (busy || stopSignal != 0) {
+            return;
+        }
+        busy = true;
+        const auto done = qScopeGuard([this] { busy = false; });
+        StartWaiting();
+    }
+
+    void PostStart() {
+        if (!std::exchange(startPosted, true)) {
+            QTimer::singleShot(0, &tick, [this] {
+                startPosted = false;
+                StartLater();
+            });
+        }
+    }
+
+    void PostWork(const QString& name) {
+        QTimer::singleShot(0, &tick, [this, name] {
+            if (const auto it = units.find(name); it != units.end()) {
+                Work(*it->second);
+            }
+        });
     }
 
     void StateChanged(Unit& unit) {
@@ -285,6 +379,7 @@ struct Collector::Impl {
             case session::ConnectionState::OpenNotSaving:
                 unit.session->ClearPortLost();
                 SetState(unit, QStringLiteral("на связи (%1).").arg(unit.site.port));
+                PostWork(unit.site.name);
                 break;
             case session::ConnectionState::Connecting:
                 SetState(unit, QStringLiteral("подключение к %1…").arg(unit.site.port));
@@ -299,10 +394,15 @@ struct Collector::Impl {
                 break;
         }
         metrics.Set(collect::metric::kSiteConnected, {unit.site.name}, Present(unit) ? 1 : 0);
+        const bool connecting = connection.ConnectInProgress();
+        if (std::exchange(unit.connecting, connecting) && !connecting) {
+            PostStart();  // the attempt ended: the next site waiting may begin its own
+        }
     }
 
     // Saves and closes the unit's port; what it filed is in the fleet's store.
     ExitStatus Close(Unit& unit) {
+        unit.run.reset();
         if (!unit.session) {
             return ExitStatus::Done;
         }
@@ -451,59 +551,137 @@ struct Collector::Impl {
         metrics.Add(collect::metric::kSiteRequests, {unit.site.name, collect::OutcomeLabel(outcome)});
     }
 
-    ExitStatus Request(Unit& unit, const commands::Request& request) {
-        const ExitStatus status = unit.session->Request(request);
-        CountRequest(unit, status);
-        return status;
+    // --- the jobs -----------------------------------------------------------------------
+
+    JobRun& NewRun(Unit& unit, std::optional<Job> job) {
+        unit.run = std::make_unique<JobRun>();
+        unit.run->serial = ++runs;
+        unit.run->job = job;
+        return *unit.run;
     }
 
-    // One job, its replies awaited here (the other sites are served meanwhile by the same loop).
-    // A text of what was done, or nothing when it failed (its message said).
-    std::optional<QString> RunJob(Unit& unit, Job job) {
-        Session& session = *unit.session;
-        session::Connection& c = session.Connection();
+    // Sends one request of the unit's run; `next` goes on from its status unless the run ended
+    // meanwhile (the site was closed, a stop came).
+    void Send(Unit& unit, const commands::Request& request, std::function<void(Unit&, ExitStatus)> next) {
+        Unit* raw = &unit;  // the callback lives in the unit's session and dies with it
+        const quint64 serial = unit.run->serial;
+        unit.session->RequestAsync(request, [this, raw, serial, next = std::move(next)](ExitStatus status) {
+            CountRequest(*raw, status);
+            if (stopSignal == 0 && raw->run && raw->run->serial == serial) {
+                next(*raw, status);
+            }
+        });
+    }
+
+    // Starts what the site has to do next, if it is free and something is due: the AddressRead
+    // after each connection (its reply stamps the readings with the concentrator's own UART-ID),
+    // then the first job due.
+    void Work(Unit& unit) {
+        if (stopSignal != 0 || unit.run || !Present(unit) ||
+            unit.session->Connection().Requester().WaitInProgress()) {
+            return;
+        }
+        if (!unit.asked) {
+            // No reply is no reason to stop; it is asked again after its next loss.
+            unit.asked = true;
+            NewRun(unit, std::nullopt);
+            Send(unit, commands::request::Plain(RequestType::AddressRead), [this](Unit& u, ExitStatus) {
+                u.run.reset();
+                Work(u);
+            });
+            return;
+        }
+        const collect::JobsDue due =
+            collect::DueJobs(unit.site, true, QDateTime::currentDateTime(), unit.records);
+        if (!due.due.empty()) {
+            StartJob(unit, due.due.front());
+        }
+    }
+
+    void StartJob(Unit& unit, Job job) {
+        NewRun(unit, job);
+        Say(unit, QStringLiteral("задание «%1» начато.").arg(JobName(job)));
         if (job == Job::ClockCheck) {
-            if (Request(unit, commands::request::Plain(RequestType::ClockRead)) != ExitStatus::Done) {
-                return std::nullopt;
-            }
-            qint64 offset = 0;
-            for (const ShownValue& value : session.Recorder().Shown()) {
-                if (value.key == QLatin1String("clock_offset_seconds")) {
-                    offset = value.json.toInteger();
-                }
-            }
-            const int limit = unit.site.schedule.clockSetWhenOffBySeconds;
-            if (limit <= 0 || std::abs(offset) <= limit) {
-                return QStringLiteral("отклонение часов %1 с").arg(offset);
-            }
-            const meterdata::SystemClock clock;
-            if (Request(unit, commands::request::ClockWrite(
-                                  commands::ClockRecord::FromDateTime(clock.Now()))) != ExitStatus::Done) {
-                return std::nullopt;
-            }
-            return QStringLiteral("отклонение часов %1 с: часы установлены по часам компьютера").arg(offset);
+            Send(unit, commands::request::Plain(RequestType::ClockRead),
+                 [this](Unit& u, ExitStatus status) { ClockRead(u, status); });
+            return;
         }
         // The network size first: the read goes by it.
-        if (Request(unit, commands::request::Plain(RequestType::ConfigRead)) != ExitStatus::Done) {
-            return std::nullopt;
+        Send(unit, commands::request::Plain(RequestType::ConfigRead), [this](Unit& u, ExitStatus status) {
+            if (status != ExitStatus::Done) {
+                Finish(u, std::nullopt);
+            } else {
+                ReadBuffers(u);
+            }
+        });
+    }
+
+    void ClockRead(Unit& unit, ExitStatus status) {
+        if (status != ExitStatus::Done) {
+            Finish(unit, std::nullopt);
+            return;
         }
+        qint64 offset = 0;
+        for (const ShownValue& value : unit.session->Recorder().Shown()) {
+            if (value.key == QLatin1String("clock_offset_seconds")) {
+                offset = value.json.toInteger();
+            }
+        }
+        const int limit = unit.site.schedule.clockSetWhenOffBySeconds;
+        if (limit <= 0 || std::abs(offset) <= limit) {
+            Finish(unit, QStringLiteral("отклонение часов %1 с").arg(offset));
+            return;
+        }
+        const meterdata::SystemClock clock;
+        Send(unit, commands::request::ClockWrite(commands::ClockRecord::FromDateTime(clock.Now())),
+             [this, offset](Unit& u, ExitStatus written) {
+                 Finish(
+                     u,
+                     written != ExitStatus::Done
+                         ? std::nullopt
+                         : std::optional<QString>(
+                               QStringLiteral("отклонение часов %1 с: часы установлены по часам компьютера")
+                                   .arg(offset)));
+             });
+    }
+
+    void ReadBuffers(Unit& unit) {
+        Session& session = *unit.session;
+        session::Connection& c = session.Connection();
         const meterdata::TMatrixInterface* net = c.Database().Meter().NetStore();
         const int meters = net != nullptr ? net->ColCount() - 1 : 0;
-        session::ReadAll readAll(c.Sender(), c.Requester(), c.Replies(), c, session.Timers(),
-                                 [](const std::function<void()>& step) { session::Result::Catching(step); });
+        JobRun& run = *unit.run;
+        // Told from inside the read: its end is taken from the event loop, where the read may go.
         struct Finished final : session::IReadAllView {
-            Session& session;
-            explicit Finished(Session& s) : session(s) {}
-            void ReadAllFinished(const commands::ReadAllLoop&) override { session.Wake(); }
-        } finished(session);
-        readAll.SetView(&finished);
+            std::function<void()> told;
+            void ReadAllFinished(const commands::ReadAllLoop&) override { told(); }
+        };
+        auto view = std::make_unique<Finished>();
+        view->told = [this, name = unit.site.name, serial = run.serial] {
+            QTimer::singleShot(0, &tick, [this, name, serial] {
+                const auto it = units.find(name);
+                if (stopSignal == 0 && it != units.end() && it->second->run &&
+                    it->second->run->serial == serial) {
+                    BuffersRead(*it->second);
+                }
+            });
+        };
+        run.readAll = std::make_unique<session::ReadAll>(
+            c.Sender(), c.Requester(), c.Replies(), c, session.Timers(),
+            [](const std::function<void()>& step) { session::Result::Catching(step); });
+        run.readAll->SetView(view.get());
+        run.view = std::move(view);
         const RequestType buffer =
-            job == Job::ReadMonths ? RequestType::MonthBufferRead : RequestType::PacketBufferRead;
-        if (meters <= 0 || !readAll.Start(buffer, 1, meters, session::ReadAllPace::Reply)) {
-            Say(unit, QStringLiteral("%1: в сети концентратора нет счётчиков.").arg(JobName(job)));
-            return std::nullopt;
+            run.job == Job::ReadMonths ? RequestType::MonthBufferRead : RequestType::PacketBufferRead;
+        if (meters <= 0 || !run.readAll->Start(buffer, 1, meters, session::ReadAllPace::Reply)) {
+            Say(unit, QStringLiteral("%1: в сети концентратора нет счётчиков.").arg(JobName(*run.job)));
+            Finish(unit, std::nullopt);
         }
-        session.Wait([&readAll] { return !readAll.Running(); });
+    }
+
+    void BuffersRead(Unit& unit) {
+        Session& session = *unit.session;
+        session::ReadAll& readAll = *unit.run->readAll;
         readAll.Stop();
         const commands::ReadAllLoop& done = readAll.Loop();
         metrics.Add(collect::metric::kSiteRequests,
@@ -512,25 +690,19 @@ struct Collector::Impl {
         metrics.Add(collect::metric::kSiteRequests,
                     {unit.site.name, collect::OutcomeLabel(collect::RequestOutcome::NoReply)},
                     done.WithoutReply());
-        if (!c.IsOpen() || session.PortLost() || done.WithoutReply() > 0 || session.StopSignal() != 0) {
-            Say(unit, done.SummaryText());
-            return std::nullopt;
+        const QString summary = done.SummaryText();
+        if (!session.Connection().IsOpen() || session.PortLost() || done.WithoutReply() > 0) {
+            Say(unit, summary);
+            Finish(unit, std::nullopt);
+            return;
         }
-        return done.SummaryText();
+        Finish(unit, summary);
     }
 
-    // The first job due of one site, if any; true when one ran.
-    bool RunDue(Unit& unit) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const collect::JobsDue due = collect::DueJobs(unit.site, Present(unit), now, unit.records);
-        if (due.due.empty()) {
-            return false;
-        }
-        const Job job = due.due.front();
-        const std::optional<QString> done = RunJob(unit, job);
-        if (stopSignal != 0 || !unit.session) {
-            return true;  // the end came meanwhile: the job counts as not tried
-        }
+    // The end of the unit's job: done (with a text of what was done) or failed (its message said).
+    void Finish(Unit& unit, std::optional<QString> done) {
+        const Job job = *unit.run->job;
+        unit.run.reset();
         const QDateTime end = QDateTime::currentDateTime();
         if (done) {
             collect::RecordDone(unit.records[job], end);
@@ -543,19 +715,12 @@ struct Collector::Impl {
         }
         metrics.Add(collect::metric::kSiteJobs, {unit.site.name, collect::JobLabel(job),
                                                  done ? QStringLiteral("ok") : QStringLiteral("failed")});
-        return true;
-    }
-
-    // Asks a concentrator that has not said its address yet: its reply stamps the readings with
-    // its own UART-ID. No reply is no reason to stop; it is asked again after its next loss.
-    void Identify(Unit& unit) {
-        unit.asked = true;
-        Request(unit, commands::request::Plain(RequestType::AddressRead));
+        Work(unit);
     }
 
     void Tick() {
-        // A job waits for its replies in a loop inside this one, and a close lets its destinations
-        // write from one: neither may see the sites change under it.
+        // A close lets its destinations write from a loop inside this one: nothing may change the
+        // sites under it.
         if (busy || stopSignal != 0) {
             return;
         }
@@ -569,13 +734,6 @@ struct Collector::Impl {
             Call call = std::move(calls.front());
             calls.pop_front();
             ServeCall(std::move(call));
-        }
-        while (!startQueue.empty() && Connecting() < kMaxConnecting) {
-            const auto it = units.find(startQueue.front());
-            startQueue.pop_front();
-            if (it != units.end()) {
-                Start(*it->second);
-            }
         }
         for (auto& [name, unit] : units) {
             if (unit->lost) {
@@ -597,21 +755,10 @@ struct Collector::Impl {
             CountPackets(*unit);
         }
         CountDestinations();
-        // One request at a time per concentrator; here, for now, one job at a time in all.
+        StartWaiting();
+        // Each site's jobs on their own; a site at work is passed over.
         for (auto& [name, unit] : units) {
-            if (stopSignal != 0 || reloadAsked) {
-                break;
-            }
-            if (!Present(*unit)) {
-                continue;
-            }
-            if (!unit->asked) {
-                Identify(*unit);
-                break;
-            }
-            if (RunDue(*unit)) {
-                break;
-            }
+            Work(*unit);
         }
     }
 
@@ -633,6 +780,7 @@ struct Collector::Impl {
                     .arg(options.sitesFile));
             return std::nullopt;
         }
+        ApplyLimits(read.limits);
         return read.sites;
     }
 

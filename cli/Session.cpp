@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <csignal>
 
@@ -26,6 +27,7 @@ Session::Session(const Options& options, Output& output, const QString& dataDire
       output_(output),
       dataDirectory_(dataDirectory),
       portName_(options.port),
+      pause_(options.command != Command::Collect),
       connection_({port_, pause_, timers_, clock_, dataDirectory}) {
     connection_.SetListener(this);
     connection_.SetQuestions(this);
@@ -140,6 +142,7 @@ void Session::StateChanged() {
 
 void Session::PortLost(const QString& message) {
     portLost_ = true;
+    PostAsyncEnd();
     if (lossHook_) {
         lossHook_(message);
         Wake();
@@ -180,6 +183,7 @@ void Session::Wake() {
 
 void Session::Stop(int signal) {
     stopSignal_ = signal;
+    PostAsyncEnd();
     Wake();
 }
 
@@ -224,6 +228,7 @@ void Session::Drain() {
 
 void Session::WaitEnded(link::WaitOutcome, int, int) {
     waitEnded_ = true;
+    PostAsyncEnd();
     Wake();
 }
 
@@ -258,7 +263,16 @@ ExitStatus Session::Request(const commands::Request& request, Exchange* exchange
 }
 
 ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exchange) {
-    const commands::CommandInfo& info = commands::Info(request.type);
+    if (const std::optional<ExitStatus> failed = Send(request, true)) {
+        return *failed;
+    }
+    if (commands::Info(request.type).expectedReply != link::Requester::kNoWait) {
+        Wait([this] { return waitEnded_; });
+    }
+    return Outcome(request, exchange);
+}
+
+std::optional<ExitStatus> Session::Send(const commands::Request& request, bool pause) {
     recorder_.Clear();
     lastSent_.clear();
     lastReply_.clear();
@@ -267,16 +281,22 @@ ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exch
         return ExitStatus::PortNotOpened;
     }
     try {
-        connection_.Sender().Send(request);
+        if (pause) {
+            connection_.Sender().Send(request);
+        } else {
+            connection_.Sender().SendWithoutPause(request);
+        }
     } catch (const std::exception& error) {
         // A port that failed under the write: its loss is said when the event loop runs.
         output_.Message(QString::fromUtf8(error.what()));
         portLost_ = true;
         return ExitStatus::PortNotOpened;
     }
-    if (info.expectedReply != link::Requester::kNoWait) {
-        Wait([this] { return waitEnded_; });
-    }
+    return std::nullopt;
+}
+
+ExitStatus Session::Outcome(const commands::Request& request, Exchange* exchange) {
+    const commands::CommandInfo& info = commands::Info(request.type);
     link::Requester& requester = connection_.Requester();
     if (exchange != nullptr) {
         exchange->status = requester.Status();
@@ -303,6 +323,67 @@ ExitStatus Session::SendAndWait(const commands::Request& request, Exchange* exch
         return ExitStatus::NoReply;
     }
     return ExitStatus::Done;
+}
+
+void Session::RequestAsync(const commands::Request& request, std::function<void(ExitStatus)> done) {
+    const bool passwordFirst = commands::Info(request.type).isProtected && options_.password.has_value();
+    pending_ = Pending{request, passwordFirst, std::move(done)};
+    if (passwordFirst) {
+        const QByteArray& password = *options_.password;
+        SendAsync(commands::request::PasswordSend(reinterpret_cast<const std::uint8_t*>(password.constData()),
+                                                  static_cast<std::size_t>(password.size())));
+    } else {
+        SendAsync(request);
+    }
+}
+
+void Session::CancelRequest() {
+    pending_.reset();
+    ++pendingSerial_;
+}
+
+void Session::SendAsync(const commands::Request& request) {
+    ++pendingSerial_;
+    // The pause after a write sleeps the thread: with many sites on it, each would hold up all the
+    // others. The reply paces the next request instead (and is taken as soon as it arrives).
+    if (const std::optional<ExitStatus> failed = Send(request, false)) {
+        const quint64 serial = pendingSerial_;
+        QTimer::singleShot(0, this, [this, serial, status = *failed] {
+            if (pending_ && serial == pendingSerial_) {
+                std::function<void(ExitStatus)> done = std::move(pending_->done);
+                pending_.reset();
+                done(status);
+            }
+        });
+        return;
+    }
+    if (commands::Info(request.type).expectedReply == link::Requester::kNoWait) {
+        PostAsyncEnd();
+    }
+}
+
+void Session::PostAsyncEnd() {
+    if (!pending_) {
+        return;
+    }
+    const quint64 serial = pendingSerial_;
+    QTimer::singleShot(0, this, [this, serial] {
+        if (!pending_ || serial != pendingSerial_) {
+            return;
+        }
+        const commands::Request sent = pending_->passwordFirst
+                                           ? commands::request::Plain(commands::RequestType::PasswordSend)
+                                           : pending_->request;
+        const ExitStatus status = Outcome(sent, nullptr);
+        if (status == ExitStatus::Done && pending_->passwordFirst) {
+            pending_->passwordFirst = false;
+            SendAsync(pending_->request);
+            return;
+        }
+        std::function<void(ExitStatus)> done = std::move(pending_->done);
+        pending_.reset();
+        done(status);
+    });
 }
 
 }  // namespace lumvaris::cli

@@ -6,11 +6,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "cli/ExitStatus.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/ReplyRecorder.h"
+#include "commands/Requests.h"
 #include "link/AnyPort.h"
 #include "link/LinkObserver.h"
 #include "link/QtSerialPort.h"
@@ -74,6 +76,12 @@ class Session final : public QObject,
     // its reply: Done when answered (the values shown are in the recorder), otherwise NoReply,
     // Refused, PortNotOpened or Interrupted, with the message said.
     ExitStatus Request(const commands::Request& request, Exchange* exchange = nullptr);
+    // The same without a loop of its own: `done` is called from the event loop with the status
+    // Request() would return, once the reply came, the wait timed out, the port was lost or a stop
+    // signal arrived. One at a time: another, CancelRequest() or the session's end drops the
+    // last one's `done` untold.
+    void RequestAsync(const commands::Request& request, std::function<void(ExitStatus)> done);
+    void CancelRequest();
 
     // Runs the event loop until `done` holds, a stop signal came or the port was lost. Anything
     // that may change `done` calls Wake().
@@ -118,6 +126,14 @@ class Session final : public QObject,
   private:
     void RunLoop();
     ExitStatus SendAndWait(const commands::Request& request, Exchange* exchange);
+    // The two halves of a request: the write (a status when it could not go out) and, once its
+    // wait ended, what became of it.
+    std::optional<ExitStatus> Send(const commands::Request& request, bool pause);
+    ExitStatus Outcome(const commands::Request& request, Exchange* exchange);
+    void SendAsync(const commands::Request& request);
+    // The asynchronous request's end is looked at from the event loop, after the handler that
+    // ended its wait has shown the reply.
+    void PostAsyncEnd();
     // link::IRequestListener
     void WaitEnded(link::WaitOutcome outcome, int elapsed, int ticks) override;
     // link::ILinkObserver
@@ -136,13 +152,37 @@ class Session final : public QObject,
     QString dataDirectory_;
     QString portName_;
     link::AnyPort port_;
-    link::ThreadPause pause_;
+    // The link's pauses (after a write, after a close) sleep the thread. The collector's one
+    // thread serves every site, so there they sleep not at all: its requests are paced by their
+    // replies, and a site that closes must not stop the others for half a second.
+    class LinkPause final : public link::IPause {
+      public:
+        explicit LinkPause(bool sleeps) : sleeps_(sleeps) {}
+        void Pause(int milliseconds) override {
+            if (sleeps_) {
+                thread_.Pause(milliseconds);
+            }
+        }
+
+      private:
+        bool sleeps_;
+        link::ThreadPause thread_;
+    };
+    LinkPause pause_;
     session::QtTimerFactory timers_;
     meterdata::SystemClock clock_;
     session::Connection connection_;
     ReplyRecorder recorder_;
     QEventLoop* loop_ = nullptr;
     bool waitEnded_ = false;
+    // The asynchronous request: what goes out after the password, and whom to tell.
+    struct Pending {
+        commands::Request request;
+        bool passwordFirst = false;
+        std::function<void(ExitStatus)> done;
+    };
+    std::optional<Pending> pending_;
+    quint64 pendingSerial_ = 0;  // a posted end of an older request is not this one's
     int stopSignal_ = 0;
     bool portLost_ = false;
     bool errorReported_ = false;

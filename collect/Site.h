@@ -44,4 +44,13 @@ struct Site {
     bool operator==(const Site&) const = default;
 };
 
+// How fast the collector makes its network connections (first ones and retries alike), from the
+// sites file's [collector] table: so many being made at once, so many begun a second.
+struct CollectorLimits {
+    int maxConnecting = 8;
+    int connectsPerSecond = 20;
+
+    bool operator==(const CollectorLimits&) const = default;
+};
+
 }  // namespace lumvaris::collect

@@ -144,9 +144,16 @@ class Reader {
                           QStringLiteral("концентраторы задаются записями [[site]] (в двойных скобках)."));
                     sites = nullptr;
                 }
+            } else if (key.str() == "collector") {
+                if (const toml::table* table = value.as_table()) {
+                    ReadLimits(*table);
+                } else {
+                    Error(value, QStringLiteral("«collector» задаётся таблицей [collector]."));
+                }
             } else {
                 Error(key,
-                      QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults] и [[site]].")
+                      QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] "
+                                     "и [collector].")
                           .arg(Text(key.str())));
             }
         }
@@ -164,6 +171,7 @@ class Reader {
                              return std::pair(a.line, a.column) < std::pair(b.line, b.column);
                          });
         SitesFileResult result;
+        result.limits = limits_;
         result.errors = std::move(errors_);
         if (result.errors.empty()) {
             result.sites = std::move(sites_);
@@ -312,6 +320,22 @@ class Reader {
             }
         }
         return s;
+    }
+
+    void ReadLimits(const toml::table& table) {
+        for (auto&& [key, value] : table) {
+            const std::string_view name = key.str();
+            if (name == "max_connecting") {
+                limits_.maxConnecting = Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
+                                            .value_or(limits_.maxConnecting);
+            } else if (name == "connects_per_second") {
+                limits_.connectsPerSecond =
+                    Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
+                        .value_or(limits_.connectsPerSecond);
+            } else {
+                Error(key, QStringLiteral("неизвестный ключ «%1».").arg(Text(name)));
+            }
+        }
     }
 
     std::optional<QString> PasswordFile(const toml::node& node) {
@@ -476,6 +500,7 @@ class Reader {
     QString directory_;
     std::vector<SitesFileError> errors_;
     std::vector<Site> sites_;
+    CollectorLimits limits_;
     std::map<QString, int> names_;                      // case-folded name → line
     std::map<QString, std::pair<QString, int>> ports_;  // port identity → site, line
     std::map<std::uint16_t, std::pair<QString, int>> callsIn_;

@@ -22,7 +22,8 @@ struct SitesFileError {
 };
 
 struct SitesFileResult {
-    std::vector<Site> sites;             // empty when there is any error
+    std::vector<Site> sites;  // empty when there is any error
+    CollectorLimits limits;
     std::vector<SitesFileError> errors;  // in the order of the file
 
     bool Ok() const { return errors.empty(); }
@@ -30,8 +31,8 @@ struct SitesFileResult {
     QStringList Messages(const QString& fileName) const;
 };
 
-// Reads a sites file (TOML): a [defaults] table and [[site]] entries. Every mistake of the file
-// is reported at once. A relative password_file is taken from the file's own directory.
+// Reads a sites file (TOML): a [defaults] table, [[site]] entries and a [collector] table. Every mistake of
+// the file is reported at once. A relative password_file is taken from the file's own directory.
 SitesFileResult ReadSitesFile(const QString& path);
 
 // The same for a file's bytes; `directory` is where relative password files are looked for.

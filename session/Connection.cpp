@@ -380,7 +380,7 @@ void Connection::TimerPortWatchTimer() {
             return;
         }
         retryLeftMs_ = std::max(0, retryLeftMs_ - timerPortWatch_->Interval());
-        if (retryLeftMs_ == 0) {
+        if (retryLeftMs_ == 0 && (!connectGate_ || connectGate_())) {
             timerPortWatch_->Stop();
             // Quiet: a refusal is another wait, not a message.
             if (!Open(PortName(), port_.Settings().baudRate, true) && retrying_) {

@@ -134,6 +134,11 @@ class Connection final : public QObject,
     // A network connection that fails at its first attempt is tried again as a lost one is
     // (a service), instead of being refused (the window, a one-shot command).
     void SetRetryFirstConnect(bool retry) { retryFirstConnect_ = retry; }
+    // Asked before each retry of a network connection: false puts the attempt off to the next
+    // second (a collector that limits how many connections are made at once and per second).
+    void SetConnectGate(std::function<bool()> gate) { connectGate_ = std::move(gate); }
+    // A network port's connection is being made, a first one or a retry.
+    bool ConnectInProgress() const { return connecting_; }
     // Files what the port delivered, saves first when a reason is given (asking whether to retry
     // while a save fails with data to lose), closes the port, releases the stores and pauses.
     void Close(std::optional<CloseReason> saveFirst = std::nullopt);
@@ -224,6 +229,7 @@ class Connection final : public QObject,
     IConnectionDatabase* active_ = &database_;
     link::AdapterWatch adapterWatch_;
     std::function<bool()> dispatchOnReceive_;
+    std::function<bool()> connectGate_;
     std::uint16_t uartId_ = 0x2FFF;
     bool saveFailureReported_ = false;  // this connection's files were said to be unwritable
     int saveMinutes_ = 1;

@@ -5,11 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -94,6 +96,70 @@ QString Get(quint16 port, const QString& path) {
         answer += socket.readAll();
     }
     return QString::fromUtf8(answer + socket.readAll());
+}
+
+// `count` consecutive ports of 127.0.0.1 free a moment ago, for a fleet of simulators.
+int FreeBasePort(int count) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const int base = probe.serverPort();
+        bool free = base > 0 && base + count <= 65535;
+        std::vector<std::unique_ptr<QTcpServer>> held;
+        for (int i = 1; free && i < count; ++i) {
+            held.push_back(std::make_unique<QTcpServer>());
+            free = held.back()->listen(QHostAddress::LocalHost, static_cast<quint16>(base + i));
+        }
+        if (free) {
+            return base;
+        }
+    }
+    return 0;
+}
+
+// The collector's lines, each with the moment it arrived (ms since the watch began).
+struct TimedLines {
+    QProcess& cli;
+    QElapsedTimer since;
+    QString partial;
+    QString all;
+    std::vector<std::pair<qint64, QString>> lines;
+    bool Until(const std::function<bool()>& done) {
+        return RunUntil(
+            [&] {
+                partial += QString::fromUtf8(cli.readAllStandardError());
+                for (qsizetype end; (end = partial.indexOf('\n')) >= 0; partial.remove(0, end + 1)) {
+                    lines.emplace_back(since.elapsed(), partial.left(end));
+                    all += QStringLiteral("%1 %2\n").arg(since.elapsed()).arg(partial.left(end));
+                }
+                return done();
+            },
+            30000);
+    }
+    // When the first line holding `part` arrived; -1: none yet.
+    qint64 When(const QString& part) const {
+        const auto it =
+            std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.second.contains(part); });
+        return it != lines.end() ? it->first : -1;
+    }
+};
+
+// The live records of a JSON Lines destination.
+int LiveRecords(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    int count = 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        count += QJsonDocument::fromJson(line).object().value("source").toString() == "live" ? 1 : 0;
+    }
+    return count;
+}
+
+QString ReadPacketsEntry(const QString& name, const QString& port, std::uint16_t uartId,
+                         const QString& readings, const QString& extra = {}) {
+    return SiteEntry(
+        name, port, readings,
+        QStringLiteral("uart_id = \"%1\"\nread_packets_every = 1\n%2").arg(uartId, 4, 16).arg(extra));
 }
 
 struct Collecting : Running {
@@ -229,6 +295,178 @@ TEST(CliCollect, ASerialPortLostIsSaidAndTheCollectorGoesOn) {
     collect.Signal(SIGTERM);
     ASSERT_TRUE(collect.cli.waitForFinished(40000));
     EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
+}
+
+// Every site runs its jobs beside the others': the buffer reads of ten slow concentrators take
+// about the time of one, and neither a site that floods the collector with packets nor one that
+// falls silent holds up the good ones' reads or their packets.
+TEST(CliCollect, SitesWorkSideBySideAndAFaultySiteHoldsUpNone) {
+    QTemporaryDir data;
+    constexpr int kGood = 10;
+    const int base = FreeBasePort(kGood);
+    ASSERT_GT(base, 0);
+    // Sixteen meters at 100 ms a reply: a read of about two seconds each.
+    Simulator good({"--fleet", QString::number(kGood), "--tcp", QString::number(base), "--uart-id", "2001",
+                    "--delay", "100", "--network-size", "16", "--interval", "1"});
+    const auto readings = [&](const QString& name) { return data.filePath(name + QStringLiteral(".jsonl")); };
+    QString file = QStringLiteral("[collector]\nconnects_per_second = 100\nmax_connecting = 20\n");
+    for (int i = 0; i < kGood; ++i) {
+        const QString name = QStringLiteral("good%1").arg(i);
+        file += ReadPacketsEntry(name, QStringLiteral("tcp://127.0.0.1:%1").arg(base + i),
+                                 static_cast<std::uint16_t>(0x2001 + i), readings(name));
+    }
+    const struct Faulty {
+        const char* name;
+        QStringList simulator;
+    } faulty[] = {
+        {"flooding", {"--interval", "0.005", "--delay", "100", "--network-size", "16"}},
+        {"silent", {"--silent-after-requests", "1"}},
+    };
+    std::vector<std::unique_ptr<Simulator>> faultySims;
+    for (const Faulty& f : faulty) {
+        faultySims.push_back(
+            std::make_unique<Simulator>(QStringList{"--tcp", "0", "--uart-id", "2A00"} + f.simulator));
+        file += ReadPacketsEntry(f.name, faultySims.back()->Port(), 0x2A00, readings(f.name));
+    }
+    const QString sites = data.filePath(QStringLiteral("sites.toml"));
+    Write(sites, file);
+
+    Collecting collect({"--sites", sites, "--data-dir", data.path()},
+                       QProcessEnvironment::systemEnvironment());
+    TimedLines lines{collect.cli};
+    lines.since.start();
+    const QString began = QStringLiteral("»: задание «чтение буферов 'последних пакетов'» начато.");
+    const QString done =
+        QStringLiteral("»: задание «чтение буферов 'последних пакетов'» выполнено: Все 16: без ответа 0");
+    const auto goodLine = [](int i, const QString& part) { return QStringLiteral("«good%1").arg(i) + part; };
+    EXPECT_TRUE(lines.Until([&] {
+        for (int i = 0; i < kGood; ++i) {
+            if (lines.When(goodLine(i, done)) < 0) {
+                return false;
+            }
+        }
+        return true;
+    })) << lines.all.toStdString();
+    // One after another, the reads would span the sum of their times; side by side, about one.
+    qint64 first = std::numeric_limits<qint64>::max();
+    qint64 last = 0;
+    qint64 sum = 0;
+    for (int i = 0; i < kGood; ++i) {
+        const qint64 start = lines.When(goodLine(i, began));
+        const qint64 end = lines.When(goodLine(i, done));
+        first = std::min(first, start);
+        last = std::max(last, end);
+        sum += end - start;
+    }
+    EXPECT_LT((last - first) * 3, sum) << lines.all.toStdString();
+    // The silent site's read is still waiting for its first reply, or has failed; not done.
+    EXPECT_LT(lines.When(QStringLiteral("«silent") + done), 0);
+    // The good sites' packets went on meanwhile (one a second each).
+    RunUntil(
+        [&] {
+            for (int i = 0; i < kGood; ++i) {
+                if (LiveRecords(readings(QStringLiteral("good%1").arg(i))) < 2) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        10000);
+    collect.Signal(SIGTERM);
+    ASSERT_TRUE(collect.cli.waitForFinished(40000));
+    EXPECT_EQ(collect.cli.exitCode(), 0);
+    for (int i = 0; i < kGood; ++i) {
+        EXPECT_GE(LiveRecords(readings(QStringLiteral("good%1").arg(i))), 2) << i;
+    }
+    EXPECT_GT(LiveRecords(readings("flooding")), 100);
+}
+
+// Connection attempts keep to the [collector] limits, the first ones and the retries after a loss
+// alike: thirty concentrators that hang up after the first request are connected at most
+// `connects_per_second` times in any second, as their simulator's log shows.
+TEST(CliCollect, ConnectionAttemptsKeepToTheLimitPerSecond) {
+    QTemporaryDir data;
+    constexpr int kSites = 30;
+    constexpr int kPerSecond = 5;
+    const int base = FreeBasePort(kSites);
+    ASSERT_GT(base, 0);
+    Simulator fleet({"--fleet", QString::number(kSites), "--tcp", QString::number(base), "--uart-id", "2001",
+                     "--hangup-after-requests", "1", "--meters", "0"});
+    QString file = QStringLiteral("[collector]\nconnects_per_second = %1\n").arg(kPerSecond);
+    for (int i = 0; i < kSites; ++i) {
+        file += SiteEntry(QStringLiteral("s%1").arg(i), QStringLiteral("tcp://127.0.0.1:%1").arg(base + i),
+                          data.filePath(QStringLiteral("r.jsonl")),
+                          QStringLiteral("uart_id = \"%1\"").arg(0x2001 + i, 4, 16));
+    }
+    const QString sites = data.filePath(QStringLiteral("sites.toml"));
+    Write(sites, file);
+    Collecting collect({"--sites", sites, "--data-dir", data.path()},
+                       QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Сборщик запущен")));
+    // Long enough for every site's first attempt and the retries of the first ones.
+    RunUntil([] { return false; }, 9000);
+    std::vector<double> attempts;
+    for (const QString& line : fleet.LogLines(QStringLiteral("client connected from"))) {
+        attempts.push_back(line.simplified().section(QLatin1Char(' '), 0, 0).toDouble());
+    }
+    std::sort(attempts.begin(), attempts.end());
+    EXPECT_GE(attempts.size(), std::size_t{kSites});
+    std::size_t most = 0;
+    for (std::size_t i = 0, j = 0; j < attempts.size(); ++j) {
+        while (attempts[j] - attempts[i] >= 1.0) {
+            ++i;
+        }
+        most = std::max(most, j - i + 1);
+    }
+    EXPECT_LE(most, std::size_t{kPerSecond}) << fleet.LogLines("client connected").join('\n').toStdString();
+}
+
+// A site changed in the file starts again on SIGHUP while its neighbour goes on filing: the
+// changed one's read under way is dropped and runs again, and every packet either concentrator
+// sent is in its destination at the end.
+TEST(CliCollect, AChangedSiteRestartsOnSighupAndNothingIsLost) {
+    QTemporaryDir data;
+    Simulator steady({"--tcp", "0", "--uart-id", "2001", "--interval", "0.3"});
+    Simulator changed(
+        {"--tcp", "0", "--uart-id", "2002", "--interval", "0.3", "--delay", "100", "--network-size", "30"});
+    const auto readings = [&](const QString& name) { return data.filePath(name + QStringLiteral(".jsonl")); };
+    const QString sites = data.filePath(QStringLiteral("sites.toml"));
+    const QString steadyEntry = SiteEntry("steady", steady.Port(), readings("steady"), "uart_id = \"2001\"");
+    Write(sites, steadyEntry + ReadPacketsEntry("changed", changed.Port(), 0x2002, readings("changed")));
+    Collecting collect({"--sites", sites, "--data-dir", data.path()},
+                       QProcessEnvironment::systemEnvironment());
+    const QString began =
+        QStringLiteral("Участок «changed»: задание «чтение буферов 'последних пакетов'» начато.");
+    ASSERT_TRUE(collect.Heard(began)) << collect.err.toStdString();
+    RunUntil([] { return false; }, 1000);
+
+    Write(sites, steadyEntry + ReadPacketsEntry("changed", changed.Port(), 0x2002, readings("changed"),
+                                                QStringLiteral("timeout = 3")));
+    collect.Signal(SIGHUP);
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Файл участков принят: добавлено 0, снято 0, изменено 1.")))
+        << collect.err.toStdString();
+    EXPECT_TRUE(collect.err.contains(QStringLiteral("Участок «changed»: снят с работы (сохранено).")));
+    // The read it had begun is due again, and done by the site as it is now.
+    const qsizetype reload = collect.err.indexOf(QStringLiteral("Файл участков принят"));
+    EXPECT_TRUE(
+        collect.Heard(QStringLiteral("«changed»: задание «чтение буферов 'последних пакетов'» "
+                                     "выполнено: Все 30: без ответа 0")))
+        << collect.err.toStdString();
+    EXPECT_GT(collect.err.indexOf(QStringLiteral("выполнено: Все 30"), reload), reload);
+    EXPECT_FALSE(collect.err.left(reload).contains(QStringLiteral("выполнено: Все 30")));
+    RunUntil([] { return false; }, 1000);
+
+    collect.Signal(SIGTERM);
+    ASSERT_TRUE(collect.cli.waitForFinished(40000));
+    EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
+    // One packet may have been on its way as the changed site's connection closed.
+    const auto sent = [](const Simulator& sim) {
+        return static_cast<int>(
+            sim.LogLines(QStringLiteral("meter packet")).filter(QStringLiteral(" TX ")).size());
+    };
+    EXPECT_GE(LiveRecords(readings("changed")), sent(changed) - 1);
+    EXPECT_GE(LiveRecords(readings("steady")), sent(steady) - 1);
+    EXPECT_GT(sent(steady), 5);
 }
 
 // A command line or a sites file that cannot be served is refused whole: status 1, every error

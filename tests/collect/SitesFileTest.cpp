@@ -202,6 +202,9 @@ TEST(SitesFileTest, AFileThatIsNoSitesFileIsRefusedWithOneMessage) {
          "sites.toml:1:1: концентраторы задаются записями [[site]]"},
         {"a section of its own", "[sites]\n[[site]]\nname = \"a\"\nport = \"ttyS0\"\n",
          "sites.toml:1:2: неизвестный раздел «sites»"},
+        {"a limit of the collector out of range",
+         "[collector]\nmax_connecting = 0\n[[site]]\nname = \"a\"\nport = \"ttyS0\"\n",
+         "sites.toml:2:18: «max_connecting» = 0: ожидается целое число от 1 до 1000."},
     };
     for (const auto& c : cases) {
         const QString path = Write(dir, QStringLiteral("sites.toml"), c.bytes);
