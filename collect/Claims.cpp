@@ -76,8 +76,9 @@ QString ServerWords(PGconn* connection) {
 // A session for a one-off read (the listing, the sites table): blocking, with a connect timeout.
 PGconn* ConnectOnce(const QString& url, QString& why) {
     const QByteArray dbname = url.toUtf8();
-    const char* keywords[] = {"dbname", "connect_timeout", "application_name", nullptr};
-    const char* values[] = {dbname.constData(), "10", "lumvaris-cli", nullptr};
+    const char* keywords[] = {"dbname", "connect_timeout", "application_name", "options", nullptr};
+    const char* values[] = {dbname.constData(), "10", "lumvaris-cli", "-c client_min_messages=warning",
+                            nullptr};
     PGconn* connection = PQconnectdbParams(keywords, values, 1);
     if (PQstatus(connection) != CONNECTION_OK) {
         why = QStringLiteral("нет соединения с «%1»: %2").arg(url, ServerWords(connection));
@@ -114,7 +115,9 @@ class Claims::Worker {
         }
     }
 
-    void Start() { thread_ = std::thread([this] { Run(); }); }
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
 
     void Post(Request request) {
         {
@@ -185,8 +188,8 @@ class Claims::Worker {
                 if (!Serve(request, roundNow, why)) {
                     for (Request& rest : requests) {
                         if (rest.done) {
-                            QMetaObject::invokeMethod(owner_, [done = rest.done] { done(false); },
-                                                      Qt::QueuedConnection);
+                            QMetaObject::invokeMethod(
+                                owner_, [done = rest.done] { done(false); }, Qt::QueuedConnection);
                             rest.done = nullptr;
                         }
                     }
@@ -205,8 +208,8 @@ class Claims::Worker {
     bool Serve(Request& request, bool& roundNow, QString& why) {
         const auto answer = [this, &request](bool taken) {
             if (request.done) {
-                QMetaObject::invokeMethod(owner_, [done = request.done, taken] { done(taken); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    owner_, [done = request.done, taken] { done(taken); }, Qt::QueuedConnection);
                 request.done = nullptr;
             }
         };
@@ -263,15 +266,16 @@ class Claims::Worker {
         const QByteArray userTimeout = QByteArray::number(t.queryTimeoutMs);
         // Later keywords win over those of the address: the session's name and the client's own
         // keepalive are ours to set.
-        const char* keywords[] = {"dbname",          "application_name",    "keepalives",
-                                  "keepalives_idle", "keepalives_interval", "keepalives_count",
-                                  "tcp_user_timeout", nullptr};
-        const char* values[] = {url.constData(), application.constData(), "1", idle.constData(),
-                                interval.constData(), count.constData(), userTimeout.constData(), nullptr};
+        const char* keywords[] = {
+            "dbname",           "application_name", "keepalives", "keepalives_idle", "keepalives_interval",
+            "keepalives_count", "tcp_user_timeout", nullptr};
+        const char* values[] = {
+            url.constData(),   application.constData(), "1",    idle.constData(), interval.constData(),
+            count.constData(), userTimeout.constData(), nullptr};
         connection_ = PQconnectStartParams(keywords, values, 1);
         if (connection_ == nullptr || PQstatus(connection_) == CONNECTION_BAD) {
-            why = QStringLiteral("нет соединения: %1").arg(connection_ ? ServerWords(connection_)
-                                                                       : QStringLiteral("нет памяти"));
+            why = QStringLiteral("нет соединения: %1")
+                      .arg(connection_ ? ServerWords(connection_) : QStringLiteral("нет памяти"));
             return false;
         }
         const auto until = Clock::now() + std::chrono::milliseconds(t.queryTimeoutMs * 2);
@@ -315,7 +319,8 @@ class Claims::Worker {
 
     // One statement (or several without parameters), waited for at most queryTimeoutMs: the last
     // result, or null and why.
-    std::optional<Result> Exec(const QByteArray& sql, const std::vector<QByteArray>& parameters, QString& why) {
+    std::optional<Result> Exec(const QByteArray& sql, const std::vector<QByteArray>& parameters,
+                               QString& why) {
         std::vector<const char*> values;
         for (const QByteArray& p : parameters) {
             values.push_back(p.constData());
@@ -386,10 +391,12 @@ class Claims::Worker {
         const ClaimTimes& t = settings_.times;
         // The server's side of the keepalive, so that it lets a silent collector's locks go in a known
         // time (on a Unix socket the server ignores these).
-        const QByteArray setup = QStringLiteral("SET statement_timeout = %1; SET tcp_keepalives_idle = %2; "
-                                                "SET tcp_keepalives_interval = %3; SET tcp_keepalives_count = %4; "
-                                                "SET tcp_user_timeout = %5; BEGIN; "
-                                                "SELECT pg_advisory_xact_lock(%6, 0); %7; COMMIT")
+        const QByteArray setup = QStringLiteral(
+                                     "SET client_min_messages = warning; SET statement_timeout = %1; SET "
+                                     "tcp_keepalives_idle = %2; "
+                                     "SET tcp_keepalives_interval = %3; SET tcp_keepalives_count = %4; "
+                                     "SET tcp_user_timeout = %5; BEGIN; "
+                                     "SELECT pg_advisory_xact_lock(%6, 0); %7; COMMIT")
                                      .arg(t.queryTimeoutMs)
                                      .arg(t.keepaliveIdleS)
                                      .arg(t.keepaliveIntervalS)
@@ -413,8 +420,9 @@ class Claims::Worker {
             keysKnown_ = true;
             return true;
         }
-        const auto keys = Exec("SELECT s, hashtext(s) FROM unnest($1::text[]) WITH ORDINALITY AS u(s, n) ORDER BY n",
-                               {ArrayLiteral(candidates_)}, why);
+        const auto keys =
+            Exec("SELECT s, hashtext(s) FROM unnest($1::text[]) WITH ORDINALITY AS u(s, n) ORDER BY n",
+                 {ArrayLiteral(candidates_)}, why);
         if (!keys) {
             return false;
         }
@@ -506,21 +514,23 @@ class Claims::Worker {
         for (const std::int32_t key : keys) {
             names << NamesOf(key);
         }
-        const auto result = Exec(QStringLiteral("WITH gone AS (DELETE FROM claims WHERE collector = $2 AND site = "
-                                                "ANY($1::text[])) SELECT pg_advisory_unlock(%1, k) FROM "
-                                                "unnest($3::int[]) AS k")
-                                     .arg(kClaimLockClass)
-                                     .toUtf8(),
-                                 {ArrayLiteral(names), collectorName().toUtf8(), KeysLiteral(keys)}, why);
+        // The owner stops polling before the lock goes, or another could start while it still polls.
+        for (const QString& name : names) {
+            owner_->TellLost(name);
+        }
+        const auto result =
+            Exec(QStringLiteral("WITH gone AS (DELETE FROM claims WHERE collector = $2 AND site = "
+                                "ANY($1::text[])) SELECT pg_advisory_unlock(%1, k) FROM "
+                                "unnest($3::int[]) AS k")
+                     .arg(kClaimLockClass)
+                     .toUtf8(),
+                 {ArrayLiteral(names), collectorName().toUtf8(), KeysLiteral(keys)}, why);
         if (!result) {
             return false;
         }
         for (const std::int32_t key : keys) {
             held_.erase(key);
             pinned_.erase(key);
-        }
-        for (const QString& name : names) {
-            owner_->TellLost(name);
         }
         return true;
     }
@@ -698,8 +708,9 @@ bool ReadClaims(const QString& url, std::vector<ClaimRow>& rows, QString& why) {
     const bool hasSites = tables.Rows() == 1 && tables.Text(0, 0) == QLatin1String("t");
     const bool hasClaims = tables.Rows() == 1 && tables.Text(0, 1) == QLatin1String("t");
     const QString claims = hasClaims ? QStringLiteral("claims")
-                                     : QStringLiteral("(SELECT NULL::text AS site, NULL::text AS collector, "
-                                                      "NULL::timestamptz AS since WHERE false)");
+                                     : QStringLiteral(
+                                           "(SELECT NULL::text AS site, NULL::text AS collector, "
+                                           "NULL::timestamptz AS since WHERE false)");
     // A site is held when some session holds its lock; the claims row only says since when (and is
     // stale once its collector died). The names come from the claims and the sites table.
     const QByteArray query =
@@ -764,9 +775,9 @@ SitesFileResult ReadSitesTable(const QString& url, const QString& directory) {
     // One JSON object per row keeps each column's type (a number, a list) as the file would.
     Result result(PQexec(connection, "SELECT to_jsonb(s)::text FROM sites AS s ORDER BY s.name"));
     if (PQresultStatus(result.result) != PGRES_TUPLES_OK) {
-        failed.errors.push_back(
-            {0, 0, QStringLiteral("таблица sites не читается: %1")
-                       .arg(QString::fromUtf8(PQresultErrorMessage(result.result)).trimmed())});
+        failed.errors.push_back({0, 0,
+                                 QStringLiteral("таблица sites не читается: %1")
+                                     .arg(QString::fromUtf8(PQresultErrorMessage(result.result)).trimmed())});
         PQfinish(connection);
         return failed;
     }

@@ -635,8 +635,8 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     const std::string written = text.str();
     const toml::table parsed = toml::parse(written);
 
-    std::vector<std::pair<int, int>> rowLines;         // first line, row
-    std::map<int, QString> keyLines;                   // line → key
+    std::vector<std::pair<int, int>> rowLines;  // first line, row
+    std::map<int, QString> keyLines;            // line → key
     if (const toml::array* array = parsed["site"].as_array()) {
         int row = 0;
         for (const toml::node& node : *array) {
@@ -648,6 +648,9 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
         }
     }
     SitesFileResult result = Reader(directory).Read(parsed);
+    for (std::size_t i = 0; i < result.sites.size(); ++i) {
+        result.sites[i].line = static_cast<int>(i) + 1;
+    }
     for (SitesFileError& error : result.errors) {
         int row = 0;
         for (const auto& [line, number] : rowLines) {
@@ -656,11 +659,26 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
             }
         }
         const QString name = row > 0 ? names[row - 1] : QString();
-        QString where = name.isEmpty() ? QStringLiteral("строка без имени") : QStringLiteral("«%1»").arg(name);
+        QString where =
+            name.isEmpty() ? QStringLiteral("строка без имени") : QStringLiteral("«%1»").arg(name);
         if (const auto key = keyLines.find(error.line); key != keyLines.end()) {
             where += QStringLiteral(", ") + key->second;
         }
-        error.message = where + QStringLiteral(": ") + error.message;
+        // The messages that name another site's line mean its row.
+        static const QRegularExpression kLine(QStringLiteral("(строк[еаи]) (\\d+)"));
+        QString message = error.message;
+        for (auto match = kLine.match(message); match.hasMatch();
+             match = kLine.match(message, match.capturedStart() + 1)) {
+            const int line = match.captured(2).toInt();
+            int other = 0;
+            for (const auto& [first, number] : rowLines) {
+                if (first <= line) {
+                    other = number;
+                }
+            }
+            message.replace(match.capturedStart(2), match.capturedLength(2), QString::number(other));
+        }
+        error.message = where + QStringLiteral(": ") + message;
         error.line = row;
         error.column = 0;
     }
