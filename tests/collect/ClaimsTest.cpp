@@ -250,7 +250,7 @@ TEST_F(ClaimsTest, TheSitesTableHasTheFilesFieldsAndChecks) {
                       "read_packets_every integer); "
                       "INSERT INTO sites (name, port, uart_id, baud, db, read_packets_every) VALUES "
                       "('A', 'ttyUSB0', NULL, 9600, '{sqlite:/tmp/r.db}', 6), "
-                      "('B', 'calls-in', '2A3F', NULL, NULL, NULL)",
+                      "('B', 'tcp://10.0.0.7:4001', '2A3F', NULL, NULL, NULL)",
                       output, database_))
         << output.toStdString();
     SitesFileResult good = ReadSitesTable(server_->Url(database_), QStringLiteral("/tmp"));
@@ -259,16 +259,17 @@ TEST_F(ClaimsTest, TheSitesTableHasTheFilesFieldsAndChecks) {
     EXPECT_EQ(good.sites[0].baudRate, 9600);
     EXPECT_EQ(good.sites[0].databases, QStringList{"sqlite:/tmp/r.db"});
     EXPECT_EQ(good.sites[0].schedule.readPacketsEveryHours, 6);
-    EXPECT_EQ(good.sites[1].portKind, PortKind::CallsIn);
+    EXPECT_EQ(good.sites[1].portKind, PortKind::Network);
     EXPECT_EQ(good.sites[1].uartId, std::optional<std::uint16_t>(0x2A3F));
     EXPECT_EQ(good.sites[1].timeoutSeconds, 5);
 
     ASSERT_TRUE(server_->Psql(
-        "INSERT INTO sites (name, port, baud, timeout) VALUES ('C', 'ttyUSB0', 1200, 0)", output, database_));
+        "INSERT INTO sites (name, port, baud, timeout) VALUES ('C', 'tcp://10.0.0.7:4001', 1200, 0)", output, database_));
     const SitesFileResult bad = ReadSitesTable(server_->Url(database_), QStringLiteral("/tmp"));
     EXPECT_EQ(bad.Messages("sites").join('\n').toStdString(),
               "sites:3: «C», baud: Скорости «1200» нет: допустимы 38400, 19200 и 9600.\n"
-              "sites:3: «C», port: порт «ttyUSB0» уже у концентратора «A» (строка 1): один порт — один "
+              "sites:3: «C», port: порт «tcp://10.0.0.7:4001» уже у концентратора «B» (строка 2): один "
+              "порт — один "
               "концентратор.\n"
               "sites:3: «C», timeout: «timeout» = 0: ожидается целое число секунд от 1 до 600.");
 }
