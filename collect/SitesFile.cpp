@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -578,7 +579,8 @@ bool InsertToml(toml::table& table, const QString& key, const QJsonValue& value)
             return true;
         case QJsonValue::Double: {
             const double number = value.toDouble();
-            if (number == static_cast<double>(static_cast<std::int64_t>(number))) {
+            // Beyond ±2^62 the conversion would be undefined; such a number is out of every range.
+            if (std::abs(number) < 4.6e18 && number == std::trunc(number)) {
                 table.insert(name, static_cast<std::int64_t>(number));
             } else {
                 table.insert(name, number);
@@ -633,7 +635,15 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     std::ostringstream text;
     text << toml::toml_formatter(root);
     const std::string written = text.str();
-    const toml::table parsed = toml::parse(written);
+    toml::table parsed;
+    try {
+        parsed = toml::parse(written);
+    } catch (const toml::parse_error& error) {
+        SitesFileResult result;
+        result.errors.push_back(
+            {0, 0, QStringLiteral("строки таблицы не читаются: %1.").arg(Text(error.description()))});
+        return result;
+    }
 
     std::vector<std::pair<int, int>> rowLines;  // first line, row
     std::map<int, QString> keyLines;            // line → key
