@@ -4,7 +4,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 
 #include <map>
@@ -46,6 +50,52 @@ QStringList SiteNames(int count) {
     return names;
 }
 
+// TCP in front of the server's Unix socket; Cut() makes every connection silent without closing it,
+// as a network cut off does, and Drop() closes the server's side, as its keepalive would at last.
+class SilentLink : public QObject {
+  public:
+    explicit SilentLink(const QString& socket) {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, this, [this, socket] {
+            QTcpSocket* client = server_.nextPendingConnection();
+            auto* upstream = new QLocalSocket(client);
+            upstream->connectToServer(socket);
+            upstreams_ << upstream;
+            QObject::connect(client, &QTcpSocket::readyRead, upstream, [this, client, upstream] {
+                const QByteArray bytes = client->readAll();
+                if (!cut_) {
+                    upstream->write(bytes);
+                }
+            });
+            QObject::connect(upstream, &QLocalSocket::readyRead, client, [this, client, upstream] {
+                const QByteArray bytes = upstream->readAll();
+                if (!cut_) {
+                    client->write(bytes);
+                }
+            });
+        });
+    }
+    quint16 Port() const { return server_.serverPort(); }
+    void Cut() {
+        cut_ = true;
+        cutAt_ = upstreams_.size();
+    }
+    void Mend() { cut_ = false; }
+    void DropCut() {
+        for (qsizetype i = 0; i < cutAt_; ++i) {
+            if (upstreams_[i]) {
+                upstreams_[i]->abort();
+            }
+        }
+    }
+
+  private:
+    QTcpServer server_;
+    QList<QPointer<QLocalSocket>> upstreams_;
+    qsizetype cutAt_ = 0;
+    bool cut_ = false;
+};
+
 class ClaimsTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -61,9 +111,9 @@ class ClaimsTest : public testing::Test {
     }
 
     Claims& Add(const QString& name, const QStringList& sites, int maxSites = 1000,
-                const QString& role = QStringLiteral("postgres")) {
+                const QString& role = QStringLiteral("postgres"), const QString& url = {}) {
         ClaimsSettings settings;
-        settings.url = server_->Url(database_, role);
+        settings.url = url.isEmpty() ? server_->Url(database_, role) : url;
         settings.collector = name;
         settings.maxSites = maxSites;
         settings.sites = sites;
@@ -206,6 +256,27 @@ TEST_F(ClaimsTest, AServerRestartLosesEverySiteThenTheyAreSharedAgain) {
     ASSERT_TRUE(Until([&] { return Shares({{"a", 100}, {"b", 100}, {"c", 100}}); }, 30000));
 }
 
+TEST_F(ClaimsTest, ACollectorCutOffStopsWithinItsProofTimeThenClaimsAgain) {
+    SilentLink link(server_->SocketDirectory() + QStringLiteral("/.s.PGSQL.5432"));
+    Claims& claims =
+        Add("far", SiteNames(10), 1000, {},
+            QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2").arg(link.Port()).arg(database_));
+    ASSERT_TRUE(Until([&] { return claims.Held().size() == 10; }, 10000));
+    bool lost = false;
+    QObject::connect(&claims, &Claims::AllLost, [&] { lost = true; });
+    link.Cut();
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(Until([&] { return lost; }, 10000));
+    // A heartbeat's pause and a query's timeout (200 + 1000 ms here), with room for a loaded machine.
+    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_TRUE(claims.Held().empty());
+    EXPECT_EQ(Locks()[QStringLiteral("far")], 10) << "the server still holds them for the silent session";
+    link.Mend();
+    link.DropCut();
+    ASSERT_TRUE(Until([&] { return claims.Held().size() == 10; }, 10000));
+}
+
 TEST_F(ClaimsTest, ACallTakesOnlyAFreeSiteAndTheListingShowsWhoHoldsWhat) {
     Claims& north = Add("north", {"ТП-1"});
     ASSERT_TRUE(Until([&] { return north.Holds("ТП-1"); }, 10000));
@@ -264,7 +335,8 @@ TEST_F(ClaimsTest, TheSitesTableHasTheFilesFieldsAndChecks) {
     EXPECT_EQ(good.sites[1].timeoutSeconds, 5);
 
     ASSERT_TRUE(server_->Psql(
-        "INSERT INTO sites (name, port, baud, timeout) VALUES ('C', 'tcp://10.0.0.7:4001', 1200, 0)", output, database_));
+        "INSERT INTO sites (name, port, baud, timeout) VALUES ('C', 'tcp://10.0.0.7:4001', 1200, 0)", output,
+        database_));
     const SitesFileResult bad = ReadSitesTable(server_->Url(database_), QStringLiteral("/tmp"));
     EXPECT_EQ(bad.Messages("sites").join('\n').toStdString(),
               "sites:3: «C», baud: Скорости «1200» нет: допустимы 38400, 19200 и 9600.\n"
