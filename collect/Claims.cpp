@@ -176,12 +176,18 @@ class Claims::Worker {
         while (true) {
             std::deque<Request> requests;
             {
+                // A look at the socket every 100 ms: a session the server ended (an administrator's
+                // pg_terminate_backend, a shutdown) says so at once, not at the next round.
+                const auto slice = std::min(until, Clock::now() + std::chrono::milliseconds(100));
                 std::unique_lock lock(mutex_);
-                wake_.wait_until(lock, until, [this] { return stop_ || !requests_.empty(); });
+                wake_.wait_until(lock, slice, [this] { return stop_ || !requests_.empty(); });
                 if (stop_) {
                     return false;
                 }
                 requests.swap(requests_);
+            }
+            if (connection_ != nullptr && !SessionStands(why)) {
+                return false;
             }
             bool roundNow = false;
             for (Request& request : requests) {
@@ -203,6 +209,19 @@ class Claims::Worker {
                 return true;
             }
         }
+    }
+
+    // False when the server closed the session while it was idle.
+    bool SessionStands(QString& why) {
+        pollfd fd{PQsocket(connection_), POLLIN, 0};
+        if (poll(&fd, 1, 0) <= 0) {
+            return true;
+        }
+        if (PQconsumeInput(connection_) == 0 || PQstatus(connection_) == CONNECTION_BAD) {
+            why = ServerWords(connection_);
+            return false;
+        }
+        return true;
     }
 
     bool Serve(Request& request, bool& roundNow, QString& why) {

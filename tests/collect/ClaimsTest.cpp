@@ -136,6 +136,9 @@ class ClaimsTest : public testing::Test {
             QCoreApplication::processEvents();
             std::map<QString, QString> holder;
             for (const auto& [name, claims] : claims_) {
+                if (dead_.contains(name)) {
+                    continue;
+                }
                 for (const QString& site : claims->Held()) {
                     const auto [at, fresh] = holder.emplace(site, name);
                     EXPECT_TRUE(fresh) << site.toStdString() << " held by " << at->second.toStdString()
@@ -184,6 +187,9 @@ class ClaimsTest : public testing::Test {
     PostgresServer* server_ = nullptr;
     QString database_;
     std::map<QString, std::unique_ptr<Claims>> claims_;
+    // Killed from the server's side: it learns so only when it next looks, as a collector killed
+    // outright never would, so its view no longer counts.
+    std::set<QString> dead_;
 };
 
 TEST_F(ClaimsTest, ThreeCollectorsShareTheFleetEvenlyAndALaterOneGetsItsShare) {
@@ -216,6 +222,7 @@ TEST_F(ClaimsTest, AKilledSessionsSitesAreTakenOverWithinTheTarget) {
     const std::set<QString> orphans = c.Held();
     // As dead as a killed collector: it cannot come back.
     ASSERT_TRUE(server_->Psql("ALTER ROLE c NOLOGIN", output));
+    dead_.insert("c");
     std::map<QString, QString> previous;
     for (const char* name : {"a", "b"}) {
         QObject::connect(claims_.at(QLatin1String(name)).get(), &Claims::Taken,
