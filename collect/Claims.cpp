@@ -398,7 +398,6 @@ class Claims::Worker {
             why = failure;
             return std::nullopt;
         }
-        proved_ = Clock::now();
         return last;
     }
 
@@ -634,7 +633,6 @@ class Claims::Worker {
     std::deque<Request> requests_;
 
     PGconn* connection_ = nullptr;
-    Clock::time_point proved_{};  // the last answer of the session
     QStringList candidates_;
     bool keysKnown_ = false;
     std::map<std::int32_t, QStringList> groups_;  // key → candidates of that key
