@@ -10,6 +10,8 @@ class Session;
 
 // The commands of lumvaris-cli; each says its messages and returns the exit status.
 ExitStatus RunPorts(Output& output);
+// sites --claim: which collector holds which site of a shared fleet, and the sites nobody holds.
+ExitStatus RunSites(const Options& options, Output& output);
 ExitStatus RunInfo(Session& session);
 ExitStatus RunClock(Session& session);
 ExitStatus RunSend(Session& session);

@@ -42,6 +42,7 @@ const CommandName kCommands[] = {
     {Command::Send, "send", {}},
     {Command::Export, "export", {"db"}},
     {Command::Collect, "collect", {"sites", "metrics", "accept"}},
+    {Command::Sites, "sites", {"claim"}},
 };
 
 const char* const kHelp = R"(Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
@@ -96,6 +97,10 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              и выйти (0). --metrics: /metrics и /healthz для Prometheus (адрес по
                              умолчанию 127.0.0.1). Учёт выполненных заданий - в памяти: после
                              перезапуска задания, которые уже пора выполнять, выполняются сразу
+  sites --claim postgresql://...
+                             участки парка, общего для нескольких сборщиков: какой сборщик
+                             какой участок держит и с какого времени (UTC), затем участки,
+                             которые не держит никто
 
 Параметры всех команд:
   --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id; или сетевой
@@ -129,7 +134,8 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   0    выполнено
   1    неверный вызов или ввод (ничего не отправлено)
   2    порт не открывается (причина - как в окне программы) или потерян и не вернулся; для
-       listen --accept - адрес для звонков занят или недоступен
+       listen --accept - адрес для звонков занят или недоступен; для sites - база данных
+       сборщиков не читается
   3    нет ответа за время таймаута
   4    отказ концентратора (40h) или неверный пароль
   5    файл не читается или не записывается (также файл-получатель, не принявший показаний)
@@ -371,7 +377,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("ident"),
                        valued("max-calls"),
                        valued("sites"),
-                       valued("metrics")});
+                       valued("metrics"),
+                       valued("claim")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -475,7 +482,22 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     } else if (isSet("allow") || isSet("ident") || isSet("max-calls")) {
         return Fail(QStringLiteral("Параметры --allow, --ident и --max-calls действуют только с --accept."));
     }
-    if (o.command != Command::Ports && o.command != Command::Collect && o.port.isEmpty() && !o.accept) {
+    if (o.command == Command::Sites) {
+        if (!isSet("claim")) {
+            return Fail(QStringLiteral("Не указана база данных сборщиков: sites --claim postgresql://..."));
+        }
+        sinks::SinkAddress address;
+        QString error;
+        if (!sinks::ParseSinkUrl(value("claim"), address, error) ||
+            address.Kind != sinks::SinkKind::Postgres) {
+            return Fail(QStringLiteral("--claim: %1")
+                            .arg(error.isEmpty()
+                                     ? QStringLiteral("участки делятся через PostgreSQL: postgresql://...")
+                                     : error));
+        }
+        o.claimUrl = value("claim");
+    } else if (o.command != Command::Ports && o.command != Command::Collect && o.port.isEmpty() &&
+               !o.accept) {
         return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
     }
     if (isSet("baud") && !ParseInt(value("baud"), 0, 1000000, o.baudRate)) {

@@ -15,7 +15,7 @@
 
 namespace lumvaris::cli {
 
-enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export, Collect };
+enum class Command { Ports, Info, Clock, ReadAll, Listen, Firmware, Key, Send, Export, Collect, Sites };
 
 // The command line, checked: everything a command needs, with the defaults filled in. Nothing in
 // here has touched a port; of the files, only the password files were read (and the CA file
@@ -58,6 +58,8 @@ struct Options {
     // collect
     QString sitesFile;
     std::optional<session::ListenAddress> metrics;  // the metrics endpoint; none without --metrics
+    // sites
+    QString claimUrl;  // postgresql://...
     // read-all, listen, export
     QStringList databases;
     QString mqtt;

@@ -111,6 +111,9 @@ int main(int argc, char** argv) {
         case cli::Command::Export:
             status = cli::RunExport(options, output, dataDirectory, [&stopSignal] { return stopSignal; });
             break;
+        case cli::Command::Sites:
+            status = cli::RunSites(options, output);
+            break;
         case cli::Command::Collect:
             collector = std::make_unique<cli::Collector>(options, output, dataDirectory);
             status = collector->Run();

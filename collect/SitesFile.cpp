@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string_view>
 
 #include "commands/AddressRules.h"
@@ -527,9 +530,13 @@ std::pair<int, int> Place(const QByteArray& bytes, qsizetype offset) {
 QStringList SitesFileResult::Messages(const QString& fileName) const {
     QStringList list;
     for (const SitesFileError& e : errors) {
-        list << (e.line > 0
-                     ? QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(e.line).arg(e.column).arg(e.message)
-                     : QStringLiteral("%1: %2").arg(fileName, e.message));
+        if (e.line > 0 && e.column > 0) {
+            list << QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(e.line).arg(e.column).arg(e.message);
+        } else if (e.line > 0) {
+            list << QStringLiteral("%1:%2: %3").arg(fileName).arg(e.line).arg(e.message);
+        } else {
+            list << QStringLiteral("%1: %2").arg(fileName, e.message);
+        }
     }
     return list;
 }
@@ -584,6 +591,133 @@ SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory
         return result;
     }
     return Reader(directory).Read(root);
+}
+
+namespace {
+
+// A JSON value as the TOML value a sites file would hold; false for null (the key is left out).
+bool InsertToml(toml::table& table, const QString& key, const QJsonValue& value) {
+    const std::string name = key.toStdString();
+    switch (value.type()) {
+        case QJsonValue::Bool:
+            table.insert(name, value.toBool());
+            return true;
+        case QJsonValue::Double: {
+            const double number = value.toDouble();
+            // Beyond ±2^62 the conversion would be undefined; such a number is out of every range.
+            if (std::abs(number) < 4.6e18 && number == std::trunc(number)) {
+                table.insert(name, static_cast<std::int64_t>(number));
+            } else {
+                table.insert(name, number);
+            }
+            return true;
+        }
+        case QJsonValue::String:
+            table.insert(name, value.toString().toStdString());
+            return true;
+        case QJsonValue::Array: {
+            toml::array array;
+            for (const QJsonValue& item : value.toArray()) {
+                toml::table holder;
+                if (InsertToml(holder, QStringLiteral("x"), item)) {
+                    array.push_back(std::move(*holder.get("x")));
+                }
+            }
+            table.insert(name, std::move(array));
+            return true;
+        }
+        case QJsonValue::Object:
+            table.insert(name, toml::table());
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) {
+    // The rows become the file they stand for, so that they pass exactly the file's checks; each
+    // error's line in that text is then turned back into its row and key.
+    if (rows.isEmpty()) {
+        SitesFileResult result;
+        result.errors.push_back({0, 0, QStringLiteral("в таблице нет ни одного концентратора.")});
+        return result;
+    }
+    toml::array sites;
+    QStringList names;
+    for (const QJsonValue& row : rows) {
+        toml::table table;
+        const QJsonObject object = row.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            InsertToml(table, it.key(), it.value());
+        }
+        names << object.value(QStringLiteral("name")).toString();
+        sites.push_back(std::move(table));
+    }
+    toml::table root;
+    root.insert("site", std::move(sites));
+    std::ostringstream text;
+    text << toml::toml_formatter(root);
+    const std::string written = text.str();
+    toml::table parsed;
+    try {
+        parsed = toml::parse(written);
+    } catch (const toml::parse_error& error) {
+        SitesFileResult result;
+        result.errors.push_back(
+            {0, 0, QStringLiteral("строки таблицы не читаются: %1.").arg(Text(error.description()))});
+        return result;
+    }
+
+    std::vector<std::pair<int, int>> rowLines;  // first line, row
+    std::map<int, QString> keyLines;            // line → key
+    if (const toml::array* array = parsed["site"].as_array()) {
+        int row = 0;
+        for (const toml::node& node : *array) {
+            ++row;
+            rowLines.emplace_back(static_cast<int>(node.source().begin.line), row);
+            for (auto&& [key, value] : *node.as_table()) {
+                keyLines[static_cast<int>(key.source().begin.line)] = Text(key.str());
+            }
+        }
+    }
+    SitesFileResult result = Reader(directory).Read(parsed);
+    for (std::size_t i = 0; i < result.sites.size(); ++i) {
+        result.sites[i].line = static_cast<int>(i) + 1;
+    }
+    for (SitesFileError& error : result.errors) {
+        int row = 0;
+        for (const auto& [line, number] : rowLines) {
+            if (line <= error.line) {
+                row = number;
+            }
+        }
+        const QString name = row > 0 ? names[row - 1] : QString();
+        QString where =
+            name.isEmpty() ? QStringLiteral("строка без имени") : QStringLiteral("«%1»").arg(name);
+        if (const auto key = keyLines.find(error.line); key != keyLines.end()) {
+            where += QStringLiteral(", ") + key->second;
+        }
+        // The messages that name another site's line mean its row.
+        static const QRegularExpression kLine(QStringLiteral("(строк[еаи]) (\\d+)"));
+        QString message = error.message;
+        for (auto match = kLine.match(message); match.hasMatch();
+             match = kLine.match(message, match.capturedStart() + 1)) {
+            const int line = match.captured(2).toInt();
+            int other = 0;
+            for (const auto& [first, number] : rowLines) {
+                if (first <= line) {
+                    other = number;
+                }
+            }
+            message.replace(match.capturedStart(2), match.capturedLength(2), QString::number(other));
+        }
+        error.message = where + QStringLiteral(": ") + message;
+        error.line = row;
+        error.column = 0;
+    }
+    return result;
 }
 
 }  // namespace lumvaris::collect

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +28,8 @@ struct SitesFileResult {
     std::vector<SitesFileError> errors;  // in the order of the file
 
     bool Ok() const { return errors.empty(); }
-    // "sites.toml:12:5: message", one per error, as a compiler writes them.
+    // "sites.toml:12:5: message", one per error, as a compiler writes them; "sites:3: message"
+    // when the place has no column (a row of the sites table).
     QStringList Messages(const QString& fileName) const;
 };
 
@@ -37,5 +39,10 @@ SitesFileResult ReadSitesFile(const QString& path);
 
 // The same for a file's bytes; `directory` is where relative password files are looked for.
 SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory);
+
+// Sites given as rows (one JSON object each, keys as in [[site]], null for a value not given),
+// with every check of the file and the defaults of an empty [defaults]. An error's line is the
+// row's number from 1, without a column; its message names the site and the key.
+SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory);
 
 }  // namespace lumvaris::collect
