@@ -23,6 +23,7 @@
 #include "cli/AcceptedCalls.h"
 #include "cli/DataSinks.h"
 #include "cli/Session.h"
+#include "collect/Claims.h"
 #include "collect/ConnectPacer.h"
 #include "collect/FleetMetrics.h"
 #include "collect/FleetStore.h"
@@ -127,6 +128,7 @@ struct Collector::Impl {
         bool identified = false;     // its UART-ID was said
         bool asked = false;          // AddressRead went out since it was connected
         bool lost = false;           // a call that ended; closed by the next tick
+        bool takeoverRead = false;   // read the last-packets buffers first: another collector held it
         bool connecting = false;     // a connection is being made, as last told
         QElapsedTimer sinceRefused;  // a port that did not open
         qint64 packetsCounted = 0;   // of the session's, already in the metrics
@@ -164,7 +166,8 @@ struct Collector::Impl {
     collect::SystemdNotify notify;
     std::unique_ptr<collect::Watchdog> watchdog;
     collect::FleetStore fleet;
-    std::map<QString, qint64> sentCounted;  // per destination, already in the metrics
+    std::unique_ptr<collect::Claims> claims;  // the sites shared with other collectors
+    std::map<QString, qint64> sentCounted;    // per destination, already in the metrics
     QEventLoop loop;
     QTimer tick;
     // Connections: how many at once and how fast (the sites file's [collector]), the next start
@@ -233,7 +236,11 @@ struct Collector::Impl {
         metrics.Set(collect::metric::kSiteConnected, {site.name}, 0);
         metrics.Add(collect::metric::kSitePackets, {site.name}, 0);
         if (site.portKind != PortKind::CallsIn) {
-            startQueue.push_back(site.name);
+            if (!claims || claims->Holds(site.name)) {
+                startQueue.push_back(site.name);
+            } else {
+                unit->state = QStringLiteral("ожидание: участок не взят");
+            }
         } else {
             unit->state = QStringLiteral("ожидание звонка");
             Say(*unit, QStringLiteral("ожидание звонка концентратора %1.").arg(Hex(*site.uartId)));
@@ -450,6 +457,24 @@ struct Collector::Impl {
             call.socket->abort();  // its site was taken out since the call was let in
             return;
         }
+        if (claims && !claims->Holds(unit->site.name)) {
+            // Another collector may hold the site: the call is served only once it is taken here.
+            const QString name = unit->site.name;
+            auto waiting = std::make_shared<Call>(std::move(call));
+            claims->TryTake(name, [this, name, waiting](bool taken) {
+                const auto it = units.find(name);
+                if (!taken || it == units.end() || stopSignal != 0) {
+                    waiting->socket->abort();
+                    output.Message(
+                        QStringLiteral("Участок «%1»: звонок закрыт: участок держит другой сборщик.")
+                            .arg(name));
+                    return;
+                }
+                calls.push_back(std::move(*waiting));
+                QTimer::singleShot(0, &tick, [this] { Tick(); });
+            });
+            return;
+        }
         if (unit->session && !unit->lost) {
             // What the receive path has not taken yet of the old call is filed first.
             unit->session->Connection().Receiver().Step();
@@ -589,6 +614,11 @@ struct Collector::Impl {
                 u.run.reset();
                 Work(u);
             });
+            return;
+        }
+        if (std::exchange(unit.takeoverRead, false)) {
+            // Taken over from another collector: what the concentrator heard meanwhile is in its buffers.
+            StartJob(unit, Job::ReadPackets);
             return;
         }
         const collect::JobsDue due =
@@ -740,6 +770,9 @@ struct Collector::Impl {
                 Close(*unit);
                 unit->lost = false;
                 SetState(*unit, QStringLiteral("связь потеряна; ожидание следующего звонка."));
+                if (claims) {
+                    claims->Release(name);  // the next call may reach another collector
+                }
             }
             if (unit->session && unit->site.portKind == PortKind::Serial && SerialGone(*unit->session)) {
                 // Saved, and the port tried again from time to time, as one that never opened.
@@ -762,12 +795,91 @@ struct Collector::Impl {
         }
     }
 
+    // --- sites shared with other collectors ------------------------------------------------
+
+    void StartClaims(const std::vector<Site>& sites) {
+        collect::ClaimsSettings settings;
+        settings.url = options.claimUrl;
+        settings.collector = options.collectorName;
+        settings.maxSites = options.maxSites;
+        settings.sites = SiteNames(sites);
+        claims = std::make_unique<collect::Claims>(settings);
+        QObject::connect(
+            claims.get(), &collect::Claims::Taken, [this](const QString& name, const QString& previous) {
+                const auto it = units.find(name);
+                if (it == units.end()) {
+                    return;
+                }
+                Unit& unit = *it->second;
+                output.Message(
+                    previous.isEmpty() || previous == claims->Collector()
+                        ? QStringLiteral("Участок «%1»: взят.").arg(name)
+                        : QStringLiteral("Участок «%1»: взят у сборщика «%2».").arg(name, previous));
+                // A gap may lie behind, unless the site was never held by anyone.
+                unit.takeoverRead = !previous.isEmpty();
+                if (unit.site.portKind != PortKind::CallsIn && !unit.session &&
+                    std::find(startQueue.begin(), startQueue.end(), name) == startQueue.end()) {
+                    startQueue.push_back(name);
+                    PostStart();
+                }
+            });
+        QObject::connect(claims.get(), &collect::Claims::Lost, [this](const QString& name) {
+            if (const auto it = units.find(name); it != units.end()) {
+                LetGo(*it->second, QStringLiteral("отдан другому сборщику."));
+            }
+        });
+        QObject::connect(claims.get(), &collect::Claims::AllLost, [this](const QString& why) {
+            output.Message(
+                QStringLiteral("Связи с базой сборщиков нет (%1): опрос всех участков остановлен до "
+                               "её восстановления.")
+                    .arg(why));
+            for (auto& [name, unit] : units) {
+                LetGo(*unit, QStringLiteral("не опрашивается: связи с базой сборщиков нет."));
+            }
+        });
+        QObject::connect(claims.get(), &collect::Claims::SessionUp, [this] {
+            output.Message(QStringLiteral("База сборщиков на связи: участки делятся."));
+        });
+        claims->Start();
+    }
+
+    static QStringList SiteNames(const std::vector<Site>& sites) {
+        QStringList names;
+        for (const Site& site : sites) {
+            names << site.name;
+        }
+        return names;
+    }
+
+    // A site no longer held here: closed at once (saved), and not started again until taken.
+    void LetGo(Unit& unit, const QString& why) {
+        std::erase(startQueue, unit.site.name);
+        unit.sinceRefused.invalidate();
+        unit.takeoverRead = false;
+        if (!unit.session) {
+            return;
+        }
+        const bool call = unit.site.portKind == PortKind::CallsIn;
+        Close(unit);
+        unit.lost = false;
+        SetState(unit, why);
+        if (call && claims) {
+            claims->Release(unit.site.name);
+        }
+    }
+
     // --- the file -----------------------------------------------------------------------
 
+    // The sites file, or the sites table of the collectors' database when no file is given (read
+    // through a short session of its own: a reload waits for it, at most its connection's timeout).
     std::optional<std::vector<Site>> Read() {
-        const collect::SitesFileResult read = collect::ReadSitesFile(options.sitesFile);
+        const bool fromTable = options.sitesFile.isEmpty();
+        const QString source = fromTable ? QStringLiteral("sites") : options.sitesFile;
+        const collect::SitesFileResult read =
+            fromTable ? collect::ReadSitesTable(options.claimUrl, QDir::currentPath())
+                      : collect::ReadSitesFile(options.sitesFile);
         if (!read.Ok()) {
-            for (const QString& line : read.Messages(options.sitesFile)) {
+            for (const QString& line : read.Messages(source)) {
                 output.Message(line);
             }
             return std::nullopt;
@@ -777,7 +889,7 @@ struct Collector::Impl {
         if (callsIn && !options.accept) {
             output.Message(
                 QStringLiteral("%1: участки calls-in звонят сборщику: нужен --accept [АДРЕС:]ПОРТ.")
-                    .arg(options.sitesFile));
+                    .arg(source));
             return std::nullopt;
         }
         ApplyLimits(read.limits);
@@ -785,7 +897,10 @@ struct Collector::Impl {
     }
 
     void Reload() {
-        output.Message(QStringLiteral("SIGHUP: файл участков %1 перечитывается.").arg(options.sitesFile));
+        output.Message(
+            options.sitesFile.isEmpty()
+                ? QStringLiteral("SIGHUP: таблица участков перечитывается.")
+                : QStringLiteral("SIGHUP: файл участков %1 перечитывается.").arg(options.sitesFile));
         const std::optional<std::vector<Site>> sites = Read();
         if (!sites) {
             output.Message(QStringLiteral("Файл участков не принят: участки работают, как прежде."));
@@ -831,6 +946,9 @@ struct Collector::Impl {
             server->SetAllowed(CallingIds());
         }
         fleet.SetSites(*sites, BrokerOptions());
+        if (claims) {
+            claims->SetSites(SiteNames(*sites));
+        }
         output.Message(QStringLiteral("Файл участков принят: добавлено %1, снято %2, изменено %3.")
                            .arg(added)
                            .arg(gone.size())
@@ -886,6 +1004,9 @@ struct Collector::Impl {
                                .arg(options.accept->address.toString())
                                .arg(acceptPort));
         }
+        if (!options.claimUrl.isEmpty()) {
+            StartClaims(*sites);
+        }
         for (const Site& site : *sites) {
             Add(site);
         }
@@ -918,6 +1039,8 @@ struct Collector::Impl {
             status = Worse(status, Close(*unit));
         }
         units.clear();
+        // Only now may another collector take the sites: none is polled here any more.
+        claims.reset();
         for (const collect::FleetStore::Unsent& unsent : fleet.Stop(DataSinks::kStopWait)) {
             output.Message(
                 QStringLiteral("%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут "

@@ -41,7 +41,7 @@ const CommandName kCommands[] = {
     {Command::Key, "key", {}},
     {Command::Send, "send", {}},
     {Command::Export, "export", {"db"}},
-    {Command::Collect, "collect", {"sites", "metrics", "accept"}},
+    {Command::Collect, "collect", {"sites", "metrics", "accept", "claim", "collector", "max-sites"}},
     {Command::Sites, "sites", {"claim"}},
 };
 
@@ -316,11 +316,32 @@ std::optional<ParsedCommandLine> ParseCollect(const QCommandLineParser& parser, 
                     .arg(QString::fromLatin1(name)));
         }
     }
-    if (!parser.isSet(QStringLiteral("sites"))) {
-        return Fail(QStringLiteral("Не указан файл участков: collect --sites ФАЙЛ."));
+    if (!parser.isSet(QStringLiteral("sites")) && !parser.isSet(QStringLiteral("claim"))) {
+        return Fail(
+            QStringLiteral("Не указан файл участков: collect --sites ФАЙЛ (или --claim postgresql://... с "
+                           "таблицей sites)."));
     }
     o.sitesFile = parser.value(QStringLiteral("sites"));
     QString error;
+    if (parser.isSet(QStringLiteral("claim"))) {
+        sinks::SinkAddress address;
+        if (!sinks::ParseSinkUrl(parser.value(QStringLiteral("claim")), address, error) ||
+            address.Kind != sinks::SinkKind::Postgres) {
+            return Fail(QStringLiteral("--claim: %1")
+                            .arg(error.isEmpty()
+                                     ? QStringLiteral("участки делятся через PostgreSQL: postgresql://...")
+                                     : error));
+        }
+        o.claimUrl = parser.value(QStringLiteral("claim"));
+        o.collectorName = parser.value(QStringLiteral("collector"));
+        if (parser.isSet(QStringLiteral("max-sites")) &&
+            !ParseInt(parser.value(QStringLiteral("max-sites")), 1, 100000, o.maxSites)) {
+            return Fail(QStringLiteral("--max-sites: «%1» - не число от 1 до 100000.")
+                            .arg(parser.value(QStringLiteral("max-sites"))));
+        }
+    } else if (parser.isSet(QStringLiteral("collector")) || parser.isSet(QStringLiteral("max-sites"))) {
+        return Fail(QStringLiteral("Параметры --collector и --max-sites действуют только с --claim."));
+    }
     if (parser.isSet(QStringLiteral("accept"))) {
         o.accept = session::ParseListenAddress(parser.value(QStringLiteral("accept")), &error);
         if (!o.accept) {
@@ -378,7 +399,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("max-calls"),
                        valued("sites"),
                        valued("metrics"),
-                       valued("claim")});
+                       valued("claim"),
+                       valued("collector"),
+                       valued("max-sites")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {

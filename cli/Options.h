@@ -59,7 +59,9 @@ struct Options {
     QString sitesFile;
     std::optional<session::ListenAddress> metrics;  // the metrics endpoint; none without --metrics
     // sites
-    QString claimUrl;  // postgresql://...
+    QString claimUrl;       // postgresql://...
+    QString collectorName;  // collect --collector; empty: host name and process id
+    int maxSites = 1000;    // collect --max-sites
     // read-all, listen, export
     QStringList databases;
     QString mqtt;

@@ -26,6 +26,7 @@
 
 #include <sys/mount.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -487,6 +488,7 @@ bool Until(const std::function<bool()>& done, int ms) {
             return false;
         }
         QThread::msleep(200);
+        QCoreApplication::processEvents();  // the processes' output is read by the event loop
     }
     return true;
 }
@@ -544,6 +546,82 @@ TEST(Delivery, CollectorKilledWhileTheServerIsAwaySendsEveryReadingOnce) {
     for (const QString& reading : stored) {
         EXPECT_TRUE(received.contains(reading)) << reading.toStdString();
     }
+}
+
+// Two collectors share one fleet through PostgreSQL: every concentrator is polled by one of them
+// only; when one is killed, the other takes its sites within the target and reads their buffers.
+TEST(Delivery, TwoCollectorsShareAFleetAndOneTakesOverWhenTheOtherDies) {
+    LUMVARIS_NEED_POSTGRES(server);
+    const QString database = sinks::test::NewPostgresDatabase(*server);
+    QTemporaryDir data;
+    std::vector<std::unique_ptr<Simulator>> fleet;
+    QString text;
+    for (int i = 0; i < 4; ++i) {
+        fleet.push_back(
+            std::make_unique<Simulator>(QStringList{"--tcp", "0", "--interval", "1", "--meters", "16"}));
+        text += QString("[[site]]\nname = \"s%1\"\nport = \"%2\"\ndb = [\"%3\"]\n\n")
+                    .arg(i)
+                    .arg(fleet.back()->Port(), server->Url(database));
+    }
+    const QString sites = data.filePath("sites.toml");
+    QFile file(sites);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+    struct Collector {
+        QProcess process;
+        QString err;
+        void Read() { err += QString::fromUtf8(process.readAllStandardError()); }
+        QStringList Held() const {
+            QStringList held;
+            for (const QString& line : err.split('\n')) {
+                if (line.contains(QRegularExpression("^Участок «s\\d»: на связи"))) {
+                    held << line.section(QChar(0xBB), 0, 0).mid(9);
+                }
+            }
+            return held;
+        }
+    };
+    Collector a;
+    Collector b;
+    for (const auto& [c, name] : {std::pair{&a, "A"}, std::pair{&b, "B"}}) {
+        QDir(data.path()).mkdir(name);
+        c->process.start(LUMVARIS_CLI_PATH, {"collect", "--sites", sites, "--data-dir", data.filePath(name),
+                                             "--claim", server->Url(database), "--collector", name});
+    }
+    const auto both = [&] {
+        a.Read();
+        b.Read();
+        return a.Held().size() + b.Held().size() >= 4;
+    };
+    ASSERT_TRUE(Until(both, 30000)) << a.err.toStdString() << b.err.toStdString();
+    // Each concentrator on one collector's line, the fleet split between them.
+    for (const QString& site : a.Held()) {
+        EXPECT_FALSE(b.Held().contains(site)) << site.toStdString();
+    }
+    EXPECT_EQ(a.Held().size(), 2) << a.err.toStdString();
+
+    const QStringList taken = a.Held();
+    ::kill(static_cast<pid_t>(a.process.processId()), SIGKILL);
+    ASSERT_TRUE(a.process.waitForFinished(10000));
+    QElapsedTimer since;
+    since.start();
+    ASSERT_TRUE(Until(
+        [&] {
+            b.Read();
+            return std::all_of(taken.begin(), taken.end(), [&](const QString& site) {
+                return b.err.contains(QString("Участок «%1»: взят у сборщика «A».").arg(site)) &&
+                       b.err.contains(
+                           QString("Участок «%1»: задание «чтение буферов 'последних пакетов'» начато.")
+                               .arg(site));
+            });
+        },
+        30000))
+        << b.err.toStdString();
+    EXPECT_LT(since.elapsed(), 30000);
+    ::kill(static_cast<pid_t>(b.process.processId()), SIGTERM);
+    ASSERT_TRUE(b.process.waitForFinished(40000));
+    EXPECT_EQ(b.process.exitCode(), 0);
 }
 
 }  // namespace
