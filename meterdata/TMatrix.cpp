@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -44,6 +47,40 @@ QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// Zeros are neither written over zeros nor copied: a page that was never written stays the
+// system's shared zero page, so a store of a few hundred meters of which a handful are heard
+// costs the memory of that handful.
+constexpr std::size_t kPage = 4096;
+
+bool AllZero(const std::uint8_t* p, std::size_t bytes) {
+    return bytes == 0 || (p[0] == 0 && std::memcmp(p, p + 1, bytes - 1) == 0);
+}
+
+// By page-sized pieces of the destination; the ranges must not overlap.
+void CopyNonZero(std::uint8_t* to, const std::uint8_t* from, std::size_t bytes) {
+    for (std::size_t at = 0; at < bytes;) {
+        const std::size_t piece =
+            std::min(bytes - at, kPage - reinterpret_cast<std::uintptr_t>(to + at) % kPage);
+        if (!AllZero(from + at, piece)) {
+            std::memcpy(to + at, from + at, piece);
+        } else if (!AllZero(to + at, piece)) {
+            std::memset(to + at, 0, piece);
+        }
+        at += piece;
+    }
+}
+
+void ZeroNonZero(std::uint8_t* to, std::size_t bytes) {
+    for (std::size_t at = 0; at < bytes;) {
+        const std::size_t piece =
+            std::min(bytes - at, kPage - reinterpret_cast<std::uintptr_t>(to + at) % kPage);
+        if (!AllZero(to + at, piece)) {
+            std::memset(to + at, 0, piece);
+        }
+        at += piece;
+    }
+}
+
 }  // namespace
 
 TMatrix::TMatrix(int recordSize, QString fileName)
@@ -52,6 +89,19 @@ TMatrix::TMatrix(int recordSize, QString fileName)
 }
 
 TMatrix::~TMatrix() = default;
+
+void TMatrixUnmap::operator()(std::uint8_t* p) const {
+    munmap(p, bytes);
+}
+
+TMatrix::Buffer TMatrix::AllocateZeroed(std::size_t bytes) {
+    const std::size_t mapped = std::max<std::size_t>(bytes, 1);
+    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) {
+        return Buffer(nullptr, TMatrixUnmap{});
+    }
+    return Buffer(static_cast<std::uint8_t*>(p), TMatrixUnmap{mapped});
+}
 
 bool TMatrix::SizeBuffer(int cols, int rows) {
     const std::int64_t need = static_cast<std::int64_t>(cols) * rows;
@@ -78,7 +128,7 @@ bool TMatrix::SizeBuffer(int cols, int rows) {
     if (capacity == capacity_ && data_) {
         return true;
     }
-    std::unique_ptr<std::uint8_t[]> fresh(new (std::nothrow) std::uint8_t[bytes]);
+    Buffer fresh = AllocateZeroed(bytes);
     if (!fresh) {
         // Giving memory back may fail too; the larger buffer still holds the smaller store.
         return capacity < capacity_;
@@ -86,7 +136,7 @@ bool TMatrix::SizeBuffer(int cols, int rows) {
     // Only the records of the current dimensions carry anything worth keeping.
     const auto keep = std::min<std::uint64_t>(bytes, static_cast<std::uint64_t>(Count()) * recordSize_);
     if (data_ && keep > 0) {
-        std::memcpy(fresh.get(), data_.get(), keep);
+        CopyNonZero(fresh.get(), data_.get(), keep);
     }
     data_ = std::move(fresh);
     capacity_ = static_cast<int>(capacity);
@@ -94,7 +144,7 @@ bool TMatrix::SizeBuffer(int cols, int rows) {
 }
 
 void TMatrix::ClearRange(std::size_t firstRecord, std::size_t records) {
-    std::memset(data_.get() + firstRecord * recordSize_, 0, records * recordSize_);
+    ZeroNonZero(data_.get() + firstRecord * recordSize_, records * recordSize_);
 }
 
 void TMatrix::Reset() {
@@ -128,6 +178,10 @@ bool TMatrix::SetColCount(int n) {
     colCount_ = n;
     if (n > old) {
         for (std::size_t r = rowCount_; r-- > 0;) {
+            if (AllZero(data_.get() + r * old * rs, old * rs)) {
+                ClearRange(r * n, n);
+                continue;
+            }
             std::memmove(data_.get() + r * n * rs, data_.get() + r * old * rs, old * rs);
             ClearRange(r * n + old, n - old);
         }
@@ -285,9 +339,16 @@ QString TMatrix::ReadRecords(QFile& file) {
     }
     colCount_ = cols;
     rowCount_ = rows;
+    // Through a small buffer: the empty rows of a file stay unbacked in memory.
     const qint64 bytes = records * recordSize_;
-    if (file.read(reinterpret_cast<char*>(data_.get()), bytes) != bytes) {
-        return QStringLiteral("ошибка чтения");
+    std::vector<std::uint8_t> piece(16 * kPage);
+    for (qint64 at = 0; at < bytes;) {
+        const qint64 want = std::min<qint64>(bytes - at, static_cast<qint64>(piece.size()));
+        if (file.read(reinterpret_cast<char*>(piece.data()), want) != want) {
+            return QStringLiteral("ошибка чтения");
+        }
+        CopyNonZero(data_.get() + at, piece.data(), static_cast<std::size_t>(want));
+        at += want;
     }
     return {};
 }

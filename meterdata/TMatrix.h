@@ -12,6 +12,12 @@ namespace lumvaris::meterdata {
 
 class IBusyCursor;
 
+// Gives back a store's buffer, which comes from the system as pages of its own.
+struct TMatrixUnmap {
+    std::size_t bytes = 0;
+    void operator()(std::uint8_t* p) const;
+};
+
 // What LoadFromFile found.
 enum class LoadStatus {
     Loaded,     // the header and every record were read
@@ -110,7 +116,10 @@ class TMatrix {
     int capacity_ = 0;
     const int recordSize_;
     QString fileName_;
-    std::unique_ptr<std::uint8_t[]> data_;
+    // Zero-filled pages straight from the system, so that those never written stay unbacked.
+    using Buffer = std::unique_ptr<std::uint8_t[], TMatrixUnmap>;
+    static Buffer AllocateZeroed(std::size_t bytes);
+    Buffer data_;
     QString lastError_;
     // What the file held when this store last matched it; none: not known to match.
     std::optional<std::size_t> onDisk_;

@@ -243,7 +243,11 @@ void Connection::Close(std::optional<CloseReason> saveFirst) {
     if (listener_ != nullptr) {
         listener_->ConnectionClosed();
     }
-    pause_.Pause(kClosePauseMs);
+    // The settling time is a serial driver's; a socket needs none, and a collector that closes a
+    // thousand network sites at its stop would otherwise spend minutes asleep.
+    if (!port_.IsNetwork()) {
+        pause_.Pause(kClosePauseMs);
+    }
 }
 
 bool Connection::Reopen(const QString& portName, int baudRate) {

@@ -57,6 +57,7 @@ const std::string kValued[] = {
     "--tcp",           "--call",
     "--redial-ms",     "--call-ident",
     "--fleet",         "--fleet-faulty",
+    "--sent-file",
 };
 
 // "HOST:PORT" with the port in lo..65535; host may be empty (and is then left as it was), or an
@@ -171,6 +172,8 @@ Transport:
 Log (one line per frame received and sent, in hex with its name):
   --log FILE             write the log to FILE instead of standard error
   --quiet                no log
+  --sent-file FILE       at the end, write one line per concentrator to FILE: its UART-ID in four
+                         hex digits and the number of meter packets it sent in full to a client
 
 Concentrator:
   --uart-id HEX          link address, 2001..2FFF (default 2FFF)
@@ -300,6 +303,8 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
             c.rateIndex = static_cast<std::uint8_t>(RateIndexOf(o.baud));
         } else if (name == "--link") {
             o.linkPath = value;
+        } else if (name == "--sent-file") {
+            o.sentFile = value;
         } else if (name == "--log") {
             o.logFile = value;
         } else if (name == "--uart-id") {

@@ -40,6 +40,7 @@ struct SimOptions {
     int fleet = 0;
     int fleetFaulty = -1;  // >= 0: only the first this many carry the faults; -1: all of them
     std::string logFile;   // empty: standard error
+    std::string sentFile;  // at the end: each concentrator's UART-ID and the meter packets it sent
     bool quiet = false;
     ConcentratorSettings concentrator;
     bool clockGiven = false;  // else the clock starts at this machine's local time

@@ -245,6 +245,7 @@ void Simulator::Enqueue(Outgoing out, Millis now) {
     Item item;
     item.due = now + std::max(out.delayMs, 0);
     item.rateAfter = out.rateAfter;
+    item.packet = !out.reply;
     if (random_.Chance(faults_.garbage)) {
         const int count = random_.Between(1, 8);
         for (int i = 0; i < count; ++i) {
@@ -307,6 +308,7 @@ bool Simulator::Flush(Millis now) {
         LogFrame("TX", item.bytes.data() + item.garbage, item.bytes.size() - item.garbage,
                  item.corrupted ? " [corrupted checksum]" : "");
         const int rate = item.rateAfter;
+        packetsSent_ += item.packet ? 1 : 0;
         queue_.pop_front();
         if (rate >= 0 && transport_.GetKind() == Transport::Kind::SerialPort) {
             // The answer has left at the old rate; the line follows the new one from here.

@@ -47,6 +47,9 @@ class Simulator final : private link::IFrameConsumer {
     Millis Wake() const { return wake_; }
     const Interest& Watched(Slot slot) const { return interest_[slot]; }
     void LogNote(const std::string& text);
+    std::uint16_t UartId() const { return concentrator_.UartId(); }
+    // Meter packets written in full to a client, replies not counted.
+    std::uint64_t PacketsSent() const { return packetsSent_; }
 
   private:
     struct Item {
@@ -55,6 +58,7 @@ class Simulator final : private link::IFrameConsumer {
         std::size_t garbage = 0;
         std::size_t written = 0;
         bool corrupted = false;
+        bool packet = false;  // a meter packet, not a reply
         int rateAfter = -1;
     };
 
@@ -93,6 +97,7 @@ class Simulator final : private link::IFrameConsumer {
     std::unique_ptr<link::TelnetCodec> telnet_;  // likewise, for --rfc2217
 
     bool fleet_;
+    std::uint64_t packetsSent_ = 0;
     Millis start_;
     Millis silentAt_ = -1;
     Millis hangupAfterMs_ = -1;

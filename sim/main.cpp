@@ -114,6 +114,20 @@ lumvaris::sim::SimOptions FleetMember(const lumvaris::sim::SimOptions& options, 
     return o;
 }
 
+bool WriteSent(const std::string& path,
+               const std::vector<std::unique_ptr<lumvaris::sim::Simulator>>& simulators) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        std::fprintf(stderr, "lumvaris-sim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    for (const auto& simulator : simulators) {
+        std::fprintf(file, "%04X %llu\n", simulator->UartId(),
+                     static_cast<unsigned long long>(simulator->PacketsSent()));
+    }
+    return std::fclose(file) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -187,6 +201,9 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
         code = Serve(simulators, gStopPipe[0]);
+        if (!options->sentFile.empty() && !WriteSent(options->sentFile, simulators)) {
+            code = code == 0 ? 1 : code;
+        }
     }
     for (const auto& transport : transports) {
         transport->Close();

@@ -9,7 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <memory>
 #include <random>
+#include <vector>
+
+#include <unistd.h>
 
 #ifdef __unix__
 #include "KillDuringSave.h"
@@ -71,6 +76,54 @@ TEST_F(TMatrixFile, SaveWritesTheExactLayoutAndLoadReadsItBack) {
     ASSERT_TRUE(loaded.GetMeterRecord(got, 0, 2));
     EXPECT_EQ(got, b);
 }
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+long ResidentKib() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0;
+    long resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// A port's store at its default dimensions (256 meters, depth 64) where five meters were heard:
+// grown, filled, saved and loaded again, it costs the memory of those five rows, not of all.
+TEST_F(TMatrixFile, RowsNeverWrittenCostNoMemoryAfterGrowingOrLoading) {
+    constexpr int kStores = 40;
+    constexpr long kFullKib = 257L * 65 * 24 * kStores / 1024;  // 15.6 MiB
+    const QString name = Path("tcp-host-4001-PACKETS.bin");
+    MeterRecord record;
+    record.Meter = 3;
+    record.Valid = 0xFF;
+    record.Time = 45000.5;
+    {
+        TMatrixInterface store(name);
+        ASSERT_TRUE(store.SetRowCount(257));
+        ASSERT_TRUE(store.SetColCount(65));
+        for (int meter = 1; meter <= 5; ++meter) {
+            store.InsertMeterRecord(record, 0, meter);
+        }
+        ASSERT_TRUE(store.SaveToFile());
+    }
+    std::vector<std::unique_ptr<TMatrixInterface>> grown;
+    std::vector<std::unique_ptr<TMatrixInterface>> loaded;
+    const long before = ResidentKib();
+    for (int i = 0; i < kStores / 2; ++i) {
+        grown.push_back(std::make_unique<TMatrixInterface>(QString()));
+        ASSERT_TRUE(grown.back()->SetColCount(65));
+        ASSERT_TRUE(grown.back()->SetRowCount(257));
+        for (int meter = 1; meter <= 5; ++meter) {
+            grown.back()->InsertMeterRecord(record, 0, meter);
+        }
+        loaded.push_back(std::make_unique<TMatrixInterface>(name));
+        ASSERT_EQ(loaded.back()->LoadFromFile().Status, LoadStatus::Loaded);
+    }
+    EXPECT_LT(ResidentKib() - before, kFullKib / 8);
+    MeterRecord got;
+    ASSERT_TRUE(loaded.back()->GetMeterRecord(got, 0, 5));
+    EXPECT_EQ(got, record);
+}
+#endif
 
 TEST_F(TMatrixFile, BytesAfterTheRecordsAreIgnored) {
     const QString name = Path("x.bin");

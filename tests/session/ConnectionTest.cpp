@@ -106,7 +106,10 @@ class ConnectionTest : public ::testing::Test {
 
     QTemporaryDir dir;
     FakeSerialPort port;
-    testing::NoPause pause;
+    struct : link::IPause {
+        void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+        std::vector<int> pauses;
+    } pause;
     testing::FakeTimerFactory timers;
     Clock clock;
     Connection connection{{port, pause, timers, clock, dir.path() + QStringLiteral("/")}};
@@ -342,6 +345,18 @@ TEST_F(NetworkConnectionTest, ALostLinkIsSavedThenTriedAgainAtGrowingIntervalsUn
 
 // The first attempt failing: refused with the reason (the window, a one-shot command), or tried
 // again as a lost link is (a service).
+// A serial driver is given its settling time after every close; a socket is not.
+TEST_F(NetworkConnectionTest, OnlyASerialPortPausesAfterItsClose) {
+    ASSERT_TRUE(network.Open(QStringLiteral("tcp://10.0.0.7:4001"), 38400));
+    net.Connect();
+    network.Close(CloseReason::Exit);
+    EXPECT_TRUE(pause.pauses.empty());
+
+    ASSERT_TRUE(connection.Open(QStringLiteral("ttyS0"), 38400));
+    connection.Close(CloseReason::Exit);
+    EXPECT_EQ(pause.pauses, std::vector<int>{Connection::kClosePauseMs});
+}
+
 TEST_F(NetworkConnectionTest, AFirstConnectionThatFailsIsRefusedOrRetriedAsAsked) {
     for (const bool retry : {false, true}) {
         SCOPED_TRACE(retry ? "a service" : "the window");
