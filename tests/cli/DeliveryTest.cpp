@@ -589,18 +589,20 @@ TEST(Delivery, TwoCollectorsShareAFleetAndOneTakesOverWhenTheOtherDies) {
         c->process.start(LUMVARIS_CLI_PATH, {"collect", "--sites", sites, "--data-dir", data.filePath(name),
                                              "--claim", server->Url(database), "--collector", name});
     }
-    const auto both = [&] {
+    // The first to start may take everything; it lets the surplus go once the other is counted.
+    const auto shared = [&] {
         a.Read();
         b.Read();
-        return a.Held().size() + b.Held().size() >= 4;
+        return a.Held().size() >= 2 && b.Held().size() >= 2;
     };
-    ASSERT_TRUE(Until(both, 30000)) << a.err.toStdString() << b.err.toStdString();
-    // Each concentrator on one collector's line, the fleet split between them.
+    ASSERT_TRUE(Until(shared, 30000)) << a.err.toStdString() << b.err.toStdString();
+    // A site on both collectors' lines was given up by one of them first.
     for (const QString& site : a.Held()) {
-        EXPECT_FALSE(b.Held().contains(site)) << site.toStdString();
+        if (b.Held().contains(site)) {
+            const QString given = QString("Участок «%1»: отдан другому сборщику.").arg(site);
+            EXPECT_TRUE(a.err.contains(given) || b.err.contains(given)) << site.toStdString();
+        }
     }
-    EXPECT_EQ(a.Held().size(), 2) << a.err.toStdString();
-
     const QStringList taken = a.Held();
     ::kill(static_cast<pid_t>(a.process.processId()), SIGKILL);
     ASSERT_TRUE(a.process.waitForFinished(10000));
