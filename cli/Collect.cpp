@@ -590,12 +590,19 @@ struct Collector::Impl {
     void Send(Unit& unit, const commands::Request& request, std::function<void(Unit&, ExitStatus)> next) {
         Unit* raw = &unit;  // the callback lives in the unit's session and dies with it
         const quint64 serial = unit.run->serial;
-        unit.session->RequestAsync(request, [this, raw, serial, next = std::move(next)](ExitStatus status) {
-            CountRequest(*raw, status);
-            if (stopSignal == 0 && raw->run && raw->run->serial == serial) {
-                next(*raw, status);
-            }
-        });
+        QElapsedTimer sent;
+        sent.start();
+        unit.session->RequestAsync(
+            request, [this, raw, serial, sent, next = std::move(next)](ExitStatus status) {
+                CountRequest(*raw, status);
+                if (status == ExitStatus::Done) {
+                    metrics.Observe(collect::metric::kSiteReplySeconds, {raw->site.name},
+                                    static_cast<double>(sent.elapsed()) / 1000.0);
+                }
+                if (stopSignal == 0 && raw->run && raw->run->serial == serial) {
+                    next(*raw, status);
+                }
+            });
     }
 
     // Starts what the site has to do next, if it is free and something is due: the AddressRead
@@ -970,7 +977,7 @@ struct Collector::Impl {
         fleet.SetSites(*sites, BrokerOptions());
         if (options.metrics) {
             collect::DeclareFleetMetrics(metrics);
-            health = std::make_unique<collect::Health>(10, 0);
+            health = std::make_unique<collect::Health>(10, limits.unhealthyWhenSilentSeconds);
             probe = std::make_unique<collect::LoopProbe>(*health, metrics);
             collect::MetricsServerOptions serverOptions;
             serverOptions.address = options.metrics->address;

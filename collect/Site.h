@@ -49,6 +49,8 @@ struct Site {
 struct CollectorLimits {
     int maxConnecting = 8;
     int connectsPerSecond = 20;
+    // /healthz answers 503 when no site was heard for so long (0: never); read at the start.
+    int unhealthyWhenSilentSeconds = 0;
 
     bool operator==(const CollectorLimits&) const = default;
 };

@@ -335,6 +335,10 @@ class Reader {
                 limits_.connectsPerSecond =
                     Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
                         .value_or(limits_.connectsPerSecond);
+            } else if (name == "unhealthy_when_silent") {
+                limits_.unhealthyWhenSilentSeconds =
+                    Int(value, name, 0, 7 * 86400, QStringLiteral("число секунд от 0 (никогда) до 604800"))
+                        .value_or(limits_.unhealthyWhenSilentSeconds);
             } else {
                 Error(key, QStringLiteral("неизвестный ключ «%1».").arg(Text(name)));
             }

@@ -208,7 +208,8 @@ TEST(CliCollect, AFleetOfThreeFilesAtOnceFollowsTheFileOnSighupAndEndsOnSigterm)
     }
     // The sites' series, as a scrape finds them once the next tick has counted what was filed.
     QStringList expected{
-        QStringLiteral("lumvaris_site_jobs_total{site=\"serial\",job=\"read_packets\",result=\"ok\"} 1")};
+        QStringLiteral("lumvaris_site_jobs_total{site=\"serial\",job=\"read_packets\",result=\"ok\"} 1"),
+        QStringLiteral("lumvaris_site_reply_seconds_count{site=\"serial\"} ")};
     for (const char* name : {"serial", "network", "caller"}) {
         expected << QStringLiteral("lumvaris_site_connected{site=\"%1\"} 1").arg(name)
                  << QStringLiteral("lumvaris_site_records_filed_total{site=\"%1\"} ").arg(name);
