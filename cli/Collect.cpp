@@ -21,7 +21,6 @@
 #include <set>
 
 #include "cli/AcceptedCalls.h"
-#include "cli/DataSinks.h"
 #include "cli/Session.h"
 #include "collect/Claims.h"
 #include "collect/ConnectPacer.h"
@@ -756,8 +755,8 @@ struct Collector::Impl {
     }
 
     void Tick() {
-        // A close lets its destinations write from a loop inside this one: nothing may change the
-        // sites under it.
+        // A reload or a start from inside a site's signal would change the sites under the caller:
+        // the tick and the starts run one at a time, from the event loop.
         if (busy || stopSignal != 0) {
             return;
         }
@@ -1048,7 +1047,7 @@ struct Collector::Impl {
         units.clear();
         // Only now may another collector take the sites: none is polled here any more.
         claims.reset();
-        for (const collect::FleetStore::Unsent& unsent : fleet.Stop(DataSinks::kStopWait)) {
+        for (const collect::FleetStore::Unsent& unsent : fleet.Stop(collect::FleetStore::kStopWait)) {
             output.Message(
                 QStringLiteral("%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут "
                                "отправлены при следующем запуске сборщика.")
