@@ -15,6 +15,8 @@ class IMessageBox {
     virtual ~IMessageBox() = default;
     // An error with one OK button.
     virtual void Error(QWidget* parent, const QString& text) = 0;
+    // A notice with one OK button.
+    virtual void Inform(QWidget* parent, const QString& text) = 0;
     // A confirmation with OK and Cancel; true for OK.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
     // A warning with OK and Cancel; true for OK.

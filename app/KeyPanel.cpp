@@ -100,7 +100,7 @@ void KeyPanel::HashCalculateFinished(int result) {
     if (!services_.connection.IsOpen()) {
         // The port went while the key was derived; that was said then. The key is in the key file
         // and goes out with the next "Установить"; the status bar says it did not go now.
-        services_.status.ShowText(QStringLiteral("Ключ не передан: порт закрыт"));
+        services_.status.ShowText(tr("Ключ не передан: порт закрыт"));
         return;
     }
     services_.sender.Send(request::KeyWrite(derivation_.Key()));

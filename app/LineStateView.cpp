@@ -25,13 +25,15 @@ class LineStateCellDelegate final : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const QVariant background = index.data(Qt::BackgroundRole);
         if (background.canConvert<QBrush>()) {
             painter->fillRect(option.rect, background.value<QBrush>());
         }
         painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
     }
 };

@@ -2,9 +2,20 @@
 
 #include <exception>
 
+#include "i18n/Language.h"
+#include "i18n/LanguageSetting.h"
+
 namespace lumvaris::app {
 
 LumvarisApplication::LumvarisApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+QString LumvarisApplication::InstallLanguage(const QString& dataDirectory) {
+    // A wrong LUMVARIS_LANG is a developer's: the window passes it over for the saved choice or the locale.
+    const i18n::LanguageChoice choice = i18n::ChooseLanguage(
+        i18n::ProcessSources({}, i18n::SavedLanguage(dataDirectory)), i18n::AvailableLanguages());
+    translators_.Install(choice.language);
+    return choice.language;
+}
 
 bool LumvarisApplication::notify(QObject* receiver, QEvent* event) {
     try {
@@ -15,7 +26,7 @@ bool LumvarisApplication::notify(QObject* receiver, QEvent* event) {
         }
     } catch (...) {
         if (report_) {
-            report_(QStringLiteral("Непредвиденная ошибка."));
+            report_(tr("Непредвиденная ошибка."));
         }
     }
     return false;

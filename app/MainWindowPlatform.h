@@ -44,6 +44,8 @@ struct MainWindowPlatform {
     std::function<QStringList(const QString& keyFilePath)> readKeyNames;
     // The workstation's clock for the meter data and the date fields; null: the system clock.
     const meterdata::IClock* clock = nullptr;
+    // The language the window speaks ("ru", "en"), installed before it was made.
+    QString language = QStringLiteral("ru");
 };
 
 // The five dialogs, created after the main window, the firmware file dialog and the save dialog of

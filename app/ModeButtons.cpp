@@ -1,5 +1,6 @@
 #include "app/ModeButtons.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 
 #include "app/IModifierKeys.h"
@@ -27,7 +28,7 @@ void ModeButtons::FollowKeys() {
     state_.Follow(
         commands::ModeOf(keys & Qt::ShiftModifier, keys & Qt::ControlModifier, keys & Qt::AltModifier));
     for (ModeButton button : commands::kModeButtons) {
-        const QString caption = QString::fromUtf8(state_.Caption(button));
+        const QString caption = QCoreApplication::translate("commands::ModeTable", state_.Caption(button));
         QAbstractButton* widget = Widget(button);
         if (widget->text() != caption) {
             widget->setText(caption);

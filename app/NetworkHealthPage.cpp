@@ -56,8 +56,7 @@ void NetworkHealthPage::Redraw() {
     if (!IsShowing()) {
         return;
     }
-    model_.Show(health_, meters_, clock_.NowMs(),
-                form_.SpinEditHealthThreshold->value() * kMinuteMs);
+    model_.Show(health_, meters_, clock_.NowMs(), form_.SpinEditHealthThreshold->value() * kMinuteMs);
 }
 
 void NetworkHealthPage::CopyTable() const {

@@ -117,8 +117,8 @@ void ProtectedPage::ButtonBDAYsetClick() {
     services_.sender.Send(request::BillingDayWrite(form_.SpinEditBDAY->value()));
 }
 
-std::optional<QByteArray> ProtectedPage::TextToSend(const QString& text, const char* subject) {
-    const commands::LinkText link = commands::TextForLink(text, QString::fromUtf8(subject));
+std::optional<QByteArray> ProtectedPage::TextToSend(const QString& text, const QString& subject) {
+    const commands::LinkText link = commands::TextForLink(text, subject);
     if (link.Refused()) {
         services_.messages.Error(services_.window, link.refusal);
         return std::nullopt;
@@ -127,7 +127,7 @@ std::optional<QByteArray> ProtectedPage::TextToSend(const QString& text, const c
 }
 
 void ProtectedPage::ButtonPasswordSendClick() {
-    if (const auto bytes = TextToSend(form_.EditPasswordOld->text(), "Текущий пароль")) {
+    if (const auto bytes = TextToSend(form_.EditPasswordOld->text(), tr("Текущий пароль"))) {
         services_.sender.Send(request::PasswordSend(reinterpret_cast<const std::uint8_t*>(bytes->constData()),
                                                     static_cast<std::size_t>(bytes->size())));
     }
@@ -135,7 +135,7 @@ void ProtectedPage::ButtonPasswordSendClick() {
 
 void ProtectedPage::ButtonPasswordSetClick() {
     // An empty new password lifts every access limit of the concentrator.
-    if (const auto bytes = TextToSend(form_.EditPasswordNew->text(), "Новый пароль")) {
+    if (const auto bytes = TextToSend(form_.EditPasswordNew->text(), tr("Новый пароль"))) {
         services_.sender.Send(
             request::PasswordWrite(reinterpret_cast<const std::uint8_t*>(bytes->constData()),
                                    static_cast<std::size_t>(bytes->size())));
@@ -212,7 +212,7 @@ void ProtectedPage::ButtonExtraTimeDateClick() {
     const QDate shown = form_.Calendar->selectedDate();
     const QDate date(form_.SpinEditYear->value(), shown.month(), shown.day());
     if (!date.isValid()) {
-        throw std::runtime_error(QStringLiteral("Дата %1.%2.%3 не существует.")
+        throw std::runtime_error(tr("Дата %1.%2.%3 не существует.")
                                      .arg(shown.day())
                                      .arg(shown.month())
                                      .arg(form_.SpinEditYear->value())

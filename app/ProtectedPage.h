@@ -70,7 +70,7 @@ class ProtectedPage final : public QObject, public commands::IProtectedDisplay {
     // month fields along, so the date sent is the one the calendar shows.
     void CalendarPageChange(int year, int month);
     // The bytes of a typed text, or nothing after the message box that says why it cannot go.
-    std::optional<QByteArray> TextToSend(const QString& text, const char* subject);
+    std::optional<QByteArray> TextToSend(const QString& text, const QString& subject);
     void ShowDateTime(const QDateTime& dateTime);
     // The four set buttons: enabled unless access control is on and no password was accepted.
     void DrawProtectedButtons();

@@ -1,5 +1,6 @@
 #include "app/QtFileDialog.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -7,19 +8,23 @@
 
 namespace lumvaris::app {
 
+// The filters' "(*.ext)" parts name the suffix a typed name takes: every translation keeps them.
 QtFileDialog QtFileDialog::FirmwareFile() {
-    return {false, QStringLiteral("Прошивка новой версии кода концентратора"),
-            QStringLiteral("Hex файлы (*.hex)"), QStringLiteral("hex")};
+    return {false,
+            QCoreApplication::translate("app::QtFileDialog", "Прошивка новой версии кода концентратора"),
+            QCoreApplication::translate("app::QtFileDialog", "Hex файлы (*.hex)"), QStringLiteral("hex")};
 }
 
 QtFileDialog QtFileDialog::TrafficFile() {
-    return {true, QStringLiteral("Сохранить обмен"), QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"),
+    return {true, QCoreApplication::translate("app::QtFileDialog", "Сохранить обмен"),
+            QCoreApplication::translate("app::QtFileDialog", "Текстовые файлы (*.txt);;Все файлы (*)"),
             QStringLiteral("txt")};
 }
 
 QtFileDialog QtFileDialog::ExportFile() {
-    return {true, QStringLiteral("Экспорт базы данных"),
-            QStringLiteral("База данных SQLite (*.sqlite);;CSV (*.csv);;JSON Lines (*.jsonl)"),
+    return {true, QCoreApplication::translate("app::QtFileDialog", "Экспорт базы данных"),
+            QCoreApplication::translate("app::QtFileDialog",
+                                        "База данных SQLite (*.sqlite);;CSV (*.csv);;JSON Lines (*.jsonl)"),
             QStringLiteral("sqlite")};
 }
 

@@ -1,5 +1,6 @@
 #include "QtMessageBox.h"
 
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +9,10 @@ namespace lumvaris::app {
 
 void QtMessageBox::Error(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, title_, text, QMessageBox::Ok);
+}
+
+void QtMessageBox::Inform(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, title_, text, QMessageBox::Ok);
 }
 
 bool QtMessageBox::Confirm(QWidget* parent, const QString& text) {
@@ -22,7 +27,8 @@ bool QtMessageBox::Warning(QWidget* parent, const QString& text) {
 
 bool QtMessageBox::Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) {
     QMessageBox box(QMessageBox::Warning, title_, text, QMessageBox::NoButton, parent);
-    QPushButton* retry = box.addButton(QStringLiteral("Повторить"), QMessageBox::AcceptRole);
+    QPushButton* retry =
+        box.addButton(QCoreApplication::translate("app::QtMessageBox", "Повторить"), QMessageBox::AcceptRole);
     box.addButton(giveUpCaption, QMessageBox::DestructiveRole);
     box.setDefaultButton(retry);
     box.exec();

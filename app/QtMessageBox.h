@@ -11,6 +11,7 @@ class QtMessageBox final : public IMessageBox {
   public:
     explicit QtMessageBox(QString title) : title_(std::move(title)) {}
     void Error(QWidget* parent, const QString& text) override;
+    void Inform(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
     bool Warning(QWidget* parent, const QString& text) override;
     bool Retry(QWidget* parent, const QString& text, const QString& giveUpCaption) override;

@@ -94,10 +94,10 @@ void ReadingsMenu::NMainFileExportClick() {
         messages_.Error(window_, error);
         return;
     }
-    progress_ = new QProgressDialog(QStringLiteral("Экспорт базы данных порта «%1» в\n%2")
-                                        .arg(options.Site, QDir::toNativeSeparators(path)),
-                                    QStringLiteral("Отменить"), 0, 1, window_);
-    progress_->setWindowTitle(QStringLiteral("Экспорт"));
+    progress_ = new QProgressDialog(
+        tr("Экспорт базы данных порта «%1» в\n%2").arg(options.Site, QDir::toNativeSeparators(path)),
+        tr("Отменить"), 0, 1, window_);
+    progress_->setWindowTitle(tr("Экспорт"));
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);
@@ -118,22 +118,21 @@ void ReadingsMenu::ExportFinished(const QString& path, bool ok, bool cancelled, 
         progress_->close();
     }
     if (cancelled) {
-        showStatus_(QStringLiteral("Экспорт отменён."));
+        showStatus_(tr("Экспорт отменён."));
     } else if (!ok) {
-        messages_.Error(window_, QStringLiteral("Экспорт не выполнен:\n%1").arg(error));
+        messages_.Error(window_, tr("Экспорт не выполнен:\n%1").arg(error));
     } else {
-        showStatus_(QStringLiteral("Экспортировано записей: %1 в «%2».")
-                        .arg(written)
-                        .arg(QDir::toNativeSeparators(path)));
+        showStatus_(
+            tr("Экспортировано записей: %1 в «%2».").arg(written).arg(QDir::toNativeSeparators(path)));
     }
 }
 
 void ReadingsMenu::NMainOptionsCentralDatabaseClick() {
     const std::optional<QString> url = messages_.AskText(
         window_,
-        QStringLiteral("Адрес центральной базы данных, куда пишется каждый пакет и каждая запись буфера\n"
-                       "(postgresql://пользователь@сервер:порт/база; пароль — из ~/.pgpass или PGPASSWORD).\n"
-                       "Пусто — не писать:"),
+        tr("Адрес центральной базы данных, куда пишется каждый пакет и каждая запись буфера\n"
+           "(postgresql://пользователь@сервер:порт/база; пароль — из ~/.pgpass или PGPASSWORD).\n"
+           "Пусто — не писать:"),
         centralDatabase_);
     if (!url) {
         return;
@@ -149,9 +148,9 @@ void ReadingsMenu::NMainOptionsCentralDatabaseClick() {
 void ReadingsMenu::NMainOptionsBrokerClick() {
     const std::optional<QString> url = messages_.AskText(
         window_,
-        QStringLiteral("Адрес брокера MQTT, куда публикуется каждый пакет и каждая запись буфера\n"
-                       "(mqtt://пользователь@сервер:порт/префикс или mqtts://…; пароль — из переменной\n"
-                       "LUMVARIS_MQTT_PASSWORD). Пусто — не публиковать:"),
+        tr("Адрес брокера MQTT, куда публикуется каждый пакет и каждая запись буфера\n"
+           "(mqtt://пользователь@сервер:порт/префикс или mqtts://…; пароль — из переменной\n"
+           "LUMVARIS_MQTT_PASSWORD). Пусто — не публиковать:"),
         broker_);
     if (!url) {
         return;

@@ -47,7 +47,7 @@ void ServicePage::ButtonRTCClick() {
 
 void ServicePage::ButtonSRAMtestClick() {
     // The test wipes every record the concentrator holds.
-    if (services_.messages.Warning(services_.window, QString::fromUtf8(kMemoryTestWarning))) {
+    if (services_.messages.Warning(services_.window, tr(kMemoryTestWarning))) {
         services_.sender.Send(request::Plain(RequestType::MemoryTest));
     }
 }

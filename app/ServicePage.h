@@ -16,9 +16,10 @@ namespace lumvaris::app {
 class ServicePage final : public QObject, public commands::IServiceDisplay {
     Q_OBJECT
   public:
-    static constexpr const char* kMemoryTestWarning =
+    static constexpr const char* kMemoryTestWarning = QT_TRANSLATE_NOOP(
+        "lumvaris::app::ServicePage",
         "Внимание! Проверка памяти концентратора\r\nзанимает продолжительное время\r\nи приводит к полному "
-        "уничтожению всех\r\nнакопленных данных! Продолжить?";
+        "уничтожению всех\r\nнакопленных данных! Продолжить?");
 
     ServicePage(Ui::TFormMain& form, const PageServices& services);
 

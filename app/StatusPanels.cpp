@@ -1,5 +1,6 @@
 #include "app/StatusPanels.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -29,7 +30,7 @@ QLabel* StatusPanels::Panel(int index) const {
 }
 
 void StatusPanels::ShowBytes(std::uint32_t bytes) {
-    panels_[0]->setText(QStringLiteral(" Байт принято = %1").arg(bytes));
+    panels_[0]->setText(QCoreApplication::translate("app::StatusPanels", " Байт принято = %1").arg(bytes));
 }
 
 void StatusPanels::ShowPortState(const QString& text, const QString& journalProblem) {

@@ -94,9 +94,9 @@ void TFormLinkMonitor::TimerMonitorTimer() {
 }
 
 void TFormLinkMonitor::ShowCount() {
-    QString text = QStringLiteral("Строк: %1 из %2 записанных").arg(model_.rowCount()).arg(log_.Size());
+    QString text = tr("Строк: %1 из %2 записанных").arg(model_.rowCount()).arg(log_.Size());
     if (model_.Paused()) {
-        text += QStringLiteral(" — пауза, запись идёт");
+        text += tr(" — пауза, запись идёт");
     }
     ui_->LabelMonitorCount->setText(text);
 }
@@ -138,8 +138,7 @@ void TFormLinkMonitor::ButtonMonitorSaveClick() {
     const QByteArray bytes = views::TableText(model_, QStringLiteral("\n")).toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        messages_.Error(this,
-                        QStringLiteral("Не удалось сохранить файл %1:\n%2").arg(path, file.errorString()));
+        messages_.Error(this, tr("Не удалось сохранить файл %1:\n%2").arg(path, file.errorString()));
     }
 }
 

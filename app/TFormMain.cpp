@@ -16,6 +16,7 @@
 #include "app/IMessageBox.h"
 #include "app/IModifierKeys.h"
 #include "app/KeyPanel.h"
+#include "app/LanguageMenu.h"
 #include "app/LineStatePage.h"
 #include "app/MeterDataBinding.h"
 #include "app/ModeButtons.h"
@@ -89,6 +90,9 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
                                  [this] { highlights_->RestartReset(); }});
     ConnectControls();
     SetUpCommands(platform.timers);
+    // Owned by the menu.
+    languageMenu_ =
+        new LanguageMenu(*ui_->NMainOptions, platform.programDirectory, platform.language, messageBox_, this);
     // Key preview, the status bar's double click and the click on Panel9 are all seen here.
     qApp->installEventFilter(this);
 
@@ -337,10 +341,10 @@ void TFormMain::PortLost(const QString& message) {
 }
 
 bool TFormMain::RetrySave(const QString& text, session::CloseReason reason) {
-    return !unattended_ && messageBox_.Retry(this, text,
-                                             reason == session::CloseReason::Exit
-                                                 ? QStringLiteral("Закрыть без сохранения")
-                                                 : QStringLiteral("Продолжить без сохранения"));
+    return !unattended_ &&
+           messageBox_.Retry(this, text,
+                             reason == session::CloseReason::Exit ? tr("Закрыть без сохранения")
+                                                                  : tr("Продолжить без сохранения"));
 }
 
 void TFormMain::UartIdReported(std::uint16_t address) {
@@ -378,8 +382,7 @@ void TFormMain::ComboBoxPortNameDropDown() {
 }
 
 void TFormMain::UpdateCaption() {
-    setWindowTitle(versionCaption_ + QStringLiteral(" [") + connection_->PortName() +
-                   QStringLiteral("] - Сч.#") + QString::number(selectedMeter_));
+    setWindowTitle(tr("%1 [%2] - Сч.#%3").arg(versionCaption_, connection_->PortName()).arg(selectedMeter_));
 }
 
 void TFormMain::SelectMeter(int meter) {

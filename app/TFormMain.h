@@ -38,6 +38,7 @@ class ModeButtons;
 class NetworkHealthPage;
 class PlcCommandsPage;
 class ProtectedPage;
+class LanguageMenu;
 class ReadingsMenu;
 class RequestStatusView;
 class StatusPanels;
@@ -73,6 +74,7 @@ class TFormMain : public QMainWindow,
     TFormLinkMonitor& LinkMonitor() { return *linkMonitor_; }
     KeyPanel& Key() { return *keyPanel_; }
     ReadingsMenu& Readings() { return *readings_; }
+    LanguageMenu& Language() { return *languageMenu_; }
     // Where the help file and the manual are looked for, with a trailing '/'; the program
     // directory until set (for an installed program that is the user's data directory).
     void SetHelpDirectory(const QString& directory) { helpDirectory_ = directory; }
@@ -182,6 +184,7 @@ class TFormMain : public QMainWindow,
     std::unique_ptr<TFormLinkMonitor> linkMonitor_;
     std::unique_ptr<KeyPanel> keyPanel_;
     std::unique_ptr<ReadingsMenu> readings_;
+    LanguageMenu* languageMenu_ = nullptr;
     MainWindowDialogs dialogs_;
 
     int selectedMeter_ = 0;

@@ -42,8 +42,7 @@ void UartIdPanel::ButtonAddressClick() {
 }
 
 void UartIdPanel::ChangeAddress() {
-    if (dialog_ == nullptr ||
-        !services_.messages.Confirm(services_.window, QString::fromUtf8(kConfirmText))) {
+    if (dialog_ == nullptr || !services_.messages.Confirm(services_.window, tr(kConfirmText))) {
         return;
     }
     Ui::TFormNewAddress& d = dialog_->Form();
@@ -57,7 +56,7 @@ void UartIdPanel::ChangeAddress() {
             : static_cast<std::uint16_t>(commands::HexFieldParse(d.EditOldAddress->text()));
     const auto address = static_cast<std::uint16_t>(commands::HexFieldParse(d.EditNewAddress->text()));
     if (const QString reason = commands::UnreachableAddressReason(address); !reason.isEmpty()) {
-        services_.messages.Error(services_.window, reason + QStringLiteral("\nАдрес не изменён."));
+        services_.messages.Error(services_.window, reason + tr("\nАдрес не изменён."));
         return;
     }
     // The UART-ID field changes only when the concentrator reports its new address.

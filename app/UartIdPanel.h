@@ -17,7 +17,8 @@ class TFormNewAddress;
 class UartIdPanel final : public QObject {
     Q_OBJECT
   public:
-    static constexpr const char* kConfirmText = "Установить новый адрес концентратора?";
+    static constexpr const char* kConfirmText =
+        QT_TRANSLATE_NOOP("lumvaris::app::UartIdPanel", "Установить новый адрес концентратора?");
 
     UartIdPanel(Ui::TFormMain& form, const PageServices& services);
     void SetAddressDialog(TFormNewAddress* dialog) { dialog_ = dialog; }

@@ -162,7 +162,7 @@ void VersionPanel::SendFirmwareBeginLegacy() {
 void VersionPanel::SendFirmwareLine(std::span<const std::uint8_t> line) {
     // The file reader refuses longer lines; a request never carries a cut one.
     if (line.size() > static_cast<std::size_t>(firmware::kMaxLineLength)) {
-        throw std::length_error("строка длиннее одного запроса");
+        throw std::length_error(tr("строка длиннее одного запроса").toStdString());
     }
     services_.sender.Send(request::FirmwareLine(line.data(), line.size()));
 }

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Lumvaris"));
     app::RevisionStart(QCoreApplication::applicationFilePath());
     const app::RevisionValues& revision = app::Revision();
+    const QString language = application.InstallLanguage(revision.dataDirectory);
 
     // One serial port object for the whole run, created before the main window.
     link::AnyPort port;
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
                                      revision.versionCaption,
                                      app::OpenWithDefaultViewer,
                                      [](const QString& path) { return keys::KeyFile(path).KeyNames(); }};
+    platform.language = language;
 
     // The main window first; its creation must not use the other windows.
     app::TFormMain formMain(platform);

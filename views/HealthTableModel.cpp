@@ -11,10 +11,10 @@
 
 namespace lumvaris::views {
 
-const QStringList& HealthTableModel::Headers() {
-    static const QStringList headers = {"Сч.#",    "Пакетов", "За час", "Прошло",
-                                        "Уровень", "Мин.",    "Макс.",  "Отметка"};
-    return headers;
+// Made anew each time: the language is the one in effect.
+QStringList HealthTableModel::Headers() {
+    return {tr("Сч.#"),    tr("Пакетов"), tr("За час"), tr("Прошло"),
+            tr("Уровень"), tr("Мин."),    tr("Макс."),  tr("Отметка")};
 }
 
 HealthTableModel::HealthTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -53,7 +53,7 @@ QString HealthTableModel::Text(const Row& row, int column) const {
         case kMaxLevel:
             return QStringLiteral("%1%").arg(row.maxLevel * 25);
         case kMark:
-            return row.silent ? QStringLiteral("не слышен") : QString();
+            return row.silent ? tr("не слышен") : QString();
         default:
             return {};
     }

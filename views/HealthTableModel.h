@@ -20,7 +20,7 @@ class HealthTableModel final : public QAbstractTableModel {
   public:
     enum Column { kMeter, kPackets, kLastHour, kElapsed, kLevel, kMinLevel, kMaxLevel, kMark, kColumnCount };
     // "Сч.#", "Пакетов", "За час", "Прошло", "Уровень", "Мин.", "Макс.", "Отметка"
-    static const QStringList& Headers();
+    static QStringList Headers();
 
     explicit HealthTableModel(QObject* parent = nullptr);
 

@@ -9,10 +9,10 @@ namespace lumvaris::views {
 
 using meterdata::MeterRecord;
 
-const QStringList& StoreGridModel::Headers() {
-    static const QStringList headers = {"Сч.#",    "Пакет", "Текущее", "Срез",
-                                        "Уровень", "Дата",  "Время",   "Прошло"};
-    return headers;
+// Made anew each time: the language is the one in effect.
+QStringList StoreGridModel::Headers() {
+    return {tr("Сч.#"),    tr("Пакет"), tr("Текущее"), tr("Срез"),
+            tr("Уровень"), tr("Дата"),  tr("Время"),   tr("Прошло")};
 }
 
 StoreGridModel::StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter,

@@ -23,7 +23,7 @@ class StoreGridModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
     static constexpr int kHeaderCount = 8;
-    static const QStringList& Headers();  // "Сч.#", "Пакет", … "Прошло"
+    static QStringList Headers();  // "Сч.#", "Пакет", … "Прошло"
 
     StoreGridModel(int columnCount, const meterdata::RecordTextFormatter& formatter,
                    QObject* parent = nullptr);

@@ -13,7 +13,9 @@ using meterdata::MeterRecord;
 namespace {
 
 // A total order even for the NaN or negative zero a damaged file may hold, so sorting stays defined.
-bool TimeBefore(double a, double b) { return std::strong_order(a, b) < 0; }
+bool TimeBefore(double a, double b) {
+    return std::strong_order(a, b) < 0;
+}
 
 }  // namespace
 

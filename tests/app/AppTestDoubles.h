@@ -39,6 +39,7 @@ class FakeMessageBox final : public app::IMessageBox {
             whileShown(text);
         }
     }
+    void Inform(QWidget*, const QString& text) override { notices << text; }
     bool Confirm(QWidget*, const QString& text) override {
         questions << text;
         return answer;
@@ -71,6 +72,7 @@ class FakeMessageBox final : public app::IMessageBox {
     }
     QStringList errors;
     QStringList questions;
+    QStringList notices;
     std::vector<QString> texts;  // typed in turn; cancelled once they run out
     QStringList retries;
     QStringList giveUpCaptions;

@@ -45,7 +45,8 @@ QStringList TranslationProblems(const QByteArray& ts) {
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("source")) {
-            source = xml.readElementText();
+            // lupdate writes a carriage return as <byte value="xd"/> inside the text.
+            source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value(QLatin1String("type")).toString();
             // Plural forms, where a file has them, are each a translation of the one source.
@@ -126,6 +127,11 @@ TEST(TranslationProblems, NamesWhatIsMissingOrWrong) {
         {"argument doubled",
          "<message><source>Файл %1</source><translation>File %1 (%1)</translation></message>",
          {"app::Example: «Файл %1» → «File %1 (%1)»: arguments %1 in the source, %1 %1 in the translation"}},
+        {"carriage return in the source",
+         "<message><source>Стереть<byte value=\"xd\"/>\nвсё? %1</source><translation>Erase\nall? "
+         "%1</translation>"
+         "</message>",
+         {}},
         {"plural forms each checked",
          "<message numerus=\"yes\"><source>%n счётчиков</source><translation><numerusform>%n "
          "meter</numerusform>"
