@@ -19,6 +19,7 @@
 #include "commands/CommandSender.h"
 #include "commands/ProtectedAccess.h"
 #include "commands/Text1251.h"
+#include "i18n/Language.h"
 #include "meterdata/IClock.h"
 #include "meterdata/RecordTextFormatter.h"
 #include "ui/WidgetColours.h"
@@ -76,7 +77,7 @@ ProtectedPage::ProtectedPage(Ui::TFormMain& form, const PageServices& services,
 
     // The calendar speaks the program's language whatever the workstation's locale, and stays
     // within the years of the year field.
-    form_.Calendar->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    form_.Calendar->setLocale(i18n::ProgramLocale());
     form_.Calendar->setDateRange(QDate(form_.SpinEditYear->minimum(), 1, 1),
                                  QDate(form_.SpinEditYear->maximum(), 12, 31));
     const QDate today = clock_.Now().date();

@@ -103,6 +103,18 @@ QString CommandLineLanguage(const QStringList& arguments) {
     return {};
 }
 
+QLocale ProgramLocale() {
+    const QLocale locale;
+    if (locale.language() != QLocale::Russian) {
+        for (const QString& language : AvailableLanguages()) {
+            if (QLocale(language).language() == locale.language()) {
+                return locale;
+            }
+        }
+    }
+    return QLocale(QLocale::Russian, QLocale::Russia);
+}
+
 QString NativeLanguageName(const QString& language) {
     const QLocale locale(language);
     // English's own name in Qt is its country's ("American English").

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,11 @@ LanguageSources ProcessSources(const QString& commandLine, const QString& saved)
 // The value of --lang (or -lang, --lang=...) among the program's arguments; empty without one. Read
 // before the command line is parsed, since the parser's messages are already in the language.
 QString CommandLineLanguage(const QStringList& arguments);
+
+// The locale of the program's language, for what Qt names from a locale (the calendar's days and
+// months): QLocale's default once the translators are installed; Russian before that, or when the
+// default is a language the program does not have.
+QLocale ProgramLocale();
 
 // The language's own name for itself, capitalised: "Русский", "English".
 QString NativeLanguageName(const QString& language);
