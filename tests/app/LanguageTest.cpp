@@ -123,6 +123,10 @@ struct LanguageCase {
     const char* monday;            // the calendar's day name
 };
 
+void PrintTo(const LanguageCase& c, std::ostream* os) {
+    *os << c.language;
+}
+
 class WindowLanguageTest : public ::testing::TestWithParam<LanguageCase> {
   protected:
     void SetUp() override {

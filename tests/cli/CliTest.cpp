@@ -299,6 +299,9 @@ TEST(CliTest, BadInputIsRefusedBeforeAnythingIsSentOrOpened) {
         {{"listen", "--site", "$SYS"}, "начинается с «$»"},
         {{"listen", "--site", "a\tb"}, "управляющий символ"},
         {{"listen", "--site", QString(101, QLatin1Char('x'))}, "длиннее 100 символов"},
+        // A language the program does not have: refused in Russian, before anything else is read.
+        {{"info", "--lang", "de"}, "--lang: язык «de» программе не известен; известны: en, ru."},
+        {{"info", "--lang=en_US"}, "язык «en_US»"},
     };
     for (const auto& c : cases) {
         const Outcome run = Cli(c.arguments + port);
