@@ -256,6 +256,23 @@ TEST_P(WindowLanguageTest, LanguageChosenForTheNextStart) {
     EXPECT_TRUE(notice.isEmpty());
 }
 
+// The short commands' list names each command's DDDD at the end of its text ("... = 02/44"), and
+// that is what choosing it fills in: a translation that moved or added a '/' would send another command.
+TEST_P(WindowLanguageTest, ShortCommandPresetsFillTheSameCodes) {
+    const char* const kCodes[] = {"00/00", "00/10", "00/20", "00/30", "01/00", "01/01",
+                                  "02/40", "02/41", "02/42", "02/43", "02/44", "02/45",
+                                  "02/46", "02/48", "02/49", "02/4F", "02/FE", "02/FF"};
+    QComboBox* presets = F().ComboBoxFill;
+    ASSERT_EQ(presets->count(), int(std::size(kCodes)));
+    for (int i = 0; i < presets->count(); ++i) {
+        SCOPED_TRACE(presets->itemText(i).toStdString());
+        presets->setCurrentIndex(i);
+        emit presets->activated(i);
+        EXPECT_EQ((F().EditDDLhex->text() + QLatin1Char('/') + F().EditDDHhex->text()).toStdString(),
+                  kCodes[i]);
+    }
+}
+
 // Every text the window shows at its start, menus and tables included: what an engineer who reads
 // no Russian would be left with. The languages' own names in "Язык" are the one exception.
 QStringList RussianInWindow(QWidget& window) {
