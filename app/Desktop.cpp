@@ -43,12 +43,18 @@ void OpenWithDefaultViewer(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-QString HelpDocument(const QString& helpDirectory) {
-    const QStringList candidates = {
-        helpDirectory + QStringLiteral("Lumvaris.chm"),
-        helpDirectory + QStringLiteral("manual/index.html"),
-        helpDirectory + QStringLiteral("../share/doc/lumvaris/manual/index.html"),
-    };
+QString HelpDocument(const QString& helpDirectory, const QString& language) {
+    QStringList candidates;
+    // The help file and the manual's root are Russian; another language's manual is in a folder of
+    // its name, and comes first for a user of that language.
+    if (language != QLatin1String("ru")) {
+        candidates << helpDirectory + QStringLiteral("manual/%1/index.html").arg(language)
+                   << helpDirectory +
+                          QStringLiteral("../share/doc/lumvaris/manual/%1/index.html").arg(language);
+    }
+    candidates << helpDirectory + QStringLiteral("Lumvaris.chm")
+               << helpDirectory + QStringLiteral("manual/index.html")
+               << helpDirectory + QStringLiteral("../share/doc/lumvaris/manual/index.html");
     for (const QString& path : candidates) {
         if (QFileInfo(path).isFile()) {
             return QFileInfo(path).absoluteFilePath();

@@ -56,6 +56,7 @@ TFormMain::TFormMain(const MainWindowPlatform& platform, QWidget* parent)
       helpDirectory_(platform.programDirectory),
       portChoice_(platform.programDirectory),
       versionCaption_(platform.versionCaption),
+      language_(platform.language),
       openDocument_(platform.openDocument),
       readKeyNames_(platform.readKeyNames),
       ui_(new Ui::TFormMain) {
@@ -453,7 +454,7 @@ QLabel* TFormMain::StatusPanel(int index) const {
 
 void TFormMain::NMainHelpGetHelpClick() {
     // A missing help file is not reported.
-    const QString path = HelpDocument(helpDirectory_);
+    const QString path = HelpDocument(helpDirectory_, language_);
     if (openDocument_ && !path.isEmpty()) {
         openDocument_(path);
     }

@@ -156,6 +156,7 @@ class TFormMain : public QMainWindow,
     QString helpDirectory_;
     session::NetworkPortChoice portChoice_;
     QString versionCaption_;
+    QString language_;
     std::function<void(const QString&)> openDocument_;
     std::function<QStringList(const QString&)> readKeyNames_;
 

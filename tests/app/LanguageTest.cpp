@@ -26,6 +26,7 @@
 #include <memory>
 
 #include "AppTestDoubles.h"
+#include "app/Desktop.h"
 #include "app/LanguageMenu.h"
 #include "app/QtFileDialog.h"
 #include "app/QtMessageBox.h"
@@ -364,6 +365,38 @@ TEST(WindowLanguageSetting, UnwritableSettingIsSaidAndTheChoiceStays) {
         << messages.errors[0].toStdString();
     EXPECT_TRUE(messages.notices.isEmpty());
     EXPECT_TRUE(menu.Action(QStringLiteral("ru"))->isChecked());
+}
+
+TEST(HelpDocument, TheManualOfTheWindowsLanguage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir root(dir.path());
+    const QString bin = dir.filePath(QStringLiteral("bin/"));
+    const QString installed = dir.filePath(QStringLiteral("share/doc/lumvaris/manual/"));
+    const auto make = [&](const QString& path) {
+        ASSERT_TRUE(root.mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    make(installed + QStringLiteral("index.html"));
+    make(installed + QStringLiteral("en/index.html"));
+    make(bin + QStringLiteral("Lumvaris.chm"));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")));
+    const struct {
+        const char* language;
+        QString opened;
+    } cases[] = {
+        {"ru", bin + QStringLiteral("Lumvaris.chm")},
+        // The Russian help file is no help to a user of English.
+        {"en", installed + QStringLiteral("en/index.html")},
+        // A language without a manual of its own gets the Russian help.
+        {"zh", bin + QStringLiteral("Lumvaris.chm")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::HelpDocument(bin, QString::fromLatin1(c.language)),
+                  QFileInfo(c.opened).absoluteFilePath())
+            << c.language;
+    }
 }
 
 }  // namespace
