@@ -886,9 +886,8 @@ LUMVARIS_MQTT_PASSWORD). Empty: publish nothing:</translation>
 и приводит к полному уничтожению всех<byte value="xd"/>
 накопленных данных! Продолжить?</source>
         <translation>Attention! The concentrator memory test
-takes a long time
-and destroys all
-collected data completely! Go on?</translation>
+takes a long time and destroys
+all the data collected! Go on?</translation>
     </message>
 </context>
 <context>

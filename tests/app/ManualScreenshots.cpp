@@ -1,22 +1,30 @@
 // Takes the pictures of the manual: the window against the simulator, page by page, as an engineer
-// sees it. Run it with scripts/manual-screenshots, which writes docs/manual/images/.
+// sees it, then a question box and the file dialog. Run it with scripts/manual-screenshots, which
+// writes docs/manual/images/ (LUMVARIS_LANG=en: docs/manual/en/images/).
 //   manual_screenshots <simulator> <output directory>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 
 #include "AppTestDoubles.h"
+#include "app/QtFileDialog.h"
+#include "app/QtMessageBox.h"
+#include "app/ServicePage.h"
 #include "app/TFormAppOptions.h"
 #include "app/TFormDebug.h"
 #include "app/TFormGauge.h"
@@ -24,6 +32,7 @@
 #include "app/TFormLinkMonitor.h"
 #include "app/TFormMain.h"
 #include "app/TFormNewAddress.h"
+#include "i18n/Translators.h"
 #include "link/QtSerialPort.h"
 #include "session/QtTimerFactory.h"
 #include "ui_FormMain.h"
@@ -48,6 +57,17 @@ bool Save(QWidget& widget, const QString& directory, const char* name) {
     return ok;
 }
 
+// Saves the next modal dialog once it has been drawn, then closes it.
+void SaveModal(const QString& directory, const char* name, bool& ok) {
+    QTimer::singleShot(900, [directory, name, &ok] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ok &= dialog != nullptr && Save(*dialog, directory, name);
+        if (auto* box = qobject_cast<QDialog*>(dialog)) {
+            box->reject();
+        }
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +76,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <simulator> <output directory>\n", argv[0]);
         return 2;
     }
+    i18n::Translators translators;
+    translators.Install(qEnvironmentVariable("LUMVARIS_LANG", QStringLiteral("ru")));
     const QString out = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
     QProcess sim;
@@ -68,7 +90,8 @@ int main(int argc, char** argv) {
     }
     const QString portPath = QString::fromUtf8(sim.readLine()).trimmed();
 
-    QTemporaryDir dir;
+    // Its path shows in the file dialog's picture.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/Lumvaris-XXXXXX"));
     link::QtSerialPort port;
     link::ThreadPause pause;
     testing::FakeModifierKeys keys;
@@ -83,6 +106,7 @@ int main(int argc, char** argv) {
                                      QStringLiteral("Lumvaris Rev.1.0"),
                                      {},
                                      {}};
+    platform.language = translators.Language();
     app::TFormMain window(platform);
     app::TFormGauge gauge;
     app::TFormNewAddress newAddress;
@@ -157,6 +181,32 @@ int main(int argc, char** argv) {
     monitor.resize(1000, 560);
     Wait(600);
     ok &= Save(monitor, out, "monitor");
+
+    // Qt's own texts: the buttons of a question, the file dialog (over the port's files).
+    app::QtMessageBox messageBox(QStringLiteral("Lumvaris Rev.1.0"));
+    SaveModal(out, "question", ok);
+    messageBox.Warning(&window, QCoreApplication::translate("lumvaris::app::ServicePage",
+                                                            app::ServicePage::kMemoryTestWarning));
+    app::QtFileDialog exportDialog = app::QtFileDialog::ExportFile();
+    const QString folder = dir.filePath(QStringLiteral("Показания"));
+    QDir().mkpath(folder);
+    for (const char* name : {"Подстанция 7.sqlite", "Подстанция 12.sqlite"}) {
+        QFile file(folder + QLatin1Char('/') + QString::fromUtf8(name));
+        file.open(QIODevice::WriteOnly);
+    }
+    QTimer::singleShot(100, [folder] {
+        if (auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            fileDialog->setSidebarUrls(
+                {QUrl::fromLocalFile(QStringLiteral("/")), QUrl::fromLocalFile(folder)});
+            fileDialog->setDirectory(folder);
+            if (auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                name->setText(QStringLiteral("Подстанция 9.sqlite"));
+            }
+            fileDialog->resize(860, 420);
+        }
+    });
+    SaveModal(out, "filedialog", ok);
+    exportDialog.Execute(&window);
 
     window.close();
     sim.terminate();
