@@ -188,19 +188,23 @@ int main(int argc, char** argv) {
     messageBox.Warning(&window, QCoreApplication::translate("lumvaris::app::ServicePage",
                                                             app::ServicePage::kMemoryTestWarning));
     app::QtFileDialog exportDialog = app::QtFileDialog::ExportFile();
-    const QString folder = dir.filePath(QStringLiteral("Показания"));
+    // The user's own folder and files, named in the user's language.
+    const bool russian = translators.Language() == QLatin1String("ru");
+    const QString folder = dir.filePath(russian ? QStringLiteral("Показания") : QStringLiteral("Readings"));
+    const QString site =
+        russian ? QStringLiteral("Подстанция %1.sqlite") : QStringLiteral("Substation %1.sqlite");
     QDir().mkpath(folder);
-    for (const char* name : {"Подстанция 7.sqlite", "Подстанция 12.sqlite"}) {
-        QFile file(folder + QLatin1Char('/') + QString::fromUtf8(name));
+    for (const int number : {7, 12}) {
+        QFile file(folder + QLatin1Char('/') + site.arg(number));
         file.open(QIODevice::WriteOnly);
     }
-    QTimer::singleShot(100, [folder] {
+    QTimer::singleShot(100, [folder, site] {
         if (auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             fileDialog->setSidebarUrls(
                 {QUrl::fromLocalFile(QStringLiteral("/")), QUrl::fromLocalFile(folder)});
             fileDialog->setDirectory(folder);
             if (auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-                name->setText(QStringLiteral("Подстанция 9.sqlite"));
+                name->setText(site.arg(9));
             }
             fileDialog->resize(860, 420);
         }
