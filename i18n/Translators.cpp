@@ -31,29 +31,34 @@ void Translators::Remove() {
         QCoreApplication::removeTranslator(translator.get());
     }
     installed_.clear();
-    missing_.clear();
 }
 
 void Translators::Install(const QString& language) {
     Remove();
     language_ = language;
-    const auto install = [this](const QString& file, const QString& directory = {}) {
-        auto translator = std::make_unique<QTranslator>();
-        if (!translator->load(file, directory)) {
-            missing_.append(directory.isEmpty() ? file : directory + QLatin1Char('/') + file);
-            return;
-        }
+    const auto keep = [this](std::unique_ptr<QTranslator> translator) {
         QCoreApplication::installTranslator(translator.get());
         installed_.push_back(std::move(translator));
     };
     if (language != QLatin1String("en")) {
+        // By the locale, so that "zh" finds Qt's qtbase_zh_CN.qm as "ru" finds qtbase_ru.qm.
         const QString directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
         for (const char* catalogue : kQtCatalogues) {
-            install(QStringLiteral("%1_%2.qm").arg(QLatin1String(catalogue), language), directory);
+            auto translator = std::make_unique<QTranslator>();
+            if (translator->load(QLocale(language), QLatin1String(catalogue), QStringLiteral("_"),
+                                 directory)) {
+                keep(std::move(translator));
+            } else {
+                missing_.append(
+                    QStringLiteral("%1/%2_%3.qm").arg(directory, QLatin1String(catalogue), language));
+            }
         }
     }
     if (language != QLatin1String(kSourceLanguage)) {
-        install(ProgramTranslation(language));
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(ProgramTranslation(language))) {
+            keep(std::move(translator));
+        }
     }
 
     // An English desktop keeps its own country's formats (en_GB dates); any other desktop with an

@@ -28,16 +28,12 @@ class Translators {
     void Install(const QString& language);
 
     const QString& Language() const { return language_; }
-    // The translation files that were wanted and not found (Qt's translations not installed):
-    // their texts stay as in the sources.
-    const QStringList& Missing() const { return missing_; }
 
   private:
     void Remove();
 
     QString language_;
     std::vector<std::unique_ptr<QTranslator>> installed_;
-    QStringList missing_;
 };
 
 // One text of the program in the given language, without installing anything: for the few texts
