@@ -44,13 +44,11 @@ void Translators::Install(const QString& language) {
         // By the locale, so that "zh" finds Qt's qtbase_zh_CN.qm as "ru" finds qtbase_ru.qm.
         const QString directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
         for (const char* catalogue : kQtCatalogues) {
+            // Without Qt's translations installed, Qt's texts stay English.
             auto translator = std::make_unique<QTranslator>();
             if (translator->load(QLocale(language), QLatin1String(catalogue), QStringLiteral("_"),
                                  directory)) {
                 keep(std::move(translator));
-            } else {
-                missing_.append(
-                    QStringLiteral("%1/%2_%3.qm").arg(directory, QLatin1String(catalogue), language));
             }
         }
     }
