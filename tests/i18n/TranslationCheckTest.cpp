@@ -49,18 +49,20 @@ QStringList TranslationProblems(const QByteArray& ts) {
             source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value(QLatin1String("type")).toString();
-            // Plural forms, where a file has them, are each a translation of the one source.
+            // Plural forms, where a file has them, are each a translation of the one source. The
+            // text comes in pieces around entities and lupdate's <byte value="xd"/>.
+            QString text;
             QStringList forms;
-            while (xml.readNext() != QXmlStreamReader::EndElement ||
-                   xml.name() != QLatin1String("translation")) {
+            while (!xml.atEnd() && (xml.readNext() != QXmlStreamReader::EndElement ||
+                                    xml.name() != QLatin1String("translation"))) {
                 if (xml.isCharacters()) {
-                    forms.append(xml.text().toString());
+                    text += xml.text();
                 } else if (xml.isStartElement() && xml.name() == QLatin1String("numerusform")) {
-                    forms.append(xml.readElementText());
+                    forms.append(xml.readElementText(QXmlStreamReader::IncludeChildElements));
                 }
-                if (xml.atEnd()) {
-                    break;
-                }
+            }
+            if (forms.isEmpty()) {
+                forms.append(text);
             }
             forms.removeIf([](const QString& form) { return form.trimmed().isEmpty(); });
             const QString where = QStringLiteral("%1: «%2»").arg(context, source);
@@ -115,10 +117,9 @@ TEST(TranslationProblems, NamesWhatIsMissingOrWrong) {
         {"argument renumbered and doubled",
          "<message><source>%1 из %2</source><translation>%1 of %1</translation></message>",
          {"app::Example: «%1 из %2» → «%1 of %1»: arguments %1 %2 in the source, %1 %1 in the translation"}},
-        {"carriage return in the source",
-         "<message><source>Стереть<byte value=\"xd\"/>\nвсё? %1</source><translation>Erase\nall? "
-         "%1</translation>"
-         "</message>",
+        {"carriage return and entities",
+         "<message><source>Стереть<byte value=\"xd\"/>\n&apos;%1&apos;?</source><translation>Erase<byte "
+         "value=\"xd\"/>\n&apos;%1&apos;?</translation></message>",
          {}},
         {"plural forms each checked",
          "<message numerus=\"yes\"><source>%n счётчиков</source><translation><numerusform>%n "
