@@ -8,9 +8,15 @@
 namespace lumvaris::i18n {
 namespace {
 
-// What a user may type: "en", "EN", " en ". Locale-style names ("en_US") are not language codes.
-QString Normalised(const QString& text) {
-    return text.trimmed().toLower();
+// The language of `available` that the text names as a user may type it ("en", "EN", " en "), as
+// spelt there; empty for none. A locale's name ("en_US") is not a language's.
+QString Named(const QString& text, const QStringList& available) {
+    for (const QString& language : available) {
+        if (language.compare(text.trimmed(), Qt::CaseInsensitive) == 0) {
+            return language;
+        }
+    }
+    return {};
 }
 
 QString LanguageOfLocale(const QString& localeName, const QStringList& available) {
@@ -57,18 +63,18 @@ LanguageChoice ChooseLanguage(const LanguageSources& sources, const QStringList&
         if (source.value.trimmed().isEmpty()) {
             continue;
         }
-        if (available.contains(Normalised(source.value))) {
-            choice.language = Normalised(source.value);
+        if (const QString language = Named(source.value, available); !language.isEmpty()) {
+            choice.language = language;
             return choice;
         }
-        // The first given source decides: a wrong value there is refused, not passed over to
-        // one of lower precedence.
+        // The first source given decides: a wrong value there is an error, not a cue to read the
+        // next one (what follows is only what the window speaks meanwhile).
         choice.error =
             UnknownLanguageText(QString::fromLatin1(source.where), source.value.trimmed(), available);
         break;
     }
-    if (available.contains(Normalised(sources.saved))) {
-        choice.language = Normalised(sources.saved);
+    if (const QString saved = Named(sources.saved, available); !saved.isEmpty()) {
+        choice.language = saved;
     } else {
         choice.language = LanguageOfLocale(sources.systemLocale, available);
     }
