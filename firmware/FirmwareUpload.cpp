@@ -70,8 +70,8 @@ void FirmwareUpload::FileDialogCancelled() {
 
 QString FirmwareUpload::ConfirmationText() const {
     const QString question =
-        QCoreApplication::translate("firmware::FirmwareUpload", "Начать прошивку из файла\r\n'") + path_ +
-        QStringLiteral("'?");
+        QCoreApplication::translate("firmware::FirmwareUpload", "Начать прошивку из файла\r\n'%1'?")
+            .arg(path_);
     const QString warning = HexCheckWarning(hexCheck_);
     return warning.isEmpty() ? question : warning + QStringLiteral("\r\n\r\n") + question;
 }
