@@ -562,6 +562,137 @@ The data of the port «%2» is saved once a minute; what was received after the 
     </message>
 </context>
 <context>
+    <name>meterdata::RecordTextFormatter</name>
+    <message>
+        <source>кВт·ч (S-T1)</source>
+        <translation>kWh (S-T1)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (S-T2)</source>
+        <translation>kWh (S-T2)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (S-T3)</source>
+        <translation>kWh (S-T3)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (S-T4)</source>
+        <translation>kWh (S-T4)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (S-SUM)</source>
+        <translation>kWh (S-SUM)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (ABC-T1)</source>
+        <translation>kWh (ABC-T1)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (ABC-T2)</source>
+        <translation>kWh (ABC-T2)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (ABC-T3)</source>
+        <translation>kWh (ABC-T3)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (ABC-T4)</source>
+        <translation>kWh (ABC-T4)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (A-SUM)</source>
+        <translation>kWh (A-SUM)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (B-SUM)</source>
+        <translation>kWh (B-SUM)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (C-SUM)</source>
+        <translation>kWh (C-SUM)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (ABC-SUM)</source>
+        <translation>kWh (ABC-SUM)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (T1 на 00:00)</source>
+        <translation>kWh (T1 at 00:00)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (T2 на 00:00)</source>
+        <translation>kWh (T2 at 00:00)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (T3 на 00:00)</source>
+        <translation>kWh (T3 at 00:00)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (T4 на 00:00)</source>
+        <translation>kWh (T4 at 00:00)</translation>
+    </message>
+    <message>
+        <source>кВт·ч (получасовка #%1)</source>
+        <translation>kWh (half hour #%1)</translation>
+    </message>
+    <message>
+        <source>ER+ квар·ч (на 00:00)</source>
+        <translation>ER+ kvarh (at 00:00)</translation>
+    </message>
+    <message>
+        <source>ER- квар·ч (на 00:00)</source>
+        <translation>ER- kvarh (at 00:00)</translation>
+    </message>
+    <message>
+        <source>Серийный номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>кВт·ч (SUM на 00:00)</source>
+        <translation>kWh (SUM at 00:00)</translation>
+    </message>
+    <message>
+        <source>Хол.вода-A, куб.м</source>
+        <translation>Cold water-A, m³</translation>
+    </message>
+    <message>
+        <source>Хол.вода-B, куб.м</source>
+        <translation>Cold water-B, m³</translation>
+    </message>
+    <message>
+        <source>Гор.вода-A, куб.м</source>
+        <translation>Hot water-A, m³</translation>
+    </message>
+    <message>
+        <source>Гор.вода-B, куб.м</source>
+        <translation>Hot water-B, m³</translation>
+    </message>
+    <message>
+        <source>Не выполнено</source>
+        <translation>Not done</translation>
+    </message>
+    <message>
+        <source>Выполняется</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>Выполнено</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>Старт</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>нет данных</source>
+        <translation>no data</translation>
+    </message>
+</context>
+<context>
     <name>meterdata::TMatrix</name>
     <message>
         <source>Файл базы данных «%1» не загружен (%2) и не может быть переименован; данные этого хранилища не будут сохраняться, чтобы файл остался нетронутым.</source>
