@@ -125,6 +125,7 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
                              '#', управляющих символов и '$' в начале, не длиннее 100 символов
   --data-dir КАТАЛОГ         каталог локальных баз данных и Keys.ini (по умолчанию - тот же, что у
                              окна программы: каталог программы или ~/.local/share/Lumvaris)
+  --lang ru|en               язык сообщений (по умолчанию - LUMVARIS_LANG или язык системы)
   --help, --version
 
 Параметры read-all, listen (и export):
@@ -408,7 +409,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                        valued("metrics"),
                        valued("claim"),
                        valued("collector"),
-                       valued("max-sites")});
+                       valued("max-sites"),
+                       valued("lang")});
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -443,7 +445,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         return Fail(QStringLiteral("Неизвестная команда: %1.").arg(commandName));
     }
     const std::set<QString> common = {"port", "baud", "uart-id",  "timeout",      "password",
-                                      "json", "site", "data-dir", "password-file"};
+                                      "json", "site", "data-dir", "password-file", "lang"};
     for (const QString& name : parser.optionNames()) {
         if (!common.contains(name) && !command->options.contains(name)) {
             return Fail(QStringLiteral("Параметр --%1 не относится к команде %2.").arg(name, commandName));

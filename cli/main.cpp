@@ -11,6 +11,8 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Session.h"
+#include "i18n/Language.h"
+#include "i18n/Translators.h"
 #include "session/Revision.h"
 #include "session/StopSignals.h"
 #include "session/TVersionInfo.h"
@@ -20,7 +22,7 @@ using namespace lumvaris;
 namespace {
 
 // The argument that is not UTF-8, or -1. The arguments reach QCoreApplication as local 8-bit
-// text, where such bytes become U+FFFD unseen: two different site names would be one.
+// text, where such bytes become U+FFFD unseen: two different site names would be one. Hence argv.
 int FirstArgumentNotUtf8(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray bytes(argv[i]);
@@ -44,21 +46,35 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
 }
 
+void WriteError(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(QuietQtMessages);
+    QCoreApplication application(argc, argv);
+    // Before any text is made: the parser's messages and --help are already in the language.
+    const i18n::LanguageChoice language = i18n::ChooseLanguage(
+        i18n::ProcessSources(i18n::CommandLineLanguage(QCoreApplication::arguments()), {}),
+        i18n::AvailableLanguages());
+    i18n::Translators translators;
+    translators.Install(language.language);
     if (const int bad = FirstArgumentNotUtf8(argc, argv); bad > 0) {
-        const QByteArray text = QStringLiteral(
-                                    "Аргумент %1 («%2») - не текст в кодировке UTF-8.\n"
-                                    "Справка: lumvaris-cli --help\n")
-                                    .arg(bad)
-                                    .arg(QString::fromUtf8(argv[bad]))
-                                    .toUtf8();
-        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+        WriteError(QCoreApplication::translate("cli::main",
+                                               "Аргумент %1 («%2») - не текст в кодировке UTF-8.\n"
+                                               "Справка: lumvaris-cli --help\n")
+                       .arg(bad)
+                       .arg(QString::fromUtf8(argv[bad])));
         return cli::Code(cli::ExitStatus::Usage);
     }
-    QCoreApplication application(argc, argv);
+    if (!language.error.isEmpty()) {
+        // In Russian: the language the user reads is not known.
+        WriteError(language.error + QStringLiteral("\nСправка: lumvaris-cli --help\n"));
+        return cli::Code(cli::ExitStatus::Usage);
+    }
     // The window's name: an installed program keeps its files in the window's data directory.
     QCoreApplication::setApplicationName(QStringLiteral("Lumvaris"));
     const QString programPath = QCoreApplication::applicationFilePath();
@@ -82,7 +98,8 @@ int main(int argc, char** argv) {
     } else {
         dataDirectory = QDir::fromNativeSeparators(QDir(dataDirectory).absolutePath()) + QLatin1Char('/');
         if (!QDir().mkpath(dataDirectory)) {
-            output.Message(QStringLiteral("Каталог данных «%1» не создаётся.").arg(dataDirectory));
+            output.Message(QCoreApplication::translate("cli::main", "Каталог данных «%1» не создаётся.")
+                               .arg(dataDirectory));
             return cli::Code(cli::ExitStatus::FileError);
         }
     }

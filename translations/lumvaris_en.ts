@@ -1,6 +1,21 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="en_US">
+<TS version="2.1" language="en" sourcelanguage="ru">
+<context>
+    <name>cli::main</name>
+    <message>
+        <source>Аргумент %1 («%2») - не текст в кодировке UTF-8.
+Справка: lumvaris-cli --help
+</source>
+        <translation>Argument %1 («%2») is not UTF-8 text.
+Help: lumvaris-cli --help
+</translation>
+    </message>
+    <message>
+        <source>Каталог данных «%1» не создаётся.</source>
+        <translation>The data directory «%1» cannot be created.</translation>
+    </message>
+</context>
 <context>
     <name>commands::AddressRules</name>
     <message>

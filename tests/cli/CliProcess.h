@@ -78,8 +78,8 @@ class Simulator {
 };
 
 // A process takes its time: the event loop runs longer by default than for a socket alone.
-inline bool RunUntil(const std::function<bool()>& done, int ms = 15000) {
-    return testing::RunUntil(done, ms);
+inline bool RunUntil(const std::function<bool()>& done, int ms = 15000, int pollMs = 20) {
+    return testing::RunUntil(done, ms, pollMs);
 }
 
 // lumvaris-cli running beside the test (listen, collect), its standard error gathered as it comes.

@@ -9,6 +9,7 @@
 #include "meterdata/MeterDatabase.h"
 #include "meterdata/SystemClock.h"
 #include "session/LiveSinks.h"
+#include "support/EventPump.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -480,17 +481,9 @@ QStringList ServerReadings(sinks::test::PostgresServer& server, const QString& d
     return out.split('\n', Qt::SkipEmptyParts);
 }
 
+// Each look asks the server: a fifth of a second apart.
 bool Until(const std::function<bool()>& done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) {
-            return false;
-        }
-        QThread::msleep(200);
-        QCoreApplication::processEvents();  // the processes' output is read by the event loop
-    }
-    return true;
+    return testing::RunUntil(done, ms, 200);
 }
 
 // A collector killed with SIGKILL while the central server is away loses nothing and sends

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -20,14 +22,21 @@ inline void EnsureApplication(const char* program) {
     }
 }
 
-// Runs the event loop until done() or the time is up; says whether done() came true.
-inline bool RunUntil(const std::function<bool()>& done, int ms = 5000) {
+// Runs the event loop until done() or the time is up; says whether done() came true. done() is
+// asked every pollMs; in between the loop sleeps until an event comes, so that a test waiting on
+// its children leaves the machine's cores to them.
+inline bool RunUntil(const std::function<bool()>& done, int ms = 5000, int pollMs = 20) {
     const QDeadlineTimer deadline(ms);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(pollMs);
+    QObject::connect(&poll, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start();
     while (!done()) {
         if (deadline.hasExpired()) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        loop.exec();
     }
     return true;
 }
