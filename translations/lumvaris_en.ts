@@ -2,6 +2,964 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru">
 <context>
+    <name>cli::AcceptedCalls</name>
+    <message>
+        <source>Концентратор %1 (%2): связь потеряна. Ожидание следующего звонка на %3.</source>
+        <translation>Concentrator %1 (%2): connection lost. Waiting for the next call on %3.</translation>
+    </message>
+    <message>
+        <source>Концентратор %1 позвонил снова: связь заменена. Звонок с %2.</source>
+        <translation>Concentrator %1 called again: the connection was replaced. Call from %2.</translation>
+    </message>
+    <message>
+        <source>Звонок концентратора %1 (%2) закрыт.</source>
+        <translation>The call of concentrator %1 (%2) was closed.</translation>
+    </message>
+    <message>
+        <source>Концентратор %1 на связи (%2): запись пакетов счётчиков в %3.</source>
+        <translation>Concentrator %1 is connected (%2): meter packets are written to %3.</translation>
+    </message>
+    <message>
+        <source>Звонок концентратора %1 (%2) закрыт: на связи уже %3 концентраторов (предел)</source>
+        <translation>The call of concentrator %1 (%2) was closed: %3 concentrators are already connected (the limit)</translation>
+    </message>
+    <message>
+        <source>; с прошлой такой записи так же закрыто ещё %1.</source>
+        <translation>; since the last such entry %1 more were closed the same way.</translation>
+    </message>
+    <message>
+        <source>. Следующие такие закрытия записываются не чаще раза в %1 с.</source>
+        <translation>. Further such closings are logged at most once per %1 s.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Collect</name>
+    <message>
+        <source>проверка часов</source>
+        <translation>clock check</translation>
+    </message>
+    <message>
+        <source>чтение буферов &apos;последних месяцев&apos;</source>
+        <translation>reading the &apos;last months&apos; buffers</translation>
+    </message>
+    <message>
+        <source>чтение буферов &apos;последних пакетов&apos;</source>
+        <translation>reading the &apos;last packets&apos; buffers</translation>
+    </message>
+    <message>
+        <source>Участок «%1»: файл пароля «%2» не читается.</source>
+        <translation>Site «%1»: the password file «%2» cannot be read.</translation>
+    </message>
+    <message>
+        <source>Пароль</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Участок «%1»: %2</source>
+        <translation>Site «%1»: %2</translation>
+    </message>
+    <message>
+        <source>ожидание: участок не взят</source>
+        <translation>waiting: the site is not taken</translation>
+    </message>
+    <message>
+        <source>ожидание звонка</source>
+        <translation>waiting for a call</translation>
+    </message>
+    <message>
+        <source>ожидание звонка концентратора %1.</source>
+        <translation>waiting for a call from concentrator %1.</translation>
+    </message>
+    <message>
+        <source>концентратор опознан, UART-ID %1.</source>
+        <translation>concentrator identified, UART-ID %1.</translation>
+    </message>
+    <message>
+        <source>причина потери связи: %1.</source>
+        <translation>cause of the connection loss: %1.</translation>
+    </message>
+    <message>
+        <source>порт не открывается; повтор через %1 с.</source>
+        <translation>the port does not open; retry in %1 s.</translation>
+    </message>
+    <message>
+        <source>на связи (%1).</source>
+        <translation>connected (%1).</translation>
+    </message>
+    <message>
+        <source>подключение к %1…</source>
+        <translation>connecting to %1…</translation>
+    </message>
+    <message>
+        <source>связь потеряна.</source>
+        <translation>connection lost.</translation>
+    </message>
+    <message>
+        <source>снят с работы (сохранено).</source>
+        <translation>taken out of service (saved).</translation>
+    </message>
+    <message>
+        <source>Участок «%1»: звонок закрыт: участок держит другой сборщик.</source>
+        <translation>Site «%1»: call closed: another collector holds the site.</translation>
+    </message>
+    <message>
+        <source>концентратор позвонил снова: связь заменена.</source>
+        <translation>the concentrator called again: the connection was replaced.</translation>
+    </message>
+    <message>
+        <source>звонок закрыт.</source>
+        <translation>call closed.</translation>
+    </message>
+    <message>
+        <source>на связи (звонок концентратора %1).</source>
+        <translation>connected (call of concentrator %1).</translation>
+    </message>
+    <message>
+        <source>задание «%1» начато.</source>
+        <translation>job «%1» started.</translation>
+    </message>
+    <message>
+        <source>отклонение часов %1 с</source>
+        <translation>clock offset %1 s</translation>
+    </message>
+    <message>
+        <source>отклонение часов %1 с: часы установлены по часам компьютера</source>
+        <translation>clock offset %1 s: the clock was set to the computer&apos;s clock</translation>
+    </message>
+    <message>
+        <source>%1: в сети концентратора нет счётчиков.</source>
+        <translation>%1: the concentrator&apos;s network has no meters.</translation>
+    </message>
+    <message>
+        <source>задание «%1» выполнено: %2</source>
+        <translation>job «%1» done: %2</translation>
+    </message>
+    <message>
+        <source>задание «%1» не выполнено; повтор через %2 с.</source>
+        <translation>job «%1» failed; retry in %2 s.</translation>
+    </message>
+    <message>
+        <source>связь потеряна; ожидание следующего звонка.</source>
+        <translation>connection lost; waiting for the next call.</translation>
+    </message>
+    <message>
+        <source>связь потеряна; повтор через %1 с.</source>
+        <translation>connection lost; retry in %1 s.</translation>
+    </message>
+    <message>
+        <source>Участок «%1»: взят.</source>
+        <translation>Site «%1»: taken.</translation>
+    </message>
+    <message>
+        <source>Участок «%1»: взят у сборщика «%2».</source>
+        <translation>Site «%1»: taken over from collector «%2».</translation>
+    </message>
+    <message>
+        <source>отдан другому сборщику.</source>
+        <translation>handed over to another collector.</translation>
+    </message>
+    <message>
+        <source>Связи с базой сборщиков нет (%1): опрос всех участков остановлен до её восстановления.</source>
+        <translation>No connection with the collectors&apos; database (%1): polling of all sites is stopped until it is back.</translation>
+    </message>
+    <message>
+        <source>не опрашивается: связи с базой сборщиков нет.</source>
+        <translation>not polled: no connection with the collectors&apos; database.</translation>
+    </message>
+    <message>
+        <source>База сборщиков на связи: участки делятся.</source>
+        <translation>The collectors&apos; database is connected: the sites are shared.</translation>
+    </message>
+    <message>
+        <source>%1: участки calls-in звонят сборщику: нужен --accept [АДРЕС:]ПОРТ.</source>
+        <translation>%1: calls-in sites call the collector: --accept [ADDRESS:]PORT is needed.</translation>
+    </message>
+    <message>
+        <source>SIGHUP: таблица участков перечитывается.</source>
+        <translation>SIGHUP: the sites table is read again.</translation>
+    </message>
+    <message>
+        <source>SIGHUP: файл участков %1 перечитывается.</source>
+        <translation>SIGHUP: the sites file %1 is read again.</translation>
+    </message>
+    <message>
+        <source>Файл участков не принят: участки работают, как прежде.</source>
+        <translation>The sites file was not accepted: the sites work as before.</translation>
+    </message>
+    <message>
+        <source>Файл участков принят: добавлено %1, снято %2, изменено %3.</source>
+        <translation>The sites file was accepted: %1 added, %2 removed, %3 changed.</translation>
+    </message>
+    <message>
+        <source>Метрики: http://%1:%2/metrics</source>
+        <translation>Metrics: http://%1:%2/metrics</translation>
+    </message>
+    <message>
+        <source>Ожидание звонков концентраторов на %1:%2.</source>
+        <translation>Waiting for concentrators&apos; calls on %1:%2.</translation>
+    </message>
+    <message>
+        <source>Сборщик запущен: участков %1, данные в %2 (конец: SIGTERM; SIGHUP - перечитать файл участков).</source>
+        <translation>Collector started: %1 sites, data in %2 (stop: SIGTERM; SIGHUP: read the sites file again).</translation>
+    </message>
+    <message>
+        <source>%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут отправлены при следующем запуске сборщика.</source>
+        <translation>%1 «%2» did not accept readings: %3. They wait in the store «%4» and will be sent at the next start of the collector.</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT</source>
+        <translation>MQTT broker</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Сборщик остановлен: всё сохранено.</source>
+        <translation>Collector stopped: everything is saved.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Commands</name>
+    <message>
+        <source>Счётчик %1: %2</source>
+        <translation>Meter %1: %2</translation>
+    </message>
+    <message>
+        <source>Часы концентратора установлены по часам компьютера.</source>
+        <translation>The concentrator&apos;s clock was set to the computer&apos;s clock.</translation>
+    </message>
+    <message>
+        <source>Показания помечаются UART-ID %1.</source>
+        <translation>The readings are marked with UART-ID %1.</translation>
+    </message>
+    <message>
+        <source>Счётчика %1 нет в сети концентратора: её размер %2 (--to не больше него).</source>
+        <translation>Meter %1 is not in the concentrator&apos;s network: its size is %2 (--to at most that).</translation>
+    </message>
+    <message>
+        <source>Ожидание звонков концентраторов на %1 (конец: Ctrl+C или SIGTERM).</source>
+        <translation>Waiting for concentrators&apos; calls on %1 (stop: Ctrl+C or SIGTERM).</translation>
+    </message>
+    <message>
+        <source>Пакетов принято: %1</source>
+        <translation>Packets received: %1</translation>
+    </message>
+    <message>
+        <source>Порт «%1» не найден: ожидание его появления (проверка каждую секунду; конец: Ctrl+C или SIGTERM).</source>
+        <translation>Port «%1» not found: waiting for it to appear (checked every second; stop: Ctrl+C or SIGTERM).</translation>
+    </message>
+    <message>
+        <source>Пакетов принято: 0</source>
+        <translation>Packets received: 0</translation>
+    </message>
+    <message>
+        <source>Связь восстановлена.</source>
+        <translation>Connection restored.</translation>
+    </message>
+    <message>
+        <source>Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).</source>
+        <translation>Writing meter packets from port %1 to %2 (stop: Ctrl+C or SIGTERM).</translation>
+    </message>
+    <message>
+        <source>Экспорт прерван: файлы не записаны.</source>
+        <translation>Export interrupted: the files were not written.</translation>
+    </message>
+    <message>
+        <source>%1: добавлено показаний %2 из %3</source>
+        <translation>%1: readings added %2 of %3</translation>
+    </message>
+    <message>
+        <source>Записано показаний: %1 (пакетов в файлах и журнале: %2)</source>
+        <translation>Readings written: %1 (packets in the files and the journal: %2)</translation>
+    </message>
+</context>
+<context>
+    <name>cli::DataSinks</name>
+    <message>
+        <source>Файл «%1» не читается.</source>
+        <translation>The file «%1» cannot be read.</translation>
+    </message>
+    <message>
+        <source>Они есть в локальной базе данных порта; команда export допишет их.</source>
+        <translation>They are in the port&apos;s local database; the export command will add them.</translation>
+    </message>
+    <message>
+        <source>Они ждут в очереди «%1» и будут отправлены при следующем запуске с этим портом и адресом.</source>
+        <translation>They wait in the queue «%1» and will be sent at the next start with this port and address.</translation>
+    </message>
+    <message>
+        <source>Брокер MQTT «%1» не подтвердил показаний: %2. %3</source>
+        <translation>MQTT broker «%1» did not confirm readings: %2. %3</translation>
+    </message>
+    <message>
+        <source>В «%1» не записано показаний: %2. %3</source>
+        <translation>No readings were written to «%1»: %2. %3</translation>
+    </message>
+</context>
+<context>
+    <name>cli::FirmwareCommand</name>
+    <message>
+        <source>строка длиннее одного запроса</source>
+        <translation>the line is longer than one request</translation>
+    </message>
+    <message>
+        <source>Файл прошивки «%1» не читается.</source>
+        <translation>The firmware file «%1» cannot be read.</translation>
+    </message>
+    <message>
+        <source>Прошивка не начата. Чтобы всё же загрузить этот файл, добавьте --force.</source>
+        <translation>The upload was not started. To upload this file anyway, add --force.</translation>
+    </message>
+    <message>
+        <source>Строк подтверждено: %1 из %2</source>
+        <translation>Lines acknowledged: %1 of %2</translation>
+    </message>
+</context>
+<context>
+    <name>cli::KeyCommand</name>
+    <message>
+        <source>Ключ «%1» загружен (%2).</source>
+        <translation>Key «%1» loaded (%2).</translation>
+    </message>
+    <message>
+        <source>из Keys.ini</source>
+        <translation>from Keys.ini</translation>
+    </message>
+    <message>
+        <source>вычислен и записан в Keys.ini</source>
+        <translation>derived and written to Keys.ini</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Options</name>
+    <message>
+        <source>Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
+
+Концентратор PLC-сети из терминала, сценария или службы. Данные выводятся на стандартный вывод
+(текстом, или по одному объекту JSON в строке с --json), сообщения - на стандартный поток ошибок.
+
+Команды:
+  ports                      список портов, как в окне программы (имя, описание, серийный номер)
+  info                       версия, конфигурация, UART-ID, часы и их отклонение, расчётный день,
+                             калибровка часов, скорость порта, отпечаток ключа
+  clock [--set]              часы концентратора и их отклонение от часов компьютера; с --set
+                             установить часы компьютера и прочитать их обратно
+  read-all [--months] [--from N] [--to M] [--pace reply]
+                             прочитать буферы &apos;последних пакетов&apos; (с --months - &apos;последних
+                             месяцев&apos;) счётчиков N..M (по умолчанию 1..размер сети) в локальную базу
+                             данных порта, как окно программы; затем итог
+  listen [--for СЕКУНДЫ]     записывать каждый пакет счётчика в локальную базу данных порта
+                             (сохраняется каждую минуту и в конце) до SIGINT, SIGTERM или истечения
+                             времени; для службы. Порта ещё нет - ждать его появления (проверка
+                             каждую секунду)
+  listen --accept [АДРЕС:]ПОРТ --allow HEX[,HEX...]|all [--ident ВЫРАЖЕНИЕ] [--max-calls N]
+         [--for СЕКУНДЫ]
+                             то же для концентраторов, чьи модемы сами звонят программе: ждать
+                             их подключений на ПОРТ (адрес по умолчанию 127.0.0.1; IPv6 в
+                             скобках: [::]:4001), принимать только разрешённые UART-ID (all -
+                             любой); концентратор опознаётся по ответу на AddressRead или по
+                             тексту модема (--ident: выражение с одной группой - UART-ID из
+                             четырёх шестнадцатеричных цифр, например &apos;ID:([0-9A-F]{4})&apos;).
+                             Звонки разных концентраторов принимаются одновременно (не
+                             больше N, по умолчанию 256), у каждого свои файлы порта:
+                             tcp-uart-UARTID-ПОРТ. Связь потеряна - ждать следующего звонка
+  firmware ФАЙЛ [--legacy] [--force]
+                             загрузить новую прошивку (--legacy: устаревший способ; --force: и файл,
+                             не прошедший проверку формата Intel-HEX)
+  key ИМЯ                    вычислить ключ закрытой сети по непустому имени (хранится в Keys.ini)
+                             и загрузить
+  send ТИП [HEX...]          один запрос по имени (ClockRead) или коду (81) с байтами после кода
+                             типа; вывести ответ, как его показывает окно (с --json - и его байты).
+                             Те же проверки, что в окне: адрес, пароль, диапазоны значений; ключ и
+                             прошивку загружают команды key и firmware
+  export --db АДРЕС          записать всю локальную базу данных порта (без связи с концентратором)
+  collect --sites ФАЙЛ [--accept [АДРЕС:]ПОРТ] [--metrics [АДРЕС:]ПОРТ] [--data-dir КАТАЛОГ]
+                             сборщик для парка концентраторов: все участки файла (TOML) в одном
+                             процессе - порт каждого открыт всё время, показания всех участков -
+                             в одном хранилище КАТАЛОГ/readings.sqlite и оттуда в получатели
+                             участков (db, mqtt); файлы порта - только у участков с local_files;
+                             задания по расписанию участка (буферы, месяцы, часы).
+                             Участки работают одновременно, у каждого один запрос за раз; сетевых
+                             подключений не больше max_connecting сразу и connects_per_second в
+                             секунду (таблица [collector] файла участков; 8 и 20).
+                             Участки calls-in звонят на --accept. SIGHUP - перечитать файл (файл с
+                             ошибками не принимается, участки работают дальше), SIGTERM - сохранить
+                             и выйти (0). --metrics: /metrics и /healthz для Prometheus (адрес по
+                             умолчанию 127.0.0.1). Учёт выполненных заданий - в памяти: после
+                             перезапуска задания, которые уже пора выполнять, выполняются сразу
+  collect --claim postgresql://... [--sites ФАЙЛ] [--collector ИМЯ] [--max-sites N]
+                             парк, общий для нескольких сборщиков: каждый берёт свою долю участков
+                             (блокировки PostgreSQL) и опрашивает только их, участки умершего
+                             сборщика берут другие и читают их буферы; без --sites - участки из
+                             таблицы sites этой базы
+  sites --claim postgresql://...
+                             участки парка, общего для нескольких сборщиков: какой сборщик
+                             какой участок держит и с какого времени (UTC), затем участки,
+                             которые не держит никто
+
+Параметры всех команд:
+  --port ИМЯ                 порт: ttyUSB0, полный путь, имя из /dev/serial/by-id; или сетевой
+                             адрес: tcp://УЗЕЛ:ПОРТ (сервер последовательных портов, модем),
+                             rfc2217://УЗЕЛ:ПОРТ (Telnet с управлением портом, RFC 2217)
+  --baud 38400|19200|9600    скорость порта (38400)
+  --uart-id HEX              адрес концентратора (2FFF)
+  --timeout СЕКУНДЫ          таймаут ответа (2; для сетевого адреса 4)
+  --password ТЕКСТ           пароль, отправляемый перед каждой &apos;защищённой&apos; командой (виден всем
+                             в ps: лучше --password-file или переменная LUMVARIS_PASSWORD)
+  --password-file ФАЙЛ       пароль концентратора в первой строке файла
+  --json                     по одному объекту JSON в строке на стандартный вывод
+  --site ИМЯ                 имя концентратора в данных вне программы (по умолчанию - имя базы
+                             данных порта и имя компьютера, например ttyUSB0@box17); без &apos;/&apos;, &apos;+&apos;,
+                             &apos;#&apos;, управляющих символов и &apos;$&apos; в начале, не длиннее 100 символов
+  --data-dir КАТАЛОГ         каталог локальных баз данных и Keys.ini (по умолчанию - тот же, что у
+                             окна программы: каталог программы или ~/.local/share/Lumvaris)
+  --lang ru|en               язык сообщений (по умолчанию - LUMVARIS_LANG или язык системы)
+  --help, --version
+
+Параметры read-all, listen (и export):
+  --db АДРЕС                 ещё и записывать показания: sqlite:ФАЙЛ,
+                             postgresql://пользователь@сервер:порт/база, csv:ФАЙЛ, jsonl:ФАЙЛ,
+                             jsonl:- (стандартный вывод); можно несколько раз
+  --mqtt mqtt[s]://[пользователь@]сервер[:порт]/ПРЕФИКС
+                             публиковать показания брокеру MQTT (пароль - из
+                             LUMVARIS_MQTT_PASSWORD или --mqtt-password-file)
+  --mqtt-ca ФАЙЛ             сертификаты центров сертификации для mqtts://
+  --mqtt-password-file ФАЙЛ  пароль брокера MQTT в первой строке файла
+
+Код завершения:
+  0    выполнено
+  1    неверный вызов или ввод (ничего не отправлено)
+  2    порт не открывается (причина - как в окне программы) или потерян и не вернулся; для
+       listen --accept - адрес для звонков занят или недоступен; для sites - база данных
+       сборщиков не читается
+  3    нет ответа за время таймаута
+  4    отказ концентратора (40h) или неверный пароль
+  5    файл не читается или не записывается (также файл-получатель, не принявший показаний)
+  6    read-all, export: сервер базы данных или брокер принял не все показания (они ждут
+       в очереди на диске рядом с файлами порта и уйдут при следующем запуске)
+  130  прервано (Ctrl+C); 143 и 129 - прервано сигналом SIGTERM или SIGHUP (кроме listen: 0)
+</source>
+        <translation>Usage: lumvaris-cli COMMAND [OPTIONS]
+
+The PLC network concentrator from a terminal, a script or a service. Data go to standard output
+(as text, or as one JSON object per line with --json), messages to standard error.
+
+Commands:
+  ports                      the port list, as in the program&apos;s window (name, description, serial)
+  info                       version, configuration, UART-ID, clock and its offset, billing day,
+                             clock trim, port rate, key fingerprint
+  clock [--set]              the concentrator&apos;s clock and its offset from the computer&apos;s clock;
+                             with --set, set it to the computer&apos;s clock and read it back
+  read-all [--months] [--from N] [--to M] [--pace reply]
+                             read the &apos;last packets&apos; buffers (with --months, the &apos;last months&apos;)
+                             of meters N..M (by default 1..network size) into the port&apos;s local
+                             database, as the program&apos;s window does; then the summary
+  listen [--for SECONDS]     write every meter packet into the port&apos;s local database (saved
+                             every minute and at the end) until SIGINT, SIGTERM or the time is
+                             up; for a service. A port not there yet is awaited (checked every
+                             second)
+  listen --accept [ADDRESS:]PORT --allow HEX[,HEX...]|all [--ident REGEX] [--max-calls N]
+         [--for SECONDS]
+                             the same for concentrators whose modems call the program: wait for
+                             their connections on PORT (address 127.0.0.1 by default; IPv6 in
+                             brackets: [::]:4001), take only the allowed UART-IDs (all: any);
+                             a concentrator is identified by its answer to AddressRead or by
+                             its modem&apos;s text (--ident: an expression with one group, the
+                             UART-ID of four hexadecimal digits, e.g. &apos;ID:([0-9A-F]{4})&apos;).
+                             Calls of different concentrators are taken at once (at most N,
+                             256 by default), each with its own port files:
+                             tcp-uart-UARTID-PORT. A lost connection: wait for the next call
+  firmware FILE [--legacy] [--force]
+                             upload new firmware (--legacy: the outdated way; --force: also a
+                             file that fails the Intel HEX format check)
+  key NAME                   derive the closed-network key from a non-empty name (kept in
+                             Keys.ini) and load it
+  send TYPE [HEX...]         one request by name (ClockRead) or code (81) with the bytes after
+                             the type code; print the reply as the window shows it (with --json,
+                             its bytes too). The window&apos;s checks: address, password, value
+                             ranges; the key and the firmware are loaded by key and firmware
+  export --db ADDRESS        write the port&apos;s whole local database (no concentrator connection)
+  collect --sites FILE [--accept [ADDRESS:]PORT] [--metrics [ADDRESS:]PORT] [--data-dir DIR]
+                             the collector for a fleet of concentrators: every site of the file
+                             (TOML) in one process; each one&apos;s port open all the time, every
+                             site&apos;s readings in one store DIR/readings.sqlite and from there to
+                             the sites&apos; destinations (db, mqtt); port files only for sites with
+                             local_files; jobs by each site&apos;s schedule (buffers, months, clock).
+                             The sites work side by side, one request at a time each; network
+                             connections at most max_connecting at once and connects_per_second
+                             a second (the sites file&apos;s [collector] table; 8 and 20).
+                             calls-in sites call --accept. SIGHUP: read the file again (a file
+                             with mistakes is not accepted, the sites go on), SIGTERM: save and
+                             exit (0). --metrics: /metrics and /healthz for Prometheus (address
+                             127.0.0.1 by default). The jobs done are kept in memory: after a
+                             restart, the jobs that are due run at once
+  collect --claim postgresql://... [--sites FILE] [--collector NAME] [--max-sites N]
+                             a fleet shared by several collectors: each takes its share of the
+                             sites (PostgreSQL locks) and polls only those, the sites of a dead
+                             collector are taken by the others, which read their buffers;
+                             without --sites, the sites come from this database&apos;s sites table
+  sites --claim postgresql://...
+                             the sites of a fleet shared by several collectors: which collector
+                             holds which site and since when (UTC), then the sites that nobody
+                             holds
+
+Options of every command:
+  --port NAME                the port: ttyUSB0, a full path, a name from /dev/serial/by-id; or a
+                             network address: tcp://HOST:PORT (serial device server, modem),
+                             rfc2217://HOST:PORT (Telnet with port control, RFC 2217)
+  --baud 38400|19200|9600    the port rate (38400)
+  --uart-id HEX              the concentrator&apos;s address (2FFF)
+  --timeout SECONDS          the reply timeout (2; 4 for a network address)
+  --password TEXT            the password sent before each &apos;protected&apos; command (visible to all
+                             in ps: better --password-file or the variable LUMVARIS_PASSWORD)
+  --password-file FILE       the concentrator&apos;s password in the first line of the file
+  --json                     one JSON object per line on standard output
+  --site NAME                the concentrator&apos;s name in the data outside the program (by
+                             default the port&apos;s database name and the computer&apos;s name, e.g.
+                             ttyUSB0@box17); no &apos;/&apos;, &apos;+&apos;, &apos;#&apos;, control characters or a leading
+                             &apos;$&apos;, at most 100 characters
+  --data-dir DIR             the directory of the local databases and Keys.ini (by default the
+                             program window&apos;s: the program&apos;s directory or ~/.local/share/Lumvaris)
+  --lang ru|en               the language of the messages (by default LUMVARIS_LANG or the system&apos;s)
+  --help, --version
+
+Options of read-all, listen (and export):
+  --db ADDRESS               also write the readings: sqlite:FILE,
+                             postgresql://user@server:port/database, csv:FILE, jsonl:FILE,
+                             jsonl:- (standard output); may be given several times
+  --mqtt mqtt[s]://[user@]server[:port]/PREFIX
+                             publish the readings to an MQTT broker (the password from
+                             LUMVARIS_MQTT_PASSWORD or --mqtt-password-file)
+  --mqtt-ca FILE             the certificate authorities&apos; certificates for mqtts://
+  --mqtt-password-file FILE  the MQTT broker&apos;s password in the first line of the file
+
+Exit status:
+  0    done
+  1    invalid call or input (nothing sent)
+  2    the port does not open (the reason as in the program&apos;s window) or was lost and did not
+       come back; for listen --accept, the address for calls is taken or unavailable; for
+       sites, the collectors&apos; database cannot be read
+  3    no reply within the timeout
+  4    the concentrator refused (40h) or a wrong password
+  5    a file cannot be read or written (also a destination file that did not take the readings)
+  6    read-all, export: the database server or the broker did not take all the readings (they
+       wait in a queue on the disk beside the port&apos;s files and go at the next start)
+  130  interrupted (Ctrl+C); 143 and 129: interrupted by SIGTERM or SIGHUP (listen: 0)
+</translation>
+    </message>
+    <message>
+        <source>%1 %2 вне допустимого диапазона %3..%4: ничего не отправлено.</source>
+        <translation>%1 %2 is outside the allowed range %3..%4: nothing was sent.</translation>
+    </message>
+    <message>
+        <source>
+Адрес не изменён.</source>
+        <translation>
+The address was not changed.</translation>
+    </message>
+    <message>
+        <source>Пароль</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Пароль содержит байт, который не является символом кодовой страницы 1251: ничего не отправлено.</source>
+        <translation>The password contains a byte that is not a character of code page 1251: nothing was sent.</translation>
+    </message>
+    <message>
+        <source>Ключ закрытой сети загружает команда key ИМЯ: ключ вычисляется по имени и хранится в Keys.ini, как в окне программы.</source>
+        <translation>The closed-network key is loaded by the command key NAME: the key is derived from the name and kept in Keys.ini, as in the window.</translation>
+    </message>
+    <message>
+        <source>Прошивку загружает команда firmware ФАЙЛ, проверив файл прежде, чем что-либо отправить.</source>
+        <translation>The firmware is uploaded by the command firmware FILE, which checks the file before anything is sent.</translation>
+    </message>
+    <message>
+        <source>Размер сети</source>
+        <translation>Network size</translation>
+    </message>
+    <message>
+        <source>Калибровка часов</source>
+        <translation>Clock trim</translation>
+    </message>
+    <message>
+        <source>Расчётный день</source>
+        <translation>Billing day</translation>
+    </message>
+    <message>
+        <source>Номер скорости</source>
+        <translation>Rate number</translation>
+    </message>
+    <message>
+        <source>Номер счётчика</source>
+        <translation>Meter number</translation>
+    </message>
+    <message>
+        <source>Число слов</source>
+        <translation>Word count</translation>
+    </message>
+    <message>
+        <source>Режим отладки</source>
+        <translation>Debug mode</translation>
+    </message>
+    <message>
+        <source>
+Справка: lumvaris-cli --help</source>
+        <translation>
+Help: lumvaris-cli --help</translation>
+    </message>
+    <message>
+        <source>%1 «%2» не найден.</source>
+        <translation>%1 «%2» not found.</translation>
+    </message>
+    <message>
+        <source>%1 «%2» - это каталог, а не файл.</source>
+        <translation>%1 «%2» is a directory, not a file.</translation>
+    </message>
+    <message>
+        <source>%1 «%2» не читается: нет доступа.</source>
+        <translation>%1 «%2» cannot be read: access denied.</translation>
+    </message>
+    <message>
+        <source>Параметр --%1 не относится к команде collect: его задаёт файл участков.</source>
+        <translation>The option --%1 does not belong to the command collect: the sites file sets it.</translation>
+    </message>
+    <message>
+        <source>Не указан файл участков: collect --sites ФАЙЛ (или --claim postgresql://... с таблицей sites).</source>
+        <translation>No sites file given: collect --sites FILE (or --claim postgresql://... with a sites table).</translation>
+    </message>
+    <message>
+        <source>участки делятся через PostgreSQL: postgresql://...</source>
+        <translation>the sites are shared through PostgreSQL: postgresql://...</translation>
+    </message>
+    <message>
+        <source>--max-sites: «%1» - не число от 1 до 100000.</source>
+        <translation>--max-sites: «%1» is not a number from 1 to 100000.</translation>
+    </message>
+    <message>
+        <source>Параметры --collector и --max-sites действуют только с --claim.</source>
+        <translation>The options --collector and --max-sites work only with --claim.</translation>
+    </message>
+    <message>
+        <source>Неизвестный параметр: --%1.</source>
+        <translation>Unknown option: --%1.</translation>
+    </message>
+    <message>
+        <source>Неверный вызов: %1</source>
+        <translation>Invalid call: %1</translation>
+    </message>
+    <message>
+        <source>Не указана команда.</source>
+        <translation>No command given.</translation>
+    </message>
+    <message>
+        <source>Неизвестная команда: %1.</source>
+        <translation>Unknown command: %1.</translation>
+    </message>
+    <message>
+        <source>Параметр --%1 не относится к команде %2.</source>
+        <translation>The option --%1 does not belong to the command %2.</translation>
+    </message>
+    <message>
+        <source>Порт задаётся или --port, или --accept, но не обоими.</source>
+        <translation>The port is given by --port or by --accept, not by both.</translation>
+    </message>
+    <message>
+        <source>Не указано, чьи звонки принимать: --allow HEX[,HEX...] (UART-ID) или --allow all.</source>
+        <translation>Not said whose calls to take: --allow HEX[,HEX...] (UART-ID) or --allow all.</translation>
+    </message>
+    <message>
+        <source>--allow: «%1» - не UART-ID (шестнадцатеричное число из 1-4 цифр).</source>
+        <translation>--allow: «%1» is not a UART-ID (a hexadecimal number of 1-4 digits).</translation>
+    </message>
+    <message>
+        <source>--allow: UART-ID %1 не годится: %2</source>
+        <translation>--allow: UART-ID %1 is not valid: %2</translation>
+    </message>
+    <message>
+        <source>С --accept UART-ID называет сам звонок: вместо --uart-id - --allow.</source>
+        <translation>With --accept the call itself names the UART-ID: use --allow instead of --uart-id.</translation>
+    </message>
+    <message>
+        <source>--max-calls: «%1» - не число от 1 до %2.</source>
+        <translation>--max-calls: «%1» is not a number from 1 to %2.</translation>
+    </message>
+    <message>
+        <source>Параметры --allow, --ident и --max-calls действуют только с --accept.</source>
+        <translation>The options --allow, --ident and --max-calls work only with --accept.</translation>
+    </message>
+    <message>
+        <source>Не указана база данных сборщиков: sites --claim postgresql://...</source>
+        <translation>No collectors&apos; database given: sites --claim postgresql://...</translation>
+    </message>
+    <message>
+        <source>Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports).</source>
+        <translation>No port given: --port NAME (the port list: lumvaris-cli ports).</translation>
+    </message>
+    <message>
+        <source>Скорости «%1» нет: допустимы 38400, 19200 и 9600.</source>
+        <translation>There is no rate «%1»: 38400, 19200 and 9600 are allowed.</translation>
+    </message>
+    <message>
+        <source>UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.</source>
+        <translation>UART-ID «%1» is not a hexadecimal number of 1-4 digits.</translation>
+    </message>
+    <message>
+        <source>UART-ID %1 не годится: %2</source>
+        <translation>UART-ID %1 is not valid: %2</translation>
+    </message>
+    <message>
+        <source>Таймаут «%1» - не число секунд от 1 до 600.</source>
+        <translation>The timeout «%1» is not a number of seconds from 1 to 600.</translation>
+    </message>
+    <message>
+        <source>Пароль задаётся или --password, или --password-file, но не обоими.</source>
+        <translation>The password is given by --password or by --password-file, not by both.</translation>
+    </message>
+    <message>
+        <source>Файл пароля</source>
+        <translation>Password file</translation>
+    </message>
+    <message>
+        <source>--site: с --accept к имени добавляется «-UART-ID», поэтому оно не длиннее %1 символов (%2).</source>
+        <translation>--site: with --accept «-UART-ID» is added to the name, so it is at most %1 characters long (%2).</translation>
+    </message>
+    <message>
+        <source>Не указан каталог данных (--data-dir).</source>
+        <translation>No data directory given (--data-dir).</translation>
+    </message>
+    <message>
+        <source>Номер счётчика --from «%1» - не число от 1 до 4096.</source>
+        <translation>The meter number --from «%1» is not a number from 1 to 4096.</translation>
+    </message>
+    <message>
+        <source>Номер счётчика --to «%1» - не число от 1 до 4096.</source>
+        <translation>The meter number --to «%1» is not a number from 1 to 4096.</translation>
+    </message>
+    <message>
+        <source>Счётчики --from %1 --to %2: первый номер больше последнего.</source>
+        <translation>Meters --from %1 --to %2: the first number is greater than the last.</translation>
+    </message>
+    <message>
+        <source>Темп «%1» неизвестен: допустимы reply и window.</source>
+        <translation>Unknown pace «%1»: reply and window are allowed.</translation>
+    </message>
+    <message>
+        <source>Время --for «%1» - не положительное число секунд.</source>
+        <translation>The time --for «%1» is not a positive number of seconds.</translation>
+    </message>
+    <message>
+        <source>Не указано, куда записать базу данных порта: --db АДРЕС.</source>
+        <translation>Not said where to write the port&apos;s database: --db ADDRESS.</translation>
+    </message>
+    <message>
+        <source>Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt.</source>
+        <translation>The options --mqtt-ca and --mqtt-password-file work only with --mqtt.</translation>
+    </message>
+    <message>
+        <source>Файл пароля брокера MQTT</source>
+        <translation>MQTT broker password file</translation>
+    </message>
+    <message>
+        <source>Файл сертификатов --mqtt-ca</source>
+        <translation>Certificate file --mqtt-ca</translation>
+    </message>
+    <message>
+        <source>Лишний аргумент команды %1: %2.</source>
+        <translation>Extra argument of the command %1: %2.</translation>
+    </message>
+    <message>
+        <source>Не указан файл прошивки: lumvaris-cli firmware ФАЙЛ.</source>
+        <translation>No firmware file given: lumvaris-cli firmware FILE.</translation>
+    </message>
+    <message>
+        <source>Не указано имя ключа: lumvaris-cli key ИМЯ.</source>
+        <translation>No key name given: lumvaris-cli key NAME.</translation>
+    </message>
+    <message>
+        <source>Имя ключа пустое: укажите имя ключа (lumvaris-cli key ИМЯ).</source>
+        <translation>The key name is empty: give a key name (lumvaris-cli key NAME).</translation>
+    </message>
+    <message>
+        <source>Не указан запрос: lumvaris-cli send ТИП [HEX...].</source>
+        <translation>No request given: lumvaris-cli send TYPE [HEX...].</translation>
+    </message>
+    <message>
+        <source>Запроса «%1» нет в каталоге (имя, например ClockRead, или код, например 81).</source>
+        <translation>There is no request «%1» in the catalogue (a name, e.g. ClockRead, or a code, e.g. 81).</translation>
+    </message>
+    <message>
+        <source>Запрос %1 адресуется счётчику, а не концентратору; send его не отправляет.</source>
+        <translation>The request %1 is addressed to a meter, not to the concentrator; send does not send it.</translation>
+    </message>
+    <message>
+        <source>Поле «%1» - не шестнадцатеричные байты (пары цифр 0-9, A-F).</source>
+        <translation>The field «%1» is not hexadecimal bytes (pairs of digits 0-9, A-F).</translation>
+    </message>
+    <message>
+        <source>Запрос %1 несёт не более %2 байт, дано %3.</source>
+        <translation>The request %1 carries at most %2 bytes, %3 given.</translation>
+    </message>
+    <message>
+        <source>Запрос %1 несёт %2 байт после кода типа, дано %3.</source>
+        <translation>The request %1 carries %2 bytes after the type code, %3 given.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Output</name>
+    <message>
+        <source>  осталось %1</source>
+        <translation>  %1 left</translation>
+    </message>
+</context>
+<context>
+    <name>cli::ReplyRecorder</name>
+    <message>
+        <source>Разрешить</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Запретить</source>
+        <translation>Forbid</translation>
+    </message>
+    <message>
+        <source>больше ничего не делать</source>
+        <translation>do nothing more</translation>
+    </message>
+    <message>
+        <source>сразу передавать в последовательный порт</source>
+        <translation>pass them to the serial port at once</translation>
+    </message>
+    <message>
+        <source>Режим работы</source>
+        <translation>Operating mode</translation>
+    </message>
+    <message>
+        <source>PLC-интерфейс</source>
+        <translation>PLC interface</translation>
+    </message>
+    <message>
+        <source>Принятые пакеты сохранять в памяти и</source>
+        <translation>Keep received packets in memory and</translation>
+    </message>
+    <message>
+        <source>Автоматически переходить на зимнее время</source>
+        <translation>Switch to winter time automatically</translation>
+    </message>
+    <message>
+        <source>да</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>Размер сети</source>
+        <translation>Network size</translation>
+    </message>
+    <message>
+        <source>Часы</source>
+        <translation>Clock</translation>
+    </message>
+    <message>
+        <source>День недели</source>
+        <translation>Weekday</translation>
+    </message>
+    <message>
+        <source>Отклонение от часов компьютера</source>
+        <translation>Offset from the computer&apos;s clock</translation>
+    </message>
+    <message>
+        <source>Дата/время последнего старта</source>
+        <translation>Date/time of the last start</translation>
+    </message>
+    <message>
+        <source>Скорость порта концентратора</source>
+        <translation>Concentrator port rate</translation>
+    </message>
+    <message>
+        <source>Расчётный день</source>
+        <translation>Billing day</translation>
+    </message>
+    <message>
+        <source>Калибровка часов</source>
+        <translation>Clock trim</translation>
+    </message>
+    <message>
+        <source>Регистры</source>
+        <translation>Registers</translation>
+    </message>
+    <message>
+        <source>%1: %2; коррекция %3</source>
+        <translation>%1: %2; correction %3</translation>
+    </message>
+    <message>
+        <source>Состояние линии</source>
+        <translation>Line state</translation>
+    </message>
+    <message>
+        <source>Свободных ячеек PLC-буфера</source>
+        <translation>Free cells of the PLC buffer</translation>
+    </message>
+    <message>
+        <source>Отпечаток ключа</source>
+        <translation>Key fingerprint</translation>
+    </message>
+    <message>
+        <source>Версия</source>
+        <translation>Version</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Session</name>
+    <message>
+        <source>Скорость порта %1 задаёт удалённая сторона: --baud на неё не действует.</source>
+        <translation>The port rate %1 is set by the remote side: --baud has no effect on it.</translation>
+    </message>
+    <message>
+        <source>Подключение к %1…</source>
+        <translation>Connecting to %1…</translation>
+    </message>
+    <message>
+        <source>%1 пока не отвечает: попытки продолжаются (конец: Ctrl+C или SIGTERM).</source>
+        <translation>%1 does not answer yet: the attempts go on (stop: Ctrl+C or SIGTERM).</translation>
+    </message>
+    <message>
+        <source>Повторить</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>
+Проверьте подключение</source>
+        <translation>
+Check the connection</translation>
+    </message>
+    <message>
+        <source>
+Проверьте сеть до концентратора: повторное подключение.</source>
+        <translation>
+Check the network to the concentrator: connecting again.</translation>
+    </message>
+    <message>
+        <source>
+Проверьте кабель и адаптер концентратора.</source>
+        <translation>
+Check the concentrator&apos;s cable and adapter.</translation>
+    </message>
+    <message>
+        <source>Нет ответа на %1 за %2 с: %3</source>
+        <translation>No reply to %1 within %2 s: %3</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Sites</name>
+    <message>
+        <source>Занятые участки не прочитаны: %1</source>
+        <translation>The taken sites were not read: %1</translation>
+    </message>
+</context>
+<context>
     <name>cli::main</name>
     <message>
         <source>Аргумент %1 («%2») - не текст в кодировке UTF-8.
@@ -14,6 +972,298 @@ Help: lumvaris-cli --help
     <message>
         <source>Каталог данных «%1» не создаётся.</source>
         <translation>The data directory «%1» cannot be created.</translation>
+    </message>
+</context>
+<context>
+    <name>collect::Claims</name>
+    <message>
+        <source>нет соединения с «%1»: %2</source>
+        <translation>no connection with «%1»: %2</translation>
+    </message>
+    <message>
+        <source>нет соединения: %1</source>
+        <translation>no connection: %1</translation>
+    </message>
+    <message>
+        <source>нет памяти</source>
+        <translation>no memory</translation>
+    </message>
+    <message>
+        <source>сервер не ответил за %1 с</source>
+        <translation>the server did not answer within %1 s</translation>
+    </message>
+    <message>
+        <source>Не заняты (%1):</source>
+        <translation>Not taken (%1):</translation>
+    </message>
+    <message>
+        <source>таблица sites не читается: %1</source>
+        <translation>the sites table cannot be read: %1</translation>
+    </message>
+</context>
+<context>
+    <name>collect::FleetStore</name>
+    <message>
+        <source>Хранилище показаний «%1» занято другим сборщиком (процесс %2).</source>
+        <translation>The readings store «%1» is held by another collector (process %2).</translation>
+    </message>
+    <message>
+        <source>Хранилище показаний «%1» не открывается: файл блокировки не создаётся.</source>
+        <translation>The readings store «%1» does not open: the lock file cannot be created.</translation>
+    </message>
+    <message>
+        <source>Хранилище показаний закрыто: «%1» не получит показаний.</source>
+        <translation>The readings store is closed: «%1» gets no readings.</translation>
+    </message>
+</context>
+<context>
+    <name>collect::Health</name>
+    <message>
+        <source>цикл событий не отвечает %1 с</source>
+        <translation>the event loop has not responded for %1 s</translation>
+    </message>
+    <message>
+        <source>ни один концентратор не слышен %1 с</source>
+        <translation>no concentrator heard for %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>collect::MetricsServer</name>
+    <message>
+        <source>Адрес метрик %1:%2 не занять: %3.</source>
+        <translation>The metrics address %1:%2 cannot be taken: %3.</translation>
+    </message>
+</context>
+<context>
+    <name>collect::SitesFile</name>
+    <message>
+        <source>строка</source>
+        <translation>a string</translation>
+    </message>
+    <message>
+        <source>целое число</source>
+        <translation>an integer</translation>
+    </message>
+    <message>
+        <source>дробное число</source>
+        <translation>a decimal number</translation>
+    </message>
+    <message>
+        <source>true или false</source>
+        <translation>true or false</translation>
+    </message>
+    <message>
+        <source>список</source>
+        <translation>a list</translation>
+    </message>
+    <message>
+        <source>таблица</source>
+        <translation>a table</translation>
+    </message>
+    <message>
+        <source>дата или время</source>
+        <translation>a date or time</translation>
+    </message>
+    <message>
+        <source>пустое значение</source>
+        <translation>an empty value</translation>
+    </message>
+    <message>
+        <source>«defaults» задаётся таблицей [defaults].</source>
+        <translation>«defaults» is given as the table [defaults].</translation>
+    </message>
+    <message>
+        <source>концентраторы задаются записями [[site]] (в двойных скобках).</source>
+        <translation>concentrators are given as [[site]] entries (in double brackets).</translation>
+    </message>
+    <message>
+        <source>«collector» задаётся таблицей [collector].</source>
+        <translation>«collector» is given as the table [collector].</translation>
+    </message>
+    <message>
+        <source>неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] и [collector].</source>
+        <translation>unknown section «%1»: the file has only [defaults], [[site]] and [collector].</translation>
+    </message>
+    <message>
+        <source>в файле нет ни одного концентратора: добавьте запись [[site]].</source>
+        <translation>the file has no concentrator: add a [[site]] entry.</translation>
+    </message>
+    <message>
+        <source>«%1» — %2, а записано: %3.</source>
+        <translation>«%1» is %2, but the file has: %3.</translation>
+    </message>
+    <message>
+        <source>«%1» = %2: ожидается %3.</source>
+        <translation>«%1» = %2: %3 expected.</translation>
+    </message>
+    <message>
+        <source>список адресов в кавычках</source>
+        <translation>a list of addresses in quotes</translation>
+    </message>
+    <message>
+        <source>«%1» у каждого концентратора свой: он задаётся в [[site]], не в [defaults].</source>
+        <translation>«%1» is each concentrator&apos;s own: it is given in [[site]], not in [defaults].</translation>
+    </message>
+    <message>
+        <source>пароля в файле концентраторов быть не должно: этот файл читают и правят многие, он попадает в копии и в системы версий. Укажите password_file — файл с паролем, доступный только сборщику.</source>
+        <translation>a password has no place in the sites file: many people read and edit it, it goes into copies and version control. Give password_file, a file with the password readable by the collector alone.</translation>
+    </message>
+    <message>
+        <source>Скорости «%1» нет: допустимы 38400, 19200 и 9600.</source>
+        <translation>There is no rate «%1»: 38400, 19200 and 9600 are allowed.</translation>
+    </message>
+    <message>
+        <source>скорость 38400, 19200 или 9600</source>
+        <translation>the rate 38400, 19200 or 9600</translation>
+    </message>
+    <message>
+        <source>целое число секунд от 1 до 600</source>
+        <translation>an integer number of seconds from 1 to 600</translation>
+    </message>
+    <message>
+        <source>целое число часов от 0 до 8760 (0 — никогда)</source>
+        <translation>an integer number of hours from 0 to 8760 (0: never)</translation>
+    </message>
+    <message>
+        <source>день месяца от 1 до 28 (0 — никогда)</source>
+        <translation>a day of the month from 1 to 28 (0: never)</translation>
+    </message>
+    <message>
+        <source>целое число секунд от 0 до 86400 (0 — никогда)</source>
+        <translation>an integer number of seconds from 0 to 86400 (0: never)</translation>
+    </message>
+    <message>
+        <source>неизвестный ключ «%1».</source>
+        <translation>unknown key «%1».</translation>
+    </message>
+    <message>
+        <source>целое число от 1 до 1000</source>
+        <translation>an integer from 1 to 1000</translation>
+    </message>
+    <message>
+        <source>число секунд от 0 (никогда) до 604800</source>
+        <translation>a number of seconds from 0 (never) to 604800</translation>
+    </message>
+    <message>
+        <source>путь к файлу в кавычках</source>
+        <translation>a file path in quotes</translation>
+    </message>
+    <message>
+        <source>«password_file» пуст: укажите файл с паролем или уберите ключ.</source>
+        <translation>«password_file» is empty: give a file with the password or remove the key.</translation>
+    </message>
+    <message>
+        <source>Файл пароля «%1» не читается: %2.</source>
+        <translation>The password file «%1» cannot be read: %2.</translation>
+    </message>
+    <message>
+        <source>его нет</source>
+        <translation>it does not exist</translation>
+    </message>
+    <message>
+        <source>у концентратора нет имени: name = &quot;...&quot;.</source>
+        <translation>the concentrator has no name: name = &quot;...&quot;.</translation>
+    </message>
+    <message>
+        <source>имя в кавычках</source>
+        <translation>a name in quotes</translation>
+    </message>
+    <message>
+        <source>концентратора</source>
+        <translation>the concentrator</translation>
+    </message>
+    <message>
+        <source>концентратора «%1»</source>
+        <translation>the concentrator «%1»</translation>
+    </message>
+    <message>
+        <source>у %1 не указан порт: port = &quot;ttyUSB0&quot;, &quot;tcp://УЗЕЛ:ПОРТ&quot;, &quot;rfc2217://УЗЕЛ:ПОРТ&quot; или &quot;calls-in&quot;.</source>
+        <translation>%1 has no port: port = &quot;ttyUSB0&quot;, &quot;tcp://HOST:PORT&quot;, &quot;rfc2217://HOST:PORT&quot; or &quot;calls-in&quot;.</translation>
+    </message>
+    <message>
+        <source>имя порта или адрес в кавычках</source>
+        <translation>a port name or address in quotes</translation>
+    </message>
+    <message>
+        <source>порт не может быть пустым.</source>
+        <translation>the port cannot be empty.</translation>
+    </message>
+    <message>
+        <source>%1 звонит сам (calls-in): нужен его uart_id = &quot;2A3F&quot;, по нему узнаётся звонок.</source>
+        <translation>%1 calls by itself (calls-in): its uart_id = &quot;2A3F&quot; is needed, the call is recognised by it.</translation>
+    </message>
+    <message>
+        <source>Концентратор</source>
+        <translation>The concentrator</translation>
+    </message>
+    <message>
+        <source>Концентратор «%1»</source>
+        <translation>The concentrator «%1»</translation>
+    </message>
+    <message>
+        <source>имя «%1» уже носит концентратор в строке %2 (большие и малые буквы не различаются).</source>
+        <translation>the name «%1» is already taken by the concentrator on line %2 (upper and lower case are not distinguished).</translation>
+    </message>
+    <message>
+        <source>порт «%1» уже у концентратора «%2» (строка %3): один порт — один концентратор.</source>
+        <translation>the port «%1» already belongs to the concentrator «%2» (line %3): one port, one concentrator.</translation>
+    </message>
+    <message>
+        <source>UART-ID %1 уже у концентратора «%2» (строка %3), который тоже звонит сам: по звонку их не различить.</source>
+        <translation>UART-ID %1 already belongs to the concentrator «%2» (line %3), which also calls by itself: their calls cannot be told apart.</translation>
+    </message>
+    <message>
+        <source>«uart_id» пишется строкой шестнадцатеричных цифр в кавычках: uart_id = &quot;2A3F&quot;.</source>
+        <translation>«uart_id» is written as a string of hexadecimal digits in quotes: uart_id = &quot;2A3F&quot;.</translation>
+    </message>
+    <message>
+        <source>«uart_id» — строка шестнадцатеричных цифр в кавычках, а записано: %1.</source>
+        <translation>«uart_id» is a string of hexadecimal digits in quotes, but the file has: %1.</translation>
+    </message>
+    <message>
+        <source>UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.</source>
+        <translation>UART-ID «%1» is not a hexadecimal number of 1-4 digits.</translation>
+    </message>
+    <message>
+        <source>UART-ID %1 не годится: %2</source>
+        <translation>UART-ID %1 is not valid: %2</translation>
+    </message>
+    <message>
+        <source>файл концентраторов не читается: %1.</source>
+        <translation>the sites file cannot be read: %1.</translation>
+    </message>
+    <message>
+        <source>файла концентраторов нет.</source>
+        <translation>there is no sites file.</translation>
+    </message>
+    <message>
+        <source>файл больше %1 КиБ: файл концентраторов не бывает таким большим.</source>
+        <translation>the file is larger than %1 KiB: a sites file is never that large.</translation>
+    </message>
+    <message>
+        <source>файл не в кодировке UTF-8 (байт %1h); сохраните его в UTF-8.</source>
+        <translation>the file is not in UTF-8 (byte %1h); save it in UTF-8.</translation>
+    </message>
+    <message>
+        <source>ошибка в записи TOML: %1.</source>
+        <translation>error in the TOML text: %1.</translation>
+    </message>
+    <message>
+        <source>в таблице нет ни одного концентратора.</source>
+        <translation>the table has no concentrator.</translation>
+    </message>
+    <message>
+        <source>строки таблицы не читаются: %1.</source>
+        <translation>the table rows cannot be read: %1.</translation>
+    </message>
+    <message>
+        <source>строка без имени</source>
+        <translation>a row without a name</translation>
+    </message>
+    <message>
+        <source>(строк[еаи]) (\d+)</source>
+        <comment>a regular expression: the word before a line number in this file&apos;s messages, then the number</comment>
+        <translation>(line) (\d+)</translation>
     </message>
 </context>
 <context>
