@@ -12,6 +12,7 @@
 #include "commands/Text1251.h"
 #include "keys/KeyName.h"
 #include "link/NetworkAddress.h"
+#include "link/NetworkPort.h"
 #include "mqtt/MqttAddress.h"
 #include "session/SiteName.h"
 #include "sinks/SinkUrl.h"
@@ -599,9 +600,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
                         .arg(value("timeout")));
     }
     if (link::IsNetworkName(o.port.toStdString())) {
-        std::string error;
-        if (!link::ParseNetworkAddress(o.port.toStdString(), &error)) {
-            return Fail(QString::fromStdString(error));
+        if (!link::ParseNetworkAddress(o.port.toStdString())) {
+            return Fail(link::NetworkAddressReason(o.port.toStdString()));
         }
         // A mobile network's round trip alone takes up to 3 s.
         if (!isSet("timeout")) {

@@ -436,7 +436,6 @@ class Reader {
         } else if (const auto port = String(
                        *portNode, "port",
                        QCoreApplication::translate("collect::SitesFile", "имя порта или адрес в кавычках"))) {
-            std::string error;
             if (port->trimmed().isEmpty()) {
                 Error(*portNode,
                       QCoreApplication::translate("collect::SitesFile", "порт не может быть пустым."));
@@ -444,11 +443,12 @@ class Reader {
                 site.port = *port;
                 site.portKind = PortKind::CallsIn;
             } else if (link::IsNetworkName(port->toStdString())) {
-                if (link::ParseNetworkAddress(port->toStdString(), &error)) {
+                const char* reason = nullptr;
+                if (link::ParseNetworkAddress(port->toStdString(), nullptr, &reason)) {
                     site.port = *port;
                     site.portKind = PortKind::Network;
                 } else {
-                    Error(*portNode, QString::fromStdString(error));
+                    Error(*portNode, QCoreApplication::translate("link::NetworkAddress", reason).arg(*port));
                 }
             } else {
                 site.port = *port;

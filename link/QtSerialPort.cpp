@@ -61,48 +61,59 @@ std::string SerialText(const char* source, const std::string& arg1 = {}, const s
 std::string DescribeOpenFailure(const OpenFailure& failure) {
     const std::string& name = failure.name;
     if (name.empty()) {
-        return SerialText("Не задано имя порта.");
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Не задано имя порта."));
     }
     if (!failure.deviceExists || failure.error == QSerialPort::DeviceNotFoundError) {
-        return SerialText("Устройство «%1» не найдено.", name);
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Устройство «%1» не найдено."), name);
     }
     if (!failure.accessAllowed) {
         return SerialText(
-            "Нет доступа к порту «%1» (отказано в доступе). Пользователь должен входить в группу dialout: "
-            "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова.",
+            QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
+                "Нет доступа к порту «%1» (отказано в доступе). Пользователь должен входить в группу "
+                "dialout: "
+                "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова."),
             name);
     }
     if (failure.isDirectory) {
-        return SerialText("«%1» - это каталог, а не последовательный порт.", name);
+        return SerialText(
+            QT_TRANSLATE_NOOP("link::QtSerialPort", "«%1» - это каталог, а не последовательный порт."), name);
     }
     if (failure.error == QSerialPort::PermissionError) {
-        return SerialText("Порт «%1» занят другой программой.", name);
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Порт «%1» занят другой программой."),
+                          name);
     }
     // ENOTTY: a file or a device without terminal settings (/dev/null, a regular file).
     if (failure.error == QSerialPort::UnsupportedOperationError) {
-        return SerialText("«%1» - не последовательный порт.", name);
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "«%1» - не последовательный порт."), name);
     }
-    return SerialText("Порт «%1» не открывается: %2", name, failure.errorText);
+    return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Порт «%1» не открывается: %2"), name,
+                      failure.errorText);
 }
 
 std::string DescribePortFault(QSerialPort::SerialPortError error, const std::string& errorText) {
     switch (error) {
         case QSerialPort::ResourceError:
         case QSerialPort::DeviceNotFoundError:
-            return SerialText(
-                "устройство отключено: адаптер вынут или программа на другом конце закрыла порт");
+            return SerialText(QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
+                "устройство отключено: адаптер вынут или программа на другом конце закрыла порт"));
         case QSerialPort::ReadError:
-            return SerialText(
+            return SerialText(QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
                 "порт перестал отвечать при чтении: устройство отключено или программа на другом "
-                "конце закрыла порт");
+                "конце закрыла порт"));
         case QSerialPort::WriteError:
-            return SerialText("данные не удалось передать в порт: устройство отключено или не отвечает");
+            return SerialText(
+                QT_TRANSLATE_NOOP("link::QtSerialPort",
+                                  "данные не удалось передать в порт: устройство отключено или не отвечает"));
         case QSerialPort::TimeoutError:
-            return SerialText("порт не принял данные вовремя: устройство не отвечает");
+            return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort",
+                                                "порт не принял данные вовремя: устройство не отвечает"));
         default:
             break;
     }
-    return SerialText("ошибка порта: %1", errorText);
+    return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "ошибка порта: %1"), errorText);
 }
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
@@ -198,7 +209,8 @@ void QtSerialPort::RaiseDtr() {
 
 std::size_t QtSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
     if (!port_.isOpen()) {
-        throw SerialPortError(SerialText("Коммуникационный порт не открыт"));
+        throw SerialPortError(
+            SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Коммуникационный порт не открыт")));
     }
     const qint64 written = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
     if (written < 0) {

@@ -1670,6 +1670,61 @@ Lines acknowledged: %1 of %2.</translation>
     </message>
 </context>
 <context>
+    <name>link::QtSerialPort</name>
+    <message>
+        <source>Не задано имя порта.</source>
+        <translation>No port name given.</translation>
+    </message>
+    <message>
+        <source>Устройство «%1» не найдено.</source>
+        <translation>Device «%1» not found.</translation>
+    </message>
+    <message>
+        <source>Нет доступа к порту «%1» (отказано в доступе). Пользователь должен входить в группу dialout: sudo usermod -aG dialout &lt;имя пользователя&gt;, затем выйти из системы и войти снова.</source>
+        <translation>No access to the port «%1» (permission denied). The user must be in the group dialout: sudo usermod -aG dialout &lt;user name&gt;, then log out and log in again.</translation>
+    </message>
+    <message>
+        <source>«%1» - это каталог, а не последовательный порт.</source>
+        <translation>«%1» is a directory, not a serial port.</translation>
+    </message>
+    <message>
+        <source>Порт «%1» занят другой программой.</source>
+        <translation>The port «%1» is in use by another program.</translation>
+    </message>
+    <message>
+        <source>«%1» - не последовательный порт.</source>
+        <translation>«%1» is not a serial port.</translation>
+    </message>
+    <message>
+        <source>Порт «%1» не открывается: %2</source>
+        <translation>The port «%1» does not open: %2</translation>
+    </message>
+    <message>
+        <source>устройство отключено: адаптер вынут или программа на другом конце закрыла порт</source>
+        <translation>the device is disconnected: the adapter was pulled or the program at the other end closed the port</translation>
+    </message>
+    <message>
+        <source>порт перестал отвечать при чтении: устройство отключено или программа на другом конце закрыла порт</source>
+        <translation>the port stopped responding to reads: the device is disconnected or the program at the other end closed the port</translation>
+    </message>
+    <message>
+        <source>данные не удалось передать в порт: устройство отключено или не отвечает</source>
+        <translation>the data could not be passed to the port: the device is disconnected or does not respond</translation>
+    </message>
+    <message>
+        <source>порт не принял данные вовремя: устройство не отвечает</source>
+        <translation>the port did not take the data in time: the device does not respond</translation>
+    </message>
+    <message>
+        <source>ошибка порта: %1</source>
+        <translation>port error: %1</translation>
+    </message>
+    <message>
+        <source>Коммуникационный порт не открыт</source>
+        <translation>The communication port is not open</translation>
+    </message>
+</context>
+<context>
     <name>meterdata::FileProblem</name>
     <message>
         <source>«%1» не является файлом.</source>
