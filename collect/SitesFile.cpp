@@ -758,6 +758,10 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     for (std::size_t i = 0; i < result.sites.size(); ++i) {
         result.sites[i].line = static_cast<int>(i) + 1;
     }
+    // The messages that name another site's line mean its row (in the language of the messages).
+    const QRegularExpression lineWords(QCoreApplication::translate(
+        "collect::SitesFile", "(строк[еаи]) (\\d+)",
+        "a regular expression: the word before a line number in this file's messages, then the number"));
     for (SitesFileError& error : result.errors) {
         int row = 0;
         for (const auto& [line, number] : rowLines) {
@@ -771,13 +775,9 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
         if (const auto key = keyLines.find(error.line); key != keyLines.end()) {
             where += QStringLiteral(", ") + key->second;
         }
-        // The messages that name another site's line mean its row.
-        static const QRegularExpression kLine(QCoreApplication::translate(
-            "collect::SitesFile", "(строк[еаи]) (\\d+)",
-            "a regular expression: the word before a line number in this file's messages, then the number"));
         QString message = error.message;
-        for (auto match = kLine.match(message); match.hasMatch();
-             match = kLine.match(message, match.capturedStart() + 1)) {
+        for (auto match = lineWords.match(message); match.hasMatch();
+             match = lineWords.match(message, match.capturedStart() + 1)) {
             const int line = match.captured(2).toInt();
             int other = 0;
             for (const auto& [first, number] : rowLines) {
