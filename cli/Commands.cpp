@@ -18,7 +18,9 @@
 #include "commands/Requests.h"
 #include "link/NetworkAddress.h"
 #include "link/PortList.h"
+#include "meterdata/IClock.h"
 #include "meterdata/MeterDatabase.h"
+#include "meterdata/RecordTextFormatter.h"
 #include "meterdata/TMatrixInterface.h"
 #include "session/CallIn.h"
 #include "session/ReadAll.h"
@@ -55,7 +57,10 @@ class FiledRecordsShown final : public meterdata::IFiledRecords {
         sinks::Reading reading;
         if (builder_.Build(record, source, site_, uartId_, reading)) {
             readings_.append(sinks::ReadingToJson(reading));
-            QStringList parts{reading.Family, reading.Current, reading.Snapshot,
+            // The labels in the program's language; the JSON keeps the readings' own.
+            QStringList values;
+            formatter_.ValueTexts(record, values);
+            QStringList parts{values.value(1), values.value(2), values.value(3),
                               reading.Time.toLocalTime().toString(Qt::ISODate)};
             parts.removeAll(QString());
             texts_ << QCoreApplication::translate("cli::Commands", "Счётчик %1: %2")
@@ -67,9 +72,16 @@ class FiledRecordsShown final : public meterdata::IFiledRecords {
     const QStringList& Texts() const { return texts_; }
 
   private:
+    // ValueTexts reads no clock.
+    class NoClock final : public meterdata::IClock {
+        QDateTime Now() const override { return {}; }
+    };
+
     QString site_;
     QString uartId_;
     sinks::ReadingBuilder builder_;
+    NoClock clock_;
+    meterdata::RecordTextFormatter formatter_{clock_};
     QJsonArray readings_;
     QStringList texts_;
 };

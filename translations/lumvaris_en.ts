@@ -1397,7 +1397,7 @@ Help: lumvaris-cli --help
     </message>
     <message>
         <source>откл. %1 с</source>
-        <translation>off. %1 s</translation>
+        <translation>offset %1 s</translation>
     </message>
 </context>
 <context>
