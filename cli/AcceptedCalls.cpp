@@ -68,9 +68,10 @@ ExitStatus AcceptedCalls::Serve() {
             continue;
         }
         status = Worse(status, CloseUnit(unit, kLostCallWait));
-        output_.Message(
-            QStringLiteral("Концентратор %1 (%2): связь потеряна. Ожидание следующего звонка на %3.")
-                .arg(Hex(unit.uartId), unit.peer, where_));
+        output_.Message(QCoreApplication::translate(
+                            "cli::AcceptedCalls",
+                            "Концентратор %1 (%2): связь потеряна. Ожидание следующего звонка на %3.")
+                            .arg(Hex(unit.uartId), unit.peer, where_));
         it = units_.erase(it);
     }
     // A destination's last messages, told while a call opens, may bring the next call in.
@@ -93,8 +94,10 @@ ExitStatus AcceptedCalls::Open(Call call) {
             unit.session->Connection().Receiver().Step();
             unit.session->Port().Network().Adopt(std::move(call.socket), call.rest);
             unit.peer = peer;
-            output_.Message(QStringLiteral("Концентратор %1 позвонил снова: связь заменена. Звонок с %2.")
-                                .arg(hex, peer));
+            output_.Message(
+                QCoreApplication::translate("cli::AcceptedCalls",
+                                            "Концентратор %1 позвонил снова: связь заменена. Звонок с %2.")
+                    .arg(hex, peer));
             return ExitStatus::Done;
         }
         const ExitStatus closed = CloseUnit(unit, kLostCallWait);
@@ -129,7 +132,9 @@ ExitStatus AcceptedCalls::Open(Call call) {
     }
     if (status != ExitStatus::Done) {
         unit->sinks->Stop(false);
-        output_.Message(QStringLiteral("Звонок концентратора %1 (%2) закрыт.").arg(hex, peer));
+        output_.Message(
+            QCoreApplication::translate("cli::AcceptedCalls", "Звонок концентратора %1 (%2) закрыт.")
+                .arg(hex, peer));
         return status;
     }
     unit->sinks->SetUartId(call.uartId);
@@ -148,7 +153,8 @@ ExitStatus AcceptedCalls::Open(Call call) {
             wake_();
         }
     });
-    output_.Message(QStringLiteral("Концентратор %1 на связи (%2): запись пакетов счётчиков в %3.")
+    output_.Message(QCoreApplication::translate(
+                        "cli::AcceptedCalls", "Концентратор %1 на связи (%2): запись пакетов счётчиков в %3.")
                         .arg(hex, peer, dataDirectory_));
     units_.emplace(call.uartId, std::move(unit));
     return ExitStatus::Done;
@@ -204,13 +210,17 @@ void AcceptedCalls::Surplus(const Call& call) {
         ++surplusUnlogged_;
         return;
     }
-    QString line =
-        QStringLiteral("Звонок концентратора %1 (%2) закрыт: на связи уже %3 концентраторов (предел)")
-            .arg(Hex(call.uartId), peer)
-            .arg(options_.maxCalls);
+    QString line = QCoreApplication::translate(
+                       "cli::AcceptedCalls",
+                       "Звонок концентратора %1 (%2) закрыт: на связи уже %3 концентраторов (предел)")
+                       .arg(Hex(call.uartId), peer)
+                       .arg(options_.maxCalls);
     line += surplusUnlogged_ > 0
-                ? QStringLiteral("; с прошлой такой записи так же закрыто ещё %1.").arg(surplusUnlogged_)
-                : QStringLiteral(". Следующие такие закрытия записываются не чаще раза в %1 с.")
+                ? QCoreApplication::translate("cli::AcceptedCalls",
+                                              "; с прошлой такой записи так же закрыто ещё %1.")
+                      .arg(surplusUnlogged_)
+                : QCoreApplication::translate("cli::AcceptedCalls",
+                                              ". Следующие такие закрытия записываются не чаще раза в %1 с.")
                       .arg(session::CallInServer::kSurplusLogPauseMs / 1000);
     output_.Message(line);
     sinceSurplusLog_.start();

@@ -60,11 +60,11 @@ QString Hex(std::uint16_t uartId) {
 QString JobName(Job job) {
     switch (job) {
         case Job::ClockCheck:
-            return QStringLiteral("проверка часов");
+            return QCoreApplication::translate("cli::Collect", "проверка часов");
         case Job::ReadMonths:
-            return QStringLiteral("чтение буферов 'последних месяцев'");
+            return QCoreApplication::translate("cli::Collect", "чтение буферов 'последних месяцев'");
         case Job::ReadPackets:
-            return QStringLiteral("чтение буферов 'последних пакетов'");
+            return QCoreApplication::translate("cli::Collect", "чтение буферов 'последних пакетов'");
     }
     return {};
 }
@@ -85,8 +85,9 @@ std::optional<Options> SiteOptions(const Options& base, const Site& site, Output
     if (!site.passwordFile.isEmpty()) {
         QFile file(site.passwordFile);
         if (!file.open(QIODevice::ReadOnly)) {
-            output.Message(QStringLiteral("Участок «%1»: файл пароля «%2» не читается.")
-                               .arg(site.name, site.passwordFile));
+            output.Message(
+                QCoreApplication::translate("cli::Collect", "Участок «%1»: файл пароля «%2» не читается.")
+                    .arg(site.name, site.passwordFile));
             return std::nullopt;
         }
         QByteArray line = file.readLine();
@@ -94,9 +95,11 @@ std::optional<Options> SiteOptions(const Options& base, const Site& site, Output
             line.chop(1);
         }
         o.passwordText = QString::fromUtf8(line);
-        const commands::LinkText text = commands::TextForLink(o.passwordText, QStringLiteral("Пароль"));
+        const commands::LinkText text =
+            commands::TextForLink(o.passwordText, QCoreApplication::translate("cli::Collect", "Пароль"));
         if (text.Refused()) {
-            output.Message(QStringLiteral("Участок «%1»: %2").arg(site.name, text.refusal));
+            output.Message(
+                QCoreApplication::translate("cli::Collect", "Участок «%1»: %2").arg(site.name, text.refusal));
             return std::nullopt;
         }
         o.password = text.bytes;
@@ -182,7 +185,8 @@ struct Collector::Impl {
     int stopSignal = 0;
 
     void Say(const Unit& unit, const QString& text) {
-        output.Message(QStringLiteral("Участок «%1»: %2").arg(unit.site.name, text));
+        output.Message(
+            QCoreApplication::translate("cli::Collect", "Участок «%1»: %2").arg(unit.site.name, text));
     }
 
     void SetState(Unit& unit, const QString& state) {
@@ -238,11 +242,12 @@ struct Collector::Impl {
             if (!claims || claims->Holds(site.name)) {
                 startQueue.push_back(site.name);
             } else {
-                unit->state = QStringLiteral("ожидание: участок не взят");
+                unit->state = QCoreApplication::translate("cli::Collect", "ожидание: участок не взят");
             }
         } else {
-            unit->state = QStringLiteral("ожидание звонка");
-            Say(*unit, QStringLiteral("ожидание звонка концентратора %1.").arg(Hex(*site.uartId)));
+            unit->state = QCoreApplication::translate("cli::Collect", "ожидание звонка");
+            Say(*unit, QCoreApplication::translate("cli::Collect", "ожидание звонка концентратора %1.")
+                           .arg(Hex(*site.uartId)));
         }
         units.emplace(site.name, std::move(unit));
     }
@@ -265,7 +270,8 @@ struct Collector::Impl {
         session.SetUartIdHook([this, raw](std::uint16_t reported) {
             raw->feed->SetUartId(reported);
             if (!std::exchange(raw->identified, true)) {
-                Say(*raw, QStringLiteral("концентратор опознан, UART-ID %1.").arg(Hex(reported)));
+                Say(*raw, QCoreApplication::translate("cli::Collect", "концентратор опознан, UART-ID %1.")
+                              .arg(Hex(reported)));
             }
         });
         session.SetStateHook([this, raw] { StateChanged(*raw); });
@@ -275,7 +281,7 @@ struct Collector::Impl {
             const QString first = message.section(QLatin1Char('\n'), 0, 0);
             const qsizetype open = first.indexOf(QLatin1Char('('));
             const qsizetype close = first.lastIndexOf(QLatin1Char(')'));
-            Say(*raw, QStringLiteral("причина потери связи: %1.")
+            Say(*raw, QCoreApplication::translate("cli::Collect", "причина потери связи: %1.")
                           .arg(open >= 0 && close > open ? first.mid(open + 1, close - open - 1) : first));
         });
         unit.packetsCounted = 0;
@@ -301,7 +307,9 @@ struct Collector::Impl {
     void Start(Unit& unit) {
         unit.sinceRefused.invalidate();
         if (Open(unit, {}) != ExitStatus::Done) {
-            SetState(unit, QStringLiteral("порт не открывается; повтор через %1 с.").arg(kReopenMs / 1000));
+            SetState(unit,
+                     QCoreApplication::translate("cli::Collect", "порт не открывается; повтор через %1 с.")
+                         .arg(kReopenMs / 1000));
             unit.sinceRefused.start();
             return;
         }
@@ -384,16 +392,19 @@ struct Collector::Impl {
             case session::ConnectionState::Open:
             case session::ConnectionState::OpenNotSaving:
                 unit.session->ClearPortLost();
-                SetState(unit, QStringLiteral("на связи (%1).").arg(unit.site.port));
+                SetState(unit,
+                         QCoreApplication::translate("cli::Collect", "на связи (%1).").arg(unit.site.port));
                 PostWork(unit.site.name);
                 break;
             case session::ConnectionState::Connecting:
-                SetState(unit, QStringLiteral("подключение к %1…").arg(unit.site.port));
+                SetState(
+                    unit,
+                    QCoreApplication::translate("cli::Collect", "подключение к %1…").arg(unit.site.port));
                 break;
             case session::ConnectionState::WaitingForAdapter:
             case session::ConnectionState::WaitingForNetwork:
             case session::ConnectionState::AdapterGone:
-                SetState(unit, QStringLiteral("связь потеряна."));
+                SetState(unit, QCoreApplication::translate("cli::Collect", "связь потеряна."));
                 unit.asked = false;
                 break;
             case session::ConnectionState::Closed:
@@ -433,7 +444,7 @@ struct Collector::Impl {
             return;
         }
         Close(*it->second);
-        Say(*it->second, QStringLiteral("снят с работы (сохранено)."));
+        Say(*it->second, QCoreApplication::translate("cli::Collect", "снят с работы (сохранено)."));
         std::erase(startQueue, name);
         metrics.RemoveSeries("site", name);
         units.erase(it);
@@ -465,7 +476,8 @@ struct Collector::Impl {
                 if (!taken || it == units.end() || stopSignal != 0) {
                     waiting->socket->abort();
                     output.Message(
-                        QStringLiteral("Участок «%1»: звонок закрыт: участок держит другой сборщик.")
+                        QCoreApplication::translate(
+                            "cli::Collect", "Участок «%1»: звонок закрыт: участок держит другой сборщик.")
                             .arg(name));
                     return;
                 }
@@ -478,7 +490,8 @@ struct Collector::Impl {
             // What the receive path has not taken yet of the old call is filed first.
             unit->session->Connection().Receiver().Step();
             unit->session->Port().Network().Adopt(std::move(call.socket), call.rest);
-            Say(*unit, QStringLiteral("концентратор позвонил снова: связь заменена."));
+            Say(*unit,
+                QCoreApplication::translate("cli::Collect", "концентратор позвонил снова: связь заменена."));
             return;
         }
         Close(*unit);
@@ -495,7 +508,7 @@ struct Collector::Impl {
         AttachFeed(*unit);
         if (session.Open() != ExitStatus::Done) {
             Release(*unit);
-            Say(*unit, QStringLiteral("звонок закрыт."));
+            Say(*unit, QCoreApplication::translate("cli::Collect", "звонок закрыт."));
             return;
         }
         unit->feed->SetUartId(call.uartId);
@@ -508,7 +521,8 @@ struct Collector::Impl {
         unit->packetsCounted = 0;
         unit->recordsCounted = 0;
         unit->state.clear();
-        SetState(*unit, QStringLiteral("на связи (звонок концентратора %1).").arg(Hex(call.uartId)));
+        SetState(*unit, QCoreApplication::translate("cli::Collect", "на связи (звонок концентратора %1).")
+                            .arg(Hex(call.uartId)));
         metrics.Set(collect::metric::kSiteConnected, {unit->site.name}, 1);
     }
 
@@ -636,7 +650,7 @@ struct Collector::Impl {
 
     void StartJob(Unit& unit, Job job) {
         NewRun(unit, job);
-        Say(unit, QStringLiteral("задание «%1» начато.").arg(JobName(job)));
+        Say(unit, QCoreApplication::translate("cli::Collect", "задание «%1» начато.").arg(JobName(job)));
         if (job == Job::ClockCheck) {
             Send(unit, commands::request::Plain(RequestType::ClockRead),
                  [this](Unit& u, ExitStatus status) { ClockRead(u, status); });
@@ -665,19 +679,19 @@ struct Collector::Impl {
         }
         const int limit = unit.site.schedule.clockSetWhenOffBySeconds;
         if (limit <= 0 || std::abs(offset) <= limit) {
-            Finish(unit, QStringLiteral("отклонение часов %1 с").arg(offset));
+            Finish(unit, QCoreApplication::translate("cli::Collect", "отклонение часов %1 с").arg(offset));
             return;
         }
         const meterdata::SystemClock clock;
         Send(unit, commands::request::ClockWrite(commands::ClockRecord::FromDateTime(clock.Now())),
              [this, offset](Unit& u, ExitStatus written) {
-                 Finish(
-                     u,
-                     written != ExitStatus::Done
-                         ? std::nullopt
-                         : std::optional<QString>(
-                               QStringLiteral("отклонение часов %1 с: часы установлены по часам компьютера")
-                                   .arg(offset)));
+                 Finish(u, written != ExitStatus::Done
+                               ? std::nullopt
+                               : std::optional<QString>(
+                                     QCoreApplication::translate(
+                                         "cli::Collect",
+                                         "отклонение часов %1 с: часы установлены по часам компьютера")
+                                         .arg(offset)));
              });
     }
 
@@ -710,7 +724,8 @@ struct Collector::Impl {
         const RequestType buffer =
             run.job == Job::ReadMonths ? RequestType::MonthBufferRead : RequestType::PacketBufferRead;
         if (meters <= 0 || !run.readAll->Start(buffer, 1, meters, session::ReadAllPace::Reply)) {
-            Say(unit, QStringLiteral("%1: в сети концентратора нет счётчиков.").arg(JobName(*run.job)));
+            Say(unit, QCoreApplication::translate("cli::Collect", "%1: в сети концентратора нет счётчиков.")
+                          .arg(JobName(*run.job)));
             Finish(unit, std::nullopt);
         }
     }
@@ -742,12 +757,14 @@ struct Collector::Impl {
         const QDateTime end = QDateTime::currentDateTime();
         if (done) {
             collect::RecordDone(unit.records[job], end);
-            Say(unit, QStringLiteral("задание «%1» выполнено: %2").arg(JobName(job), *done));
+            Say(unit, QCoreApplication::translate("cli::Collect", "задание «%1» выполнено: %2")
+                          .arg(JobName(job), *done));
         } else {
             collect::RecordFailed(unit.records[job], end);
-            Say(unit, QStringLiteral("задание «%1» не выполнено; повтор через %2 с.")
-                          .arg(JobName(job))
-                          .arg(collect::RetryDelaySeconds(unit.records[job].failures)));
+            Say(unit,
+                QCoreApplication::translate("cli::Collect", "задание «%1» не выполнено; повтор через %2 с.")
+                    .arg(JobName(job))
+                    .arg(collect::RetryDelaySeconds(unit.records[job].failures)));
         }
         metrics.Add(collect::metric::kSiteJobs, {unit.site.name, collect::JobLabel(job),
                                                  done ? QStringLiteral("ok") : QStringLiteral("failed")});
@@ -775,7 +792,8 @@ struct Collector::Impl {
             if (unit->lost) {
                 Close(*unit);
                 unit->lost = false;
-                SetState(*unit, QStringLiteral("связь потеряна; ожидание следующего звонка."));
+                SetState(*unit, QCoreApplication::translate("cli::Collect",
+                                                            "связь потеряна; ожидание следующего звонка."));
                 if (claims) {
                     claims->Release(name);  // the next call may reach another collector
                 }
@@ -783,7 +801,9 @@ struct Collector::Impl {
             if (unit->session && unit->site.portKind == PortKind::Serial && SerialGone(*unit->session)) {
                 // Saved, and the port tried again from time to time, as one that never opened.
                 Close(*unit);
-                SetState(*unit, QStringLiteral("связь потеряна; повтор через %1 с.").arg(kReopenMs / 1000));
+                SetState(*unit,
+                         QCoreApplication::translate("cli::Collect", "связь потеряна; повтор через %1 с.")
+                             .arg(kReopenMs / 1000));
                 unit->sinceRefused.start();
             }
             if (!unit->session && unit->sinceRefused.isValid() && unit->sinceRefused.elapsed() >= kReopenMs &&
@@ -819,8 +839,9 @@ struct Collector::Impl {
                 Unit& unit = *it->second;
                 output.Message(
                     previous.isEmpty() || previous == claims->Collector()
-                        ? QStringLiteral("Участок «%1»: взят.").arg(name)
-                        : QStringLiteral("Участок «%1»: взят у сборщика «%2».").arg(name, previous));
+                        ? QCoreApplication::translate("cli::Collect", "Участок «%1»: взят.").arg(name)
+                        : QCoreApplication::translate("cli::Collect", "Участок «%1»: взят у сборщика «%2».")
+                              .arg(name, previous));
                 // A gap may lie behind, unless the site was never held by anyone.
                 unit.takeoverRead = !previous.isEmpty();
                 if (unit.site.portKind != PortKind::CallsIn && !unit.session &&
@@ -831,20 +852,23 @@ struct Collector::Impl {
             });
         QObject::connect(claims.get(), &collect::Claims::Lost, [this](const QString& name) {
             if (const auto it = units.find(name); it != units.end()) {
-                LetGo(*it->second, QStringLiteral("отдан другому сборщику."));
+                LetGo(*it->second, QCoreApplication::translate("cli::Collect", "отдан другому сборщику."));
             }
         });
         QObject::connect(claims.get(), &collect::Claims::AllLost, [this](const QString& why) {
-            output.Message(
-                QStringLiteral("Связи с базой сборщиков нет (%1): опрос всех участков остановлен до "
+            output.Message(QCoreApplication::translate(
+                               "cli::Collect",
+                               "Связи с базой сборщиков нет (%1): опрос всех участков остановлен до "
                                "её восстановления.")
-                    .arg(why));
+                               .arg(why));
             for (auto& [name, unit] : units) {
-                LetGo(*unit, QStringLiteral("не опрашивается: связи с базой сборщиков нет."));
+                LetGo(*unit, QCoreApplication::translate("cli::Collect",
+                                                         "не опрашивается: связи с базой сборщиков нет."));
             }
         });
         QObject::connect(claims.get(), &collect::Claims::SessionUp, [this] {
-            output.Message(QStringLiteral("База сборщиков на связи: участки делятся."));
+            output.Message(
+                QCoreApplication::translate("cli::Collect", "База сборщиков на связи: участки делятся."));
         });
         claims->Start();
     }
@@ -894,7 +918,8 @@ struct Collector::Impl {
                                          [](const Site& site) { return site.portKind == PortKind::CallsIn; });
         if (callsIn && !options.accept) {
             output.Message(
-                QStringLiteral("%1: участки calls-in звонят сборщику: нужен --accept [АДРЕС:]ПОРТ.")
+                QCoreApplication::translate(
+                    "cli::Collect", "%1: участки calls-in звонят сборщику: нужен --accept [АДРЕС:]ПОРТ.")
                     .arg(source));
             return std::nullopt;
         }
@@ -905,11 +930,13 @@ struct Collector::Impl {
     void Reload() {
         output.Message(
             options.sitesFile.isEmpty()
-                ? QStringLiteral("SIGHUP: таблица участков перечитывается.")
-                : QStringLiteral("SIGHUP: файл участков %1 перечитывается.").arg(options.sitesFile));
+                ? QCoreApplication::translate("cli::Collect", "SIGHUP: таблица участков перечитывается.")
+                : QCoreApplication::translate("cli::Collect", "SIGHUP: файл участков %1 перечитывается.")
+                      .arg(options.sitesFile));
         const std::optional<std::vector<Site>> sites = Read();
         if (!sites) {
-            output.Message(QStringLiteral("Файл участков не принят: участки работают, как прежде."));
+            output.Message(QCoreApplication::translate(
+                "cli::Collect", "Файл участков не принят: участки работают, как прежде."));
             return;
         }
         std::set<QString> names;
@@ -955,7 +982,8 @@ struct Collector::Impl {
         if (claims) {
             claims->SetSites(SiteNames(*sites));
         }
-        output.Message(QStringLiteral("Файл участков принят: добавлено %1, снято %2, изменено %3.")
+        output.Message(QCoreApplication::translate(
+                           "cli::Collect", "Файл участков принят: добавлено %1, снято %2, изменено %3.")
                            .arg(added)
                            .arg(gone.size())
                            .arg(changed));
@@ -988,7 +1016,7 @@ struct Collector::Impl {
                 output.Message(error);
                 return ExitStatus::PortNotOpened;
             }
-            output.Message(QStringLiteral("Метрики: http://%1:%2/metrics")
+            output.Message(QCoreApplication::translate("cli::Collect", "Метрики: http://%1:%2/metrics")
                                .arg(options.metrics->address.toString())
                                .arg(metricsServer->Port()));
         }
@@ -1006,9 +1034,10 @@ struct Collector::Impl {
                 return ExitStatus::PortNotOpened;
             }
             acceptPort = server->ListeningPort();
-            output.Message(QStringLiteral("Ожидание звонков концентраторов на %1:%2.")
-                               .arg(options.accept->address.toString())
-                               .arg(acceptPort));
+            output.Message(
+                QCoreApplication::translate("cli::Collect", "Ожидание звонков концентраторов на %1:%2.")
+                    .arg(options.accept->address.toString())
+                    .arg(acceptPort));
         }
         if (!options.claimUrl.isEmpty()) {
             StartClaims(*sites);
@@ -1022,10 +1051,12 @@ struct Collector::Impl {
         QObject::connect(&tick, &QTimer::timeout, [this] { Tick(); });
         tick.start(kTickMs);
         Tick();
-        output.Message(QStringLiteral("Сборщик запущен: участков %1, данные в %2 (конец: SIGTERM; SIGHUP - "
-                                      "перечитать файл участков).")
-                           .arg(units.size())
-                           .arg(dataDirectory));
+        output.Message(
+            QCoreApplication::translate("cli::Collect",
+                                        "Сборщик запущен: участков %1, данные в %2 (конец: SIGTERM; SIGHUP - "
+                                        "перечитать файл участков).")
+                .arg(units.size())
+                .arg(dataDirectory));
         notify.Ready();
         if (const std::chrono::milliseconds interval = collect::WatchdogIntervalFromEnvironment();
             interval.count() > 0) {
@@ -1048,16 +1079,19 @@ struct Collector::Impl {
         // Only now may another collector take the sites: none is polled here any more.
         claims.reset();
         for (const collect::FleetStore::Unsent& unsent : fleet.Stop(collect::FleetStore::kStopWait)) {
-            output.Message(
-                QStringLiteral("%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут "
+            output.Message(QCoreApplication::translate(
+                               "cli::Collect",
+                               "%1 «%2» не принял показаний: %3. Они ждут в хранилище «%4» и будут "
                                "отправлены при следующем запуске сборщика.")
-                    .arg(unsent.broker ? QStringLiteral("Брокер MQTT") : QStringLiteral("Адрес"), unsent.url)
-                    .arg(unsent.records)
-                    .arg(QDir::toNativeSeparators(fleet.Store().FileName())));
+                               .arg(unsent.broker ? QCoreApplication::translate("cli::Collect", "Брокер MQTT")
+                                                  : QCoreApplication::translate("cli::Collect", "Адрес"),
+                                    unsent.url)
+                               .arg(unsent.records)
+                               .arg(QDir::toNativeSeparators(fleet.Store().FileName())));
         }
         // The destinations' last messages, sent from their worker threads.
         QCoreApplication::sendPostedEvents();
-        output.Message(QStringLiteral("Сборщик остановлен: всё сохранено."));
+        output.Message(QCoreApplication::translate("cli::Collect", "Сборщик остановлен: всё сохранено."));
         return stopSignal == SIGINT ? Worse(status, ExitStatus::Interrupted) : status;
     }
 

@@ -18,7 +18,9 @@
 #include "commands/Requests.h"
 #include "link/NetworkAddress.h"
 #include "link/PortList.h"
+#include "meterdata/IClock.h"
 #include "meterdata/MeterDatabase.h"
+#include "meterdata/RecordTextFormatter.h"
 #include "meterdata/TMatrixInterface.h"
 #include "session/CallIn.h"
 #include "session/ReadAll.h"
@@ -55,20 +57,31 @@ class FiledRecordsShown final : public meterdata::IFiledRecords {
         sinks::Reading reading;
         if (builder_.Build(record, source, site_, uartId_, reading)) {
             readings_.append(sinks::ReadingToJson(reading));
-            QStringList parts{reading.Family, reading.Current, reading.Snapshot,
+            // The labels in the program's language; the JSON keeps the readings' own.
+            QStringList values;
+            formatter_.ValueTexts(record, values);
+            QStringList parts{values.value(1), values.value(2), values.value(3),
                               reading.Time.toLocalTime().toString(Qt::ISODate)};
             parts.removeAll(QString());
-            texts_
-                << QStringLiteral("Счётчик %1: %2").arg(reading.Meter).arg(parts.join(QStringLiteral("; ")));
+            texts_ << QCoreApplication::translate("cli::Commands", "Счётчик %1: %2")
+                          .arg(reading.Meter)
+                          .arg(parts.join(QStringLiteral("; ")));
         }
     }
     const QJsonArray& Readings() const { return readings_; }
     const QStringList& Texts() const { return texts_; }
 
   private:
+    // ValueTexts reads no clock.
+    class NoClock final : public meterdata::IClock {
+        QDateTime Now() const override { return {}; }
+    };
+
     QString site_;
     QString uartId_;
     sinks::ReadingBuilder builder_;
+    NoClock clock_;
+    meterdata::RecordTextFormatter formatter_{clock_};
     QJsonArray readings_;
     QStringList texts_;
 };
@@ -126,7 +139,8 @@ ExitStatus RunClock(Session& session) {
         const meterdata::SystemClock clock;
         status = session.Request(request::ClockWrite(commands::ClockRecord::FromDateTime(clock.Now())));
         if (status == ExitStatus::Done) {
-            session.Out().Message(QStringLiteral("Часы концентратора установлены по часам компьютера."));
+            session.Out().Message(QCoreApplication::translate(
+                "cli::Commands", "Часы концентратора установлены по часам компьютера."));
         }
     }
     if (status == ExitStatus::Done) {
@@ -231,7 +245,7 @@ ExitStatus OpenWithSinks(Session& session, DataSinks& sinks, const std::function
 ExitStatus AskAddress(Session& session) {
     const ExitStatus status = session.Request(request::Plain(RequestType::AddressRead));
     if (status == ExitStatus::NoReply || status == ExitStatus::Refused) {
-        session.Out().Message(QStringLiteral("Показания помечаются UART-ID %1.")
+        session.Out().Message(QCoreApplication::translate("cli::Commands", "Показания помечаются UART-ID %1.")
                                   .arg(session.Connection().UartId(), 4, 16, QLatin1Char('0'))
                                   .toUpper());
         return ExitStatus::Done;
@@ -270,7 +284,8 @@ ExitStatus RunReadAll(Session& session) {
     const int last = o.to != 0 ? o.to : meters;
     if (status == ExitStatus::Done && last > meters) {
         session.Out().Message(
-            QStringLiteral("Счётчика %1 нет в сети концентратора: её размер %2 (--to не больше него).")
+            QCoreApplication::translate(
+                "cli::Commands", "Счётчика %1 нет в сети концентратора: её размер %2 (--to не больше него).")
                 .arg(last)
                 .arg(meters));
         status = ExitStatus::Usage;
@@ -365,7 +380,9 @@ ExitStatus RunListenAccept(Session& session, bool& timeUp) {
         calls.Take(uartId, std::move(socket), std::move(rest));
     });
     session.Out().Message(
-        QStringLiteral("Ожидание звонков концентраторов на %1 (конец: Ctrl+C или SIGTERM).").arg(where));
+        QCoreApplication::translate("cli::Commands",
+                                    "Ожидание звонков концентраторов на %1 (конец: Ctrl+C или SIGTERM).")
+            .arg(where));
 
     ExitStatus status = ExitStatus::Done;
     while (session.StopSignal() == 0 && !timeUp) {
@@ -381,7 +398,7 @@ ExitStatus RunListenAccept(Session& session, bool& timeUp) {
         status = Worse(status, ExitStatus::Interrupted);
     }
     const qint64 heard = calls.PacketsHeard();
-    session.Out().Text(QStringLiteral("Пакетов принято: %1").arg(heard));
+    session.Out().Text(QCoreApplication::translate("cli::Commands", "Пакетов принято: %1").arg(heard));
     session.Out().Object({{QStringLiteral("packets"), heard}});
     return status;
 }
@@ -412,9 +429,11 @@ ExitStatus RunListen(Session& session) {
         if (PortDevicePresent(o.port)) {
             return true;
         }
-        session.Out().Message(QStringLiteral("Порт «%1» не найден: ожидание его появления (проверка каждую "
-                                             "секунду; конец: Ctrl+C или SIGTERM).")
-                                  .arg(o.port));
+        session.Out().Message(
+            QCoreApplication::translate("cli::Commands",
+                                        "Порт «%1» не найден: ожидание его появления (проверка каждую "
+                                        "секунду; конец: Ctrl+C или SIGTERM).")
+                .arg(o.port));
         QTimer look;
         QObject::connect(&look, &QTimer::timeout, [&session] { session.Wake(); });
         look.start(kPortLookMs);
@@ -426,7 +445,7 @@ ExitStatus RunListen(Session& session) {
         if (session.StopSignal() != 0) {
             status = session.StopSignal() == SIGINT ? ExitStatus::Interrupted : ExitStatus::Done;
         }
-        session.Out().Text(QStringLiteral("Пакетов принято: 0"));
+        session.Out().Text(QCoreApplication::translate("cli::Commands", "Пакетов принято: 0"));
         session.Out().Object({{QStringLiteral("packets"), 0}});
         return status;
     }
@@ -439,11 +458,12 @@ ExitStatus RunListen(Session& session) {
             waiting = true;
         } else if (waiting && connection.Reconnected()) {
             waiting = false;
-            session.Out().Message(QStringLiteral("Связь восстановлена."));
+            session.Out().Message(QCoreApplication::translate("cli::Commands", "Связь восстановлена."));
         }
     });
     session.Out().Message(
-        QStringLiteral("Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).")
+        QCoreApplication::translate("cli::Commands",
+                                    "Запись пакетов счётчиков с порта %1 в %2 (конец: Ctrl+C или SIGTERM).")
             .arg(o.port, session.DataDirectory()));
     // A stop or a loss meanwhile ends the wait below at once, with its status.
     AskAddress(session);
@@ -463,7 +483,7 @@ ExitStatus RunListen(Session& session) {
     status = CloseWith(session, status);
     status = Worse(status, sinks.Stop(false));
     const qint64 heard = session.PacketsHeard();
-    session.Out().Text(QStringLiteral("Пакетов принято: %1").arg(heard));
+    session.Out().Text(QCoreApplication::translate("cli::Commands", "Пакетов принято: %1").arg(heard));
     session.Out().Object({{QStringLiteral("packets"), heard}});
     return status;
 }
@@ -508,7 +528,7 @@ ExitStatus RunExport(const Options& options, Output& output, const QString& data
         sink->Close();
     }
     if (result.Cancelled) {
-        output.Message(QStringLiteral("Экспорт прерван: файлы не записаны."));
+        output.Message(QCoreApplication::translate("cli::Commands", "Экспорт прерван: файлы не записаны."));
         return ExitStatus::Interrupted;
     }
     if (!result.Ok) {
@@ -518,13 +538,14 @@ ExitStatus RunExport(const Options& options, Output& output, const QString& data
     // What each destination did not hold before: the same readings exported twice add nothing.
     QJsonArray added;
     for (std::size_t i = 0; i < result.Added.size(); ++i) {
-        output.Text(QStringLiteral("%1: добавлено показаний %2 из %3")
+        output.Text(QCoreApplication::translate("cli::Commands", "%1: добавлено показаний %2 из %3")
                         .arg(options.databases[static_cast<qsizetype>(i)])
                         .arg(result.Added[i])
                         .arg(result.Written));
         added.append(result.Added[i]);
     }
-    output.Text(QStringLiteral("Записано показаний: %1 (пакетов в файлах и журнале: %2)")
+    output.Text(QCoreApplication::translate("cli::Commands",
+                                            "Записано показаний: %1 (пакетов в файлах и журнале: %2)")
                     .arg(result.Written)
                     .arg(result.Total));
     output.Object({{QStringLiteral("written"), result.Written},

@@ -39,7 +39,8 @@ ExitStatus DataSinks::Open(const QString& site, bool awaitFirstAnswer) {
     if (!options_.mqtt.isEmpty()) {
         for (const QString& file : {options_.mqttPasswordFile, options_.mqttCa}) {
             if (!file.isEmpty() && !QFileInfo(file).isReadable()) {
-                output_.Message(QStringLiteral("Файл «%1» не читается.").arg(file));
+                output_.Message(
+                    QCoreApplication::translate("cli::DataSinks", "Файл «%1» не читается.").arg(file));
                 return ExitStatus::FileError;
             }
         }
@@ -60,21 +61,25 @@ ExitStatus DataSinks::Stop(bool oneShot) {
     for (const session::LiveSinks::Unsent& unsent : live_.Stop(kStopWait)) {
         const QString where =
             unsent.outbox.isEmpty()
-                ? QStringLiteral("Они есть в локальной базе данных порта; команда export допишет их.")
-                : QStringLiteral(
+                ? QCoreApplication::translate(
+                      "cli::DataSinks", "Они есть в локальной базе данных порта; команда export допишет их.")
+                : QCoreApplication::translate(
+                      "cli::DataSinks",
                       "Они ждут в очереди «%1» и будут отправлены при следующем запуске "
                       "с этим портом и адресом.")
                       .arg(QDir::toNativeSeparators(unsent.outbox));
         if (unsent.destination == session::LiveSinks::Destination::Broker) {
-            output_.Message(QStringLiteral("Брокер MQTT «%1» не подтвердил показаний: %2. %3")
+            output_.Message(QCoreApplication::translate("cli::DataSinks",
+                                                        "Брокер MQTT «%1» не подтвердил показаний: %2. %3")
                                 .arg(unsent.url)
                                 .arg(unsent.records)
                                 .arg(where));
         } else {
-            output_.Message(QStringLiteral("В «%1» не записано показаний: %2. %3")
-                                .arg(unsent.url)
-                                .arg(unsent.records)
-                                .arg(where));
+            output_.Message(
+                QCoreApplication::translate("cli::DataSinks", "В «%1» не записано показаний: %2. %3")
+                    .arg(unsent.url)
+                    .arg(unsent.records)
+                    .arg(where));
         }
         if (unsent.destination == session::LiveSinks::Destination::File) {
             status = Worse(status, ExitStatus::FileError);

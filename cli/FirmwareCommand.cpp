@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTimer>
@@ -46,7 +47,9 @@ class FirmwareFace final : public firmware::IFirmwareLink,
     void SendFirmwareLine(std::span<const std::uint8_t> line) override {
         // The file reader refuses longer lines; a request never carries a cut one.
         if (line.size() > static_cast<std::size_t>(firmware::kMaxLineLength)) {
-            throw std::length_error("строка длиннее одного запроса");
+            throw std::length_error(
+                QCoreApplication::translate("cli::FirmwareCommand", "строка длиннее одного запроса")
+                    .toStdString());
         }
         session_.Connection().Sender().Send(commands::request::FirmwareLine(line.data(), line.size()));
     }
@@ -96,7 +99,9 @@ ExitStatus RunFirmware(Session& session) {
     const Options& o = session.Opts();
     const QFileInfo file(o.firmwareFile);
     if (!file.isFile() || !file.isReadable()) {
-        session.Out().Message(QStringLiteral("Файл прошивки «%1» не читается.").arg(o.firmwareFile));
+        session.Out().Message(
+            QCoreApplication::translate("cli::FirmwareCommand", "Файл прошивки «%1» не читается.")
+                .arg(o.firmwareFile));
         return ExitStatus::FileError;
     }
     FirmwareFace face(session);
@@ -114,8 +119,9 @@ ExitStatus RunFirmware(Session& session) {
         session.Out().Message(warning);
         if (!o.force) {
             session.Out().Message(
-                QStringLiteral("Прошивка не начата. Чтобы всё же загрузить этот файл, "
-                               "добавьте --force."));
+                QCoreApplication::translate("cli::FirmwareCommand",
+                                            "Прошивка не начата. Чтобы всё же загрузить этот файл, "
+                                            "добавьте --force."));
             upload.ConfirmationCancelled();
             return ExitStatus::Usage;
         }
@@ -164,7 +170,7 @@ ExitStatus RunFirmware(Session& session) {
     if (session.StopSignal() != 0) {
         status = session.StopStatus();
     }
-    const QString result = QStringLiteral("Строк подтверждено: %1 из %2")
+    const QString result = QCoreApplication::translate("cli::FirmwareCommand", "Строк подтверждено: %1 из %2")
                                .arg(upload.AcknowledgementCount())
                                .arg(upload.LineTotal());
     session.Out().Text(result);

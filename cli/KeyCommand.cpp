@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QTimer>
@@ -58,10 +59,11 @@ ExitStatus RunKey(Session& session) {
     status = session.Request(commands::request::KeyWrite(derivation.Key()));
     const bool stored = derivation.Source() == keys::KeyDerivation::KeySource::Stored;
     if (status == ExitStatus::Done) {
-        session.Out().Text(
-            QStringLiteral("Ключ «%1» загружен (%2).")
-                .arg(derivation.KeyName(), stored ? QStringLiteral("из Keys.ini")
-                                                  : QStringLiteral("вычислен и записан в Keys.ini")));
+        session.Out().Text(QCoreApplication::translate("cli::KeyCommand", "Ключ «%1» загружен (%2).")
+                               .arg(derivation.KeyName(),
+                                    stored ? QCoreApplication::translate("cli::KeyCommand", "из Keys.ini")
+                                           : QCoreApplication::translate("cli::KeyCommand",
+                                                                         "вычислен и записан в Keys.ini")));
     }
     session.Out().Object(
         {{QStringLiteral("key_name"), derivation.KeyName()},

@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include "commands/Text1251.h"
 #include "keys/KeyName.h"
 #include "link/NetworkAddress.h"
+#include "link/NetworkPort.h"
 #include "mqtt/MqttAddress.h"
 #include "session/SiteName.h"
 #include "sinks/SinkUrl.h"
@@ -45,7 +47,8 @@ const CommandName kCommands[] = {
     {Command::Sites, "sites", {"claim"}},
 };
 
-const char* const kHelp = R"(Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
+// One text, so that a translation can lay out its columns as a whole.
+const char* const kHelp = QT_TRANSLATE_NOOP("cli::Options", R"(Использование: lumvaris-cli КОМАНДА [ПАРАМЕТРЫ]
 
 Концентратор PLC-сети из терминала, сценария или службы. Данные выводятся на стандартный вывод
 (текстом, или по одному объекту JSON в строке с --json), сообщения - на стандартный поток ошибок.
@@ -150,7 +153,7 @@ const char* const kHelp = R"(Использование: lumvaris-cli КОМАН
   6    read-all, export: сервер базы данных или брокер принял не все показания (они ждут
        в очереди на диске рядом с файлами порта и уйдут при следующем запуске)
   130  прервано (Ctrl+C); 143 и 129 - прервано сигналом SIGTERM или SIGHUP (кроме listen: 0)
-)";
+)");
 
 bool ParseInt(const QString& text, int low, int high, int& value) {
     bool ok = false;
@@ -205,8 +208,9 @@ QString SendRefusal(RequestType type, const QByteArray& body) {
     };
     const auto word = [&byte](int at) { return byte(at) | (byte(at + 1) << 8); };
     const auto outside = [](const char* what, int value, int low, int high) {
-        return QStringLiteral("%1 %2 вне допустимого диапазона %3..%4: ничего не отправлено.")
-            .arg(QString::fromUtf8(what))
+        return QCoreApplication::translate("cli::Options",
+                                           "%1 %2 вне допустимого диапазона %3..%4: ничего не отправлено.")
+            .arg(QCoreApplication::translate("cli::Options", what))
             .arg(value)
             .arg(low)
             .arg(high);
@@ -214,53 +218,68 @@ QString SendRefusal(RequestType type, const QByteArray& body) {
     switch (type) {
         case RequestType::AddressWrite: {
             const QString reason = commands::UnreachableAddressReason(static_cast<std::uint16_t>(word(0)));
-            return reason.isEmpty() ? QString() : reason + QStringLiteral("\nАдрес не изменён.");
+            return reason.isEmpty()
+                       ? QString()
+                       : reason + QCoreApplication::translate("cli::Options", "\nАдрес не изменён.");
         }
         case RequestType::PasswordSend:
         case RequestType::PasswordWrite: {
             // The bytes must be a text the window could have typed in code page 1251.
             const QString text =
                 commands::FromCp1251(reinterpret_cast<const std::uint8_t*>(body.constData()), body.size());
-            const commands::LinkText link = commands::TextForLink(text, QStringLiteral("Пароль"));
+            const commands::LinkText link =
+                commands::TextForLink(text, QCoreApplication::translate("cli::Options", "Пароль"));
             if (link.Refused()) {
                 return link.refusal;
             }
-            return link.bytes == body ? QString()
-                                      : QStringLiteral(
-                                            "Пароль содержит байт, который не является символом "
-                                            "кодовой страницы 1251: ничего не отправлено.");
+            return link.bytes == body
+                       ? QString()
+                       : QCoreApplication::translate("cli::Options",
+                                                     "Пароль содержит байт, который не является символом "
+                                                     "кодовой страницы 1251: ничего не отправлено.");
         }
         case RequestType::KeyWrite:
-            return QStringLiteral(
+            return QCoreApplication::translate(
+                "cli::Options",
                 "Ключ закрытой сети загружает команда key ИМЯ: ключ вычисляется по имени "
                 "и хранится в Keys.ini, как в окне программы.");
         case RequestType::FirmwareBegin:
         case RequestType::FirmwareBeginLegacy:
         case RequestType::FirmwareLine:
             // The start alone may make a concentrator erase its firmware.
-            return QStringLiteral(
+            return QCoreApplication::translate(
+                "cli::Options",
                 "Прошивку загружает команда firmware ФАЙЛ, проверив файл прежде, чем "
                 "что-либо отправить.");
         case RequestType::ConfigWrite:
-            return word(0) < 16 || word(0) > 4096 ? outside("Размер сети", word(0), 16, 4096) : QString();
+            return word(0) < 16 || word(0) > 4096
+                       ? outside(QT_TRANSLATE_NOOP("cli::Options", "Размер сети"), word(0), 16, 4096)
+                       : QString();
         case RequestType::ClockTrimWrite:
             return signedByte(0) < -60 || signedByte(0) > 120
-                       ? outside("Калибровка часов", signedByte(0), -60, 120)
+                       ? outside(QT_TRANSLATE_NOOP("cli::Options", "Калибровка часов"), signedByte(0), -60,
+                                 120)
                        : QString();
         case RequestType::BillingDayWrite:
             return signedByte(0) < -10 || signedByte(0) > 10
-                       ? outside("Расчётный день", signedByte(0), -10, 10)
+                       ? outside(QT_TRANSLATE_NOOP("cli::Options", "Расчётный день"), signedByte(0), -10, 10)
                        : QString();
         case RequestType::UartRateWrite:
-            return byte(0) > 2 ? outside("Номер скорости", byte(0), 0, 2) : QString();
+            return byte(0) > 2 ? outside(QT_TRANSLATE_NOOP("cli::Options", "Номер скорости"), byte(0), 0, 2)
+                               : QString();
         case RequestType::PacketBufferRead:
         case RequestType::MonthBufferRead:
         case RequestType::MonthRecordClear:
-            return word(0) < 1 || word(0) > 4096 ? outside("Номер счётчика", word(0), 1, 4096) : QString();
+            return word(0) < 1 || word(0) > 4096
+                       ? outside(QT_TRANSLATE_NOOP("cli::Options", "Номер счётчика"), word(0), 1, 4096)
+                       : QString();
         case RequestType::RegisterRead:
-            return byte(4) < 1 || byte(4) > 127 ? outside("Число слов", byte(4), 1, 127) : QString();
+            return byte(4) < 1 || byte(4) > 127
+                       ? outside(QT_TRANSLATE_NOOP("cli::Options", "Число слов"), byte(4), 1, 127)
+                       : QString();
         case RequestType::DebugModeWrite:
-            return byte(0) > 3 ? outside("Режим отладки", byte(0), 0, 3) : QString();
+            return byte(0) > 3 ? outside(QT_TRANSLATE_NOOP("cli::Options", "Режим отладки"), byte(0), 0, 3)
+                               : QString();
         default:
             return {};
     }
@@ -269,7 +288,9 @@ QString SendRefusal(RequestType type, const QByteArray& body) {
 ParsedCommandLine Fail(const QString& message, ExitStatus status = ExitStatus::Usage) {
     ParsedCommandLine parsed;
     parsed.text =
-        status == ExitStatus::Usage ? message + QStringLiteral("\nСправка: lumvaris-cli --help") : message;
+        status == ExitStatus::Usage
+            ? message + QCoreApplication::translate("cli::Options", "\nСправка: lumvaris-cli --help")
+            : message;
     parsed.textIsError = true;
     parsed.status = status;
     return parsed;
@@ -281,12 +302,13 @@ const char* const kPasswordVariable = "LUMVARIS_PASSWORD";
 QString FileProblem(const QString& path, const QString& what) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        return QStringLiteral("%1 «%2» не найден.").arg(what, path);
+        return QCoreApplication::translate("cli::Options", "%1 «%2» не найден.").arg(what, path);
     }
     if (info.isDir()) {
-        return QStringLiteral("%1 «%2» - это каталог, а не файл.").arg(what, path);
+        return QCoreApplication::translate("cli::Options", "%1 «%2» - это каталог, а не файл.")
+            .arg(what, path);
     }
-    return QStringLiteral("%1 «%2» не читается: нет доступа.").arg(what, path);
+    return QCoreApplication::translate("cli::Options", "%1 «%2» не читается: нет доступа.").arg(what, path);
 }
 
 // A readable regular file (or a device such as a pipe), or why not.
@@ -320,14 +342,16 @@ std::optional<ParsedCommandLine> ParseCollect(const QCommandLineParser& parser, 
     for (const char* name : {"port", "baud", "uart-id", "timeout", "password", "password-file", "site"}) {
         if (parser.isSet(QString::fromLatin1(name))) {
             return Fail(
-                QStringLiteral("Параметр --%1 не относится к команде collect: его задаёт файл участков.")
+                QCoreApplication::translate(
+                    "cli::Options", "Параметр --%1 не относится к команде collect: его задаёт файл участков.")
                     .arg(QString::fromLatin1(name)));
         }
     }
     if (!parser.isSet(QStringLiteral("sites")) && !parser.isSet(QStringLiteral("claim"))) {
-        return Fail(
-            QStringLiteral("Не указан файл участков: collect --sites ФАЙЛ (или --claim postgresql://... с "
-                           "таблицей sites)."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options",
+            "Не указан файл участков: collect --sites ФАЙЛ (или --claim postgresql://... с "
+            "таблицей sites)."));
     }
     o.sitesFile = parser.value(QStringLiteral("sites"));
     QString error;
@@ -336,19 +360,22 @@ std::optional<ParsedCommandLine> ParseCollect(const QCommandLineParser& parser, 
         if (!sinks::ParseSinkUrl(parser.value(QStringLiteral("claim")), address, error) ||
             address.Kind != sinks::SinkKind::Postgres) {
             return Fail(QStringLiteral("--claim: %1")
-                            .arg(error.isEmpty()
-                                     ? QStringLiteral("участки делятся через PostgreSQL: postgresql://...")
-                                     : error));
+                            .arg(error.isEmpty() ? QCoreApplication::translate(
+                                                       "cli::Options",
+                                                       "участки делятся через PostgreSQL: postgresql://...")
+                                                 : error));
         }
         o.claimUrl = parser.value(QStringLiteral("claim"));
         o.collectorName = parser.value(QStringLiteral("collector"));
         if (parser.isSet(QStringLiteral("max-sites")) &&
             !ParseInt(parser.value(QStringLiteral("max-sites")), 1, 100000, o.maxSites)) {
-            return Fail(QStringLiteral("--max-sites: «%1» - не число от 1 до 100000.")
-                            .arg(parser.value(QStringLiteral("max-sites"))));
+            return Fail(
+                QCoreApplication::translate("cli::Options", "--max-sites: «%1» - не число от 1 до 100000.")
+                    .arg(parser.value(QStringLiteral("max-sites"))));
         }
     } else if (parser.isSet(QStringLiteral("collector")) || parser.isSet(QStringLiteral("max-sites"))) {
-        return Fail(QStringLiteral("Параметры --collector и --max-sites действуют только с --claim."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options", "Параметры --collector и --max-sites действуют только с --claim."));
     }
     if (parser.isSet(QStringLiteral("accept"))) {
         o.accept = session::ParseListenAddress(parser.value(QStringLiteral("accept")), &error);
@@ -368,7 +395,7 @@ std::optional<ParsedCommandLine> ParseCollect(const QCommandLineParser& parser, 
 }  // namespace
 
 QString HelpText() {
-    return QString::fromUtf8(kHelp);
+    return QCoreApplication::translate("cli::Options", kHelp);
 }
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& versionCaption) {
@@ -414,10 +441,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     parser.addOption(QCommandLineOption(QStringLiteral("h")));
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty()) {
-            return Fail(
-                QStringLiteral("Неизвестный параметр: --%1.").arg(parser.unknownOptionNames().first()));
+            return Fail(QCoreApplication::translate("cli::Options", "Неизвестный параметр: --%1.")
+                            .arg(parser.unknownOptionNames().first()));
         }
-        return Fail(QStringLiteral("Неверный вызов: %1").arg(parser.errorText()));
+        return Fail(
+            QCoreApplication::translate("cli::Options", "Неверный вызов: %1").arg(parser.errorText()));
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("h"))) {
         ParsedCommandLine parsed;
@@ -432,7 +460,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        return Fail(QStringLiteral("Не указана команда."));
+        return Fail(QCoreApplication::translate("cli::Options", "Не указана команда."));
     }
     const QString commandName = positional.takeFirst();
     const CommandName* command = nullptr;
@@ -442,13 +470,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
     }
     if (command == nullptr) {
-        return Fail(QStringLiteral("Неизвестная команда: %1.").arg(commandName));
+        return Fail(QCoreApplication::translate("cli::Options", "Неизвестная команда: %1.").arg(commandName));
     }
-    const std::set<QString> common = {"port", "baud", "uart-id",  "timeout",      "password",
+    const std::set<QString> common = {"port", "baud", "uart-id",  "timeout",       "password",
                                       "json", "site", "data-dir", "password-file", "lang"};
     for (const QString& name : parser.optionNames()) {
         if (!common.contains(name) && !command->options.contains(name)) {
-            return Fail(QStringLiteral("Параметр --%1 не относится к команде %2.").arg(name, commandName));
+            return Fail(
+                QCoreApplication::translate("cli::Options", "Параметр --%1 не относится к команде %2.")
+                    .arg(name, commandName));
         }
     }
 
@@ -465,7 +495,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
     } else if (isSet("accept")) {
         if (isSet("port")) {
-            return Fail(QStringLiteral("Порт задаётся или --port, или --accept, но не обоими."));
+            return Fail(QCoreApplication::translate("cli::Options",
+                                                    "Порт задаётся или --port, или --accept, но не обоими."));
         }
         QString error;
         o.accept = session::ParseListenAddress(value("accept"), &error);
@@ -473,7 +504,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             return Fail(error);
         }
         if (!isSet("allow")) {
-            return Fail(QStringLiteral(
+            return Fail(QCoreApplication::translate(
+                "cli::Options",
                 "Не указано, чьи звонки принимать: --allow HEX[,HEX...] (UART-ID) или --allow all."));
         }
         if (value("allow") == QLatin1String("all")) {
@@ -482,21 +514,23 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             static const QRegularExpression kUartId(QStringLiteral("^[0-9A-Fa-f]{1,4}$"));
             for (const QString& text : value("allow").split(QLatin1Char(','))) {
                 if (!kUartId.match(text).hasMatch()) {
-                    return Fail(
-                        QStringLiteral("--allow: «%1» - не UART-ID (шестнадцатеричное число из 1-4 цифр).")
-                            .arg(text));
+                    return Fail(QCoreApplication::translate(
+                                    "cli::Options",
+                                    "--allow: «%1» - не UART-ID (шестнадцатеричное число из 1-4 цифр).")
+                                    .arg(text));
                 }
                 const auto id = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
                 if (const QString reason = commands::UnreachableAddressReason(id); !reason.isEmpty()) {
                     return Fail(
-                        QStringLiteral("--allow: UART-ID %1 не годится: %2").arg(text.toUpper(), reason));
+                        QCoreApplication::translate("cli::Options", "--allow: UART-ID %1 не годится: %2")
+                            .arg(text.toUpper(), reason));
                 }
                 o.allowed.insert(id);
             }
         }
         if (isSet("uart-id")) {
-            return Fail(
-                QStringLiteral("С --accept UART-ID называет сам звонок: вместо --uart-id - --allow."));
+            return Fail(QCoreApplication::translate(
+                "cli::Options", "С --accept UART-ID называет сам звонок: вместо --uart-id - --allow."));
         }
         // A call comes over a mobile network as often as not.
         if (!isSet("timeout")) {
@@ -507,57 +541,67 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             return Fail(QStringLiteral("--ident: ") + error);
         }
         if (isSet("max-calls") && !ParseInt(value("max-calls"), 1, kMaxCallsLimit, o.maxCalls)) {
-            return Fail(QStringLiteral("--max-calls: «%1» - не число от 1 до %2.")
-                            .arg(value("max-calls"))
-                            .arg(kMaxCallsLimit));
+            return Fail(
+                QCoreApplication::translate("cli::Options", "--max-calls: «%1» - не число от 1 до %2.")
+                    .arg(value("max-calls"))
+                    .arg(kMaxCallsLimit));
         }
     } else if (isSet("allow") || isSet("ident") || isSet("max-calls")) {
-        return Fail(QStringLiteral("Параметры --allow, --ident и --max-calls действуют только с --accept."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options", "Параметры --allow, --ident и --max-calls действуют только с --accept."));
     }
     if (o.command == Command::Sites) {
         if (!isSet("claim")) {
-            return Fail(QStringLiteral("Не указана база данных сборщиков: sites --claim postgresql://..."));
+            return Fail(QCoreApplication::translate(
+                "cli::Options", "Не указана база данных сборщиков: sites --claim postgresql://..."));
         }
         sinks::SinkAddress address;
         QString error;
         if (!sinks::ParseSinkUrl(value("claim"), address, error) ||
             address.Kind != sinks::SinkKind::Postgres) {
             return Fail(QStringLiteral("--claim: %1")
-                            .arg(error.isEmpty()
-                                     ? QStringLiteral("участки делятся через PostgreSQL: postgresql://...")
-                                     : error));
+                            .arg(error.isEmpty() ? QCoreApplication::translate(
+                                                       "cli::Options",
+                                                       "участки делятся через PostgreSQL: postgresql://...")
+                                                 : error));
         }
         o.claimUrl = value("claim");
     } else if (o.command != Command::Ports && o.command != Command::Collect && o.port.isEmpty() &&
                !o.accept) {
-        return Fail(QStringLiteral("Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options", "Не указан порт: --port ИМЯ (список портов: lumvaris-cli ports)."));
     }
     if (isSet("baud") && !ParseInt(value("baud"), 0, 1000000, o.baudRate)) {
         o.baudRate = -1;
     }
     if (isSet("baud") && o.baudRate != 38400 && o.baudRate != 19200 && o.baudRate != 9600) {
-        return Fail(QStringLiteral("Скорости «%1» нет: допустимы 38400, 19200 и 9600.").arg(value("baud")));
+        return Fail(
+            QCoreApplication::translate("cli::Options", "Скорости «%1» нет: допустимы 38400, 19200 и 9600.")
+                .arg(value("baud")));
     }
     if (isSet("uart-id")) {
         static const QRegularExpression kUartId(QStringLiteral("^[0-9A-Fa-f]{1,4}$"));
         const QString text = value("uart-id");
         if (!kUartId.match(text).hasMatch()) {
-            return Fail(QStringLiteral("UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.").arg(text));
+            return Fail(QCoreApplication::translate("cli::Options",
+                                                    "UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.")
+                            .arg(text));
         }
         o.uartId = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
         o.uartIdGiven = true;
         const QString reason = commands::UnreachableAddressReason(o.uartId);
         if (!reason.isEmpty()) {
-            return Fail(QStringLiteral("UART-ID %1 не годится: %2").arg(text.toUpper(), reason));
+            return Fail(QCoreApplication::translate("cli::Options", "UART-ID %1 не годится: %2")
+                            .arg(text.toUpper(), reason));
         }
     }
     if (isSet("timeout") && !ParseInt(value("timeout"), 1, 600, o.timeoutSeconds)) {
-        return Fail(QStringLiteral("Таймаут «%1» - не число секунд от 1 до 600.").arg(value("timeout")));
+        return Fail(QCoreApplication::translate("cli::Options", "Таймаут «%1» - не число секунд от 1 до 600.")
+                        .arg(value("timeout")));
     }
     if (link::IsNetworkName(o.port.toStdString())) {
-        std::string error;
-        if (!link::ParseNetworkAddress(o.port.toStdString(), &error)) {
-            return Fail(QString::fromStdString(error));
+        if (!link::ParseNetworkAddress(o.port.toStdString())) {
+            return Fail(link::NetworkAddressReason(o.port.toStdString()));
         }
         // A mobile network's round trip alone takes up to 3 s.
         if (!isSet("timeout")) {
@@ -569,13 +613,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     // local user can read (ps, /proc/PID/cmdline).
     std::optional<QString> password;
     if (isSet("password") && isSet("password-file")) {
-        return Fail(QStringLiteral("Пароль задаётся или --password, или --password-file, но не обоими."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options", "Пароль задаётся или --password, или --password-file, но не обоими."));
     }
     if (isSet("password")) {
         password = value("password");
     } else if (isSet("password-file")) {
         QString error;
-        password = FirstLineOf(value("password-file"), QStringLiteral("Файл пароля"), error);
+        password = FirstLineOf(value("password-file"),
+                               QCoreApplication::translate("cli::Options", "Файл пароля"), error);
         if (!password) {
             return Fail(error, ExitStatus::FileError);
         }
@@ -584,7 +630,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     }
     if (password) {
         o.passwordText = *password;
-        const commands::LinkText text = commands::TextForLink(o.passwordText, QStringLiteral("Пароль"));
+        const commands::LinkText text =
+            commands::TextForLink(o.passwordText, QCoreApplication::translate("cli::Options", "Пароль"));
         if (text.Refused()) {
             return Fail(text.refusal);
         }
@@ -598,15 +645,17 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
         constexpr qsizetype kUartIdSuffix = 5;  // "-2A01", one per concentrator calling
         if (o.accept && o.site.size() > session::kMaxSiteNameLength - kUartIdSuffix) {
-            return Fail(QStringLiteral("--site: с --accept к имени добавляется «-UART-ID», поэтому оно не "
-                                       "длиннее %1 символов (%2).")
+            return Fail(QCoreApplication::translate(
+                            "cli::Options",
+                            "--site: с --accept к имени добавляется «-UART-ID», поэтому оно не "
+                            "длиннее %1 символов (%2).")
                             .arg(session::kMaxSiteNameLength - kUartIdSuffix)
                             .arg(o.site.size()));
         }
     }
     o.dataDirectory = value("data-dir");
     if (isSet("data-dir") && o.dataDirectory.isEmpty()) {
-        return Fail(QStringLiteral("Не указан каталог данных (--data-dir)."));
+        return Fail(QCoreApplication::translate("cli::Options", "Не указан каталог данных (--data-dir)."));
     }
 
     // The command's own.
@@ -615,13 +664,18 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         o.buffer = RequestType::MonthBufferRead;
     }
     if (isSet("from") && !ParseInt(value("from"), 1, 4096, o.from)) {
-        return Fail(QStringLiteral("Номер счётчика --from «%1» - не число от 1 до 4096.").arg(value("from")));
+        return Fail(
+            QCoreApplication::translate("cli::Options", "Номер счётчика --from «%1» - не число от 1 до 4096.")
+                .arg(value("from")));
     }
     if (isSet("to") && !ParseInt(value("to"), 1, 4096, o.to)) {
-        return Fail(QStringLiteral("Номер счётчика --to «%1» - не число от 1 до 4096.").arg(value("to")));
+        return Fail(
+            QCoreApplication::translate("cli::Options", "Номер счётчика --to «%1» - не число от 1 до 4096.")
+                .arg(value("to")));
     }
     if (o.to != 0 && o.to < o.from) {
-        return Fail(QStringLiteral("Счётчики --from %1 --to %2: первый номер больше последнего.")
+        return Fail(QCoreApplication::translate("cli::Options",
+                                                "Счётчики --from %1 --to %2: первый номер больше последнего.")
                         .arg(o.from)
                         .arg(o.to));
     }
@@ -629,11 +683,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         if (value("pace") == QLatin1String("reply")) {
             o.pace = session::ReadAllPace::Reply;
         } else if (value("pace") != QLatin1String("window")) {
-            return Fail(QStringLiteral("Темп «%1» неизвестен: допустимы reply и window.").arg(value("pace")));
+            return Fail(
+                QCoreApplication::translate("cli::Options", "Темп «%1» неизвестен: допустимы reply и window.")
+                    .arg(value("pace")));
         }
     }
     if (isSet("for") && !ParseInt(value("for"), 1, 100000000, o.forSeconds)) {
-        return Fail(QStringLiteral("Время --for «%1» - не положительное число секунд.").arg(value("for")));
+        return Fail(
+            QCoreApplication::translate("cli::Options", "Время --for «%1» - не положительное число секунд.")
+                .arg(value("for")));
     }
     o.databases = parser.values(QStringLiteral("db"));
     for (const QString& url : o.databases) {
@@ -644,7 +702,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
     }
     if (o.command == Command::Export && o.databases.isEmpty()) {
-        return Fail(QStringLiteral("Не указано, куда записать базу данных порта: --db АДРЕС."));
+        return Fail(QCoreApplication::translate("cli::Options",
+                                                "Не указано, куда записать базу данных порта: --db АДРЕС."));
     }
     o.mqtt = value("mqtt");
     o.mqttCa = value("mqtt-ca");
@@ -656,18 +715,19 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             return Fail(error);
         }
     } else if (isSet("mqtt-ca") || isSet("mqtt-password-file")) {
-        return Fail(QStringLiteral("Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
+        return Fail(QCoreApplication::translate(
+            "cli::Options", "Параметры --mqtt-ca и --mqtt-password-file действуют только с --mqtt."));
     }
     if (isSet("mqtt-password-file")) {
-        if (const QString problem =
-                ReadableFileProblem(o.mqttPasswordFile, QStringLiteral("Файл пароля брокера MQTT"));
+        if (const QString problem = ReadableFileProblem(
+                o.mqttPasswordFile, QCoreApplication::translate("cli::Options", "Файл пароля брокера MQTT"));
             !problem.isEmpty()) {
             return Fail(problem, ExitStatus::FileError);
         }
     }
     if (isSet("mqtt-ca")) {
-        if (const QString problem =
-                ReadableFileProblem(o.mqttCa, QStringLiteral("Файл сертификатов --mqtt-ca"));
+        if (const QString problem = ReadableFileProblem(
+                o.mqttCa, QCoreApplication::translate("cli::Options", "Файл сертификатов --mqtt-ca"));
             !problem.isEmpty()) {
             return Fail(problem, ExitStatus::FileError);
         }
@@ -678,25 +738,28 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
     // Positional arguments after the command.
     const auto noMore = [&]() -> std::optional<ParsedCommandLine> {
         if (!positional.isEmpty()) {
-            return Fail(
-                QStringLiteral("Лишний аргумент команды %1: %2.").arg(commandName, positional.first()));
+            return Fail(QCoreApplication::translate("cli::Options", "Лишний аргумент команды %1: %2.")
+                            .arg(commandName, positional.first()));
         }
         return std::nullopt;
     };
     switch (o.command) {
         case Command::Firmware:
             if (positional.isEmpty()) {
-                return Fail(QStringLiteral("Не указан файл прошивки: lumvaris-cli firmware ФАЙЛ."));
+                return Fail(QCoreApplication::translate(
+                    "cli::Options", "Не указан файл прошивки: lumvaris-cli firmware ФАЙЛ."));
             }
             o.firmwareFile = positional.takeFirst();
             break;
         case Command::Key: {
             if (positional.isEmpty()) {
-                return Fail(QStringLiteral("Не указано имя ключа: lumvaris-cli key ИМЯ."));
+                return Fail(QCoreApplication::translate("cli::Options",
+                                                        "Не указано имя ключа: lumvaris-cli key ИМЯ."));
             }
             o.keyName = keys::KeyNameFromText(positional.takeFirst());
             if (o.keyName.isEmpty()) {
-                return Fail(QStringLiteral("Имя ключа пустое: укажите имя ключа (lumvaris-cli key ИМЯ)."));
+                return Fail(QCoreApplication::translate(
+                    "cli::Options", "Имя ключа пустое: укажите имя ключа (lumvaris-cli key ИМЯ)."));
             }
             const QString error = keys::KeyNameError(o.keyName);
             if (!error.isEmpty()) {
@@ -706,26 +769,33 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
         }
         case Command::Send: {
             if (positional.isEmpty()) {
-                return Fail(QStringLiteral("Не указан запрос: lumvaris-cli send ТИП [HEX...]."));
+                return Fail(QCoreApplication::translate("cli::Options",
+                                                        "Не указан запрос: lumvaris-cli send ТИП [HEX...]."));
             }
             const QString typeText = positional.takeFirst();
             const commands::CommandInfo* info = FindRequest(typeText);
             if (info == nullptr) {
-                return Fail(QStringLiteral("Запроса «%1» нет в каталоге (имя, например ClockRead, или код, "
-                                           "например 81).")
+                return Fail(QCoreApplication::translate(
+                                "cli::Options",
+                                "Запроса «%1» нет в каталоге (имя, например ClockRead, или код, "
+                                "например 81).")
                                 .arg(typeText));
             }
             if (info->destination == commands::Destination::Given &&
                 info->type != RequestType::AddressWrite) {
-                return Fail(QStringLiteral("Запрос %1 адресуется счётчику, а не концентратору; send его не "
-                                           "отправляет.")
+                return Fail(QCoreApplication::translate(
+                                "cli::Options",
+                                "Запрос %1 адресуется счётчику, а не концентратору; send его не "
+                                "отправляет.")
                                 .arg(QString::fromLatin1(info->name)));
             }
             o.sendType = info->type;
             for (const QString& field : positional) {
                 if (!ParseHexBytes(field, o.sendBody)) {
-                    return Fail(QStringLiteral("Поле «%1» - не шестнадцатеричные байты (пары цифр 0-9, A-F).")
-                                    .arg(field));
+                    return Fail(
+                        QCoreApplication::translate(
+                            "cli::Options", "Поле «%1» - не шестнадцатеричные байты (пары цифр 0-9, A-F).")
+                            .arg(field));
                 }
             }
             positional.clear();
@@ -733,11 +803,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, const QString& 
             if (info->payloadLength == commands::kTextLength ? body > commands::kMaxBody
                                                              : body != info->payloadLength - 1) {
                 return Fail(info->payloadLength == commands::kTextLength
-                                ? QStringLiteral("Запрос %1 несёт не более %2 байт, дано %3.")
+                                ? QCoreApplication::translate("cli::Options",
+                                                              "Запрос %1 несёт не более %2 байт, дано %3.")
                                       .arg(QString::fromLatin1(info->name))
                                       .arg(commands::kMaxBody)
                                       .arg(body)
-                                : QStringLiteral("Запрос %1 несёт %2 байт после кода типа, дано %3.")
+                                : QCoreApplication::translate(
+                                      "cli::Options", "Запрос %1 несёт %2 байт после кода типа, дано %3.")
                                       .arg(QString::fromLatin1(info->name))
                                       .arg(info->payloadLength - 1)
                                       .arg(body));

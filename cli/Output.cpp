@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 #include <unistd.h>
@@ -63,7 +64,8 @@ void Output::Progress(qint64 done, qint64 total) {
                    QString(kBarWidth - filled, QLatin1Char('.')) +
                    QStringLiteral("] %1/%2").arg(done).arg(total);
     if (done > 0 && done < total) {
-        line += QStringLiteral("  осталось %1").arg(Duration((now * (total - done) / done + 999) / 1000));
+        line += QCoreApplication::translate("cli::Output", "  осталось %1")
+                    .arg(Duration((now * (total - done) / done + 999) / 1000));
     }
     Write(stderr, (line + QStringLiteral("\033[K")).toUtf8());
     barShown_ = true;

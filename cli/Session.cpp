@@ -74,18 +74,20 @@ ExitStatus Session::Open() {
     }
     if (connection_.Port().IsNetwork() && !connection_.Port().SetsRate() && options_.baudGiven) {
         output_.Message(
-            QStringLiteral("Скорость порта %1 задаёт удалённая сторона: --baud на неё не действует.")
+            QCoreApplication::translate(
+                "cli::Session", "Скорость порта %1 задаёт удалённая сторона: --baud на неё не действует.")
                 .arg(portName_));
     }
     if (!connection_.IsOpen()) {
-        output_.Message(QStringLiteral("Подключение к %1…").arg(portName_));
+        output_.Message(QCoreApplication::translate("cli::Session", "Подключение к %1…").arg(portName_));
         bool retrySaid = false;
         Wait([&] {
             const session::ConnectionState state = connection_.State();
             if (state == session::ConnectionState::WaitingForNetwork && !std::exchange(retrySaid, true)) {
-                output_.Message(
-                    QStringLiteral("%1 пока не отвечает: попытки продолжаются (конец: Ctrl+C или SIGTERM).")
-                        .arg(portName_));
+                output_.Message(QCoreApplication::translate(
+                                    "cli::Session",
+                                    "%1 пока не отвечает: попытки продолжаются (конец: Ctrl+C или SIGTERM).")
+                                    .arg(portName_));
             }
             return state != session::ConnectionState::Connecting &&
                    state != session::ConnectionState::WaitingForNetwork;
@@ -128,7 +130,7 @@ ExitStatus Session::Close() {
 bool Session::RetrySave(const QString& text, session::CloseReason) {
     saveFailed_ = true;
     // The question without its last words: the answer is always no.
-    const qsizetype question = text.lastIndexOf(QStringLiteral("Повторить"));
+    const qsizetype question = text.lastIndexOf(QCoreApplication::translate("cli::Session", "Повторить"));
     output_.Message((question > 0 ? text.left(question) : text).trimmed());
     return false;
 }
@@ -151,12 +153,15 @@ void Session::PortLost(const QString& message) {
     // The window's advice is to choose the port again; here there is no port to choose, only the
     // cable and the adapter to look at.
     QString text = message;
-    const qsizetype advice = text.indexOf(QStringLiteral("\nПроверьте подключение"));
+    const qsizetype advice =
+        text.indexOf(QCoreApplication::translate("cli::Session", "\nПроверьте подключение"));
     if (advice >= 0) {
         text = text.left(advice) +
                (connection_.Port().IsNetwork()
-                    ? QStringLiteral("\nПроверьте сеть до концентратора: повторное подключение.")
-                    : QStringLiteral("\nПроверьте кабель и адаптер концентратора."));
+                    ? QCoreApplication::translate("cli::Session",
+                                                  "\nПроверьте сеть до концентратора: повторное подключение.")
+                    : QCoreApplication::translate("cli::Session",
+                                                  "\nПроверьте кабель и адаптер концентратора."));
     }
     output_.Message(text);
     Wake();
@@ -316,7 +321,7 @@ ExitStatus Session::Outcome(const commands::Request& request, Exchange* exchange
     }
     if (info.expectedReply != link::Requester::kNoWait &&
         requester.Outcome() == link::WaitOutcome::TimedOut) {
-        output_.Message(QStringLiteral("Нет ответа на %1 за %2 с: %3")
+        output_.Message(QCoreApplication::translate("cli::Session", "Нет ответа на %1 за %2 с: %3")
                             .arg(QString::fromLatin1(info.name))
                             .arg(requester.TimeoutSeconds())
                             .arg(commands::RequestStatusText(link::RequestStatus::Error)));

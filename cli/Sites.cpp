@@ -1,5 +1,6 @@
 #include <QJsonObject>
 
+#include <QCoreApplication>
 #include "cli/Commands.h"
 #include "collect/Claims.h"
 
@@ -9,7 +10,8 @@ ExitStatus RunSites(const Options& options, Output& output) {
     std::vector<collect::ClaimRow> rows;
     QString why;
     if (!collect::ReadClaims(options.claimUrl, rows, why)) {
-        output.Message(QStringLiteral("Занятые участки не прочитаны: %1").arg(why));
+        output.Message(
+            QCoreApplication::translate("cli::Sites", "Занятые участки не прочитаны: %1").arg(why));
         return ExitStatus::PortNotOpened;
     }
     if (output.Json()) {

@@ -81,7 +81,8 @@ PGconn* ConnectOnce(const QString& url, QString& why) {
                             nullptr};
     PGconn* connection = PQconnectdbParams(keywords, values, 1);
     if (PQstatus(connection) != CONNECTION_OK) {
-        why = QStringLiteral("нет соединения с «%1»: %2").arg(url, ServerWords(connection));
+        why = QCoreApplication::translate("collect::Claims", "нет соединения с «%1»: %2")
+                  .arg(url, ServerWords(connection));
         PQfinish(connection);
         return nullptr;
     }
@@ -293,19 +294,22 @@ class Claims::Worker {
             count.constData(), userTimeout.constData(), nullptr};
         connection_ = PQconnectStartParams(keywords, values, 1);
         if (connection_ == nullptr || PQstatus(connection_) == CONNECTION_BAD) {
-            why = QStringLiteral("нет соединения: %1")
-                      .arg(connection_ ? ServerWords(connection_) : QStringLiteral("нет памяти"));
+            why = QCoreApplication::translate("collect::Claims", "нет соединения: %1")
+                      .arg(connection_ ? ServerWords(connection_)
+                                       : QCoreApplication::translate("collect::Claims", "нет памяти"));
             return false;
         }
         const auto until = Clock::now() + std::chrono::milliseconds(t.queryTimeoutMs * 2);
         PostgresPollingStatusType state = PGRES_POLLING_WRITING;
         while (state != PGRES_POLLING_OK) {
             if (state == PGRES_POLLING_FAILED) {
-                why = QStringLiteral("нет соединения: %1").arg(ServerWords(connection_));
+                why = QCoreApplication::translate("collect::Claims", "нет соединения: %1")
+                          .arg(ServerWords(connection_));
                 return false;
             }
             if (!WaitSocket(state == PGRES_POLLING_READING ? POLLIN : POLLOUT, until)) {
-                why = QStringLiteral("сервер не ответил за %1 с").arg(t.queryTimeoutMs * 2 / 1000);
+                why = QCoreApplication::translate("collect::Claims", "сервер не ответил за %1 с")
+                          .arg(t.queryTimeoutMs * 2 / 1000);
                 return false;
             }
             state = PQconnectPoll(connection_);
@@ -402,7 +406,8 @@ class Claims::Worker {
     }
 
     QString TimeoutWords() const {
-        return QStringLiteral("сервер не ответил за %1 с").arg(settings_.times.queryTimeoutMs / 1000.0);
+        return QCoreApplication::translate("collect::Claims", "сервер не ответил за %1 с")
+            .arg(settings_.times.queryTimeoutMs / 1000.0);
     }
 
     bool PrepareSession(QString& why) {
@@ -774,7 +779,7 @@ QStringList ClaimsText(const std::vector<ClaimRow>& rows) {
         }
     }
     std::sort(free.begin(), free.end());
-    lines << QStringLiteral("Не заняты (%1):").arg(free.size());
+    lines << QCoreApplication::translate("collect::Claims", "Не заняты (%1):").arg(free.size());
     for (const QString& site : free) {
         lines << QStringLiteral("\t\t") + site;
     }
@@ -792,9 +797,10 @@ SitesFileResult ReadSitesTable(const QString& url, const QString& directory) {
     // One JSON object per row keeps each column's type (a number, a list) as the file would.
     Result result(PQexec(connection, "SELECT to_jsonb(s)::text FROM sites AS s ORDER BY s.name"));
     if (PQresultStatus(result.result) != PGRES_TUPLES_OK) {
-        failed.errors.push_back({0, 0,
-                                 QStringLiteral("таблица sites не читается: %1")
-                                     .arg(QString::fromUtf8(PQresultErrorMessage(result.result)).trimmed())});
+        failed.errors.push_back(
+            {0, 0,
+             QCoreApplication::translate("collect::Claims", "таблица sites не читается: %1")
+                 .arg(QString::fromUtf8(PQresultErrorMessage(result.result)).trimmed())});
         PQfinish(connection);
         return failed;
     }

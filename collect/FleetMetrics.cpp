@@ -34,6 +34,7 @@ QString JobLabel(Job job) {
 }
 
 void DeclareFleetMetrics(Metrics& m) {
+    // The HELP texts stay as they are in every language: /metrics is read by programs.
     using namespace metric;
     const std::vector<std::string> site{"site"};
     m.Declare(kSiteConnected, MetricType::Gauge,

@@ -1,5 +1,6 @@
 #include "collect/FleetStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLockFile>
 
@@ -27,12 +28,16 @@ bool FleetStore::Open(const QString& directory, QString& error) {
         QString host;
         QString application;
         lock_->getLockInfo(&pid, &host, &application);
-        error = lock_->error() == QLockFile::LockFailedError
-                    ? QStringLiteral("Хранилище показаний «%1» занято другим сборщиком (процесс %2).")
-                          .arg(fileName)
-                          .arg(pid)
-                    : QStringLiteral("Хранилище показаний «%1» не открывается: файл блокировки не создаётся.")
-                          .arg(fileName);
+        error =
+            lock_->error() == QLockFile::LockFailedError
+                ? QCoreApplication::translate(
+                      "collect::FleetStore", "Хранилище показаний «%1» занято другим сборщиком (процесс %2).")
+                      .arg(fileName)
+                      .arg(pid)
+                : QCoreApplication::translate(
+                      "collect::FleetStore",
+                      "Хранилище показаний «%1» не открывается: файл блокировки не создаётся.")
+                      .arg(fileName);
         lock_.reset();
         return false;
     }
@@ -51,8 +56,9 @@ FleetStore::Feed::Feed(sinks::ReadingStore& store, const QString& site)
 bool FleetStore::Start(Target& target, bool broker, const mqtt::MqttOptions& options) {
     target.view = store_.DestinationFor(target.url);
     if (!target.view) {
-        emit Message(
-            QStringLiteral("Хранилище показаний закрыто: «%1» не получит показаний.").arg(target.url));
+        emit Message(QCoreApplication::translate("collect::FleetStore",
+                                                 "Хранилище показаний закрыто: «%1» не получит показаний.")
+                         .arg(target.url));
         return false;
     }
     // The destinations speak from their worker threads; the messages reach this thread queued.

@@ -1,5 +1,6 @@
 #include "collect/Health.h"
 
+#include <QCoreApplication>
 #include <chrono>
 
 #include "collect/FleetMetrics.h"
@@ -21,11 +22,13 @@ Health::Health(int stallSeconds, int silenceSeconds, MonotonicClock clock)
 QString Health::Problem() const {
     const qint64 now = clock_();
     if (const qint64 stuck = now - lastTick_; stuck > qint64(stallSeconds_) * 1000) {
-        return QStringLiteral("цикл событий не отвечает %1 с").arg(stuck / 1000);
+        return QCoreApplication::translate("collect::Health", "цикл событий не отвечает %1 с")
+            .arg(stuck / 1000);
     }
     if (const qint64 silent = now - lastHeard_;
         silenceSeconds_ > 0 && silent > qint64(silenceSeconds_) * 1000) {
-        return QStringLiteral("ни один концентратор не слышен %1 с").arg(silent / 1000);
+        return QCoreApplication::translate("collect::Health", "ни один концентратор не слышен %1 с")
+            .arg(silent / 1000);
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "collect/MetricsServer.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QTcpSocket>
 #include <QTimer>
@@ -47,7 +48,7 @@ MetricsWorker::MetricsWorker(Metrics& metrics, Health& health, MetricsServerOpti
 
 bool MetricsWorker::Listen(QString& error, quint16& port) {
     if (!server_.listen(options_.address, options_.port)) {
-        error = QStringLiteral("Адрес метрик %1:%2 не занять: %3.")
+        error = QCoreApplication::translate("collect::MetricsServer", "Адрес метрик %1:%2 не занять: %3.")
                     .arg(options_.address.toString())
                     .arg(options_.port)
                     .arg(server_.errorString());

@@ -1,5 +1,6 @@
 #include "collect/SitesFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,23 +49,23 @@ struct Settings {
 QString TypeName(const toml::node& node) {
     switch (node.type()) {
         case toml::node_type::string:
-            return QStringLiteral("строка");
+            return QCoreApplication::translate("collect::SitesFile", "строка");
         case toml::node_type::integer:
-            return QStringLiteral("целое число");
+            return QCoreApplication::translate("collect::SitesFile", "целое число");
         case toml::node_type::floating_point:
-            return QStringLiteral("дробное число");
+            return QCoreApplication::translate("collect::SitesFile", "дробное число");
         case toml::node_type::boolean:
-            return QStringLiteral("true или false");
+            return QCoreApplication::translate("collect::SitesFile", "true или false");
         case toml::node_type::array:
-            return QStringLiteral("список");
+            return QCoreApplication::translate("collect::SitesFile", "список");
         case toml::node_type::table:
-            return QStringLiteral("таблица");
+            return QCoreApplication::translate("collect::SitesFile", "таблица");
         case toml::node_type::date:
         case toml::node_type::time:
         case toml::node_type::date_time:
-            return QStringLiteral("дата или время");
+            return QCoreApplication::translate("collect::SitesFile", "дата или время");
         default:
-            return QStringLiteral("пустое значение");
+            return QCoreApplication::translate("collect::SitesFile", "пустое значение");
     }
 }
 
@@ -138,30 +139,37 @@ class Reader {
                 if (const toml::table* table = value.as_table()) {
                     defaults = ReadSettings(*table, false);
                 } else {
-                    Error(value, QStringLiteral("«defaults» задаётся таблицей [defaults]."));
+                    Error(value, QCoreApplication::translate("collect::SitesFile",
+                                                             "«defaults» задаётся таблицей [defaults]."));
                 }
             } else if (key.str() == "site") {
                 sites = value.as_array();
                 if (sites == nullptr || !sites->is_array_of_tables()) {
-                    Error(value,
-                          QStringLiteral("концентраторы задаются записями [[site]] (в двойных скобках)."));
+                    Error(value, QCoreApplication::translate(
+                                     "collect::SitesFile",
+                                     "концентраторы задаются записями [[site]] (в двойных скобках)."));
                     sites = nullptr;
                 }
             } else if (key.str() == "collector") {
                 if (const toml::table* table = value.as_table()) {
                     ReadLimits(*table);
                 } else {
-                    Error(value, QStringLiteral("«collector» задаётся таблицей [collector]."));
+                    Error(value, QCoreApplication::translate("collect::SitesFile",
+                                                             "«collector» задаётся таблицей [collector]."));
                 }
             } else {
-                Error(key,
-                      QStringLiteral("неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] "
-                                     "и [collector].")
-                          .arg(Text(key.str())));
+                Error(key, QCoreApplication::translate(
+                               "collect::SitesFile",
+                               "неизвестный раздел «%1»: в файле бывают только [defaults], [[site]] "
+                               "и [collector].")
+                               .arg(Text(key.str())));
             }
         }
         if (sites == nullptr && root.find("site") == root.end()) {
-            Error(1, 1, QStringLiteral("в файле нет ни одного концентратора: добавьте запись [[site]]."));
+            Error(
+                1, 1,
+                QCoreApplication::translate(
+                    "collect::SitesFile", "в файле нет ни одного концентратора: добавьте запись [[site]]."));
         }
         if (sites != nullptr) {
             for (const toml::node& node : *sites) {
@@ -193,14 +201,15 @@ class Reader {
     void Error(const toml::key& key, QString message) { Error(key.source(), std::move(message)); }
 
     void WrongType(const toml::node& node, std::string_view key, const QString& expected) {
-        Error(node, QStringLiteral("«%1» — %2, а записано: %3.").arg(Text(key), expected, TypeName(node)));
+        Error(node, QCoreApplication::translate("collect::SitesFile", "«%1» — %2, а записано: %3.")
+                        .arg(Text(key), expected, TypeName(node)));
     }
 
     std::optional<bool> Bool(const toml::node& node, std::string_view key) {
         if (const auto* value = node.as_boolean()) {
             return value->get();
         }
-        WrongType(node, key, QStringLiteral("true или false"));
+        WrongType(node, key, QCoreApplication::translate("collect::SitesFile", "true или false"));
         return std::nullopt;
     }
 
@@ -213,8 +222,10 @@ class Reader {
             return std::nullopt;
         }
         if (value->get() < low || value->get() > high) {
-            Error(node,
-                  QStringLiteral("«%1» = %2: ожидается %3.").arg(Text(key)).arg(value->get()).arg(meaning));
+            Error(node, QCoreApplication::translate("collect::SitesFile", "«%1» = %2: ожидается %3.")
+                            .arg(Text(key))
+                            .arg(value->get())
+                            .arg(meaning));
             return std::nullopt;
         }
         return static_cast<int>(value->get());
@@ -245,7 +256,8 @@ class Reader {
         for (const toml::node* item : items) {
             const auto* text = item->as_string();
             if (text == nullptr) {
-                WrongType(*item, key, QStringLiteral("список адресов в кавычках"));
+                WrongType(*item, key,
+                          QCoreApplication::translate("collect::SitesFile", "список адресов в кавычках"));
                 ok = false;
                 continue;
             }
@@ -269,27 +281,35 @@ class Reader {
             const std::string_view name = key.str();
             if (name == "name" || name == "port" || name == "uart_id") {
                 if (!inSite) {
-                    Error(key,
-                          QStringLiteral("«%1» у каждого концентратора свой: он задаётся в [[site]], не в "
-                                         "[defaults].")
-                              .arg(Text(name)));
+                    Error(key, QCoreApplication::translate(
+                                   "collect::SitesFile",
+                                   "«%1» у каждого концентратора свой: он задаётся в [[site]], не в "
+                                   "[defaults].")
+                                   .arg(Text(name)));
                 }
             } else if (name == "password") {
-                Error(key, QStringLiteral("пароля в файле концентраторов быть не должно: этот файл читают и "
-                                          "правят многие, он попадает в копии и в системы версий. Укажите "
-                                          "password_file — файл с паролем, доступный только сборщику."));
+                Error(key, QCoreApplication::translate(
+                               "collect::SitesFile",
+                               "пароля в файле концентраторов быть не должно: этот файл читают и "
+                               "правят многие, он попадает в копии и в системы версий. Укажите "
+                               "password_file — файл с паролем, доступный только сборщику."));
             } else if (name == "baud") {
                 if (const auto* number = value.as_integer(); number != nullptr && number->get() != 38400 &&
                                                              number->get() != 19200 &&
                                                              number->get() != 9600) {
-                    Error(value, QStringLiteral("Скорости «%1» нет: допустимы 38400, 19200 и 9600.")
-                                     .arg(number->get()));
+                    Error(value,
+                          QCoreApplication::translate("collect::SitesFile",
+                                                      "Скорости «%1» нет: допустимы 38400, 19200 и 9600.")
+                              .arg(number->get()));
                 } else {
-                    s.baudRate =
-                        Int(value, name, 9600, 38400, QStringLiteral("скорость 38400, 19200 или 9600"));
+                    s.baudRate = Int(
+                        value, name, 9600, 38400,
+                        QCoreApplication::translate("collect::SitesFile", "скорость 38400, 19200 или 9600"));
                 }
             } else if (name == "timeout") {
-                s.timeoutSeconds = Int(value, name, 1, 600, QStringLiteral("целое число секунд от 1 до 600"));
+                s.timeoutSeconds =
+                    Int(value, name, 1, 600,
+                        QCoreApplication::translate("collect::SitesFile", "целое число секунд от 1 до 600"));
             } else if (name == "password_file") {
                 s.passwordFile = PasswordFile(value);
             } else if (name == "db") {
@@ -308,18 +328,24 @@ class Reader {
                 s.listen = Bool(value, name);
             } else if (name == "read_packets_every") {
                 s.readPacketsEveryHours =
-                    Int(value, name, 0, 8760, QStringLiteral("целое число часов от 0 до 8760 (0 — никогда)"));
+                    Int(value, name, 0, 8760,
+                        QCoreApplication::translate("collect::SitesFile",
+                                                    "целое число часов от 0 до 8760 (0 — никогда)"));
             } else if (name == "read_months_on_day") {
                 // The 28th is the last day every month has.
-                s.readMonthsOnDay =
-                    Int(value, name, 0, 28, QStringLiteral("день месяца от 1 до 28 (0 — никогда)"));
+                s.readMonthsOnDay = Int(value, name, 0, 28,
+                                        QCoreApplication::translate("collect::SitesFile",
+                                                                    "день месяца от 1 до 28 (0 — никогда)"));
             } else if (name == "clock_check") {
                 s.clockCheck = Bool(value, name);
             } else if (name == "clock_set_when_off_by") {
-                s.clockSetWhenOffBySeconds = Int(
-                    value, name, 0, 86400, QStringLiteral("целое число секунд от 0 до 86400 (0 — никогда)"));
+                s.clockSetWhenOffBySeconds =
+                    Int(value, name, 0, 86400,
+                        QCoreApplication::translate("collect::SitesFile",
+                                                    "целое число секунд от 0 до 86400 (0 — никогда)"));
             } else {
-                Error(key, QStringLiteral("неизвестный ключ «%1».").arg(Text(name)));
+                Error(key, QCoreApplication::translate("collect::SitesFile", "неизвестный ключ «%1».")
+                               .arg(Text(name)));
             }
         }
         return s;
@@ -329,37 +355,48 @@ class Reader {
         for (auto&& [key, value] : table) {
             const std::string_view name = key.str();
             if (name == "max_connecting") {
-                limits_.maxConnecting = Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
-                                            .value_or(limits_.maxConnecting);
+                limits_.maxConnecting =
+                    Int(value, name, 1, 1000,
+                        QCoreApplication::translate("collect::SitesFile", "целое число от 1 до 1000"))
+                        .value_or(limits_.maxConnecting);
             } else if (name == "connects_per_second") {
                 limits_.connectsPerSecond =
-                    Int(value, name, 1, 1000, QStringLiteral("целое число от 1 до 1000"))
+                    Int(value, name, 1, 1000,
+                        QCoreApplication::translate("collect::SitesFile", "целое число от 1 до 1000"))
                         .value_or(limits_.connectsPerSecond);
             } else if (name == "unhealthy_when_silent") {
                 limits_.unhealthyWhenSilentSeconds =
-                    Int(value, name, 0, 7 * 86400, QStringLiteral("число секунд от 0 (никогда) до 604800"))
+                    Int(value, name, 0, 7 * 86400,
+                        QCoreApplication::translate("collect::SitesFile",
+                                                    "число секунд от 0 (никогда) до 604800"))
                         .value_or(limits_.unhealthyWhenSilentSeconds);
             } else {
-                Error(key, QStringLiteral("неизвестный ключ «%1».").arg(Text(name)));
+                Error(key, QCoreApplication::translate("collect::SitesFile", "неизвестный ключ «%1».")
+                               .arg(Text(name)));
             }
         }
     }
 
     std::optional<QString> PasswordFile(const toml::node& node) {
-        const auto text = String(node, "password_file", QStringLiteral("путь к файлу в кавычках"));
+        const auto text =
+            String(node, "password_file",
+                   QCoreApplication::translate("collect::SitesFile", "путь к файлу в кавычках"));
         if (!text) {
             return std::nullopt;
         }
         if (text->isEmpty()) {
-            Error(node, QStringLiteral("«password_file» пуст: укажите файл с паролем или уберите ключ."));
+            Error(node, QCoreApplication::translate(
+                            "collect::SitesFile",
+                            "«password_file» пуст: укажите файл с паролем или уберите ключ."));
             return std::nullopt;
         }
         const QString path = QDir::cleanPath(QDir(directory_).absoluteFilePath(*text));
         QFile file(path);
         if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-            Error(node,
-                  QStringLiteral("Файл пароля «%1» не читается: %2.")
-                      .arg(path, QFileInfo::exists(path) ? file.errorString() : QStringLiteral("его нет")));
+            Error(node, QCoreApplication::translate("collect::SitesFile", "Файл пароля «%1» не читается: %2.")
+                            .arg(path, QFileInfo::exists(path)
+                                           ? file.errorString()
+                                           : QCoreApplication::translate("collect::SitesFile", "его нет")));
             return std::nullopt;
         }
         return path;
@@ -373,36 +410,45 @@ class Reader {
 
         const toml::node* nameNode = table.get("name");
         if (nameNode == nullptr) {
-            Error(table, QStringLiteral("у концентратора нет имени: name = \"...\"."));
-        } else if (const auto name = String(*nameNode, "name", QStringLiteral("имя в кавычках"))) {
+            Error(table, QCoreApplication::translate("collect::SitesFile",
+                                                     "у концентратора нет имени: name = \"...\"."));
+        } else if (const auto name =
+                       String(*nameNode, "name",
+                              QCoreApplication::translate("collect::SitesFile", "имя в кавычках"))) {
             if (const QString error = session::SiteNameError(*name); !error.isEmpty()) {
                 Error(*nameNode, error);
             } else {
                 site.name = *name;
             }
         }
-        const QString who = site.name.isEmpty() ? QStringLiteral("концентратора")
-                                                : QStringLiteral("концентратора «%1»").arg(site.name);
+        const QString who =
+            site.name.isEmpty()
+                ? QCoreApplication::translate("collect::SitesFile", "концентратора")
+                : QCoreApplication::translate("collect::SitesFile", "концентратора «%1»").arg(site.name);
 
         const toml::node* portNode = table.get("port");
         if (portNode == nullptr) {
-            Error(table, QStringLiteral("у %1 не указан порт: port = \"ttyUSB0\", \"tcp://УЗЕЛ:ПОРТ\", "
-                                        "\"rfc2217://УЗЕЛ:ПОРТ\" или \"calls-in\".")
-                             .arg(who));
-        } else if (const auto port =
-                       String(*portNode, "port", QStringLiteral("имя порта или адрес в кавычках"))) {
-            std::string error;
+            Error(table,
+                  QCoreApplication::translate("collect::SitesFile",
+                                              "у %1 не указан порт: port = \"ttyUSB0\", \"tcp://УЗЕЛ:ПОРТ\", "
+                                              "\"rfc2217://УЗЕЛ:ПОРТ\" или \"calls-in\".")
+                      .arg(who));
+        } else if (const auto port = String(
+                       *portNode, "port",
+                       QCoreApplication::translate("collect::SitesFile", "имя порта или адрес в кавычках"))) {
             if (port->trimmed().isEmpty()) {
-                Error(*portNode, QStringLiteral("порт не может быть пустым."));
+                Error(*portNode,
+                      QCoreApplication::translate("collect::SitesFile", "порт не может быть пустым."));
             } else if (*port == Text(kCallsIn)) {
                 site.port = *port;
                 site.portKind = PortKind::CallsIn;
             } else if (link::IsNetworkName(port->toStdString())) {
-                if (link::ParseNetworkAddress(port->toStdString(), &error)) {
+                const char* reason = nullptr;
+                if (link::ParseNetworkAddress(port->toStdString(), nullptr, &reason)) {
                     site.port = *port;
                     site.portKind = PortKind::Network;
                 } else {
-                    Error(*portNode, QString::fromStdString(error));
+                    Error(*portNode, QCoreApplication::translate("link::NetworkAddress", reason).arg(*port));
                 }
             } else {
                 site.port = *port;
@@ -413,11 +459,15 @@ class Reader {
         if (uartNode != nullptr) {
             site.uartId = UartId(*uartNode);
         } else if (site.portKind == PortKind::CallsIn) {
-            Error(*portNode,
-                  QStringLiteral("%1 звонит сам (calls-in): нужен его uart_id = \"2A3F\", по нему "
-                                 "узнаётся звонок.")
-                      .arg(site.name.isEmpty() ? QStringLiteral("Концентратор")
-                                               : QStringLiteral("Концентратор «%1»").arg(site.name)));
+            Error(
+                *portNode,
+                QCoreApplication::translate("collect::SitesFile",
+                                            "%1 звонит сам (calls-in): нужен его uart_id = \"2A3F\", по нему "
+                                            "узнаётся звонок.")
+                    .arg(site.name.isEmpty()
+                             ? QCoreApplication::translate("collect::SitesFile", "Концентратор")
+                             : QCoreApplication::translate("collect::SitesFile", "Концентратор «%1»")
+                                   .arg(site.name)));
         }
 
         const auto pick = [](const auto& mine, const auto& common, auto fallback) {
@@ -442,11 +492,12 @@ class Reader {
         if (!site.name.isEmpty()) {
             const QString key = site.name.toCaseFolded();
             if (const auto first = names_.find(key); first != names_.end()) {
-                Error(*nameNode,
-                      QStringLiteral("имя «%1» уже носит концентратор в строке %2 (большие и малые "
+                Error(*nameNode, QCoreApplication::translate(
+                                     "collect::SitesFile",
+                                     "имя «%1» уже носит концентратор в строке %2 (большие и малые "
                                      "буквы не различаются).")
-                          .arg(site.name)
-                          .arg(first->second));
+                                     .arg(site.name)
+                                     .arg(first->second));
             } else {
                 names_.emplace(key, site.line);
             }
@@ -455,7 +506,8 @@ class Reader {
             const QString key = PortIdentity(site.port, site.portKind);
             if (const auto first = ports_.find(key); first != ports_.end()) {
                 Error(*portNode,
-                      QStringLiteral(
+                      QCoreApplication::translate(
+                          "collect::SitesFile",
                           "порт «%1» уже у концентратора «%2» (строка %3): один порт — один концентратор.")
                           .arg(site.port, first->second.first)
                           .arg(first->second.second));
@@ -465,11 +517,12 @@ class Reader {
         }
         if (site.uartId && site.portKind == PortKind::CallsIn) {
             if (const auto first = callsIn_.find(*site.uartId); first != callsIn_.end()) {
-                Error(*uartNode,
-                      QStringLiteral("UART-ID %1 уже у концентратора «%2» (строка %3), который тоже "
+                Error(*uartNode, QCoreApplication::translate(
+                                     "collect::SitesFile",
+                                     "UART-ID %1 уже у концентратора «%2» (строка %3), который тоже "
                                      "звонит сам: по звонку их не различить.")
-                          .arg(QString::asprintf("%04X", *site.uartId), first->second.first)
-                          .arg(first->second.second));
+                                     .arg(QString::asprintf("%04X", *site.uartId), first->second.first)
+                                     .arg(first->second.second));
             } else {
                 callsIn_.emplace(*site.uartId, std::make_pair(site.name, site.line));
             }
@@ -484,21 +537,27 @@ class Reader {
         const auto* text = node.as_string();
         if (text == nullptr) {
             Error(node, node.is_integer()
-                            ? QStringLiteral("«uart_id» пишется строкой шестнадцатеричных цифр в кавычках: "
-                                             "uart_id = \"2A3F\".")
-                            : QStringLiteral(
+                            ? QCoreApplication::translate(
+                                  "collect::SitesFile",
+                                  "«uart_id» пишется строкой шестнадцатеричных цифр в кавычках: "
+                                  "uart_id = \"2A3F\".")
+                            : QCoreApplication::translate(
+                                  "collect::SitesFile",
                                   "«uart_id» — строка шестнадцатеричных цифр в кавычках, а записано: %1.")
                                   .arg(TypeName(node)));
             return std::nullopt;
         }
         const QString hex = Text(text->get());
         if (!kHex.match(hex).hasMatch()) {
-            Error(node, QStringLiteral("UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.").arg(hex));
+            Error(node, QCoreApplication::translate("collect::SitesFile",
+                                                    "UART-ID «%1» - не шестнадцатеричное число из 1-4 цифр.")
+                            .arg(hex));
             return std::nullopt;
         }
         const auto id = static_cast<std::uint16_t>(hex.toUInt(nullptr, 16));
         if (const QString reason = commands::UnreachableAddressReason(id); !reason.isEmpty()) {
-            Error(node, QStringLiteral("UART-ID %1 не годится: %2").arg(hex.toUpper(), reason));
+            Error(node, QCoreApplication::translate("collect::SitesFile", "UART-ID %1 не годится: %2")
+                            .arg(hex.toUpper(), reason));
             return std::nullopt;
         }
         return id;
@@ -552,8 +611,9 @@ SitesFileResult ReadSitesFile(const QString& path) {
         result.errors.push_back(
             {0, 0,
              QFileInfo::exists(path)
-                 ? QStringLiteral("файл концентраторов не читается: %1.").arg(file.errorString())
-                 : QStringLiteral("файла концентраторов нет.")});
+                 ? QCoreApplication::translate("collect::SitesFile", "файл концентраторов не читается: %1.")
+                       .arg(file.errorString())
+                 : QCoreApplication::translate("collect::SitesFile", "файла концентраторов нет.")});
         return result;
     }
     // Read one byte past the limit rather than trust the size: a pipe or a device has none.
@@ -561,7 +621,8 @@ SitesFileResult ReadSitesFile(const QString& path) {
     if (bytes.size() > kMaxSitesFileBytes) {
         result.errors.push_back(
             {0, 0,
-             QStringLiteral("файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
+             QCoreApplication::translate("collect::SitesFile",
+                                         "файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
                  .arg(kMaxSitesFileBytes / 1024)});
         return result;
     }
@@ -573,7 +634,8 @@ SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory
     if (bytes.size() > kMaxSitesFileBytes) {
         result.errors.push_back(
             {0, 0,
-             QStringLiteral("файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
+             QCoreApplication::translate("collect::SitesFile",
+                                         "файл больше %1 КиБ: файл концентраторов не бывает таким большим.")
                  .arg(kMaxSitesFileBytes / 1024)});
         return result;
     }
@@ -581,7 +643,8 @@ SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory
         const auto [line, column] = Place(bytes, bad);
         result.errors.push_back(
             {line, column,
-             QStringLiteral("файл не в кодировке UTF-8 (байт %1h); сохраните его в UTF-8.")
+             QCoreApplication::translate("collect::SitesFile",
+                                         "файл не в кодировке UTF-8 (байт %1h); сохраните его в UTF-8.")
                  .arg(QString::asprintf("%02X", static_cast<unsigned char>(bytes[bad])))});
         return result;
     }
@@ -589,9 +652,10 @@ SitesFileResult ParseSitesFile(const QByteArray& bytes, const QString& directory
     try {
         root = toml::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     } catch (const toml::parse_error& error) {
-        result.errors.push_back({static_cast<int>(error.source().begin.line),
-                                 static_cast<int>(error.source().begin.column),
-                                 QStringLiteral("ошибка в записи TOML: %1.").arg(Text(error.description()))});
+        result.errors.push_back(
+            {static_cast<int>(error.source().begin.line), static_cast<int>(error.source().begin.column),
+             QCoreApplication::translate("collect::SitesFile", "ошибка в записи TOML: %1.")
+                 .arg(Text(error.description()))});
         return result;
     }
     return Reader(directory).Read(root);
@@ -645,7 +709,9 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     // error's line in that text is then turned back into its row and key.
     if (rows.isEmpty()) {
         SitesFileResult result;
-        result.errors.push_back({0, 0, QStringLiteral("в таблице нет ни одного концентратора.")});
+        result.errors.push_back(
+            {0, 0,
+             QCoreApplication::translate("collect::SitesFile", "в таблице нет ни одного концентратора.")});
         return result;
     }
     toml::array sites;
@@ -670,7 +736,9 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     } catch (const toml::parse_error& error) {
         SitesFileResult result;
         result.errors.push_back(
-            {0, 0, QStringLiteral("строки таблицы не читаются: %1.").arg(Text(error.description()))});
+            {0, 0,
+             QCoreApplication::translate("collect::SitesFile", "строки таблицы не читаются: %1.")
+                 .arg(Text(error.description()))});
         return result;
     }
 
@@ -690,6 +758,10 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
     for (std::size_t i = 0; i < result.sites.size(); ++i) {
         result.sites[i].line = static_cast<int>(i) + 1;
     }
+    // The messages that name another site's line mean its row (in the language of the messages).
+    const QRegularExpression lineWords(QCoreApplication::translate(
+        "collect::SitesFile", "(строк[еаи]) (\\d+)",
+        "a regular expression: the word before a line number in this file's messages, then the number"));
     for (SitesFileError& error : result.errors) {
         int row = 0;
         for (const auto& [line, number] : rowLines) {
@@ -698,16 +770,14 @@ SitesFileResult ParseSiteRows(const QJsonArray& rows, const QString& directory) 
             }
         }
         const QString name = row > 0 ? names[row - 1] : QString();
-        QString where =
-            name.isEmpty() ? QStringLiteral("строка без имени") : QStringLiteral("«%1»").arg(name);
+        QString where = name.isEmpty() ? QCoreApplication::translate("collect::SitesFile", "строка без имени")
+                                       : QStringLiteral("«%1»").arg(name);
         if (const auto key = keyLines.find(error.line); key != keyLines.end()) {
             where += QStringLiteral(", ") + key->second;
         }
-        // The messages that name another site's line mean its row.
-        static const QRegularExpression kLine(QStringLiteral("(строк[еаи]) (\\d+)"));
         QString message = error.message;
-        for (auto match = kLine.match(message); match.hasMatch();
-             match = kLine.match(message, match.capturedStart() + 1)) {
+        for (auto match = lineWords.match(message); match.hasMatch();
+             match = lineWords.match(message, match.capturedStart() + 1)) {
             const int line = match.captured(2).toInt();
             int other = 0;
             for (const auto& [first, number] : rowLines) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <cstdint>
 
 #include "link/Requester.h"
@@ -55,8 +57,11 @@ constexpr std::uint8_t Code(RequestType type) {
 inline constexpr std::uint8_t kAccessDenied = 0x40;
 // What the refusal means, as the engineer is told: after PasswordSend the password was wrong;
 // after any other request, a protected command came without an accepted password.
-inline constexpr const char* kWrongPasswordText = "Пароль неверный!";
-inline constexpr const char* kRefusalText = "Команда недоступна, введите пароль!";
+// Shown through QCoreApplication::translate("commands::Catalogue", ...).
+inline constexpr const char* kWrongPasswordText =
+    QT_TRANSLATE_NOOP("commands::Catalogue", "Пароль неверный!");
+inline constexpr const char* kRefusalText =
+    QT_TRANSLATE_NOOP("commands::Catalogue", "Команда недоступна, введите пароль!");
 // Payload length of a request that carries a text: the type code and the text's bytes.
 inline constexpr int kTextLength = -1;
 // The most bytes a request carries after its type code.

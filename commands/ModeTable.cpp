@@ -1,8 +1,11 @@
 #include "commands/ModeTable.h"
 
+#include <QtGlobal>
+
 namespace lumvaris::commands {
 namespace {
 
+// The captions are shown through QCoreApplication::translate("commands::ModeTable", caption).
 struct Entry {
     const char* caption;  // null: the mode leaves the caption
     ModeAction action;
@@ -14,27 +17,35 @@ struct Row {
 };
 
 constexpr Entry kKeep{nullptr, ModeAction::Read};
-constexpr Entry kRead{"Прочитать", ModeAction::Read};
-constexpr Entry kWrite{"Записать", ModeAction::Write};
+constexpr Entry kRead{QT_TRANSLATE_NOOP("commands::ModeTable", "Прочитать"), ModeAction::Read};
+constexpr Entry kWrite{QT_TRANSLATE_NOOP("commands::ModeTable", "Записать"), ModeAction::Write};
 
 constexpr Row kRows[] = {
     {ModeButton::Address, {kRead, kKeep, kWrite, kKeep}},
-    {ModeButton::Config, {kRead, kKeep, kWrite, {"Отладка", ModeAction::Debug}}},
+    {ModeButton::Config,
+     {kRead, kKeep, kWrite, {QT_TRANSLATE_NOOP("commands::ModeTable", "Отладка"), ModeAction::Debug}}},
     {ModeButton::LP,
-     {kRead, {"Прочитать всё", ModeAction::ReadAll}, {"Очистить всё", ModeAction::ClearAll}, kKeep}},
+     {kRead,
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Прочитать всё"), ModeAction::ReadAll},
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Очистить всё"), ModeAction::ClearAll},
+      kKeep}},
     {ModeButton::LM,
      {kRead,
-      {"Прочитать всё", ModeAction::ReadAll},
-      {"Очистить всё", ModeAction::ClearAll},
-      {"Очистить ", ModeAction::ClearOne}}},  // the trailing blank is part of the caption
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Прочитать всё"), ModeAction::ReadAll},
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Очистить всё"), ModeAction::ClearAll},
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Очистить "),
+       ModeAction::ClearOne}}},  // the trailing blank is part of the caption
     {ModeButton::RTC, {kRead, kKeep, kWrite, kKeep}},
     {ModeButton::Version,
      {kRead,
       kKeep,
-      {"Загрузить новую", ModeAction::LoadNew},
-      {"Загрузить новую (устар.)", ModeAction::LoadNewLegacy}}},
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Загрузить новую"), ModeAction::LoadNew},
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "Загрузить новую (устар.)"), ModeAction::LoadNewLegacy}}},
     {ModeButton::SetLongCommand,
-     {{"Выполнить", ModeAction::Execute}, kKeep, {"в Clipboard", ModeAction::ToClipboard}, kKeep}},
+     {{QT_TRANSLATE_NOOP("commands::ModeTable", "Выполнить"), ModeAction::Execute},
+      kKeep,
+      {QT_TRANSLATE_NOOP("commands::ModeTable", "в Clipboard"), ModeAction::ToClipboard},
+      kKeep}},
 };
 
 const Row& RowOf(ModeButton button) {

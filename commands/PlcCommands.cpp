@@ -1,5 +1,6 @@
 #include "commands/PlcCommands.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "commands/HexField.h"
@@ -62,10 +63,13 @@ std::vector<std::uint8_t> LongCommandBytes(const QString& text) {
 
 QString LongCommandRefusal(std::size_t commandBytes) {
     if (commandBytes == 0) {
-        return QStringLiteral("Команда не задана: введите её байты в шестнадцатеричном виде.");
+        return QCoreApplication::translate("commands::PlcCommands",
+                                           "Команда не задана: введите её байты в шестнадцатеричном виде.");
     }
     if (commandBytes > kMaxLongCommandBytes) {
-        return QStringLiteral("Команда слишком длинная (%1 байт): не более %2 байт, %3 блоков по 4 байта.")
+        return QCoreApplication::translate(
+                   "commands::PlcCommands",
+                   "Команда слишком длинная (%1 байт): не более %2 байт, %3 блоков по 4 байта.")
             .arg(commandBytes)
             .arg(kMaxLongCommandBytes)
             .arg(kMaxLongCommandBlocks);
@@ -85,9 +89,10 @@ QString LongCommandTextRefusal(const QString& text) {
         // A character that cannot be seen (a tab, a line break) is named by its code.
         const QString shown = QChar::isPrint(c)
                                   ? QStringLiteral("«%1»").arg(QString::fromUcs4(&c, 1))
-                                  : QStringLiteral("с кодом U+%1")
+                                  : QCoreApplication::translate("commands::PlcCommands", "с кодом U+%1")
                                         .arg(QString::number(c, 16).toUpper().rightJustified(4, u'0'));
-        return QStringLiteral(
+        return QCoreApplication::translate(
+                   "commands::PlcCommands",
                    "Команда содержит символ %1 (позиция %2), который не является шестнадцатеричной "
                    "цифрой: введите байты команды цифрами 0-9 и A-F, при желании разделяя их пробелами.")
             .arg(shown)

@@ -1,5 +1,6 @@
 #include "commands/ReadAllLoop.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace lumvaris::commands {
@@ -84,14 +85,16 @@ QString ReadAllLoop::ProgressText() const {
 QString ReadAllLoop::SummaryText() const {
     // What did not answer first: the panel may be too narrow for the whole line (the tooltip
     // has it).
-    const QString counts = QStringLiteral("без ответа %1, записи %2, без данных %3")
-                               .arg(WithoutReply())
-                               .arg(delivered_)
-                               .arg(withoutData_);
+    const QString counts =
+        QCoreApplication::translate("commands::ReadAllLoop", "без ответа %1, записи %2, без данных %3")
+            .arg(WithoutReply())
+            .arg(delivered_)
+            .arg(withoutData_);
     if (stopped_) {
-        return QStringLiteral("Стоп %1/%2: ").arg(sent_).arg(meters_) + counts;
+        return QCoreApplication::translate("commands::ReadAllLoop", "Стоп %1/%2: ").arg(sent_).arg(meters_) +
+               counts;
     }
-    return QStringLiteral("Все %1: ").arg(meters_) + counts;
+    return QCoreApplication::translate("commands::ReadAllLoop", "Все %1: ").arg(meters_) + counts;
 }
 
 }  // namespace lumvaris::commands

@@ -1,5 +1,6 @@
 #include "commands/Records.h"
 
+#include <QCoreApplication>
 #include "link/Frame.h"
 
 namespace lumvaris::commands {
@@ -10,14 +11,28 @@ int WeekdayByte(const QDate& date) {
     return (fromSunday + 5) % 7;
 }
 
+namespace {
+
+const char* const kWeekdayNames[7] = {
+    QT_TRANSLATE_NOOP("commands::Records", "Понедельник"), QT_TRANSLATE_NOOP("commands::Records", "Вторник"),
+    QT_TRANSLATE_NOOP("commands::Records", "Среда"),       QT_TRANSLATE_NOOP("commands::Records", "Четверг"),
+    QT_TRANSLATE_NOOP("commands::Records", "Пятница"),     QT_TRANSLATE_NOOP("commands::Records", "Суббота"),
+    QT_TRANSLATE_NOOP("commands::Records", "Воскресенье")};
+
+}  // namespace
+
 QString WeekdayName(int weekday) {
-    static const char* const kNames[7] = {"Понедельник", "Вторник", "Среда",      "Четверг",
-                                          "Пятница",     "Суббота", "Воскресенье"};
-    return weekday >= 0 && weekday < 7 ? QString::fromUtf8(kNames[weekday]) : QStringLiteral("???");
+    return weekday >= 0 && weekday < 7
+               ? QCoreApplication::translate("commands::Records", kWeekdayNames[weekday])
+               : QStringLiteral("???");
+}
+
+QString WeekdayDataName(int weekday) {
+    return weekday >= 0 && weekday < 7 ? QString::fromUtf8(kWeekdayNames[weekday]) : QStringLiteral("???");
 }
 
 QString ClockOffsetText(std::int64_t offsetSeconds) {
-    return QStringLiteral("откл. %1 с").arg(offsetSeconds);
+    return QCoreApplication::translate("commands::Records", "откл. %1 с").arg(offsetSeconds);
 }
 
 ClockRecord ClockRecord::FromDateTime(const QDate& date, int hour, int minute, int second) {

@@ -41,6 +41,8 @@ int WeekdayByte(const QDate& date);
 
 // "Понедельник" ... "Воскресенье" for 0..6, "???" for a byte the concentrator should never send.
 QString WeekdayName(int weekday);
+// The same in Russian whatever the program's language, for the data that leave the program (JSON).
+QString WeekdayDataName(int weekday);
 
 // "откл. -90 с": how far the concentrator's clock is ahead of the workstation's.
 QString ClockOffsetText(std::int64_t offsetSeconds);

@@ -1,5 +1,6 @@
 #include "commands/ReplyHandler.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -16,7 +17,8 @@ namespace {
 using link::RequestStatus;
 using enum RequestType;
 
-const char* const kPlcBufferFull = "Ошибка! PLC-буфер концентратора переполнен.";
+const char* const kPlcBufferFull =
+    QT_TRANSLATE_NOOP("commands::ReplyHandler", "Ошибка! PLC-буфер концентратора переполнен.");
 
 constexpr int kMinNetworkSize = 16;
 constexpr int kMaxNetworkSize = 4096;
@@ -170,7 +172,7 @@ bool ReplyHandler::PlcCommandQueued(const Reply& r) {
     if (r.meets) {
         Status(RequestStatus::Ok);
     } else {
-        StatusText(QString::fromUtf8(kPlcBufferFull));
+        StatusText(QCoreApplication::translate("commands::ReplyHandler", kPlcBufferFull));
     }
     return true;
 }
@@ -188,7 +190,8 @@ bool ReplyHandler::Refusal(const Reply& r) {
     Status(RequestStatus::Ok);
     requester_.EndReplyWait(true);
     if (targets_.messages != nullptr && !covered) {
-        targets_.messages->ShowReplyError(QString::fromUtf8(
+        targets_.messages->ShowReplyError(QCoreApplication::translate(
+            "commands::Catalogue",
             requester_.ExpectedReplyType() == Code(PasswordSend) ? kWrongPasswordText : kRefusalText));
     }
     return false;
@@ -202,8 +205,9 @@ bool ReplyHandler::LastStart(const Reply& r) {
     const std::uint8_t* p = r.p;
     const QDate date(2000 + p[7], p[6] + 1, p[5] + 1);
     if (!date.isValid()) {
-        throw ReplyError(QStringLiteral("Дата последнего старта концентратора недопустима: "
-                                        "день %1, месяц %2, год %3.")
+        throw ReplyError(QCoreApplication::translate("commands::ReplyHandler",
+                                                     "Дата последнего старта концентратора недопустима: "
+                                                     "день %1, месяц %2, год %3.")
                              .arg(p[5] + 1)
                              .arg(p[6] + 1)
                              .arg(2000 + p[7])
@@ -280,15 +284,17 @@ bool ReplyHandler::Clock(const Reply& r) {
     const ClockRecord record = ClockRecord::Decode(r.p + 1);
     const std::optional<QDateTime> dateTime = record.DateTime();
     if (!dateTime) {
-        throw ReplyError(QStringLiteral("Часы концентратора показывают недопустимые дату и время: "
+        throw ReplyError(
+            QCoreApplication::translate("commands::ReplyHandler",
+                                        "Часы концентратора показывают недопустимые дату и время: "
                                         "%1.%2.%3 %4:%5:%6.")
-                             .arg(record.dayIndex + 1)
-                             .arg(record.monthIndex + 1)
-                             .arg(2000 + record.year)
-                             .arg(record.hour)
-                             .arg(record.minute)
-                             .arg(record.second)
-                             .toStdString());
+                .arg(record.dayIndex + 1)
+                .arg(record.monthIndex + 1)
+                .arg(2000 + record.year)
+                .arg(record.hour)
+                .arg(record.minute)
+                .arg(record.second)
+                .toStdString());
     }
     if (targets_.protectedPage != nullptr) {
         const double ms = static_cast<double>(clock_.Now().msecsTo(*dateTime));
@@ -309,7 +315,10 @@ bool ReplyHandler::PacketBuffer(const Reply& r) {
     if (targets_.intake != nullptr) {
         const meterdata::PacketFrame packet{link::SourceAddress(r.frame), r.p, static_cast<std::size_t>(r.n)};
         if (targets_.intake->StoreBufferRecord(packet) == meterdata::IntakeResult::BadTime) {
-            throw ReplyError("Ошибка преобразования даты и времени в записи буфера счётчика.");
+            throw ReplyError(
+                QCoreApplication::translate("commands::ReplyHandler",
+                                            "Ошибка преобразования даты и времени в записи буфера счётчика.")
+                    .toStdString());
         }
     }
     Status(RequestStatus::Ok);

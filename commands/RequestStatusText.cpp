@@ -1,4 +1,5 @@
 #include "commands/RequestStatusText.h"
+#include <QCoreApplication>
 
 namespace lumvaris::commands {
 
@@ -8,11 +9,11 @@ QString RequestStatusText(link::RequestStatus status, const std::string& customT
         case RequestStatus::Ok:
             return QStringLiteral("OK");
         case RequestStatus::Error:
-            return QStringLiteral("Ошибка!");
+            return QCoreApplication::translate("commands::RequestStatusText", "Ошибка!");
         case RequestStatus::NoData:
-            return QStringLiteral("Нет данных ...");
+            return QCoreApplication::translate("commands::RequestStatusText", "Нет данных ...");
         case RequestStatus::MemoryCleared:
-            return QStringLiteral("Память очищена");
+            return QCoreApplication::translate("commands::RequestStatusText", "Память очищена");
         case RequestStatus::Text:
             return QString::fromStdString(customText);
         case RequestStatus::None:

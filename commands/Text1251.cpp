@@ -1,5 +1,6 @@
 #include "commands/Text1251.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -31,12 +32,13 @@ LinkText TextForLink(const QString& text, const QString& subject) {
         if (bytes->size() <= kMaxBody) {
             result.bytes = *bytes;
         } else {
-            result.refusal = QStringLiteral(
-                                 "%1 не отправлен: в нём %2 символов, а концентратору можно "
-                                 "передать не больше %3.")
-                                 .arg(subject)
-                                 .arg(bytes->size())
-                                 .arg(kMaxBody);
+            result.refusal =
+                QCoreApplication::translate("commands::Text1251",
+                                            "%1 не отправлен: в нём %2 символов, а концентратору можно "
+                                            "передать не больше %3.")
+                    .arg(subject)
+                    .arg(bytes->size())
+                    .arg(kMaxBody);
         }
         return result;
     }
@@ -47,15 +49,18 @@ LinkText TextForLink(const QString& text, const QString& subject) {
         if (!ToCp1251(character)) {
             const QString code =
                 QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-            result.refusal = QStringLiteral(
-                                 "%1 не отправлен: символ «%2» (U+%3) не входит в кодовую "
-                                 "страницу 1251.")
-                                 .arg(subject, character, code);
+            result.refusal =
+                QCoreApplication::translate("commands::Text1251",
+                                            "%1 не отправлен: символ «%2» (U+%3) не входит в кодовую "
+                                            "страницу 1251.")
+                    .arg(subject, character, code);
             return result;
         }
     }
     result.refusal =
-        QStringLiteral("%1 не отправлен: его нельзя записать в кодовой странице 1251.").arg(subject);
+        QCoreApplication::translate("commands::Text1251",
+                                    "%1 не отправлен: его нельзя записать в кодовой странице 1251.")
+            .arg(subject);
     return result;
 }
 

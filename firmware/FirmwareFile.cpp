@@ -1,5 +1,6 @@
 #include "firmware/FirmwareFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -10,19 +11,23 @@ bool FirmwareFile::LoadFromFile(const QString& path) {
     Clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        lastError_ = QStringLiteral("Не удалось открыть файл\r\n'%1':\r\n%2").arg(path, file.errorString());
+        lastError_ =
+            QCoreApplication::translate("firmware::FirmwareFile", "Не удалось открыть файл\r\n'%1':\r\n%2")
+                .arg(path, file.errorString());
         return false;
     }
     // One byte more than allowed is enough to tell a file too large, whatever its size.
     const QByteArray bytes = file.read(kMaxFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
-        lastError_ = QStringLiteral("Не удалось прочитать файл\r\n'%1':\r\n%2").arg(path, file.errorString());
+        lastError_ =
+            QCoreApplication::translate("firmware::FirmwareFile", "Не удалось прочитать файл\r\n'%1':\r\n%2")
+                .arg(path, file.errorString());
         return false;
     }
     if (bytes.size() > kMaxFileSize) {
-        lastError_ = QStringLiteral(
-                         "Файл\r\n'%1'\r\nслишком велик для прошивки концентратора "
-                         "(допустимо не более %2 байт).")
+        lastError_ = QCoreApplication::translate("firmware::FirmwareFile",
+                                                 "Файл\r\n'%1'\r\nслишком велик для прошивки концентратора "
+                                                 "(допустимо не более %2 байт).")
                          .arg(path)
                          .arg(kMaxFileSize);
         return false;
@@ -33,10 +38,11 @@ bool FirmwareFile::LoadFromFile(const QString& path) {
 bool FirmwareFile::LoadFromBytes(QByteArrayView bytes) {
     Clear();
     if (bytes.size() > kMaxFileSize) {
-        lastError_ =
-            QStringLiteral("Файл слишком велик для прошивки концентратора: %1 байт (допустимо не более %2).")
-                .arg(bytes.size())
-                .arg(kMaxFileSize);
+        lastError_ = QCoreApplication::translate(
+                         "firmware::FirmwareFile",
+                         "Файл слишком велик для прошивки концентратора: %1 байт (допустимо не более %2).")
+                         .arg(bytes.size())
+                         .arg(kMaxFileSize);
         return false;
     }
     // Code page 1251 maps every byte to one character and back, so a line's length in characters
@@ -59,7 +65,8 @@ bool FirmwareFile::LoadFromBytes(QByteArrayView bytes) {
         if (length > kMaxLineLength) {
             const qsizetype lineNumber = LineCount() + 1;
             Clear();
-            lastError_ = QStringLiteral(
+            lastError_ = QCoreApplication::translate(
+                             "firmware::FirmwareFile",
                              "Строка %1 файла слишком длинная (длина %2): в один запрос помещается "
                              "не более %3 символов.\r\nПрошивка не начата.")
                              .arg(lineNumber)

@@ -1,5 +1,6 @@
 #include "firmware/FirmwareUpload.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -10,7 +11,8 @@ namespace lumvaris::firmware {
 using link::RequestStatus;
 
 QString RefusedLineText() {
-    return QStringLiteral("Ответ концентратора: ") + QString::fromUtf8(commands::kRefusalText);
+    return QCoreApplication::translate("firmware::FirmwareUpload", "Ответ концентратора: ") +
+           QCoreApplication::translate("commands::Catalogue", commands::kRefusalText);
 }
 
 FirmwareUpload::FirmwareUpload(IFirmwareLink& link, IFirmwareUploadView& view) : link_(link), view_(view) {}
@@ -49,8 +51,9 @@ void FirmwareUpload::FileChosen(const QString& path) {
     hexCheck_ = CheckIntelHex(file_);
     if (hexCheck_.contentLines == 0) {
         End(UploadOutcome::FileRefused,
-            QStringLiteral("В файле '%1' нет ни одной записи данных: прошивать нечего.\r\n"
-                           "Концентратору ничего не отправлено. Выберите файл с прошивкой.")
+            QCoreApplication::translate("firmware::FirmwareUpload",
+                                        "В файле '%1' нет ни одной записи данных: прошивать нечего.\r\n"
+                                        "Концентратору ничего не отправлено. Выберите файл с прошивкой.")
                 .arg(QDir::toNativeSeparators(path)));
         return;
     }
@@ -66,7 +69,9 @@ void FirmwareUpload::FileDialogCancelled() {
 }
 
 QString FirmwareUpload::ConfirmationText() const {
-    const QString question = QStringLiteral("Начать прошивку из файла\r\n'") + path_ + QStringLiteral("'?");
+    const QString question =
+        QCoreApplication::translate("firmware::FirmwareUpload", "Начать прошивку из файла\r\n'%1'?")
+            .arg(path_);
     const QString warning = HexCheckWarning(hexCheck_);
     return warning.isEmpty() ? question : warning + QStringLiteral("\r\n\r\n") + question;
 }
@@ -300,28 +305,36 @@ void FirmwareUpload::End(UploadOutcome outcome, const QString& detail) {
     const QString refused =
         linePhase && lineRefused_ ? QStringLiteral("\r\n") + RefusedLineText() : QString();
     const QString acknowledged =
-        refused + QStringLiteral("\r\nПодтверждено строк: %1 из %2.").arg(ackCount_).arg(total_);
+        refused + QCoreApplication::translate("firmware::FirmwareUpload", "\r\nПодтверждено строк: %1 из %2.")
+                      .arg(ackCount_)
+                      .arg(total_);
     const QString cause = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
     switch (outcome) {
         case UploadOutcome::FileRefused:
             message_ = detail;
             break;
         case UploadOutcome::TriesExhausted:
-            message_ =
-                QStringLiteral("Прошивка прервана: концентратор не подтвердил строку %1 после %2 попыток.")
-                    .arg(ackCount_ + 1)
-                    .arg(kMaxTries) +
-                acknowledged;
+            message_ = QCoreApplication::translate(
+                           "firmware::FirmwareUpload",
+                           "Прошивка прервана: концентратор не подтвердил строку %1 после %2 попыток.")
+                           .arg(ackCount_ + 1)
+                           .arg(kMaxTries) +
+                       acknowledged;
             break;
         case UploadOutcome::Aborted:
-            message_ = QStringLiteral("Прошивка отменена.") + acknowledged;
+            message_ =
+                QCoreApplication::translate("firmware::FirmwareUpload", "Прошивка отменена.") + acknowledged;
             break;
         case UploadOutcome::PortLost:
             message_ =
                 linePhase
-                    ? QStringLiteral("Прошивка прервана: связь с концентратором потеряна%1.").arg(cause) +
+                    ? QCoreApplication::translate("firmware::FirmwareUpload",
+                                                  "Прошивка прервана: связь с концентратором потеряна%1.")
+                              .arg(cause) +
                           acknowledged
-                    : QStringLiteral("Прошивка не начата: связь с концентратором потеряна%1.").arg(cause);
+                    : QCoreApplication::translate("firmware::FirmwareUpload",
+                                                  "Прошивка не начата: связь с концентратором потеряна%1.")
+                          .arg(cause);
             break;
         case UploadOutcome::None:
         case UploadOutcome::Complete:

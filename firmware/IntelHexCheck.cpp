@@ -1,5 +1,6 @@
 #include "firmware/IntelHexCheck.h"
 
+#include <QCoreApplication>
 #include "firmware/FirmwareFile.h"
 
 #include <QStringList>
@@ -60,25 +61,34 @@ Record CheckRecord(QStringView line) {
 }
 
 QString ProblemText(const HexProblem& problem) {
-    const QString line = QStringLiteral("строка %1: ").arg(problem.lineNumber);
+    const QString line =
+        QCoreApplication::translate("firmware::IntelHexCheck", "строка %1: ").arg(problem.lineNumber);
     switch (problem.kind) {
         case HexProblemKind::NoColon:
-            return line + QStringLiteral("нет двоеточия в начале");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck", "нет двоеточия в начале");
         case HexProblemKind::NotHexDigit:
-            return line + QStringLiteral("символ, который не является шестнадцатеричной цифрой");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck",
+                                                      "символ, который не является шестнадцатеричной цифрой");
         case HexProblemKind::OddDigitCount:
-            return line + QStringLiteral("нечётное число шестнадцатеричных цифр");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck",
+                                                      "нечётное число шестнадцатеричных цифр");
         case HexProblemKind::ByteCountMismatch:
-            return line + QStringLiteral("число байтов данных не совпадает с длиной записи");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck",
+                                                      "число байтов данных не совпадает с длиной записи");
         case HexProblemKind::ChecksumWrong:
-            return line + QStringLiteral("неверная контрольная сумма записи");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck",
+                                                      "неверная контрольная сумма записи");
         case HexProblemKind::EndRecordNotLast:
-            return line + QStringLiteral("запись конца файла стоит не последней");
+            return line + QCoreApplication::translate("firmware::IntelHexCheck",
+                                                      "запись конца файла стоит не последней");
         case HexProblemKind::NoEndRecord:
             if (problem.lineNumber == 0) {
-                return QStringLiteral("в файле нет записи конца файла :00000001FF");
+                return QCoreApplication::translate("firmware::IntelHexCheck",
+                                                   "в файле нет записи конца файла :00000001FF");
             }
-            return line + QStringLiteral("последняя запись не является записью конца файла :00000001FF");
+            return line + QCoreApplication::translate(
+                              "firmware::IntelHexCheck",
+                              "последняя запись не является записью конца файла :00000001FF");
     }
     return line;
 }
@@ -125,12 +135,14 @@ QString HexCheckWarning(const HexCheckResult& result) {
     if (result.Passed()) {
         return {};
     }
-    QStringList lines{QStringLiteral("Внимание! Файл не соответствует формату Intel-HEX:")};
+    QStringList lines{QCoreApplication::translate("firmware::IntelHexCheck",
+                                                  "Внимание! Файл не соответствует формату Intel-HEX:")};
     for (const HexProblem& problem : result.firstProblems) {
         lines.append(ProblemText(problem));
     }
     if (result.problemCount > static_cast<qsizetype>(result.firstProblems.size())) {
-        lines.append(QStringLiteral("Всего замечаний: %1.").arg(result.problemCount));
+        lines.append(QCoreApplication::translate("firmware::IntelHexCheck", "Всего замечаний: %1.")
+                         .arg(result.problemCount));
     }
     return lines.join(QStringLiteral("\r\n"));
 }

@@ -1,5 +1,6 @@
 #include "keys/KeyFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,15 +56,17 @@ bool KeyFile::WriteEntry(const QString& keyName, const QString& value) {
     KeyFileText text;
     QString why;
     if (Read(text, &why) == ReadStatus::Failed) {
-        lastError_ =
-            QStringLiteral("Не удалось прочитать файл ключей «%1»: %2. Ключ не записан.").arg(native, why);
+        lastError_ = QCoreApplication::translate(
+                         "keys::KeyFile", "Не удалось прочитать файл ключей «%1»: %2. Ключ не записан.")
+                         .arg(native, why);
         return false;
     }
     if (!text.SetValue(keyName, value)) {
         const QString nameError = KeyNameError(keyName);
-        lastError_ = nameError.isEmpty()
-                         ? QStringLiteral("Ключ «%1» нельзя записать в файл ключей.").arg(keyName)
-                         : nameError;
+        lastError_ = nameError.isEmpty() ? QCoreApplication::translate(
+                                               "keys::KeyFile", "Ключ «%1» нельзя записать в файл ключей.")
+                                               .arg(keyName)
+                                         : nameError;
         return false;
     }
     QSaveFile file(path_);
@@ -72,8 +75,8 @@ bool KeyFile::WriteEntry(const QString& keyName, const QString& value) {
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
         file.write(image) != image.size() || !file.commit()) {
-        lastError_ =
-            QStringLiteral("Не удалось записать файл ключей «%1»: %2").arg(native, file.errorString());
+        lastError_ = QCoreApplication::translate("keys::KeyFile", "Не удалось записать файл ключей «%1»: %2")
+                         .arg(native, file.errorString());
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "keys/KeyName.h"
 
+#include <QCoreApplication>
 #include "keys/Cp1251.h"
 
 namespace lumvaris::keys {
@@ -33,21 +34,23 @@ QString KeyNameFromText(const QString& text) {
 QString KeyNameError(const QString& keyName) {
     for (const QChar c : keyName) {
         if (IsLineBreak(c)) {
-            return QStringLiteral("Имя ключа не может содержать перевод строки.");
+            return QCoreApplication::translate("keys::KeyName",
+                                               "Имя ключа не может содержать перевод строки.");
         }
     }
     if (keyName.contains(QLatin1Char('='))) {
-        return QStringLiteral("Имя ключа не может содержать знак «=».");
+        return QCoreApplication::translate("keys::KeyName", "Имя ключа не может содержать знак «=».");
     }
     if (keyName.startsWith(QLatin1Char('['))) {
-        return QStringLiteral("Имя ключа не может начинаться со знака «[».");
+        return QCoreApplication::translate("keys::KeyName", "Имя ключа не может начинаться со знака «[».");
     }
     if (keyName.startsWith(QLatin1Char(';'))) {
-        return QStringLiteral("Имя ключа не может начинаться со знака «;».");
+        return QCoreApplication::translate("keys::KeyName", "Имя ключа не может начинаться со знака «;».");
     }
     const QString missing = FirstCharNotInCp1251(keyName);
     if (!missing.isEmpty()) {
-        return QStringLiteral("Имя ключа содержит знак «%1», которого нет в кодовой странице 1251.")
+        return QCoreApplication::translate(
+                   "keys::KeyName", "Имя ключа содержит знак «%1», которого нет в кодовой странице 1251.")
             .arg(missing);
     }
     return {};

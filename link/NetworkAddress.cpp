@@ -5,6 +5,12 @@
 #include <charconv>
 #include <string_view>
 
+// The reasons are marked for the translation tools; the core has no toolkit, so the faces
+// translate the reason (NetworkAddressReason in link/NetworkPort.h) and put the address in.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace lumvaris::link {
 namespace {
 
@@ -19,9 +25,17 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            });
 }
 
-bool Fail(std::string* error, const std::string& text) {
+bool Fail(std::string* error, const char** reason, const char* format, const std::string& text) {
+    if (reason != nullptr) {
+        *reason = format;
+    }
     if (error != nullptr) {
-        *error = text;
+        std::string out = format;
+        const std::size_t at = out.find("%1");
+        if (at != std::string::npos) {
+            out.replace(at, 2, text);
+        }
+        *error = out;
     }
     return false;
 }
@@ -46,10 +60,12 @@ bool IsNetworkName(const std::string& name) {
     return StartsWithNoCase(name, kTcp) || StartsWithNoCase(name, kRfc2217);
 }
 
-std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::string* error) {
-    const std::string usage = "Адрес «" + text +
-                              "» не годится: ожидается tcp://УЗЕЛ:ПОРТ или rfc2217://УЗЕЛ:ПОРТ "
-                              "(адрес IPv6 в квадратных скобках: tcp://[::1]:4001).";
+std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::string* error,
+                                                  const char** reason) {
+    const char* const usage = QT_TRANSLATE_NOOP("link::NetworkAddress",
+                                                "Адрес «%1» не годится: ожидается tcp://УЗЕЛ:ПОРТ или "
+                                                "rfc2217://УЗЕЛ:ПОРТ (адрес IPv6 в квадратных скобках: "
+                                                "tcp://[::1]:4001).");
     NetworkAddress address;
     std::string_view rest;
     if (StartsWithNoCase(text, kTcp)) {
@@ -59,7 +75,7 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
         address.scheme = NetworkScheme::Rfc2217;
         rest = std::string_view(text).substr(kRfc2217.size());
     } else {
-        Fail(error, usage);
+        Fail(error, reason, usage, text);
         return std::nullopt;
     }
     // A trailing slash, as people copy addresses from browsers.
@@ -72,7 +88,7 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
     if (!rest.empty() && rest.front() == '[') {
         const std::size_t close = rest.find(']');
         if (close == std::string_view::npos || close + 1 >= rest.size() || rest[close + 1] != ':') {
-            Fail(error, usage);
+            Fail(error, reason, usage, text);
             return std::nullopt;
         }
         host = rest.substr(1, close - 1);
@@ -81,24 +97,32 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
     } else {
         const std::size_t colon = rest.rfind(':');
         if (colon == std::string_view::npos) {
-            Fail(error, "В адресе «" + text + "» не указан порт: tcp://УЗЕЛ:ПОРТ.");
+            Fail(error, reason,
+                 QT_TRANSLATE_NOOP("link::NetworkAddress", "В адресе «%1» не указан порт: tcp://УЗЕЛ:ПОРТ."),
+                 text);
             return std::nullopt;
         }
         host = rest.substr(0, colon);
         port = rest.substr(colon + 1);
         if (host.find(':') != std::string_view::npos) {
-            Fail(error, "Адрес IPv6 в «" + text + "» пишется в квадратных скобках: tcp://[::1]:4001.");
+            Fail(error, reason,
+                 QT_TRANSLATE_NOOP("link::NetworkAddress",
+                                   "Адрес IPv6 в «%1» пишется в квадратных скобках: tcp://[::1]:4001."),
+                 text);
             return std::nullopt;
         }
     }
     if (!HostAllowed(host, bracketed)) {
-        Fail(error, usage);
+        Fail(error, reason, usage, text);
         return std::nullopt;
     }
     unsigned value = 0;
     const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
     if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535) {
-        Fail(error, "Порт в адресе «" + text + "» должен быть числом от 1 до 65535.");
+        Fail(
+            error, reason,
+            QT_TRANSLATE_NOOP("link::NetworkAddress", "Порт в адресе «%1» должен быть числом от 1 до 65535."),
+            text);
         return std::nullopt;
     }
     address.host = std::string(host);

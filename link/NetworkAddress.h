@@ -25,8 +25,10 @@ struct NetworkAddress {
 // The name is a network address (by its scheme), well formed or not.
 bool IsNetworkName(const std::string& name);
 
-// Parses a network address; on failure the Russian reason is put in `error`.
-std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::string* error = nullptr);
+// Parses a network address; on failure the Russian reason is put in `error`, and in `reason` its
+// untranslated form with "%1" for the address (context "link::NetworkAddress").
+std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::string* error = nullptr,
+                                                  const char** reason = nullptr);
 
 // The address written the way it parses again: lower-case scheme, brackets around IPv6.
 std::string ToString(const NetworkAddress& address);

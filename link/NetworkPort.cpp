@@ -1,5 +1,7 @@
 #include "link/NetworkPort.h"
 
+#include <QCoreApplication>
+
 #include <QMetaObject>
 
 #include <algorithm>
@@ -24,19 +26,38 @@ constexpr int kUserTimeoutMs = 30000;
 
 }  // namespace
 
+QString NetworkAddressReason(const std::string& text) {
+    const char* reason = nullptr;
+    if (ParseNetworkAddress(text, nullptr, &reason)) {
+        return {};
+    }
+    return QCoreApplication::translate("link::NetworkAddress", reason).arg(QString::fromStdString(text));
+}
+
 std::string DescribeSocketError(QAbstractSocket::SocketError error, const std::string& peer,
                                 const std::string& errorText) {
     switch (error) {
         case QAbstractSocket::ConnectionRefusedError:
-            return peer + " отказал в соединении: на этом порту никто не ждёт";
+            return QCoreApplication::translate("link::NetworkPort",
+                                               "%1 отказал в соединении: на этом порту никто не ждёт")
+                .arg(QString::fromStdString(peer))
+                .toStdString();
         case QAbstractSocket::RemoteHostClosedError:
-            return peer + " закрыл соединение";
+            return QCoreApplication::translate("link::NetworkPort", "%1 закрыл соединение")
+                .arg(QString::fromStdString(peer))
+                .toStdString();
         case QAbstractSocket::HostNotFoundError:
-            return "узел " + peer + " не найден";
+            return QCoreApplication::translate("link::NetworkPort", "узел %1 не найден")
+                .arg(QString::fromStdString(peer))
+                .toStdString();
         case QAbstractSocket::SocketTimeoutError:
-            return peer + " не отвечает";
+            return QCoreApplication::translate("link::NetworkPort", "%1 не отвечает")
+                .arg(QString::fromStdString(peer))
+                .toStdString();
         case QAbstractSocket::NetworkError:
-            return "сеть до " + peer + " недоступна";
+            return QCoreApplication::translate("link::NetworkPort", "сеть до %1 недоступна")
+                .arg(QString::fromStdString(peer))
+                .toStdString();
         default:
             return peer + ": " + errorText;
     }
@@ -64,8 +85,10 @@ void TuneKeepAlive(QAbstractSocket& socket) {
 NetworkPort::NetworkPort(QObject* parent) : QObject(parent) {
     connectTimer_.setSingleShot(true);
     connect(&connectTimer_, &QTimer::timeout, this, [this] {
-        Fail((address_ ? HostAndPort(*address_) : name_) + " не ответил за " +
-             std::to_string(connectTimeoutMs_ / 1000) + " с");
+        Fail(QCoreApplication::translate("link::NetworkPort", "%1 не ответил за %2 с")
+                 .arg(QString::fromStdString(address_ ? HostAndPort(*address_) : name_))
+                 .arg(connectTimeoutMs_ / 1000)
+                 .toStdString());
     });
 }
 
@@ -97,10 +120,9 @@ void NetworkPort::Open() {
     if (socket_) {
         return;
     }
-    std::string error;
-    address_ = ParseNetworkAddress(name_, &error);
+    address_ = ParseNetworkAddress(name_);
     if (!address_) {
-        throw SerialPortError(error);
+        throw SerialPortError(NetworkAddressReason(name_).toStdString());
     }
     failed_ = false;
     held_.clear();
@@ -189,7 +211,8 @@ void NetworkPort::WriteRaw(const std::vector<std::uint8_t>& bytes) {
 
 std::size_t NetworkPort::Write(const std::uint8_t* bytes, std::size_t count) {
     if (!connected_ || !socket_) {
-        throw SerialPortError("соединение не установлено");
+        throw SerialPortError(
+            QCoreApplication::translate("link::NetworkPort", "соединение не установлено").toStdString());
     }
     qint64 written = 0;
     if (telnet_) {
@@ -269,7 +292,9 @@ void NetworkPort::OnSocketError(QAbstractSocket::SocketError error) {
 
 void NetworkPort::OnDisconnected() {
     const std::string peer = address_ ? HostAndPort(*address_) : name_;
-    Fail(peer + " закрыл соединение");
+    Fail(QCoreApplication::translate("link::NetworkPort", "%1 закрыл соединение")
+             .arg(QString::fromStdString(peer))
+             .toStdString());
 }
 
 void NetworkPort::Fail(const std::string& reason) {

@@ -96,6 +96,9 @@ class NetworkPort final : public QObject, public ISerialPort {
 };
 
 // Why a connection failed or ended, in words the engineer can act on.
+// Why the text is not a network address, in the program's language (empty when it is one).
+QString NetworkAddressReason(const std::string& text);
+
 std::string DescribeSocketError(QAbstractSocket::SocketError error, const std::string& peer,
                                 const std::string& errorText);
 

@@ -1,5 +1,7 @@
 #include "PortDiscovery.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -89,7 +91,8 @@ std::vector<PortInfo> SimulatorLinks(const std::string& directory) {
         }
         PortInfo port;
         port.name = link.path;
-        port.description = kSimulatorDescription;
+        port.description =
+            QCoreApplication::translate("link::PortDiscovery", kSimulatorDescription).toStdString();
         port.systemLocation = link.target;
         ports.push_back(std::move(port));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <string>
 #include <vector>
 
@@ -11,7 +13,9 @@ namespace lumvaris::link {
 inline constexpr const char* kStableNameDirectory = "/dev/serial/by-id";
 inline constexpr const char* kSimulatorLinkDirectory = "/tmp";
 inline constexpr const char* kSimulatorLinkPrefix = "lumvaris-sim";
-inline constexpr const char* kSimulatorDescription = "Симулятор концентратора (lumvaris-sim)";
+// Shown through QCoreApplication::translate("link::PortDiscovery", ...).
+inline constexpr const char* kSimulatorDescription =
+    QT_TRANSLATE_NOOP("link::PortDiscovery", "Симулятор концентратора (lumvaris-sim)");
 
 // The stable names of a directory such as /dev/serial/by-id: each symbolic link that leads to a
 // character device, by its full path, described as the system port of that device when

@@ -1,5 +1,6 @@
 #include "QtSerialPort.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QThread>
@@ -43,48 +44,76 @@ OpenFailure ExamineOpenFailure(const std::string& name, const QSerialPort& port)
 
 }  // namespace
 
+namespace {
+
+std::string SerialText(const char* source, const std::string& arg1 = {}, const std::string& arg2 = {}) {
+    QString text = QCoreApplication::translate("link::QtSerialPort", source);
+    if (text.contains(QLatin1String("%2"))) {
+        text = text.arg(QString::fromStdString(arg1), QString::fromStdString(arg2));
+    } else if (text.contains(QLatin1String("%1"))) {
+        text = text.arg(QString::fromStdString(arg1));
+    }
+    return text.toStdString();
+}
+
+}  // namespace
+
 std::string DescribeOpenFailure(const OpenFailure& failure) {
-    const std::string quoted = "«" + failure.name + "»";
-    if (failure.name.empty()) {
-        return "Не задано имя порта.";
+    const std::string& name = failure.name;
+    if (name.empty()) {
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Не задано имя порта."));
     }
     if (!failure.deviceExists || failure.error == QSerialPort::DeviceNotFoundError) {
-        return "Устройство " + quoted + " не найдено.";
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Устройство «%1» не найдено."), name);
     }
     if (!failure.accessAllowed) {
-        return "Нет доступа к порту " + quoted +
-               " (отказано в доступе). Пользователь должен входить в группу dialout: "
-               "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова.";
+        return SerialText(
+            QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
+                "Нет доступа к порту «%1» (отказано в доступе). Пользователь должен входить в группу "
+                "dialout: "
+                "sudo usermod -aG dialout <имя пользователя>, затем выйти из системы и войти снова."),
+            name);
     }
     if (failure.isDirectory) {
-        return quoted + " - это каталог, а не последовательный порт.";
+        return SerialText(
+            QT_TRANSLATE_NOOP("link::QtSerialPort", "«%1» - это каталог, а не последовательный порт."), name);
     }
     if (failure.error == QSerialPort::PermissionError) {
-        return "Порт " + quoted + " занят другой программой.";
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Порт «%1» занят другой программой."),
+                          name);
     }
     // ENOTTY: a file or a device without terminal settings (/dev/null, a regular file).
     if (failure.error == QSerialPort::UnsupportedOperationError) {
-        return quoted + " - не последовательный порт.";
+        return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "«%1» - не последовательный порт."), name);
     }
-    return "Порт " + quoted + " не открывается: " + failure.errorText;
+    return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Порт «%1» не открывается: %2"), name,
+                      failure.errorText);
 }
 
 std::string DescribePortFault(QSerialPort::SerialPortError error, const std::string& errorText) {
     switch (error) {
         case QSerialPort::ResourceError:
         case QSerialPort::DeviceNotFoundError:
-            return "устройство отключено: адаптер вынут или программа на другом конце закрыла порт";
+            return SerialText(QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
+                "устройство отключено: адаптер вынут или программа на другом конце закрыла порт"));
         case QSerialPort::ReadError:
-            return "порт перестал отвечать при чтении: устройство отключено или программа на другом "
-                   "конце закрыла порт";
+            return SerialText(QT_TRANSLATE_NOOP(
+                "link::QtSerialPort",
+                "порт перестал отвечать при чтении: устройство отключено или программа на другом "
+                "конце закрыла порт"));
         case QSerialPort::WriteError:
-            return "данные не удалось передать в порт: устройство отключено или не отвечает";
+            return SerialText(
+                QT_TRANSLATE_NOOP("link::QtSerialPort",
+                                  "данные не удалось передать в порт: устройство отключено или не отвечает"));
         case QSerialPort::TimeoutError:
-            return "порт не принял данные вовремя: устройство не отвечает";
+            return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort",
+                                                "порт не принял данные вовремя: устройство не отвечает"));
         default:
             break;
     }
-    return "ошибка порта: " + errorText;
+    return SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "ошибка порта: %1"), errorText);
 }
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
@@ -180,7 +209,8 @@ void QtSerialPort::RaiseDtr() {
 
 std::size_t QtSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
     if (!port_.isOpen()) {
-        throw SerialPortError("Коммуникационный порт не открыт");
+        throw SerialPortError(
+            SerialText(QT_TRANSLATE_NOOP("link::QtSerialPort", "Коммуникационный порт не открыт")));
     }
     const qint64 written = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
     if (written < 0) {

@@ -1,5 +1,6 @@
 #include "meterdata/FileProblem.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDevice>
 #include <QFileInfo>
@@ -16,17 +17,21 @@ QString Native(const QString& path) {
 QString KnownProblem(const QString& fileName) {
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
-        return QStringLiteral("«%1» не является файлом.").arg(Native(fileName));
+        return QCoreApplication::translate("meterdata::FileProblem", "«%1» не является файлом.")
+            .arg(Native(fileName));
     }
     const QFileInfo directory(info.absolutePath());
     if (!directory.isDir()) {
-        return QStringLiteral("папка «%1» не существует.").arg(Native(info.absolutePath()));
+        return QCoreApplication::translate("meterdata::FileProblem", "папка «%1» не существует.")
+            .arg(Native(info.absolutePath()));
     }
     if (info.exists() && !info.isWritable()) {
-        return QStringLiteral("файл «%1» защищён от записи.").arg(Native(fileName));
+        return QCoreApplication::translate("meterdata::FileProblem", "файл «%1» защищён от записи.")
+            .arg(Native(fileName));
     }
     if (!directory.isWritable()) {
-        return QStringLiteral("нет права записи в папку «%1».").arg(Native(info.absolutePath()));
+        return QCoreApplication::translate("meterdata::FileProblem", "нет права записи в папку «%1».")
+            .arg(Native(info.absolutePath()));
     }
     return {};
 }
@@ -44,9 +49,10 @@ QString WriteProblem(const QString& fileName) {
         return {};
     }
     const QString known = KnownProblem(fileName);
-    return !known.isEmpty() ? known
-                            : QStringLiteral("файл «%1» не может быть записан: %2")
-                                  .arg(Native(fileName), probe.errorString());
+    return !known.isEmpty()
+               ? known
+               : QCoreApplication::translate("meterdata::FileProblem", "файл «%1» не может быть записан: %2")
+                     .arg(Native(fileName), probe.errorString());
 }
 
 QString WriteFailure(const QString& fileName, const QFileDevice& file) {
@@ -54,9 +60,11 @@ QString WriteFailure(const QString& fileName, const QFileDevice& file) {
         return known;
     }
     if (file.error() == QFileDevice::ResourceError) {
-        return QStringLiteral("на диске не хватает места для «%1».").arg(Native(fileName));
+        return QCoreApplication::translate("meterdata::FileProblem", "на диске не хватает места для «%1».")
+            .arg(Native(fileName));
     }
-    return QStringLiteral("ошибка записи «%1» (проверьте носитель): %2")
+    return QCoreApplication::translate("meterdata::FileProblem",
+                                       "ошибка записи «%1» (проверьте носитель): %2")
         .arg(Native(fileName), file.errorString());
 }
 

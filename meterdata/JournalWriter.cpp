@@ -1,5 +1,6 @@
 #include "meterdata/JournalWriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,7 +146,7 @@ bool JournalWriter::Start(const QString& fileName, bool fresh, const std::vector
     }
     ok = ok && SyncData(fd_);
     if (!ok) {
-        error = QStringLiteral("не удалось записать журнал «%1»: %2")
+        error = QCoreApplication::translate("meterdata::JournalWriter", "не удалось записать журнал «%1»: %2")
                     .arg(QDir::toNativeSeparators(fileName), qt_error_string(errno));
         if (fd_ >= 0) {
             CloseFile(fd_);
@@ -232,7 +233,7 @@ QString JournalWriter::Problem() const {
 
 void JournalWriter::Fail(int error) {
     std::lock_guard lock(mutex_);
-    problem_ = QStringLiteral("Не удалось записать журнал «%1»: %2")
+    problem_ = QCoreApplication::translate("meterdata::JournalWriter", "Не удалось записать журнал «%1»: %2")
                    .arg(QDir::toNativeSeparators(fileName_), qt_error_string(error));
 }
 

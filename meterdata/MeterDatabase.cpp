@@ -1,5 +1,6 @@
 #include "meterdata/MeterDatabase.h"
 
+#include <QCoreApplication>
 #include "meterdata/DamagedFile.h"
 #include "meterdata/FileProblem.h"
 #include "meterdata/IMeterDataHooks.h"
@@ -26,12 +27,16 @@ namespace {
 
 constexpr qint64 kUnnamedLockAgeMs = 5000;
 
-const char* const kNetCaptionPrefix = "Ёмкость сети ";
-const char* const kNetCaptionSuffix = " счётчиков";
-const char* const kPacketsCaptionPrefix = "Последние ";
-const char* const kPacketsCaptionSuffix = " пакетов";
-const char* const kDaysCaptionPrefix = "Последние ";
-const char* const kDaysCaptionSuffix = " дней";
+const char* const kNetCaptionPrefix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", "Ёмкость сети ");
+const char* const kNetCaptionSuffix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", " счётчиков");
+const char* const kPacketsCaptionPrefix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", "Последние ");
+const char* const kPacketsCaptionSuffix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", " пакетов");
+const char* const kDaysCaptionPrefix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", "Последние ");
+const char* const kDaysCaptionSuffix = QT_TRANSLATE_NOOP("meterdata::MeterDatabase", " дней");
+
+QString Caption(const char* text) {
+    return QCoreApplication::translate("meterdata::MeterDatabase", text);
+}
 
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -151,16 +156,19 @@ bool MeterDatabase::TakeLock(const QString& portName) {
     lock_->getLockInfo(&pid, &host, &application);
     lock_.reset();
     inUse_ = true;
-    QString holder = pid > 0 ? QStringLiteral("процесс %1").arg(pid)
-                             : QStringLiteral("файл блокировки «%1» не называет процесса и не удаляется")
-                                   .arg(Native(LockFileName(portName)));
+    QString holder =
+        pid > 0 ? QCoreApplication::translate("meterdata::MeterDatabase", "процесс %1").arg(pid)
+                : QCoreApplication::translate("meterdata::MeterDatabase",
+                                              "файл блокировки «%1» не называет процесса и не удаляется")
+                      .arg(Native(LockFileName(portName)));
     if (!application.isEmpty()) {
         holder += QStringLiteral(" «%1»").arg(application);
     }
     if (!host.isEmpty()) {
-        holder += QStringLiteral(", компьютер %1").arg(host);
+        holder += QCoreApplication::translate("meterdata::MeterDatabase", ", компьютер %1").arg(host);
     }
-    lastError_ = QStringLiteral(
+    lastError_ = QCoreApplication::translate(
+                     "meterdata::MeterDatabase",
                      "Файлы локальной базы данных «%1» и «%2» уже используются другой копией "
                      "программы (%3).\nЭта копия их не изменит: соединение не открыто. Закройте "
                      "другую копию программы или выберите порт с другим именем.")
@@ -182,7 +190,8 @@ bool MeterDatabase::Dimension(TMatrixInterface& store, int rows, int cols) {
     if (store.SetRowCount(rows) && store.SetColCount(cols)) {
         return true;
     }
-    AddError(QStringLiteral("Недостаточно памяти для локальной базы данных (%1 x %2 записей).")
+    AddError(QCoreApplication::translate("meterdata::MeterDatabase",
+                                         "Недостаточно памяти для локальной базы данных (%1 x %2 записей).")
                  .arg(rows)
                  .arg(cols));
     return false;
@@ -191,7 +200,7 @@ bool MeterDatabase::Dimension(TMatrixInterface& store, int rows, int cols) {
 std::unique_ptr<TMatrixInterface> MeterDatabase::OpenStore(const QString& fileName, const char* prefix,
                                                            const char* suffix, IStoreView* view, int depth) {
     auto store = std::make_unique<TMatrixInterface>(fileName);
-    store->SetCaptionTexts(QString::fromUtf8(prefix), QString::fromUtf8(suffix));
+    store->SetCaptionTexts(Caption(prefix), Caption(suffix));
     store->SetView(view);
     if (fileName.isEmpty()) {
         Dimension(*store, settings_.Meters() + 1, depth + 1);
@@ -199,7 +208,8 @@ std::unique_ptr<TMatrixInterface> MeterDatabase::OpenStore(const QString& fileNa
     }
     const LoadResult loaded = store->Load(busy_);
     if (loaded.Status == LoadStatus::KeptAside) {
-        notices_ << QStringLiteral(
+        notices_ << QCoreApplication::translate(
+                        "meterdata::MeterDatabase",
                         "Файл локальной базы данных «%1» повреждён и не может быть загружен.\n"
                         "Он сохранён без изменений под именем «%2»; данные порта "
                         "накапливаются в новом файле.")
@@ -235,7 +245,7 @@ bool MeterDatabase::Open(const QString& portName) {
                       daysView_, settings_.DayDepth());
 
     net_ = std::make_unique<TMatrixInterface>(QString());
-    net_->SetCaptionTexts(QString::fromUtf8(kNetCaptionPrefix), QString::fromUtf8(kNetCaptionSuffix));
+    net_->SetCaptionTexts(Caption(kNetCaptionPrefix), Caption(kNetCaptionSuffix));
     net_->SetView(netView_);
     Dimension(*net_, 2, packets_->RowCount());
     if (keepsFiles_) {
@@ -255,7 +265,8 @@ bool MeterDatabase::Open(const QString& portName) {
     changed_ = recovered_ > 0;
     savingFails_ = !writeProblems_.isEmpty();
     if (savingFails_) {
-        notices_ << QStringLiteral(
+        notices_ << QCoreApplication::translate(
+                        "meterdata::MeterDatabase",
                         "Данные порта «%1» не будут сохраняться в локальной базе данных, "
                         "пока не устранена причина:\n%2")
                         .arg(portName, writeProblems_.join(QLatin1Char('\n')));
@@ -291,7 +302,7 @@ void MeterDatabase::OpenJournal() {
                 }
             }
         } catch (const std::bad_alloc&) {
-            unreadable = QStringLiteral("недостаточно памяти");
+            unreadable = QCoreApplication::translate("meterdata::MeterDatabase", "недостаточно памяти");
         }
         if (unreadable.isEmpty()) {
             contents = ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
@@ -306,13 +317,15 @@ void MeterDatabase::OpenJournal() {
     if (damaged) {
         keptAside = RenameDamagedFile(name);
         if (keptAside.isEmpty()) {
-            notices_ << QStringLiteral(
+            notices_ << QCoreApplication::translate(
+                            "meterdata::MeterDatabase",
                             "Журнал локальной базы данных «%1» повреждён (%2) и не может быть "
                             "переименован; журнал этого порта не ведётся, чтобы файл остался "
                             "нетронутым.")
                             .arg(Native(name), contents.Damage);
         } else {
-            notices_ << QStringLiteral(
+            notices_ << QCoreApplication::translate(
+                            "meterdata::MeterDatabase",
                             "Журнал локальной базы данных «%1» повреждён (%2).\nОн сохранён без "
                             "изменений под именем «%3». Записи, прошедшие проверку (%4), возвращены "
                             "в базу данных; журнал порта начат заново.")
@@ -329,7 +342,8 @@ void MeterDatabase::OpenJournal() {
     if (journal->Start(name, damaged, contents.Entries, contents.GoodBytes, error)) {
         journal_ = std::move(journal);
     } else if (writeProblems_.isEmpty()) {
-        notices_ << QStringLiteral(
+        notices_ << QCoreApplication::translate(
+                        "meterdata::MeterDatabase",
                         "Журнал локальной базы данных не ведётся: %1\nДанные порта «%2» сохраняются "
                         "раз в минуту; принятое после последнего сохранения пропадёт, если программа "
                         "завершится аварийно.")
@@ -448,7 +462,8 @@ bool MeterDatabase::Apply() {
     Dimension(*packets_, rows, settings_.PacketDepth() + 1);
     Dimension(*days_, rows, settings_.DayDepth() + 1);
     if (!net_->SetColCount(packets_->RowCount())) {
-        AddError(QStringLiteral("Недостаточно памяти для таблицы сети."));
+        AddError(
+            QCoreApplication::translate("meterdata::MeterDatabase", "Недостаточно памяти для таблицы сети."));
     }
     changed_ = true;
     RedrawAll();
@@ -472,7 +487,8 @@ bool MeterDatabase::EraseFiles() {
         QFile file(name);
         if (file.exists() && !file.remove()) {
             AddError(
-                QStringLiteral("Не удалось удалить файл «%1»: %2").arg(Native(name), file.errorString()));
+                QCoreApplication::translate("meterdata::MeterDatabase", "Не удалось удалить файл «%1»: %2")
+                    .arg(Native(name), file.errorString()));
         }
     }
     return lastError_.isEmpty();
@@ -514,12 +530,9 @@ MonthBufferResult MeterDatabase::StoreMonthBuffer(const PacketFrame& frame) {
 
 void MeterDatabase::ShowClosedCaptions() const {
     const std::pair<IStoreView*, QString> captions[] = {
-        {netView_,
-         QString::fromUtf8(kNetCaptionPrefix) + QLatin1Char('0') + QString::fromUtf8(kNetCaptionSuffix)},
-        {packetsView_, QString::fromUtf8(kPacketsCaptionPrefix) + QLatin1Char('0') +
-                           QString::fromUtf8(kPacketsCaptionSuffix)},
-        {daysView_,
-         QString::fromUtf8(kDaysCaptionPrefix) + QLatin1Char('0') + QString::fromUtf8(kDaysCaptionSuffix)},
+        {netView_, Caption(kNetCaptionPrefix) + QLatin1Char('0') + Caption(kNetCaptionSuffix)},
+        {packetsView_, Caption(kPacketsCaptionPrefix) + QLatin1Char('0') + Caption(kPacketsCaptionSuffix)},
+        {daysView_, Caption(kDaysCaptionPrefix) + QLatin1Char('0') + Caption(kDaysCaptionSuffix)},
     };
     for (const auto& [view, caption] : captions) {
         if (view != nullptr) {

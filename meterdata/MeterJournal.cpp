@@ -1,5 +1,6 @@
 #include "meterdata/MeterJournal.h"
 
+#include <QCoreApplication>
 #include "meterdata/MeterPacketIntake.h"
 #include "meterdata/TMatrixInterface.h"
 
@@ -100,7 +101,6 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
     return c ^ 0xFFFFFFFFu;
 }
 
-
 void EncodeJournalHeader(std::uint8_t* out) {
     std::memcpy(out, kMagic, sizeof kMagic);
     Put32(out + 8, kVersion);
@@ -122,13 +122,13 @@ JournalContents ReadJournal(const std::uint8_t* data, std::size_t size) {
         // A header cut short is the first write torn by a power cut: nothing was journaled yet.
         if (size > 0 && std::memcmp(data, header, size) != 0) {
             contents.State = JournalState::Damaged;
-            contents.Damage = QStringLiteral("неизвестный заголовок");
+            contents.Damage = QCoreApplication::translate("meterdata::MeterJournal", "неизвестный заголовок");
         }
         return contents;
     }
     if (std::memcmp(data, header, kJournalHeaderSize) != 0) {
         contents.State = JournalState::Damaged;
-        contents.Damage = QStringLiteral("неизвестный заголовок");
+        contents.Damage = QCoreApplication::translate("meterdata::MeterJournal", "неизвестный заголовок");
         return contents;
     }
     // After a bad record the search for the next good one goes on byte by byte, so that a good
@@ -152,7 +152,8 @@ JournalContents ReadJournal(const std::uint8_t* data, std::size_t size) {
     if (firstBad < contents.GoodBytes) {
         contents.State = JournalState::Damaged;
         contents.Damage =
-            QStringLiteral("запись со смещения %1 не прошла проверку").arg(static_cast<qulonglong>(firstBad));
+            QCoreApplication::translate("meterdata::MeterJournal", "запись со смещения %1 не прошла проверку")
+                .arg(static_cast<qulonglong>(firstBad));
         contents.GoodBytes = 0;
     } else if (contents.GoodBytes < size) {
         contents.State = JournalState::TornTail;
@@ -188,13 +189,17 @@ int ReplayJournal(const MeterStores& stores, const std::vector<JournalEntry>& en
 QString RecoveredText(int records) {
     const int lastTwo = records % 100;
     const int last = records % 10;
-    const char* noun = "записей";
+    // The Russian noun's three forms are chosen here; a translation may keep one form.
     if (last == 1 && lastTwo != 11) {
-        noun = "запись";
-    } else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
-        noun = "записи";
+        return QCoreApplication::translate("meterdata::MeterJournal", "Восстановлено из журнала: %1 запись")
+            .arg(records);
     }
-    return QStringLiteral("Восстановлено из журнала: %1 %2").arg(records).arg(QString::fromUtf8(noun));
+    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
+        return QCoreApplication::translate("meterdata::MeterJournal", "Восстановлено из журнала: %1 записи")
+            .arg(records);
+    }
+    return QCoreApplication::translate("meterdata::MeterJournal", "Восстановлено из журнала: %1 записей")
+        .arg(records);
 }
 
 }  // namespace lumvaris::meterdata

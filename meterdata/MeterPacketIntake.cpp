@@ -1,5 +1,6 @@
 #include "meterdata/MeterPacketIntake.h"
 
+#include <QCoreApplication>
 #include "meterdata/DayTime.h"
 #include "meterdata/IClock.h"
 #include "meterdata/IMeterDataHooks.h"
@@ -170,7 +171,9 @@ MonthBufferResult StoreMonthBuffer(const MeterStores& stores, const PacketFrame&
         const IntakeResult stored = StoreMeterPacket(stores, one, clock, hooks, filed);
         if (stored == IntakeResult::BadTime) {
             result.BadTime = true;
-            result.Error = QStringLiteral("Ошибка преобразования даты и времени в записи буфера счётчика.");
+            result.Error =
+                QCoreApplication::translate("meterdata::MeterPacketIntake",
+                                            "Ошибка преобразования даты и времени в записи буфера счётчика.");
             break;
         }
         if (stored == IntakeResult::Stored) {

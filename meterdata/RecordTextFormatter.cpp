@@ -5,6 +5,8 @@
 #include "meterdata/TMatrixInterface.h"
 #include "meterdata/ValueCode.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -15,7 +17,6 @@ namespace {
 
 const QString kFiller[2] = {QStringLiteral(" ....."), QStringLiteral(" ####")};
 const QString kBlank = QStringLiteral(" ");
-const QString kNoData = QStringLiteral("нет данных");
 const QString kUnknownAge = QStringLiteral("???");
 const QString kFresh = QStringLiteral(" !!!");
 const QString kPhase[16] = {{},
@@ -35,28 +36,59 @@ const QString kPhase[16] = {{},
                             {},
                             {}};
 
-const QString kTariffS[4] = {QStringLiteral("кВт·ч (S-T1)"), QStringLiteral("кВт·ч (S-T2)"),
-                             QStringLiteral("кВт·ч (S-T3)"), QStringLiteral("кВт·ч (S-T4)")};
-const QString kSumS = QStringLiteral("кВт·ч (S-SUM)");
-const QString kTariffAbc[4] = {QStringLiteral("кВт·ч (ABC-T1)"), QStringLiteral("кВт·ч (ABC-T2)"),
-                               QStringLiteral("кВт·ч (ABC-T3)"), QStringLiteral("кВт·ч (ABC-T4)")};
-const QString kSumPhase[3] = {QStringLiteral("кВт·ч (A-SUM)"), QStringLiteral("кВт·ч (B-SUM)"),
-                              QStringLiteral("кВт·ч (C-SUM)")};
-const QString kSumAbc = QStringLiteral("кВт·ч (ABC-SUM)");
-const QString kTariffMidnight[4] = {
-    QStringLiteral("кВт·ч (T1 на 00:00)"), QStringLiteral("кВт·ч (T2 на 00:00)"),
-    QStringLiteral("кВт·ч (T3 на 00:00)"), QStringLiteral("кВт·ч (T4 на 00:00)")};
-const QString kHalfHour = QStringLiteral("кВт·ч (получасовка #%1)");
-const QString kReactivePlus = QStringLiteral("ER+ квар·ч (на 00:00)");
-const QString kReactiveMinus = QStringLiteral("ER- квар·ч (на 00:00)");
-const QString kSerial = QStringLiteral("Серийный номер");
-const QString kStatus = QStringLiteral("Статус");
-const QString kSumMidnight = QStringLiteral("кВт·ч (SUM на 00:00)");
-const QString kWater[4] = {QStringLiteral("Хол.вода-A, куб.м"), QStringLiteral("Хол.вода-B, куб.м"),
-                           QStringLiteral("Гор.вода-A, куб.м"), QStringLiteral("Гор.вода-B, куб.м")};
-const QString kCommandState[4] = {QStringLiteral("Не выполнено"), QStringLiteral("Выполняется"),
-                                  QStringLiteral("Выполнено"), QStringLiteral("Выполнено")};
-const QString kStart = QStringLiteral("Старт");
+const char* const kLabelSources[RecordTextFormatter::Labels::kCount] = {
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (S-T1)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (S-T2)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (S-T3)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (S-T4)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (S-SUM)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (ABC-T1)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (ABC-T2)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (ABC-T3)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (ABC-T4)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (A-SUM)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (B-SUM)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (C-SUM)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (ABC-SUM)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (T1 на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (T2 на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (T3 на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (T4 на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (получасовка #%1)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "ER+ квар·ч (на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "ER- квар·ч (на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Серийный номер"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Статус"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "кВт·ч (SUM на 00:00)"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Хол.вода-A, куб.м"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Хол.вода-B, куб.м"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Гор.вода-A, куб.м"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Гор.вода-B, куб.м"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Не выполнено"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Выполняется"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Выполнено"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "Старт"),
+    QT_TRANSLATE_NOOP("meterdata::RecordTextFormatter", "нет данных")};
+
+// Positions in kLabelSources.
+enum Label {
+    kTariffS = 0,  // 4
+    kSumS = 4,
+    kTariffAbc = 5,  // 4
+    kSumPhase = 9,   // 3
+    kSumAbc = 12,
+    kTariffMidnight = 13,  // 4
+    kHalfHour = 17,
+    kReactivePlus = 18,
+    kReactiveMinus = 19,
+    kSerial = 20,
+    kStatus = 21,
+    kSumMidnight = 22,
+    kWater = 23,         // 4
+    kCommandState = 27,  // 3: not done, running, done (a state of 3 reads as done)
+    kStart = 30,
+    kNoData = 31
+};
 
 constexpr double kFifteenSeconds = 15.0 / 86400.0;
 
@@ -118,7 +150,19 @@ class Text {
 
 }  // namespace
 
-RecordTextFormatter::RecordTextFormatter(const IClock& clock, const QLocale& locale) : clock_(clock) {
+RecordTextFormatter::Labels RecordTextFormatter::Labels::Of(LabelLanguage language) {
+    Labels labels;
+    for (int i = 0; i < kCount; ++i) {
+        labels.text[i] =
+            language == LabelLanguage::Stored
+                ? QString::fromUtf8(kLabelSources[i])
+                : QCoreApplication::translate("meterdata::RecordTextFormatter", kLabelSources[i]);
+    }
+    return labels;
+}
+
+RecordTextFormatter::RecordTextFormatter(const IClock& clock, const QLocale& locale, LabelLanguage language)
+    : clock_(clock), labels_(Labels::Of(language)) {
     SetLocale(locale);
 }
 
@@ -268,13 +312,13 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
     switch (record.Type >> 4) {
         case 0x0:
             if (n <= 3) {
-                texts[kLabel] = kTariffS[n];
+                texts[kLabel] = labels_.text[kTariffS + n];
                 counter();
             } else if (n == 14) {
-                texts[kLabel] = kSumS;
+                texts[kLabel] = labels_.text[kSumS];
                 sum();
             } else if (n == 15) {
-                texts[kLabel] = kSumS;
+                texts[kLabel] = labels_.text[kSumS];
                 counter();
             } else {
                 neither();
@@ -283,16 +327,16 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
 
         case 0x1:
             if (n <= 3) {
-                texts[kLabel] = kTariffAbc[n];
+                texts[kLabel] = labels_.text[kTariffAbc + n];
                 counter();
             } else if (n >= 8 && n <= 10) {
-                texts[kLabel] = kSumPhase[n - 8];
+                texts[kLabel] = labels_.text[kSumPhase + n - 8];
                 sum();
             } else if (n == 14) {
-                texts[kLabel] = kSumAbc;
+                texts[kLabel] = labels_.text[kSumAbc];
                 sum();
             } else if (n == 15) {
-                texts[kLabel] = kSumAbc;
+                texts[kLabel] = labels_.text[kSumAbc];
                 counter();
             } else {
                 neither();
@@ -307,38 +351,38 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
             const long long hundredths = b >> 8;
             const long long whole = a + (b & 0xFF) * 65536LL;
             auto reading = [&](long long units) {
-                texts[kSnapshot] = noData ? kNoData : Fixed(units * 100 + hundredths, 2);
+                texts[kSnapshot] = noData ? labels_.text[kNoData] : Fixed(units * 100 + hundredths, 2);
             };
             switch (n) {
                 case 0:
                 case 1:
                 case 2:
                 case 3:
-                    texts[kLabel] = kTariffMidnight[n];
+                    texts[kLabel] = labels_.text[kTariffMidnight + n];
                     reading(whole);
                     break;
                 case 4:
-                    texts[kLabel] = kHalfHour.arg(a & 0xFF);
+                    texts[kLabel] = labels_.text[kHalfHour].arg(a & 0xFF);
                     reading((a >> 8) + (b & 0xFF) * 256LL);
                     break;
                 case 5:
-                    texts[kLabel] = kReactivePlus;
+                    texts[kLabel] = labels_.text[kReactivePlus];
                     reading(whole);
                     break;
                 case 6:
-                    texts[kLabel] = kReactiveMinus;
+                    texts[kLabel] = labels_.text[kReactiveMinus];
                     reading(whole);
                     break;
                 case 8:
-                    texts[kLabel] = kSerial;
+                    texts[kLabel] = labels_.text[kSerial];
                     texts[kSnapshot] = Text().Decimal(static_cast<std::int32_t>(a | (b << 16)), 8).Take();
                     break;
                 case 9:
-                    texts[kLabel] = kStatus;
+                    texts[kLabel] = labels_.text[kStatus];
                     texts[kSnapshot] = Text().Hex(a, 4).Add(QLatin1Char('/')).Hex(b, 4).Take();
                     break;
                 case 15:
-                    texts[kLabel] = kSumMidnight;
+                    texts[kLabel] = labels_.text[kSumMidnight];
                     reading(whole);
                     break;
                 default:
@@ -350,7 +394,7 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
         case 0x8:
             // Water meters, in tenths of a cubic metre.
             if (n <= 3) {
-                texts[kLabel] = kWater[n];
+                texts[kLabel] = labels_.text[kWater + n];
                 texts[kCurrent] = valid ? Fixed((a + d) % 10000, 1) : kBlank;
                 texts[kSnapshot] = Fixed(a, 1);
             }
@@ -358,7 +402,7 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
 
         case 0xD:
             if (n == 0xA) {
-                texts[kLabel] = kCommandState[a & 3];
+                texts[kLabel] = labels_.text[kCommandState + std::min(a & 3u, 2u)];
                 texts[kCurrent] = Text().Add(QLatin1Char('0')).Add(QLatin1Char('x')).Hex(a & 0xFF, 2).Take();
                 texts[kSnapshot] = Text().Add(QLatin1Char('0')).Add(QLatin1Char('x')).Hex(a >> 8, 2).Take();
             }
@@ -366,7 +410,7 @@ void RecordTextFormatter::Decode(const MeterRecord& record, QStringList& texts) 
 
         case 0xE:
             if (n == 1) {
-                texts[kLabel] = kStart;
+                texts[kLabel] = labels_.text[kStart];
                 texts[kCurrent] =
                     Text().Add(QLatin1Char('#')).Add(QLatin1Char(' ')).Decimal(a & 0x0FFF).Take();
                 texts[kSnapshot] = QString();

@@ -24,11 +24,24 @@ QString LevelText(std::uint8_t level);
 // Dates use the locale's short date format, times its long time format without any time-zone
 // designator, decimals its decimal separator. The window passes QLocale::system(); tests pass a
 // fixed locale.
+//
+// The labels ("кВт·ч (S-T1)", "Серийный номер", "нет данных") are shown in the program's language;
+// the readings that leave the program (files, databases, brokers) keep the Russian ones whatever the
+// language, so that what a reader of the data parses never changes: LabelLanguage::Stored.
+enum class LabelLanguage { Shown, Stored };
+
 class RecordTextFormatter {
   public:
     static constexpr int kTextCount = 8;
 
-    explicit RecordTextFormatter(const IClock& clock, const QLocale& locale = QLocale::system());
+    struct Labels {
+        static constexpr int kCount = 32;
+        static Labels Of(LabelLanguage language);
+        QString text[kCount];
+    };
+
+    explicit RecordTextFormatter(const IClock& clock, const QLocale& locale = QLocale::system(),
+                                 LabelLanguage language = LabelLanguage::Shown);
 
     void SetLocale(const QLocale& locale);
     const QString& DateFormat() const { return dateFormat_; }
@@ -62,6 +75,7 @@ class RecordTextFormatter {
     void Decode(const MeterRecord& record, QStringList& texts) const;
 
     const IClock& clock_;
+    Labels labels_;
     QString dateFormat_;
     QString timeFormat_;
     DateTimeTextFormat date_;

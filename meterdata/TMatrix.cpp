@@ -1,5 +1,6 @@
 #include "meterdata/TMatrix.h"
 
+#include <QCoreApplication>
 #include "meterdata/DamagedFile.h"
 #include "meterdata/FileProblem.h"
 #include "meterdata/IBusyCursor.h"
@@ -251,11 +252,12 @@ LoadResult TMatrix::KeepAside(const QString& why) {
     }
     LoadResult result;
     result.Status = LoadStatus::Failed;
-    result.Error = QStringLiteral(
-                       "Файл базы данных «%1» не загружен (%2) и не может быть переименован; "
-                       "данные этого хранилища не будут сохраняться, чтобы файл остался "
-                       "нетронутым.")
-                       .arg(Native(fileName_), why);
+    result.Error =
+        QCoreApplication::translate("meterdata::TMatrix",
+                                    "Файл базы данных «%1» не загружен (%2) и не может быть переименован; "
+                                    "данные этого хранилища не будут сохраняться, чтобы файл остался "
+                                    "нетронутым.")
+            .arg(Native(fileName_), why);
     lastError_ = result.Error;
     fileName_.clear();
     return result;
@@ -269,7 +271,8 @@ LoadResult TMatrix::LoadFromFile() {
             LoadResult result;
             result.Status = LoadStatus::Failed;
             result.Error =
-                QStringLiteral("Не удалось создать файл «%1»: %2").arg(Native(fileName_), file.errorString());
+                QCoreApplication::translate("meterdata::TMatrix", "Не удалось создать файл «%1»: %2")
+                    .arg(Native(fileName_), file.errorString());
             lastError_ = result.Error;
             return result;
         }
@@ -281,7 +284,8 @@ LoadResult TMatrix::LoadFromFile() {
     if (!info.isFile()) {
         LoadResult result;
         result.Status = LoadStatus::Failed;
-        result.Error = QStringLiteral("«%1» не является файлом.").arg(Native(fileName_));
+        result.Error = QCoreApplication::translate("meterdata::TMatrix", "«%1» не является файлом.")
+                           .arg(Native(fileName_));
         lastError_ = result.Error;
         return result;
     }
@@ -322,20 +326,22 @@ QString TMatrix::ReadRecords(QFile& file) {
     const qint64 size = file.size();
     char header[kHeaderSize];
     if (file.read(header, kHeaderSize) != kHeaderSize) {
-        return QStringLiteral("короткий заголовок");
+        return QCoreApplication::translate("meterdata::TMatrix", "короткий заголовок");
     }
     const std::int32_t cols = GetInt32(header);
     const std::int32_t rows = GetInt32(header + 4);
     if (cols < 1 || rows < 1) {
-        return QStringLiteral("размеры %1 x %2").arg(cols).arg(rows);
+        return QCoreApplication::translate("meterdata::TMatrix", "размеры %1 x %2").arg(cols).arg(rows);
     }
     // Up to 2^62 records: compared by division, as their byte count could overflow.
     const std::int64_t records = static_cast<std::int64_t>(cols) * rows;
     if (records > (size - kHeaderSize) / recordSize_) {
-        return QStringLiteral("файл короче своих записей");
+        return QCoreApplication::translate("meterdata::TMatrix", "файл короче своих записей");
     }
     if (!SizeBuffer(cols, rows)) {
-        return QStringLiteral("нет памяти для %1 x %2 записей").arg(cols).arg(rows);
+        return QCoreApplication::translate("meterdata::TMatrix", "нет памяти для %1 x %2 записей")
+            .arg(cols)
+            .arg(rows);
     }
     colCount_ = cols;
     rowCount_ = rows;
@@ -345,7 +351,7 @@ QString TMatrix::ReadRecords(QFile& file) {
     for (qint64 at = 0; at < bytes;) {
         const qint64 want = std::min<qint64>(bytes - at, static_cast<qint64>(piece.size()));
         if (file.read(reinterpret_cast<char*>(piece.data()), want) != want) {
-            return QStringLiteral("ошибка чтения");
+            return QCoreApplication::translate("meterdata::TMatrix", "ошибка чтения");
         }
         CopyNonZero(data_.get() + at, piece.data(), static_cast<std::size_t>(want));
         at += want;
@@ -364,7 +370,7 @@ LoadResult TMatrix::ReadFromFile() {
     QFile file(fileName_);
     QString why;
     if (!info.isFile()) {
-        why = QStringLiteral("это не файл");
+        why = QCoreApplication::translate("meterdata::TMatrix", "это не файл");
     } else if (!file.open(QIODevice::ReadOnly)) {
         why = file.errorString();
     } else if (file.size() == 0) {
@@ -378,7 +384,8 @@ LoadResult TMatrix::ReadFromFile() {
     }
     Reset();
     result.Status = LoadStatus::Failed;
-    result.Error = QStringLiteral("Файл базы данных «%1» не прочитан: %2.").arg(Native(fileName_), why);
+    result.Error = QCoreApplication::translate("meterdata::TMatrix", "Файл базы данных «%1» не прочитан: %2.")
+                       .arg(Native(fileName_), why);
     lastError_ = result.Error;
     return result;
 }
@@ -387,12 +394,12 @@ bool TMatrix::SaveToFile() {
     lastError_.clear();
     onDisk_.reset();
     if (fileName_.isEmpty()) {
-        lastError_ = QStringLiteral("У хранилища нет файла.");
+        lastError_ = QCoreApplication::translate("meterdata::TMatrix", "У хранилища нет файла.");
         return false;
     }
     QSaveFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly)) {
-        lastError_ = QStringLiteral("Не удалось записать файл «%1»: %2")
+        lastError_ = QCoreApplication::translate("meterdata::TMatrix", "Не удалось записать файл «%1»: %2")
                          .arg(Native(fileName_), WriteFailure(fileName_, file));
         return false;
     }
@@ -402,7 +409,7 @@ bool TMatrix::SaveToFile() {
     const qint64 bytes = static_cast<qint64>(Count()) * recordSize_;
     if (file.write(header, kHeaderSize) != kHeaderSize ||
         file.write(reinterpret_cast<const char*>(data_.get()), bytes) != bytes || !file.commit()) {
-        lastError_ = QStringLiteral("Не удалось записать файл «%1»: %2")
+        lastError_ = QCoreApplication::translate("meterdata::TMatrix", "Не удалось записать файл «%1»: %2")
                          .arg(Native(fileName_), WriteFailure(fileName_, file));
         return false;
     }

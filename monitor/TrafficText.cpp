@@ -1,5 +1,6 @@
 #include "monitor/TrafficText.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include "commands/Catalogue.h"
@@ -21,7 +22,8 @@ QString HexBytes(const std::uint8_t* bytes, std::size_t count) {
 QString TypeText(TrafficKind kind, std::uint16_t source, std::uint8_t code) {
     const QString hex = QString::asprintf("%02Xh", code);
     if (link::IsMeterSource(source)) {  // requests come from FFFF
-        return hex + QStringLiteral(" пакет счётчика %1").arg(source & link::kMeterNumberMask);
+        return hex + QCoreApplication::translate("monitor::TrafficText", " пакет счётчика %1")
+                         .arg(source & link::kMeterNumberMask);
     }
     const char* name = nullptr;
     if (kind != TrafficKind::Sent) {
@@ -38,8 +40,20 @@ QString TypeText(TrafficKind kind, std::uint16_t source, std::uint8_t code) {
 }  // namespace
 
 const QStringList& TrafficHeaders() {
-    static const QStringList headers = {"Время", "Напр.", "Источник", "Получатель",
-                                        "N",     "Тип",   "Данные",   "Отметка"};
+    // Built at the first call, after the language is chosen.
+    static const QStringList headers = [] {
+        QStringList h;
+        for (const char* text : {QT_TRANSLATE_NOOP("monitor::TrafficText", "Время"),
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Напр."),
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Источник"),
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Получатель"), "N",
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Тип"),
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Данные"),
+                                 QT_TRANSLATE_NOOP("monitor::TrafficText", "Отметка")}) {
+            h << QCoreApplication::translate("monitor::TrafficText", text);
+        }
+        return h;
+    }();
     return headers;
 }
 
@@ -56,7 +70,7 @@ QStringList TrafficTexts(const TrafficEntry& entry) {
                        b.size() >= b[link::kOffsetLength] + link::kHeaderSize + 1u;
     if (!frame) {
         texts << QString() << QString() << QString() << QString() << HexBytes(b.data(), b.size())
-              << QStringLiteral("отброшено байт: %1").arg(b.size());
+              << QCoreApplication::translate("monitor::TrafficText", "отброшено байт: %1").arg(b.size());
         return texts;
     }
     const std::uint16_t source = link::ReadWord(&b[link::kOffsetSource]);
@@ -66,10 +80,11 @@ QStringList TrafficTexts(const TrafficEntry& entry) {
           << QString::asprintf("%04X", link::ReadWord(&b[link::kOffsetDestination])) << QString::number(n)
           << (n == 0 ? QString() : TypeText(entry.kind, source, payload[0])) << HexBytes(payload, n);
     if (entry.kind == TrafficKind::BadChecksum) {
-        texts << QString::asprintf("неверная КС: %02X вместо %02X", payload[n],
-                                   link::PayloadChecksum(payload, n));
+        texts << QCoreApplication::translate("monitor::TrafficText", "неверная КС: %1 вместо %2")
+                     .arg(QString::asprintf("%02X", payload[n]),
+                          QString::asprintf("%02X", link::PayloadChecksum(payload, n)));
     } else if (n == 0) {
-        texts << QStringLiteral("пустой кадр");
+        texts << QCoreApplication::translate("monitor::TrafficText", "пустой кадр");
     } else {
         texts << QString();
     }

@@ -1,5 +1,6 @@
 #include "mqtt/MqttAddress.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QUrl>
 
@@ -9,9 +10,11 @@ namespace lumvaris::mqtt {
 
 namespace {
 
-const QString kForms = QStringLiteral(
-    "Ожидается mqtt://[пользователь@]сервер[:порт]/ПРЕФИКС или "
-    "mqtts://[пользователь@]сервер[:порт]/ПРЕФИКС.");
+QString Forms() {
+    return QCoreApplication::translate("mqtt::MqttAddress",
+                                       "Ожидается mqtt://[пользователь@]сервер[:порт]/ПРЕФИКС или "
+                                       "mqtts://[пользователь@]сервер[:порт]/ПРЕФИКС.");
+}
 
 }  // namespace
 
@@ -25,7 +28,7 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
     address.Url = text;
     error.clear();
     if (text.trimmed().isEmpty()) {
-        error = QStringLiteral("Адрес брокера MQTT не указан. ") + kForms;
+        error = QCoreApplication::translate("mqtt::MqttAddress", "Адрес брокера MQTT не указан. ") + Forms();
         return false;
     }
     const QUrl url(text, QUrl::StrictMode);
@@ -33,11 +36,14 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
     const QString shown = url.isValid() ? url.toString(QUrl::RemovePassword) : text;
     const QString scheme = url.scheme();
     if (!url.isValid() || (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts"))) {
-        error = QStringLiteral("Адрес брокера MQTT «%1» не распознан. ").arg(shown) + kForms;
+        error = QCoreApplication::translate("mqtt::MqttAddress", "Адрес брокера MQTT «%1» не распознан. ")
+                    .arg(shown) +
+                Forms();
         return false;
     }
     if (!url.password().isNull()) {
-        error = QStringLiteral(
+        error = QCoreApplication::translate(
+                    "mqtt::MqttAddress",
                     "Адрес «%1» содержит пароль. Пароль в адресе не принимается, чтобы он не попал в "
                     "файлы настроек и в список процессов: укажите его в переменной окружения %2 или в "
                     "файле пароля.")
@@ -45,12 +51,15 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
         return false;
     }
     if (url.host().isEmpty()) {
-        error = QStringLiteral("В адресе «%1» не указан сервер. ").arg(shown) + kForms;
+        error =
+            QCoreApplication::translate("mqtt::MqttAddress", "В адресе «%1» не указан сервер. ").arg(shown) +
+            Forms();
         return false;
     }
     if (url.hasQuery() || url.hasFragment()) {
-        error =
-            QStringLiteral("Адрес «%1»: после префикса тем ничего не должно быть («?…», «#…»).").arg(shown);
+        error = QCoreApplication::translate(
+                    "mqtt::MqttAddress", "Адрес «%1»: после префикса тем ничего не должно быть («?…», «#…»).")
+                    .arg(shown);
         return false;
     }
     address.Tls = scheme == QLatin1String("mqtts");
@@ -58,7 +67,8 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
     address.Host = url.host(QUrl::FullyDecoded);
     address.Port = url.port(address.Tls ? 8883 : 1883);
     if (address.Port == 0) {
-        error = QStringLiteral("В адресе «%1» порт 0 не годится.").arg(shown);
+        error =
+            QCoreApplication::translate("mqtt::MqttAddress", "В адресе «%1» порт 0 не годится.").arg(shown);
         return false;
     }
     QString prefix = url.path(QUrl::FullyDecoded);
@@ -69,7 +79,10 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
         prefix.chop(1);
     }
     if (prefix.isEmpty()) {
-        error = QStringLiteral("В адресе «%1» не указан префикс тем (…/ПРЕФИКС). ").arg(shown) + kForms;
+        error = QCoreApplication::translate("mqtt::MqttAddress",
+                                            "В адресе «%1» не указан префикс тем (…/ПРЕФИКС). ")
+                    .arg(shown) +
+                Forms();
         return false;
     }
     const QByteArray bytes = prefix.toUtf8();
@@ -80,7 +93,8 @@ bool ParseMqttUrl(const QString& text, MqttAddress& address, QString& error) {
     if (prefix.startsWith(QLatin1Char('$')) || control ||
         mosquitto_pub_topic_check2(bytes.constData(), static_cast<std::size_t>(bytes.size())) !=
             MOSQ_ERR_SUCCESS) {
-        error = QStringLiteral(
+        error = QCoreApplication::translate(
+                    "mqtt::MqttAddress",
                     "В адресе «%1» префикс тем «%2» не годится: в нём не может быть «+», «#» и управляющих "
                     "символов, и он не может начинаться с «$».")
                     .arg(shown, prefix);
@@ -97,14 +111,15 @@ bool ReadMqttPassword(const MqttAddress& address, const QString& passwordFile,
     if (!passwordFile.isEmpty()) {
         QFile file(passwordFile);
         if (!file.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("Файл пароля брокера MQTT «%1» не читается: %2.")
+            error = QCoreApplication::translate("mqtt::MqttAddress",
+                                                "Файл пароля брокера MQTT «%1» не читается: %2.")
                         .arg(passwordFile, file.errorString());
             return false;
         }
         if (address.User.isEmpty()) {
-            error = QStringLiteral(
-                        "Указан файл пароля «%1», но в адресе «%2» нет пользователя "
-                        "(mqtt://пользователь@сервер/…).")
+            error = QCoreApplication::translate("mqtt::MqttAddress",
+                                                "Указан файл пароля «%1», но в адресе «%2» нет пользователя "
+                                                "(mqtt://пользователь@сервер/…).")
                         .arg(passwordFile, address.Url);
             return false;
         }

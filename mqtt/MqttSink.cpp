@@ -1,5 +1,6 @@
 #include "mqtt/MqttSink.h"
 
+#include <QCoreApplication>
 #include "sinks/Reading.h"
 
 #include <QDateTime>
@@ -49,24 +50,25 @@ QString Reason(int code, int errorNumber, const MqttAddress& address) {
         case MOSQ_ERR_ERRNO:
             switch (errorNumber) {
                 case ECONNREFUSED:
-                    return QStringLiteral("соединение отклонено (брокер на этом порту не запущен)");
+                    return QCoreApplication::translate(
+                        "mqtt::MqttSink", "соединение отклонено (брокер на этом порту не запущен)");
                 case ETIMEDOUT:
-                    return QStringLiteral("сервер не отвечает");
+                    return QCoreApplication::translate("mqtt::MqttSink", "сервер не отвечает");
                 case EHOSTUNREACH:
                 case ENETUNREACH:
-                    return QStringLiteral("сервер недоступен по сети");
+                    return QCoreApplication::translate("mqtt::MqttSink", "сервер недоступен по сети");
                 default:
                     return QString::fromLocal8Bit(std::strerror(errorNumber));
             }
         case MOSQ_ERR_EAI:
         case MOSQ_ERR_LOOKUP:
-            return QStringLiteral("сервер «%1» не найден").arg(address.Host);
+            return QCoreApplication::translate("mqtt::MqttSink", "сервер «%1» не найден").arg(address.Host);
         case MOSQ_ERR_CONN_LOST:
-            return QStringLiteral("соединение разорвано");
+            return QCoreApplication::translate("mqtt::MqttSink", "соединение разорвано");
         case MOSQ_ERR_KEEPALIVE:
-            return QStringLiteral("брокер перестал отвечать");
+            return QCoreApplication::translate("mqtt::MqttSink", "брокер перестал отвечать");
         case MOSQ_ERR_NO_CONN:
-            return QStringLiteral("соединение не установлено");
+            return QCoreApplication::translate("mqtt::MqttSink", "соединение не установлено");
         default:
             return QString::fromUtf8(mosquitto_strerror(code));
     }
@@ -75,35 +77,41 @@ QString Reason(int code, int errorNumber, const MqttAddress& address) {
 // The broker's refusal of a connection, by the code of its answer; `passwordGiven` tells a wrong
 // password from none at all.
 QString Refusal(int code, const MqttAddress& address, bool passwordGiven) {
-    const QString broker = QStringLiteral("Брокер MQTT «%1»").arg(address.Url);
+    const QString broker = QCoreApplication::translate("mqtt::MqttSink", "Брокер MQTT «%1»").arg(address.Url);
     switch (code) {
         case 4:
         case 5:
             if (address.User.isEmpty()) {
-                return broker + QStringLiteral(
+                return broker + QCoreApplication::translate(
+                                    "mqtt::MqttSink",
                                     " не принимает подключение без пользователя и пароля: укажите "
                                     "пользователя в адресе (mqtt://пользователь@сервер/…), а пароль — в "
                                     "переменной окружения %1 или в файле пароля.")
                                     .arg(QLatin1String(kPasswordVariable));
             }
             if (!passwordGiven) {
-                return broker + QStringLiteral(
+                return broker + QCoreApplication::translate(
+                                    "mqtt::MqttSink",
                                     " отказал во входе пользователю «%1»: пароль не задан (переменная "
                                     "окружения %2 не установлена и файл пароля не указан).")
                                     .arg(address.User, QLatin1String(kPasswordVariable));
             }
-            return broker + QStringLiteral(
+            return broker + QCoreApplication::translate(
+                                "mqtt::MqttSink",
                                 " отказал во входе пользователю «%1»: неверное имя или пароль, либо у "
                                 "пользователя нет доступа.")
                                 .arg(address.User);
         case 1:
-            return broker + QStringLiteral(" не поддерживает протокол MQTT 3.1.1.");
+            return broker +
+                   QCoreApplication::translate("mqtt::MqttSink", " не поддерживает протокол MQTT 3.1.1.");
         case 2:
-            return broker + QStringLiteral(" отклонил идентификатор клиента.");
+            return broker + QCoreApplication::translate("mqtt::MqttSink", " отклонил идентификатор клиента.");
         case 3:
-            return broker + QStringLiteral(" сейчас не принимает подключения.");
+            return broker +
+                   QCoreApplication::translate("mqtt::MqttSink", " сейчас не принимает подключения.");
         default:
-            return broker + QStringLiteral(" отклонил подключение (код %1).").arg(code);
+            return broker +
+                   QCoreApplication::translate("mqtt::MqttSink", " отклонил подключение (код %1).").arg(code);
     }
 }
 
@@ -113,17 +121,20 @@ QString TlsFailure(const QString& text) {
     if (lower.contains(QLatin1String("unexpected eof")) ||
         lower.contains(QLatin1String("wrong version number")) ||
         lower.contains(QLatin1String("packet length too long"))) {
-        return QStringLiteral(
+        return QCoreApplication::translate(
+            "mqtt::MqttSink",
             "брокер не отвечает по TLS (этот порт, вероятно, без TLS: mqtt:// вместо mqtts://, "
             "или порт 8883)");
     }
     if (lower.contains(QLatin1String("certificate verify failed"))) {
-        return QStringLiteral(
+        return QCoreApplication::translate(
+            "mqtt::MqttSink",
             "сертификат брокера не прошёл проверку (укажите файл центров сертификации: "
             "--mqtt-ca)");
     }
     if (lower.contains(QLatin1String("connection refused"))) {
-        return QStringLiteral("соединение отклонено (брокер на этом порту не запущен)");
+        return QCoreApplication::translate("mqtt::MqttSink",
+                                           "соединение отклонено (брокер на этом порту не запущен)");
     }
     return text;
 }
@@ -146,7 +157,8 @@ QString MqttSink::StatusTopic() const {
 }
 
 QString MqttSink::DownMessage(const QString& why) const {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "mqtt::MqttSink",
                "Брокер MQTT «%1» недоступен: %2. Показания ждут в очереди (не больше %3) и будут "
                "отправлены, когда связь восстановится.")
         .arg(address_.Url, why)
@@ -349,9 +361,11 @@ void MqttSink::OnConnect(mosquitto*, void* data, int code) {
                 self->answer_ = Answer::Connected;
             }
             changed = self->SetReachableLocked(
-                true, QStringLiteral("Связь с брокером MQTT «%1» восстановлена: показания из очереди "
-                                     "отправляются.")
-                          .arg(self->address_.Url));
+                true,
+                QCoreApplication::translate("mqtt::MqttSink",
+                                            "Связь с брокером MQTT «%1» восстановлена: показания из очереди "
+                                            "отправляются.")
+                    .arg(self->address_.Url));
         } else {
             const QString refusal = Refusal(code, self->address_, self->passwordGiven_);
             if (self->answer_ == Answer::None) {
@@ -387,13 +401,14 @@ void MqttSink::OnDisconnect(mosquitto*, void* data, int code) {
                 self->answerText_ = why;
             }
             changed = self->SetReachableLocked(
-                false, wasConnected
-                           ? QStringLiteral("Связь с брокером MQTT «%1» потеряна: %2. Показания ждут "
-                                            "в очереди (не больше %3) и будут отправлены, когда "
-                                            "связь восстановится.")
-                                 .arg(self->address_.Url, why)
-                                 .arg(self->options_.Capacity)
-                           : self->DownMessage(why));
+                false, wasConnected ? QCoreApplication::translate(
+                                          "mqtt::MqttSink",
+                                          "Связь с брокером MQTT «%1» потеряна: %2. Показания ждут "
+                                          "в очереди (не больше %3) и будут отправлены, когда "
+                                          "связь восстановится.")
+                                          .arg(self->address_.Url, why)
+                                          .arg(self->options_.Capacity)
+                                    : self->DownMessage(why));
         }
         message = self->reachabilityMessage_;
     }
@@ -478,8 +493,9 @@ void MqttSink::OnLog(mosquitto*, void* data, int level, const char* text) {
         // An error before the connection stands (the TLS handshake, an answer that is not MQTT) ends
         // libmosquitto's network thread without a callback: the worker starts it again.
         const QString why = TlsFailure(QString::fromUtf8(text));
-        const QString failure =
-            QStringLiteral("Соединение с брокером MQTT «%1» не установлено: %2").arg(self->address_.Url, why);
+        const QString failure = QCoreApplication::translate(
+                                    "mqtt::MqttSink", "Соединение с брокером MQTT «%1» не установлено: %2")
+                                    .arg(self->address_.Url, why);
         if (self->answer_ == Answer::None) {
             self->answer_ = Answer::Failed;
             self->answerText_ = failure;
@@ -499,7 +515,7 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
     InitLibrary();
     client_ = mosquitto_new(nullptr, true, this);
     if (client_ == nullptr) {
-        error = QStringLiteral("Клиент MQTT не создан: недостаточно памяти.");
+        error = QCoreApplication::translate("mqtt::MqttSink", "Клиент MQTT не создан: недостаточно памяти.");
         return false;
     }
     mosquitto_connect_callback_set(client_, &OnConnect);
@@ -524,9 +540,11 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
             const bool readable = ca.open(QIODevice::ReadOnly);
             if (!readable || mosquitto_tls_set(client_, QFile::encodeName(options_.CaFile).constData(),
                                                nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
-                error = QStringLiteral("Файл сертификатов «%1» для брокера MQTT не годится: %2.")
-                            .arg(options_.CaFile,
-                                 readable ? QStringLiteral("сертификаты не прочитаны") : ca.errorString());
+                error = QCoreApplication::translate("mqtt::MqttSink",
+                                                    "Файл сертификатов «%1» для брокера MQTT не годится: %2.")
+                            .arg(options_.CaFile, readable ? QCoreApplication::translate(
+                                                                 "mqtt::MqttSink", "сертификаты не прочитаны")
+                                                           : ca.errorString());
                 Teardown(false);
                 return false;
             }
@@ -555,7 +573,8 @@ bool MqttSink::Start(const std::optional<QByteArray>& password, QString& error) 
         }
         if (answer_ == Answer::None && code == MOSQ_ERR_SUCCESS) {
             SetReachableLocked(
-                false, DownMessage(QStringLiteral("нет ответа за %1 мс").arg(options_.ConnectWait.count())));
+                false, DownMessage(QCoreApplication::translate("mqtt::MqttSink", "нет ответа за %1 мс")
+                                       .arg(options_.ConnectWait.count())));
         }
     }
     worker_ = std::thread([this] { Run(); });
@@ -601,11 +620,13 @@ void MqttSink::Run() {
         if (outbox_ && !overflowSaid_ && outbox_->Dropped() > 0) {
             overflowSaid_ = true;
             lock.unlock();
-            emit Overflowed(QStringLiteral("Очередь отправки на брокер MQTT «%1» на диске заполнена (%2): "
-                                           "новые показания в неё не попадают и остаются только в "
-                                           "локальной базе данных порта.")
-                                .arg(address_.Url)
-                                .arg(sinks::SizeText(outbox_->MaxBytes())));
+            emit Overflowed(
+                QCoreApplication::translate("mqtt::MqttSink",
+                                            "Очередь отправки на брокер MQTT «%1» на диске заполнена (%2): "
+                                            "новые показания в неё не попадают и остаются только в "
+                                            "локальной базе данных порта.")
+                    .arg(address_.Url)
+                    .arg(sinks::SizeText(outbox_->MaxBytes())));
             lock.lock();
             continue;
         }

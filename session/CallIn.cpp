@@ -1,5 +1,6 @@
 #include "session/CallIn.h"
 
+#include <QCoreApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -23,21 +24,23 @@ QString Hex4(std::uint16_t value) {
 }
 
 QString SecondsText(int ms) {
-    return ms % 1000 == 0 ? QStringLiteral("%1 с").arg(ms / 1000) : QStringLiteral("%1 мс").arg(ms);
+    return ms % 1000 == 0 ? QCoreApplication::translate("session::CallIn", "%1 с").arg(ms / 1000)
+                          : QCoreApplication::translate("session::CallIn", "%1 мс").arg(ms);
 }
 
 QString ListenFailure(QAbstractSocket::SocketError error) {
     switch (error) {
         case QAbstractSocket::AddressInUseError:
-            return QStringLiteral("адрес уже занят");
+            return QCoreApplication::translate("session::CallIn", "адрес уже занят");
         case QAbstractSocket::SocketAccessError:
-            return QStringLiteral("нет прав (порты ниже 1024 открывает только root)");
+            return QCoreApplication::translate("session::CallIn",
+                                               "нет прав (порты ниже 1024 открывает только root)");
         case QAbstractSocket::SocketAddressNotAvailableError:
-            return QStringLiteral("у этой машины нет такого адреса");
+            return QCoreApplication::translate("session::CallIn", "у этой машины нет такого адреса");
         case QAbstractSocket::UnsupportedSocketOperationError:
-            return QStringLiteral("такие адреса эта машина не поддерживает");
+            return QCoreApplication::translate("session::CallIn", "такие адреса эта машина не поддерживает");
         default:
-            return QStringLiteral("ошибка сети");
+            return QCoreApplication::translate("session::CallIn", "ошибка сети");
     }
 }
 
@@ -81,7 +84,8 @@ std::optional<ListenAddress> ParseListenAddress(const QString& text, QString* er
         }
         return std::nullopt;
     };
-    const QString usage = QStringLiteral(
+    const QString usage = QCoreApplication::translate(
+                              "session::CallIn",
                               "«%1» — не адрес для входящих подключений: нужен [АДРЕС:]ПОРТ, например 4001, "
                               "192.168.0.10:4001 или [::1]:4001.")
                               .arg(text);
@@ -105,14 +109,18 @@ std::optional<ListenAddress> ParseListenAddress(const QString& text, QString* er
             portText = text;
         }
         if (host.contains(QLatin1Char(':'))) {
-            return fail(QStringLiteral("«%1»: адрес IPv6 пишется в квадратных скобках, например [::1]:4001.")
-                            .arg(text));
+            return fail(
+                QCoreApplication::translate(
+                    "session::CallIn", "«%1»: адрес IPv6 пишется в квадратных скобках, например [::1]:4001.")
+                    .arg(text));
         }
     }
     ListenAddress where;
     const uint port = portText.toUInt();
     if (!AllDigits(portText) || portText.size() > 5 || port > 65535) {
-        return fail(QStringLiteral("«%1»: порт должен быть числом от 0 до 65535.").arg(text));
+        return fail(
+            QCoreApplication::translate("session::CallIn", "«%1»: порт должен быть числом от 0 до 65535.")
+                .arg(text));
     }
     where.port = static_cast<quint16>(port);
     if (bracketed || !host.isEmpty()) {
@@ -177,12 +185,14 @@ QString CallInServer::IdentPatternError(const QString& pattern) {
     }
     const QRegularExpression expression(pattern);
     if (!expression.isValid()) {
-        return QStringLiteral("Выражение «%1» составлено неправильно (ошибка в знаке %2).")
+        return QCoreApplication::translate("session::CallIn",
+                                           "Выражение «%1» составлено неправильно (ошибка в знаке %2).")
             .arg(pattern)
             .arg(expression.patternErrorOffset() + 1);
     }
     if (expression.captureCount() != 1) {
-        return QStringLiteral(
+        return QCoreApplication::translate(
+                   "session::CallIn",
                    "В выражении «%1» должна быть ровно одна группа в скобках: UART-ID из четырёх "
                    "шестнадцатеричных цифр, например ID:([0-9A-F]{4}).")
             .arg(pattern);
@@ -196,8 +206,9 @@ Result CallInServer::Listen(const ListenAddress& where) {
     // Modems that all call back at once after a network outage should not meet a full queue.
     server->setListenBacklogSize(256);
     if (!server->listen(where.address, where.port)) {
-        return Result::Failed(QStringLiteral("Не удалось ждать входящих подключений на %1: %2.")
-                                  .arg(AddressText(where), ListenFailure(server->serverError())));
+        return Result::Failed(
+            QCoreApplication::translate("session::CallIn", "Не удалось ждать входящих подключений на %1: %2.")
+                .arg(AddressText(where), ListenFailure(server->serverError())));
     }
     connect(server.get(), &QTcpServer::newConnection, this, &CallInServer::Accept);
     server_ = std::move(server);
@@ -233,16 +244,20 @@ void CallInServer::Accept() {
             socket->abort();
             socket->deleteLater();
             if (now_ >= surplusLogUntil_) {
-                QString line = QStringLiteral(
+                QString line = QCoreApplication::translate(
+                                   "session::CallIn",
                                    "Входящее подключение %1 закрыто: ожидающих опознания подключений уже "
                                    "%2 (предел)")
                                    .arg(peer)
                                    .arg(limits_.maxPending);
-                line += surplusUnlogged_ > 0
-                            ? QStringLiteral("; с прошлой такой записи так же закрыто ещё %1.")
-                                  .arg(surplusUnlogged_)
-                            : QStringLiteral(". Следующие такие закрытия записываются не чаще раза в %1.")
-                                  .arg(SecondsText(kSurplusLogPauseMs));
+                line +=
+                    surplusUnlogged_ > 0
+                        ? QCoreApplication::translate("session::CallIn",
+                                                      "; с прошлой такой записи так же закрыто ещё %1.")
+                              .arg(surplusUnlogged_)
+                        : QCoreApplication::translate(
+                              "session::CallIn", ". Следующие такие закрытия записываются не чаще раза в %1.")
+                              .arg(SecondsText(kSurplusLogPauseMs));
                 Say(line);
                 surplusLogUntil_ = now_ + kSurplusLogPauseMs;
                 surplusUnlogged_ = 0;
@@ -269,7 +284,7 @@ void CallInServer::Accept() {
             if (it->socket->bytesAvailable() > 0 && !Read(it)) {
                 return;
             }
-            Refuse(it, QStringLiteral("собеседник отключился до опознания"));
+            Refuse(it, QCoreApplication::translate("session::CallIn", "собеседник отключился до опознания"));
         });
         if (!tick_->IsActive()) {
             tick_->Start();
@@ -303,11 +318,14 @@ bool CallInServer::Read(PendingList::iterator it) {
         return false;
     }
     if (p.socket->bytesAvailable() > 0) {
-        Refuse(it, QStringLiteral("прислано больше %1 байт без опознания").arg(limits_.maxBytes));
+        Refuse(it, QCoreApplication::translate("session::CallIn", "прислано больше %1 байт без опознания")
+                       .arg(limits_.maxBytes));
         return false;
     }
     if (!probing_ && identPattern_ && p.received.size() >= kIdentWindow) {
-        Refuse(it, QStringLiteral("в первых %1 байтах нет опознавательного текста").arg(kIdentWindow));
+        Refuse(it, QCoreApplication::translate("session::CallIn",
+                                               "в первых %1 байтах нет опознавательного текста")
+                       .arg(kIdentWindow));
         return false;
     }
     return true;
@@ -345,8 +363,8 @@ std::optional<CallInServer::Identified> CallInServer::FindIdentText(const Pendin
     Identified found{0, match.capturedStart(0), match.capturedEnd(0), false, {}};
     const QString id = match.captured(1);
     if (id.size() != 4 || !std::all_of(id.begin(), id.end(), IsHexDigit)) {
-        found.refusal =
-            QStringLiteral("в опознавательном тексте нет UART-ID из четырёх шестнадцатеричных цифр");
+        found.refusal = QCoreApplication::translate(
+            "session::CallIn", "в опознавательном тексте нет UART-ID из четырёх шестнадцатеричных цифр");
         return found;
     }
     found.uartId = static_cast<std::uint16_t>(id.toUInt(nullptr, 16));
@@ -386,11 +404,15 @@ void CallInServer::Finish(PendingList::iterator it, const Identified& found) {
         return;
     }
     if (const QString reason = commands::UnreachableAddressReason(found.uartId); !reason.isEmpty()) {
-        Refuse(it, QStringLiteral("UART-ID %1 не может быть адресом концентратора").arg(Hex4(found.uartId)));
+        Refuse(it, QCoreApplication::translate("session::CallIn",
+                                               "UART-ID %1 не может быть адресом концентратора")
+                       .arg(Hex4(found.uartId)));
         return;
     }
     if (!allowAll_ && allowed_.count(found.uartId) == 0) {
-        Refuse(it, QStringLiteral("UART-ID %1 не разрешён").arg(Hex4(found.uartId)));
+        Refuse(
+            it,
+            QCoreApplication::translate("session::CallIn", "UART-ID %1 не разрешён").arg(Hex4(found.uartId)));
         return;
     }
     Pending& p = *it;
@@ -427,7 +449,8 @@ void CallInServer::Refuse(PendingList::iterator it, const QString& why) {
     socket->abort();
     socket->deleteLater();  // it may be the sender of the signal that brought us here
     pending_.erase(it);
-    Say(QStringLiteral("Входящее подключение %1 закрыто: %2.").arg(peer, why));
+    Say(QCoreApplication::translate("session::CallIn", "Входящее подключение %1 закрыто: %2.")
+            .arg(peer, why));
 }
 
 void CallInServer::Tick() {
@@ -435,7 +458,8 @@ void CallInServer::Tick() {
     for (auto it = pending_.begin(); it != pending_.end();) {
         const auto next = std::next(it);
         if (now_ >= it->deadline) {
-            Refuse(it, QStringLiteral("не опознано за %1").arg(SecondsText(limits_.identifyMs)));
+            Refuse(it, QCoreApplication::translate("session::CallIn", "не опознано за %1")
+                           .arg(SecondsText(limits_.identifyMs)));
         } else if (it->nextRound >= 0 && now_ >= it->nextRound) {
             it->nextProbe = 0;
             it->nextRound = -1;

@@ -1,5 +1,6 @@
 #include "session/Connection.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -16,17 +17,20 @@ constexpr int kTimerGaugeInterval = 100;
 constexpr int kTimerSaveInterval = 60000;
 constexpr int kTimerPortWatchInterval = 1000;
 
-const char* const kOpenErrorText = "ВНИМАНИЕ! При открытии порта произошла ошибка!";
+const char* const kOpenErrorText =
+    QT_TRANSLATE_NOOP("session::Connection", "ВНИМАНИЕ! При открытии порта произошла ошибка!");
 constexpr std::uint8_t kAddressReadType = 0x86;
 
 }  // namespace
 
 QString LostPortText(const QString& reason) {
-    QString text = QStringLiteral("ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
+    QString text = QCoreApplication::translate("session::Connection",
+                                               "ВНИМАНИЕ! Связь с коммуникационным портом потеряна");
     if (!reason.isEmpty()) {
         text += QStringLiteral(" (") + reason + QStringLiteral(")");
     }
-    return text + QStringLiteral(".\nПроверьте подключение и выберите порт заново.");
+    return text + QCoreApplication::translate("session::Connection",
+                                              ".\nПроверьте подключение и выберите порт заново.");
 }
 
 Connection::Connection(const Platform& platform, QObject* parent)
@@ -109,8 +113,8 @@ bool Connection::Open(const QString& portName, int baudRate, bool quiet) {
         port_.SetName(std::string());
         // The port's own reason on a second line: in use, no access, no such device.
         if (listener_ != nullptr) {
-            listener_->ConnectionRefused(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') +
-                                         QString::fromUtf8(e.what()));
+            listener_->ConnectionRefused(QCoreApplication::translate("session::Connection", kOpenErrorText) +
+                                         QLatin1Char('\n') + QString::fromUtf8(e.what()));
         }
         return false;
     }
@@ -163,7 +167,8 @@ bool Connection::Attach(bool quiet) {
             port_.SetReceiveNotification(nullptr);
             return false;
         }
-        refuse(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') + QString::fromUtf8(e.what()));
+        refuse(QCoreApplication::translate("session::Connection", kOpenErrorText) + QLatin1Char('\n') +
+               QString::fromUtf8(e.what()));
         return false;
     }
     // Which adapter this is, while it is there: after it vanished, the list no longer says.
@@ -264,15 +269,18 @@ void Connection::SaveBeforeClosing(CloseReason reason) {
             return;
         }
         // With the journal the records are not lost, only not yet in the files.
-        const QString fate =
-            active_->JournalKeepsUnsaved()
-                ? QStringLiteral(
-                      "Данные, принятые после последнего сохранения, останутся в журнале "
-                      "и вернутся в базу при следующем открытии этого порта. ")
-                : QStringLiteral("Данные, принятые после последнего сохранения, будут потеряны. ");
-        const QString text =
-            QStringLiteral("Не удалось сохранить локальную базу данных:\n%1\n\n%2Повторить попытку?")
-                .arg(saved.Message(), fate);
+        const QString fate = active_->JournalKeepsUnsaved()
+                                 ? QCoreApplication::translate(
+                                       "session::Connection",
+                                       "Данные, принятые после последнего сохранения, останутся в журнале "
+                                       "и вернутся в базу при следующем открытии этого порта. ")
+                                 : QCoreApplication::translate(
+                                       "session::Connection",
+                                       "Данные, принятые после последнего сохранения, будут потеряны. ");
+        const QString text = QCoreApplication::translate(
+                                 "session::Connection",
+                                 "Не удалось сохранить локальную базу данных:\n%1\n\n%2Повторить попытку?")
+                                 .arg(saved.Message(), fate);
         if (questions_ == nullptr || !questions_->RetrySave(text, reason)) {
             return;
         }
@@ -327,7 +335,9 @@ void Connection::OnPortLost(const QString& reason) {
             port_.SetName(std::string());
             Changed();
             if (listener_ != nullptr) {
-                listener_->ConnectionRefused(QString::fromUtf8(kOpenErrorText) + QLatin1Char('\n') + reason);
+                listener_->ConnectionRefused(
+                    QCoreApplication::translate("session::Connection", kOpenErrorText) + QLatin1Char('\n') +
+                    reason);
             }
             return;
         }
@@ -466,7 +476,8 @@ void Connection::WatchIdleLink() {
         // Keep-alive is answered by the far machine's system even while the device behind it (or
         // the program serving it) is dead; only the concentrator's own silence tells.
         port_.Close();
-        OnPortLost(QStringLiteral("нет ответа по сети %1 с").arg(kIdleLostMs / 1000));
+        OnPortLost(QCoreApplication::translate("session::Connection", "нет ответа по сети %1 с")
+                       .arg(kIdleLostMs / 1000));
         return;
     }
     if (idleMs_ >= kIdleProbeMs && !probeAwaited_ && !requester_.WaitInProgress()) {
@@ -541,8 +552,10 @@ void Connection::SwitchRate(int rateIndex) {
         settings.baudRate = kBaudRates[rateIndex];
         port_.SetLineSettings(settings);
         if (!port_.SetsRate()) {
-            ReportError(QStringLiteral("Концентратор работает на скорости %1 бит/с. Скорость порта %2 задаёт "
-                                       "удалённая сторона: если там другая, установите эту.")
+            ReportError(QCoreApplication::translate(
+                            "session::Connection",
+                            "Концентратор работает на скорости %1 бит/с. Скорость порта %2 задаёт "
+                            "удалённая сторона: если там другая, установите эту.")
                             .arg(kBaudRates[rateIndex])
                             .arg(PortName()));
             return;

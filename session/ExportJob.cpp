@@ -1,5 +1,6 @@
 #include "session/ExportJob.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <memory>
@@ -20,7 +21,7 @@ ExportJob::~ExportJob() {
 
 bool ExportJob::Start(sinks::PortExportOptions options, const QString& url, QString& error) {
     if (running_) {
-        error = QStringLiteral("Экспорт уже идёт.");
+        error = QCoreApplication::translate("session::ExportJob", "Экспорт уже идёт.");
         return false;
     }
     sinks::SinkAddress address;

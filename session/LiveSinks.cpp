@@ -1,5 +1,6 @@
 #include "session/LiveSinks.h"
 
+#include <QCoreApplication>
 #include "meterdata/MeterDatabase.h"
 #include "mqtt/MqttAddress.h"
 #include "sinks/ISink.h"
@@ -49,9 +50,10 @@ void LiveSinks::AttachOutbox(Target& target) {
     QString notice;
     if (!outbox->Open(sinks::Outbox::FileName(directory_, portName_, target.url), target.url,
                       sinks::Outbox::Options(), error, notice)) {
-        emit Message(
-            error +
-            QStringLiteral("\nПоказания в «%1» не передаются; их допишет команда export.").arg(target.url));
+        emit Message(error +
+                     QCoreApplication::translate(
+                         "session::LiveSinks", "\nПоказания в «%1» не передаются; их допишет команда export.")
+                         .arg(target.url));
         return;
     }
     if (!notice.isEmpty()) {

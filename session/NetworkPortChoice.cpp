@@ -1,5 +1,6 @@
 #include "session/NetworkPortChoice.h"
 
+#include <QCoreApplication>
 #include <utility>
 
 #include "link/NetworkAddress.h"
@@ -20,10 +21,11 @@ NetworkPortChoice::Opened NetworkPortChoice::PortOpened(const QString& portName)
     const auto address = link::ParseNetworkAddress(name);
     // The rate box stays as it is, for the next local port.
     if (address && address->scheme == link::NetworkScheme::Tcp && !std::exchange(rateNoteShown_, true)) {
-        opened.note = QStringLiteral(
-                          "Скорость порта %1 задаёт удалённая сторона: выбор скорости на неё "
-                          "не действует.")
-                          .arg(portName);
+        opened.note =
+            QCoreApplication::translate("session::NetworkPortChoice",
+                                        "Скорость порта %1 задаёт удалённая сторона: выбор скорости на неё "
+                                        "не действует.")
+                .arg(portName);
     }
     return opened;
 }
@@ -31,7 +33,8 @@ NetworkPortChoice::Opened NetworkPortChoice::PortOpened(const QString& portName)
 std::vector<std::pair<QString, QString>> NetworkPortChoice::RecentEntries() const {
     std::vector<std::pair<QString, QString>> entries;
     for (const QString& address : recent_.Addresses()) {
-        entries.emplace_back(address, QStringLiteral("сетевой адрес"));
+        entries.emplace_back(address,
+                             QCoreApplication::translate("session::NetworkPortChoice", "сетевой адрес"));
     }
     return entries;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <exception>
@@ -34,7 +35,9 @@ class Result {
   private:
     Result() = default;
     explicit Result(QString message)
-        : message_(message.isEmpty() ? QStringLiteral("Непредвиденная ошибка.") : std::move(message)) {}
+        : message_(message.isEmpty()
+                       ? QCoreApplication::translate("session::Result", "Непредвиденная ошибка.")
+                       : std::move(message)) {}
     QString message_;
 };
 

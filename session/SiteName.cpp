@@ -1,5 +1,6 @@
 #include "session/SiteName.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 #include "meterdata/MeterDatabase.h"
@@ -30,34 +31,40 @@ QString DefaultSite(const QString& portName) {
 
 QString SiteNameError(const QString& name) {
     if (name.trimmed().isEmpty()) {
-        return QStringLiteral("Имя концентратора не может быть пустым.");
+        return QCoreApplication::translate("session::SiteName", "Имя концентратора не может быть пустым.");
     }
     if (name.size() > kMaxSiteNameLength) {
-        return QStringLiteral("Имя концентратора длиннее %1 символов (%2).")
+        return QCoreApplication::translate("session::SiteName", "Имя концентратора длиннее %1 символов (%2).")
             .arg(kMaxSiteNameLength)
             .arg(name.size());
     }
     if (name.startsWith(QLatin1Char('$'))) {
-        return QStringLiteral("Имя концентратора «%1» начинается с «$»: такие темы MQTT принадлежат брокеру.")
+        return QCoreApplication::translate(
+                   "session::SiteName",
+                   "Имя концентратора «%1» начинается с «$»: такие темы MQTT принадлежат брокеру.")
             .arg(name);
     }
     // A CSV cell that begins so is a formula to a spreadsheet.
     if (name.startsWith(QLatin1Char('=')) || name.startsWith(QLatin1Char('-')) ||
         name.startsWith(QLatin1Char('@'))) {
-        return QStringLiteral(
+        return QCoreApplication::translate(
+                   "session::SiteName",
                    "Имя концентратора «%1» начинается с «%2»: в таблице CSV такая ячейка читается как "
                    "формула.")
             .arg(name, name.left(1));
     }
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#')) {
-            return QStringLiteral(
+            return QCoreApplication::translate(
+                       "session::SiteName",
                        "Имя концентратора «%1» содержит «%2»: в теме MQTT это разделитель или "
                        "подстановочный знак.")
                 .arg(name, c);
         }
         if (c.category() == QChar::Other_Control) {
-            return QStringLiteral("Имя концентратора содержит управляющий символ (код %1).").arg(c.unicode());
+            return QCoreApplication::translate("session::SiteName",
+                                               "Имя концентратора содержит управляющий символ (код %1).")
+                .arg(c.unicode());
         }
     }
     return {};

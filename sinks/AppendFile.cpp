@@ -1,5 +1,6 @@
 #include "sinks/AppendFile.h"
 
+#include <QCoreApplication>
 #include "sinks/FileText.h"
 
 #include <QDir>
@@ -155,7 +156,8 @@ bool AppendFile::StillThere(QString& why) const {
     struct stat st {};
     if (::stat(QFile::encodeName(path_).constData(), &st) != 0 ||
         static_cast<std::uint64_t>(st.st_dev) != device_ || static_cast<std::uint64_t>(st.st_ino) != inode_) {
-        why = QStringLiteral("файл удалён, переименован или его папки больше нет");
+        why = QCoreApplication::translate("sinks::AppendFile",
+                                          "файл удалён, переименован или его папки больше нет");
         return false;
     }
 #else
@@ -196,7 +198,8 @@ bool AppendFile::Write(const QByteArray& bytes, QString& why) {
         if (written < 0 && errno == EAGAIN) {
             // A pipe whose reader is slow: wait for room, a slice at a time, so an abort is seen.
             if (abort_) {
-                why = QStringLiteral("читающая сторона канала не принимает данные");
+                why = QCoreApplication::translate("sinks::AppendFile",
+                                                  "читающая сторона канала не принимает данные");
                 return false;
             }
             pollfd p{fd_, POLLOUT, 0};
@@ -246,7 +249,8 @@ bool PrepareForLines(AppendFile& file, const QByteArray& header, char firstByte,
     const QByteArray head = file.ReadAt(0, header.isEmpty() ? 1 : header.size());
     if (header.isEmpty() ? !head.startsWith(firstByte) : head != header) {
         refused = true;
-        why = QStringLiteral(
+        why = QCoreApplication::translate(
+            "sinks::AppendFile",
             "файл начинается не так, как файл показаний этой программы; в него ничего не "
             "дописывается");
         return false;
@@ -262,7 +266,8 @@ bool PrepareForLines(AppendFile& file, const QByteArray& header, char firstByte,
     const qsizetype lastEnd = tail.lastIndexOf('\n');
     if (lastEnd < 0 && from > 0) {
         refused = true;
-        why = QStringLiteral("последняя строка файла длиннее %1 байт").arg(kLook);
+        why = QCoreApplication::translate("sinks::AppendFile", "последняя строка файла длиннее %1 байт")
+                  .arg(kLook);
         return false;
     }
     const qint64 keep = lastEnd < 0 ? (header.isEmpty() ? 0 : header.size()) : from + lastEnd + 1;

@@ -1,5 +1,6 @@
 #include "sinks/FileText.h"
 
+#include <QCoreApplication>
 #include <QFileDevice>
 
 #include <cerrno>
@@ -10,37 +11,38 @@ namespace lumvaris::sinks {
 QString SystemErrorText(int errorNumber) {
     switch (errorNumber) {
         case ENOSPC:
-            return QStringLiteral("на диске нет места");
+            return QCoreApplication::translate("sinks::FileText", "на диске нет места");
 #ifdef EDQUOT
         case EDQUOT:
-            return QStringLiteral("превышена квота на диске");
+            return QCoreApplication::translate("sinks::FileText", "превышена квота на диске");
 #endif
         case EACCES:
         case EPERM:
-            return QStringLiteral("нет прав доступа");
+            return QCoreApplication::translate("sinks::FileText", "нет прав доступа");
         case EROFS:
-            return QStringLiteral("файловая система доступна только для чтения");
+            return QCoreApplication::translate("sinks::FileText",
+                                               "файловая система доступна только для чтения");
         case ENOENT:
-            return QStringLiteral("нет такого файла или папки");
+            return QCoreApplication::translate("sinks::FileText", "нет такого файла или папки");
         case ENOTDIR:
-            return QStringLiteral("часть пути - не папка");
+            return QCoreApplication::translate("sinks::FileText", "часть пути - не папка");
         case EISDIR:
-            return QStringLiteral("это папка, а не файл");
+            return QCoreApplication::translate("sinks::FileText", "это папка, а не файл");
         case EIO:
-            return QStringLiteral("ошибка ввода-вывода (проверьте носитель)");
+            return QCoreApplication::translate("sinks::FileText", "ошибка ввода-вывода (проверьте носитель)");
         case EPIPE:
-            return QStringLiteral("читающая сторона закрыла канал");
+            return QCoreApplication::translate("sinks::FileText", "читающая сторона закрыла канал");
 #ifdef ENXIO
         case ENXIO:
-            return QStringLiteral("у канала нет читающей стороны");
+            return QCoreApplication::translate("sinks::FileText", "у канала нет читающей стороны");
 #endif
         case EFBIG:
-            return QStringLiteral("файл слишком велик");
+            return QCoreApplication::translate("sinks::FileText", "файл слишком велик");
         case EMFILE:
         case ENFILE:
-            return QStringLiteral("открыто слишком много файлов");
+            return QCoreApplication::translate("sinks::FileText", "открыто слишком много файлов");
         case ENAMETOOLONG:
-            return QStringLiteral("слишком длинное имя файла");
+            return QCoreApplication::translate("sinks::FileText", "слишком длинное имя файла");
         default:
             return QString::fromLocal8Bit(std::strerror(errorNumber));
     }

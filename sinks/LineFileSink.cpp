@@ -1,5 +1,6 @@
 #include "sinks/LineFileSink.h"
 
+#include <QCoreApplication>
 #include "sinks/FileText.h"
 
 #include <QDir>
@@ -13,7 +14,7 @@ LineFileSink::~LineFileSink() {
 
 QString LineFileSink::Name() const {
     return address_.Path == QLatin1String("-")
-               ? QStringLiteral("стандартный вывод")
+               ? QCoreApplication::translate("sinks::LineFileSink", "стандартный вывод")
                : QStringLiteral("«%1»").arg(QDir::toNativeSeparators(address_.Path));
 }
 
@@ -31,29 +32,34 @@ bool LineFileSink::Open() {
         address_.Path == QLatin1String("-") || (info.exists() && !info.isFile() && !info.isDir());
     if (mode_ == Mode::Whole && !stream) {
         if (info.isDir()) {
-            return Fail(QStringLiteral("Не удалось создать файл %1: %2"), SystemErrorText(EISDIR));
+            return Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось создать файл %1: %2"),
+                        SystemErrorText(EISDIR));
         }
         saved_ = std::make_unique<QSaveFile>(address_.Path);
         if (!saved_->open(QIODevice::WriteOnly)) {
             const QString why = FileErrorText(*saved_);
             saved_.reset();
-            return Fail(QStringLiteral("Не удалось создать файл %1: %2"), why);
+            return Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось создать файл %1: %2"),
+                        why);
         }
         const QByteArray header = Header();
         if (!header.isEmpty() && saved_->write(header) != header.size()) {
             const QString why = FileErrorText(*saved_);
             Close();
-            return Fail(QStringLiteral("Не удалось записать файл %1: %2"), why);
+            return Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось записать файл %1: %2"),
+                        why);
         }
         return true;
     }
     QString why;
     if (!appended_.Open(address_.Path, why)) {
-        return Fail(QStringLiteral("Не удалось открыть %1 для записи: %2"), why);
+        return Fail(
+            QCoreApplication::translate("sinks::LineFileSink", "Не удалось открыть %1 для записи: %2"), why);
     }
     if (!PrepareForLines(appended_, Header(), FirstByte(), why, refused_)) {
         appended_.Close();
-        return Fail(QStringLiteral("Показания не дописываются в %1: %2"), why);
+        return Fail(QCoreApplication::translate("sinks::LineFileSink", "Показания не дописываются в %1: %2"),
+                    why);
     }
     return true;
 }
@@ -64,18 +70,20 @@ bool LineFileSink::Write(std::span<const Reading> readings, qint64* added) {
         *added = 0;
     }
     if (!IsOpen()) {
-        return Fail(QStringLiteral("%1 не открыт.%2"), QString());
+        return Fail(QCoreApplication::translate("sinks::LineFileSink", "%1 не открыт.%2"), QString());
     }
     bytes_.clear();
     Encode(readings, bytes_);
     if (saved_) {
         if (saved_->write(bytes_) != bytes_.size()) {
-            return Fail(QStringLiteral("Не удалось записать в %1: %2"), FileErrorText(*saved_));
+            return Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось записать в %1: %2"),
+                        FileErrorText(*saved_));
         }
     } else {
         QString why;
         if (!appended_.Write(bytes_, why)) {
-            return Fail(QStringLiteral("Не удалось записать в %1: %2"), why);
+            return Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось записать в %1: %2"),
+                        why);
         }
     }
     if (added != nullptr) {
@@ -90,7 +98,8 @@ bool LineFileSink::Finish() {
         const bool ok = saved_->commit();
         const QString why = ok ? QString() : FileErrorText(*saved_);
         saved_.reset();
-        return ok || Fail(QStringLiteral("Не удалось записать в %1: %2"), why);
+        return ok ||
+               Fail(QCoreApplication::translate("sinks::LineFileSink", "Не удалось записать в %1: %2"), why);
     }
     appended_.Close();
     return true;

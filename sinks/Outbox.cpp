@@ -1,5 +1,6 @@
 #include "sinks/Outbox.h"
 
+#include <QCoreApplication>
 #include "meterdata/DamagedFile.h"
 #include "meterdata/DayTime.h"
 #include "meterdata/MeterDatabase.h"
@@ -174,7 +175,8 @@ bool Outbox::ReadHeader(QString& notice) {
                       std::memcmp(p, expected.data(), kSlotsAt) == 0 &&
                       std::memcmp(p + kUrlAt, expected.data() + kUrlAt, expected.size() - kUrlAt) == 0;
     if (!same) {
-        notice = QStringLiteral("Очередь показаний «%1» повреждена или принадлежит другому адресу");
+        notice = QCoreApplication::translate(
+            "sinks::Outbox", "Очередь показаний «%1» повреждена или принадлежит другому адресу");
         return false;
     }
     entriesStart_ = static_cast<qint64>(expected.size());
@@ -215,7 +217,8 @@ void Outbox::ScanEntries(QString& notice) {
     if (lost > 0) {
         // A write cut short by a power cut is shorter than one entry; anything longer is damage.
         if (lost > static_cast<qint64>(2 + kMaxBody + 4)) {
-            notice = QStringLiteral(
+            notice = QCoreApplication::translate(
+                         "sinks::Outbox",
                          "Очередь показаний «%1» повреждена: %2 байт после %3 показаний отброшены; "
                          "недостающее допишет команда export.")
                          .arg(QDir::toNativeSeparators(fileName_))
@@ -246,7 +249,7 @@ bool Outbox::Open(const QString& fileName, const QString& url, const Options& op
     }
     // No writer runs yet: nothing else touches the file's state here.
     const auto fail = [&](const QString& why) {
-        error = QStringLiteral("Не удалось открыть очередь показаний «%1»: %2")
+        error = QCoreApplication::translate("sinks::Outbox", "Не удалось открыть очередь показаний «%1»: %2")
                     .arg(QDir::toNativeSeparators(fileName), why);
         read_.reset();
         append_.reset();
@@ -256,7 +259,7 @@ bool Outbox::Open(const QString& fileName, const QString& url, const Options& op
     const QFileInfo info(fileName);
     const bool existed = info.isFile() && info.size() > 0;
     if (info.exists() && !info.isFile()) {
-        return fail(QStringLiteral("это не файл"));
+        return fail(QCoreApplication::translate("sinks::Outbox", "это не файл"));
     }
     if (!read_->open(QIODevice::ReadWrite)) {
         return fail(FileErrorText(*read_));
@@ -266,8 +269,9 @@ bool Outbox::Open(const QString& fileName, const QString& url, const Options& op
         read_->close();
         const QString aside = meterdata::RenameDamagedFile(fileName);
         notice = notice.arg(QDir::toNativeSeparators(fileName)) +
-                 (aside.isEmpty() ? QStringLiteral(": она начата заново.")
-                                  : QStringLiteral(": она сохранена под именем «%1», начата новая.")
+                 (aside.isEmpty() ? QCoreApplication::translate("sinks::Outbox", ": она начата заново.")
+                                  : QCoreApplication::translate(
+                                        "sinks::Outbox", ": она сохранена под именем «%1», начата новая.")
                                         .arg(QDir::toNativeSeparators(aside)));
         if (!read_->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
             return fail(FileErrorText(*read_));
@@ -640,12 +644,12 @@ void OutboxFeed::RecordFiled(const meterdata::MeterRecord& record, meterdata::Re
 
 QString SizeText(qint64 bytes) {
     if (bytes >= (1LL << 20)) {
-        return QStringLiteral("%1 МБ").arg(bytes >> 20);
+        return QCoreApplication::translate("sinks::Outbox", "%1 МБ").arg(bytes >> 20);
     }
     if (bytes >= 1024) {
-        return QStringLiteral("%1 КБ").arg(bytes >> 10);
+        return QCoreApplication::translate("sinks::Outbox", "%1 КБ").arg(bytes >> 10);
     }
-    return QStringLiteral("%1 байт").arg(bytes);
+    return QCoreApplication::translate("sinks::Outbox", "%1 байт").arg(bytes);
 }
 
 bool AddRecord(IOutbox& outbox, const meterdata::MeterRecord& record, meterdata::RecordSource source,

@@ -1,5 +1,6 @@
 #include "sinks/PortExport.h"
 
+#include <QCoreApplication>
 #include "meterdata/DayTime.h"
 
 #include <QDateTime>
@@ -285,9 +286,11 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
     const QString daysName = MeterDatabase::DatabaseFileName(options.ProgramDirectory, options.PortName,
                                                              MeterDatabase::kDaysSuffix);
     if (!QFileInfo::exists(packetsName) && !QFileInfo::exists(daysName)) {
-        result.Error = QStringLiteral("Локальной базы данных порта «%1» нет: не найдены файлы «%2» и «%3».")
-                           .arg(options.PortName, QDir::toNativeSeparators(packetsName),
-                                QDir::toNativeSeparators(daysName));
+        result.Error =
+            QCoreApplication::translate("sinks::PortExport",
+                                        "Локальной базы данных порта «%1» нет: не найдены файлы «%2» и «%3».")
+                .arg(options.PortName, QDir::toNativeSeparators(packetsName),
+                     QDir::toNativeSeparators(daysName));
         return result;
     }
     TMatrixInterface packets(packetsName);
@@ -295,7 +298,8 @@ PortExportResult ExportPortDatabase(const PortExportOptions& options, std::span<
     for (TMatrixInterface* store : {&packets, &days}) {
         if (const meterdata::LoadResult loaded = store->ReadFromFile();
             loaded.Status == meterdata::LoadStatus::Failed) {
-            result.Error = loaded.Error + QStringLiteral(" Экспорт не выполнен.");
+            result.Error =
+                loaded.Error + QCoreApplication::translate("sinks::PortExport", " Экспорт не выполнен.");
             return result;
         }
     }

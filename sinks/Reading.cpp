@@ -110,7 +110,7 @@ QString TimeText(const QDateTime& utc) {
 
 ReadingBuilder::ReadingBuilder(const QLocale& locale)
     : clock_(std::make_unique<NoClock>()),
-      formatter_(*clock_, locale),
+      formatter_(*clock_, locale, meterdata::LabelLanguage::Stored),
       decimalPoint_(locale.decimalPoint()) {}
 
 ReadingBuilder::~ReadingBuilder() = default;

@@ -1,5 +1,6 @@
 #include "sinks/ReadingStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringEncoder>
 
@@ -39,7 +40,8 @@ const char* const kInsert =
     "NOTHING";
 
 QString ErrorOf(sqlite3* db) {
-    return db != nullptr ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("нет памяти");
+    return db != nullptr ? QString::fromUtf8(sqlite3_errmsg(db))
+                         : QCoreApplication::translate("sinks::ReadingStore", "нет памяти");
 }
 
 bool Exec(sqlite3* db, const char* sql) {
@@ -100,7 +102,9 @@ bool ReadingStore::Open(const QString& fileName, const Options& options, QString
         if (why.isEmpty()) {
             why = ErrorOf(db);
         }
-        error = QStringLiteral("Хранилище показаний «%1» не открывается: %2.").arg(fileName, why);
+        error =
+            QCoreApplication::translate("sinks::ReadingStore", "Хранилище показаний «%1» не открывается: %2.")
+                .arg(fileName, why);
         sqlite3_close(db);
         return false;
     }

@@ -1,5 +1,6 @@
 #include "sinks/SinkQueue.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <vector>
 
@@ -183,11 +184,14 @@ void SinkQueue::SetReachable(bool reachable, const QString& why) {
     }
     if (reachable) {
         emit ReachabilityChanged(
-            true, QStringLiteral("Связь с «%1» восстановлена: показания из очереди записываются.").arg(url_));
+            true, QCoreApplication::translate(
+                      "sinks::SinkQueue", "Связь с «%1» восстановлена: показания из очереди записываются.")
+                      .arg(url_));
     } else {
         emit ReachabilityChanged(
-            false,
-            why + QStringLiteral("\nПоказания ждут в очереди и будут записаны, когда связь восстановится."));
+            false, why + QCoreApplication::translate(
+                             "sinks::SinkQueue",
+                             "\nПоказания ждут в очереди и будут записаны, когда связь восстановится."));
     }
 }
 
@@ -199,11 +203,13 @@ void SinkQueue::ReportOverflow(IOutbox& outbox) {
     droppedReported_ = dropped;
     if (!overflowSaid_) {
         overflowSaid_ = true;
-        emit Overflowed(QStringLiteral("Очередь записи в «%1» на диске заполнена (%2): новые показания в "
-                                       "неё не попадают и остаются только в локальной базе данных порта. "
-                                       "Экспорт базы порта позже допишет недостающие.")
-                            .arg(url_)
-                            .arg(SizeText(outbox.MaxBytes())));
+        emit Overflowed(
+            QCoreApplication::translate("sinks::SinkQueue",
+                                        "Очередь записи в «%1» на диске заполнена (%2): новые показания в "
+                                        "неё не попадают и остаются только в локальной базе данных порта. "
+                                        "Экспорт базы порта позже допишет недостающие.")
+                .arg(url_)
+                .arg(SizeText(outbox.MaxBytes())));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "sinks/SinkUrl.h"
 
+#include <QCoreApplication>
 #include "sinks/CsvSink.h"
 #include "sinks/ISink.h"
 #include "sinks/JsonLinesSink.h"
@@ -14,9 +15,12 @@ namespace lumvaris::sinks {
 
 namespace {
 
-const QString kForms = QStringLiteral(
-    "Ожидается sqlite:ФАЙЛ, postgresql://пользователь@сервер:порт/база, csv:ФАЙЛ, jsonl:ФАЙЛ "
-    "или jsonl:- (стандартный вывод).");
+QString Forms() {
+    return QCoreApplication::translate(
+        "sinks::SinkUrl",
+        "Ожидается sqlite:ФАЙЛ, postgresql://пользователь@сервер:порт/база, csv:ФАЙЛ, jsonl:ФАЙЛ "
+        "или jsonl:- (стандартный вывод).");
+}
 
 // A connection that hangs gives up after this many seconds unless the address says otherwise, so
 // that an unreachable server is reported and retried instead of holding the writer for minutes.
@@ -26,10 +30,13 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
     char* message = nullptr;
     PQconninfoOption* options = PQconninfoParse(url.toUtf8().constData(), &message);
     if (options == nullptr) {
-        const QString why =
-            message != nullptr ? QString::fromUtf8(message).trimmed() : QStringLiteral("недостаточно памяти");
+        const QString why = message != nullptr
+                                ? QString::fromUtf8(message).trimmed()
+                                : QCoreApplication::translate("sinks::SinkUrl", "недостаточно памяти");
         PQfreemem(message);
-        error = QStringLiteral("Адрес базы данных PostgreSQL «%1» не распознан: %2").arg(url, why);
+        error = QCoreApplication::translate("sinks::SinkUrl",
+                                            "Адрес базы данных PostgreSQL «%1» не распознан: %2")
+                    .arg(url, why);
         return false;
     }
     bool ok = true;
@@ -41,7 +48,8 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
         const QString keyword = QString::fromUtf8(option->keyword);
         const QString value = QString::fromUtf8(option->val);
         if (keyword == QLatin1String("password")) {
-            error = QStringLiteral(
+            error = QCoreApplication::translate(
+                        "sinks::SinkUrl",
                         "Адрес «%1» содержит пароль. Пароль в адресе не принимается, чтобы он не попал в "
                         "файлы настроек: укажите его в файле ~/.pgpass или в переменной окружения "
                         "PGPASSWORD.")
@@ -51,7 +59,8 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
         }
         if (value.contains(QLatin1Char(';'))) {
             // Qt's driver separates parameters by ';' before libpq sees them.
-            error = QStringLiteral(
+            error = QCoreApplication::translate(
+                        "sinks::SinkUrl",
                         "Адрес «%1»: значение параметра «%2» содержит «;», что драйвер базы "
                         "данных не передаёт.")
                         .arg(url, keyword);
@@ -64,7 +73,8 @@ bool ParsePostgres(const QString& url, SinkAddress& address, QString& error) {
                 bool number = false;
                 const int n = port.toInt(&number);
                 if (!port.isEmpty() && (!number || n < 1 || n > 65535)) {
-                    error = QStringLiteral(
+                    error = QCoreApplication::translate(
+                                "sinks::SinkUrl",
                                 "Адрес базы данных PostgreSQL «%1» не распознан: порт «%2» - не число "
                                 "от 1 до 65535.")
                                 .arg(url, port);
@@ -109,7 +119,8 @@ bool ParseSinkUrl(const QString& url, SinkAddress& address, QString& error) {
     address.Url = url;
     error.clear();
     if (url.trimmed().isEmpty()) {
-        error = QStringLiteral("Адрес для записи показаний не указан. ") + kForms;
+        error =
+            QCoreApplication::translate("sinks::SinkUrl", "Адрес для записи показаний не указан. ") + Forms();
         return false;
     }
     if (url.startsWith(QLatin1String("postgresql://")) || url.startsWith(QLatin1String("postgres://"))) {
@@ -130,17 +141,18 @@ bool ParseSinkUrl(const QString& url, SinkAddress& address, QString& error) {
         address.Kind = scheme.kind;
         address.Path = url.mid(prefix.size());
         if (address.Path.isEmpty()) {
-            error = QStringLiteral("В адресе «%1» не указан файл.").arg(url);
+            error = QCoreApplication::translate("sinks::SinkUrl", "В адресе «%1» не указан файл.").arg(url);
             return false;
         }
         if (address.Path == QLatin1String("-") && scheme.kind != SinkKind::JsonLines) {
-            error =
-                QStringLiteral("В адресе «%1»: стандартный вывод («-») принимает только jsonl:-.").arg(url);
+            error = QCoreApplication::translate(
+                        "sinks::SinkUrl", "В адресе «%1»: стандартный вывод («-») принимает только jsonl:-.")
+                        .arg(url);
             return false;
         }
         return true;
     }
-    error = QStringLiteral("Адрес «%1» не распознан. ").arg(url) + kForms;
+    error = QCoreApplication::translate("sinks::SinkUrl", "Адрес «%1» не распознан. ").arg(url) + Forms();
     return false;
 }
 

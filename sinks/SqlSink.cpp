@@ -1,5 +1,6 @@
 #include "sinks/SqlSink.h"
 
+#include <QCoreApplication>
 #include "sinks/CsvSink.h"
 #include "sinks/SqlSchema.h"
 
@@ -117,7 +118,9 @@ bool SqlSink::Open() {
     const QString driver = postgres_ ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         lastError_ =
-            QStringLiteral("Драйвер базы данных %1 не установлен (пакет %2): запись в «%3» невозможна.")
+            QCoreApplication::translate(
+                "sinks::SqlSink",
+                "Драйвер базы данных %1 не установлен (пакет %2): запись в «%3» невозможна.")
                 .arg(driver,
                      postgres_ ? QStringLiteral("libqt6sql6-psql") : QStringLiteral("libqt6sql6-sqlite"),
                      address_.Url);
@@ -142,7 +145,9 @@ bool SqlSink::Open() {
             ClassifyOpenFailure(error);
             return false;
         }
-        return Fail(QStringLiteral("Не удалось открыть базу данных SQLite «%1»: %2"), error);
+        return Fail(
+            QCoreApplication::translate("sinks::SqlSink", "Не удалось открыть базу данных SQLite «%1»: %2"),
+            error);
     }
     if (postgres_) {
         const QVariant handle = db_.driver()->handle();
@@ -172,7 +177,8 @@ bool SqlSink::Open() {
 }
 
 bool SqlSink::CreateSchema() {
-    const QString failed = QStringLiteral("Не удалось подготовить таблицы показаний в «%1»: %2");
+    const QString failed =
+        QCoreApplication::translate("sinks::SqlSink", "Не удалось подготовить таблицы показаний в «%1»: %2");
     const QStringList tables = db_.tables();
     if (tables.contains(QLatin1String(SqlSchema::kReadingsTable)) &&
         tables.contains(QLatin1String(SqlSchema::kVersionTable))) {
@@ -212,7 +218,8 @@ bool SqlSink::CreateSchema() {
     }
     const int found = version.value(0).toInt();
     if (found > SqlSchema::kVersion) {
-        lastError_ = QStringLiteral(
+        lastError_ = QCoreApplication::translate(
+                         "sinks::SqlSink",
                          "Таблицы показаний в «%1» устроены по версии %2, а эта программа знает только "
                          "версию %3: обновите программу.")
                          .arg(address_.Url)
@@ -235,6 +242,7 @@ void SqlSink::ClassifyOpenFailure(const QSqlError& error) {
     // causes that waiting will not mend are told apart by them.
     const QString why = Why(error);
     const QString lower = why.toLower();
+    // The server's own words (a Russian server speaks Russian): never translated.
     const bool login =
         lower.contains(QLatin1String("password authentication failed")) ||
         lower.contains(QLatin1String("no password supplied")) ||
@@ -249,18 +257,23 @@ void SqlSink::ClassifyOpenFailure(const QSqlError& error) {
     refused_ = login || noDatabase;
     if (noDatabase) {
         lastError_ =
-            QStringLiteral("Базы данных в «%1» нет на сервере PostgreSQL: %2").arg(address_.Url, why);
+            QCoreApplication::translate("sinks::SqlSink", "Базы данных в «%1» нет на сервере PostgreSQL: %2")
+                .arg(address_.Url, why);
     } else if (login) {
-        lastError_ = QStringLiteral(
+        lastError_ = QCoreApplication::translate(
+                         "sinks::SqlSink",
                          "Сервер PostgreSQL «%1» отказал во входе: %2. Проверьте пользователя в адресе и "
                          "пароль (~/.pgpass, PGPASSFILE или PGPASSWORD).")
                          .arg(address_.Url, why);
     } else if (aborted_) {
-        lastError_ = QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: сервер не отвечает.")
-                         .arg(address_.Url);
+        lastError_ =
+            QCoreApplication::translate("sinks::SqlSink",
+                                        "Нет соединения с базой данных PostgreSQL «%1»: сервер не отвечает.")
+                .arg(address_.Url);
     } else {
         lastError_ =
-            QStringLiteral("Нет соединения с базой данных PostgreSQL «%1»: %2").arg(address_.Url, why);
+            QCoreApplication::translate("sinks::SqlSink", "Нет соединения с базой данных PostgreSQL «%1»: %2")
+                .arg(address_.Url, why);
     }
 }
 
@@ -294,7 +307,8 @@ QSqlQuery* SqlSink::Statement(int rows) {
     if (!query) {
         auto prepared = std::make_unique<QSqlQuery>(db_);
         if (!prepared->prepare(SqlSchema::InsertStatement(rows))) {
-            Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), prepared->lastError());
+            Fail(QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2"),
+                 prepared->lastError());
             return nullptr;
         }
         query = std::move(prepared);
@@ -328,18 +342,21 @@ bool SqlSink::Insert(std::span<const Reading> readings, qint64& added) {
         query->bindValue(at++, Text(r.Unit));
     }
     if (!query->exec()) {
-        return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), query->lastError());
+        return Fail(QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2"),
+                    query->lastError());
     }
     added += std::max(0, query->numRowsAffected());
     return true;
 }
 
 bool SqlSink::Copy(std::span<const Reading> readings, qint64& added) {
-    const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
+    const QString failed =
+        QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2");
     const QVariant handle = db_.driver()->handle();
     // The driver declares the handle as "pg_conn*" (PGconn is its typedef) or "PGconn*".
     if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0) {
-        lastError_ = failed.arg(address_.Url, QStringLiteral("нет соединения libpq"));
+        lastError_ =
+            failed.arg(address_.Url, QCoreApplication::translate("sinks::SqlSink", "нет соединения libpq"));
         return false;
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
@@ -396,11 +413,13 @@ bool SqlSink::Copy(std::span<const Reading> readings, qint64& added) {
 }
 
 bool SqlSink::SqliteInsert(std::span<const Reading> readings, qint64& added) {
-    const QString failed = QStringLiteral("Не удалось записать показания в «%1»: %2");
+    const QString failed =
+        QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2");
     if (sqliteInsert_ == nullptr) {
         const QVariant handle = db_.driver()->handle();
         if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-            lastError_ = failed.arg(address_.Url, QStringLiteral("нет соединения SQLite"));
+            lastError_ = failed.arg(address_.Url,
+                                    QCoreApplication::translate("sinks::SqlSink", "нет соединения SQLite"));
             return false;
         }
         sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
@@ -464,14 +483,16 @@ bool SqlSink::Write(std::span<const Reading> readings, qint64* addedOut) {
         *addedOut = 0;
     }
     if (!db_.isOpen()) {
-        lastError_ = QStringLiteral("Соединение с «%1» не открыто.").arg(address_.Url);
+        lastError_ =
+            QCoreApplication::translate("sinks::SqlSink", "Соединение с «%1» не открыто.").arg(address_.Url);
         return false;
     }
     if (readings.empty()) {
         return true;
     }
     if (!db_.transaction()) {
-        return Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
+        return Fail(QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2"),
+                    db_.lastError());
     }
     bool ok = true;
     qint64 added = 0;
@@ -487,12 +508,15 @@ bool SqlSink::Write(std::span<const Reading> readings, qint64* addedOut) {
         ok = Insert(readings.subspan(at, 1), added);
     }
     if (ok && !db_.commit()) {
-        ok = Fail(QStringLiteral("Не удалось записать показания в «%1»: %2"), db_.lastError());
+        ok = Fail(QCoreApplication::translate("sinks::SqlSink", "Не удалось записать показания в «%1»: %2"),
+                  db_.lastError());
     }
     if (!ok) {
         if (aborted_) {
-            lastError_ = QStringLiteral("Нет соединения с базой данных «%1»: сервер не ответил вовремя.")
-                             .arg(address_.Url);
+            lastError_ =
+                QCoreApplication::translate("sinks::SqlSink",
+                                            "Нет соединения с базой данных «%1»: сервер не ответил вовремя.")
+                    .arg(address_.Url);
         }
         Rollback();
     } else if (addedOut != nullptr) {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "collect/SitesFile.h"
+#include "i18n/Translators.h"
 
 namespace lumvaris::collect {
 
@@ -175,6 +178,40 @@ port = "rfc2217://gateway.LOCAL:4001"
     ASSERT_EQ(messages.size(), expected.size()) << Joined(result);
     for (int i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(messages[i].startsWith(expected[i])) << messages[i].toStdString();
+    }
+}
+
+// A table's rows become a file, whose messages name lines; in every language the line another site
+// stands on is told as its row.
+TEST(SitesFileTest, TheRowsOfATableAreNamedByRowInEachLanguage) {
+    const auto row = [](const char* name, const char* port) {
+        return QJsonObject{{QStringLiteral("name"), QString::fromUtf8(name)},
+                           {QStringLiteral("port"), QString::fromUtf8(port)}};
+    };
+    const QJsonArray rows = {row("ТП-1", "ttyUSB0"), row("ТП-2", "ttyUSB1"), row("тп-1", "ttyUSB1")};
+    const struct {
+        const char* language;
+        const char* name;
+        const char* port;
+    } cases[] = {
+        {"ru", "«тп-1», name: имя «тп-1» уже носит концентратор в строке 1",
+         "порт «ttyUSB1» уже у концентратора «ТП-2» (строка 2)"},
+        {"en", "«тп-1», name: the name «тп-1» is already taken by the concentrator on line 1",
+         "the port «ttyUSB1» already belongs to the concentrator «ТП-2» (line 2)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        i18n::Translators translators;
+        translators.Install(QString::fromLatin1(c.language));
+        const SitesFileResult result = ParseSiteRows(rows, QStringLiteral("/tmp"));
+        QStringList messages;
+        for (const SitesFileError& error : result.errors) {
+            EXPECT_EQ(error.line, 3) << error.message.toStdString();
+            messages << error.message;
+        }
+        const QString all = messages.join(QLatin1Char('\n'));
+        EXPECT_TRUE(all.contains(QString::fromUtf8(c.name))) << all.toStdString();
+        EXPECT_TRUE(all.contains(QString::fromUtf8(c.port))) << all.toStdString();
     }
 }
 

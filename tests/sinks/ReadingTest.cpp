@@ -1,8 +1,11 @@
 #include "sinks/Reading.h"
 
 #include "meterdata/DayTime.h"
+#include "meterdata/IClock.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +77,52 @@ TEST(Reading, TextsNumberUnitLevelAndPhaseOfEachKind) {
         // The record's local time in Moscow, UTC+3.
         EXPECT_EQ(TimeText(r.Time).toStdString(), "2024-03-15T09:00:00.250Z");
     }
+}
+
+// Any translation at all: every text it is asked for comes back marked.
+class MarkingTranslator : public QTranslator {
+  public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char*, const char* source, const char*, int) const override {
+        return QStringLiteral("[en] ") + QString::fromUtf8(source);
+    }
+};
+
+TEST(Reading, LabelsStayRussianInTheReadingsUnderAnotherLanguage) {
+    MarkingTranslator translator;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&translator));
+    struct Case {
+        std::uint8_t type;
+        std::uint16_t a, b;
+        const char* family;
+        const char* snapshot;
+    };
+    const Case cases[] = {
+        {0x02, 9998, 0xBB2D, "кВт·ч (S-T3)", " "},
+        {0x40, 0xFFFF, 0xFFFF, "кВт·ч (T1 на 00:00)", "нет данных"},
+        {0x44, 0x0507, 0x0A00, "кВт·ч (получасовка #7)", "5.10"},
+        {0x48, 0x5678, 0x0012, "Серийный номер", "01201784"},
+        {0xDA, 0x1502, 0x0000, "Выполнено", "0x15"},
+        {0x81, 1234, 0x8705, "Хол.вода-B, куб.м", "123.4"},
+    };
+    ReadingBuilder builder(kBritish);
+    class Clock : public meterdata::IClock {
+        QDateTime Now() const override { return {}; }
+    } clock;
+    const meterdata::RecordTextFormatter shown(clock, kBritish);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.family);
+        Reading r;
+        ASSERT_TRUE(builder.Build(Packet(c.type, c.a, c.b, 0x04), meterdata::RecordSource::Buffer, "ТП-17",
+                                  "2FFF", r));
+        EXPECT_EQ(r.Family, QString::fromUtf8(c.family));
+        EXPECT_EQ(r.Snapshot, QString::fromUtf8(c.snapshot));
+        // The table the user reads has the same label in the program's language.
+        QStringList texts;
+        shown.ValueTexts(Packet(c.type, c.a, c.b, 0x04), texts);
+        EXPECT_EQ(texts.value(1), QStringLiteral("[en] ") + QString::fromUtf8(c.family));
+    }
+    QCoreApplication::removeTranslator(&translator);
 }
 
 TEST(Reading, JsonObjectAsPublished) {
