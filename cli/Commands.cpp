@@ -183,7 +183,7 @@ ExitStatus RunSend(Session& session) {
                            {QStringLiteral("code"), static_cast<int>(commands::Code(o.sendType))},
                            {QStringLiteral("request_frame"), HexBytes(exchange.request)}};
         if (awaited) {
-            object.insert(QStringLiteral("status"), exchange.statusText);
+            object.insert(QStringLiteral("status"), exchange.statusData);
             object.insert(QStringLiteral("reply_frame"), HexBytes(exchange.reply));
         }
         if (!session.Recorder().Refusal().isEmpty()) {

@@ -306,6 +306,7 @@ ExitStatus Session::Outcome(const commands::Request& request, Exchange* exchange
     if (exchange != nullptr) {
         exchange->status = requester.Status();
         exchange->statusText = commands::RequestStatusText(requester.Status(), requester.StatusText());
+        exchange->statusData = commands::RequestStatusDataText(requester.Status(), requester.StatusText());
         exchange->request = lastSent_;
         exchange->reply = lastReply_;
     }

@@ -69,6 +69,7 @@ class Session final : public QObject,
     struct Exchange {
         link::RequestStatus status = link::RequestStatus::None;
         QString statusText;  // the status in words, as the window's status panel shows it
+        QString statusData;  // the same for the JSON: the status words never translated
         QByteArray request;  // the frame written
         QByteArray reply;    // the last reply frame received for it
     };

@@ -3,24 +3,43 @@
 
 namespace lumvaris::commands {
 
-QString RequestStatusText(link::RequestStatus status, const std::string& customText) {
+namespace {
+
+const char* StatusSource(link::RequestStatus status) {
     using link::RequestStatus;
     switch (status) {
         case RequestStatus::Ok:
-            return QStringLiteral("OK");
+            return "OK";
         case RequestStatus::Error:
-            return QCoreApplication::translate("commands::RequestStatusText", "Ошибка!");
+            return QT_TRANSLATE_NOOP("commands::RequestStatusText", "Ошибка!");
         case RequestStatus::NoData:
-            return QCoreApplication::translate("commands::RequestStatusText", "Нет данных ...");
+            return QT_TRANSLATE_NOOP("commands::RequestStatusText", "Нет данных ...");
         case RequestStatus::MemoryCleared:
-            return QCoreApplication::translate("commands::RequestStatusText", "Память очищена");
+            return QT_TRANSLATE_NOOP("commands::RequestStatusText", "Память очищена");
         case RequestStatus::Text:
-            return QString::fromStdString(customText);
         case RequestStatus::None:
         case RequestStatus::Blank:
             break;
     }
-    return {};
+    return nullptr;
+}
+
+}  // namespace
+
+QString RequestStatusText(link::RequestStatus status, const std::string& customText) {
+    if (status == link::RequestStatus::Text) {
+        return QString::fromStdString(customText);
+    }
+    const char* source = StatusSource(status);
+    return source != nullptr ? QCoreApplication::translate("commands::RequestStatusText", source) : QString();
+}
+
+QString RequestStatusDataText(link::RequestStatus status, const std::string& customText) {
+    if (status == link::RequestStatus::Text) {
+        return QString::fromStdString(customText);
+    }
+    const char* source = StatusSource(status);
+    return source != nullptr ? QString::fromUtf8(source) : QString();
 }
 
 }  // namespace lumvaris::commands

@@ -89,10 +89,12 @@ QStringList Received(const Simulator& sim) {
     return frames;
 }
 
-TEST(CliLanguageTest, TheBytesSentAndTheKeyFileAreTheSameInEveryLanguage) {
+TEST(CliLanguageTest, TheBytesSentTheKeyFileAndTheJsonAreTheSameInEveryLanguage) {
     struct Run {
         QStringList frames;
         QByteArray keyFile;
+        QString status;      // send's status as printed
+        QString statusJson;  // and in its JSON
     };
     const auto run = [](const QString& language) {
         Simulator sim;
@@ -114,13 +116,24 @@ TEST(CliLanguageTest, TheBytesSentAndTheKeyFileAreTheSameInEveryLanguage) {
             0);
         QFile keys(data.filePath(QStringLiteral("Keys.ini")));
         EXPECT_TRUE(keys.open(QIODevice::ReadOnly));
-        return Run{Received(sim), keys.readAll()};
+        // A request whose reply ends the wait with the error status.
+        const QStringList clear =
+            QStringList{QStringLiteral("send"), QStringLiteral("PacketBufferClear")} + common;
+        const Outcome text = Cli(clear, 30000, environment);
+        const Outcome json = Cli(clear + QStringList{QStringLiteral("--json")}, 30000, environment);
+        return Run{Received(sim), keys.readAll(), text.out.trimmed(),
+                   json.Json().value(QStringLiteral("status")).toString()};
     };
     const Run russian = run(QStringLiteral("ru"));
     const Run english = run(QStringLiteral("en"));
     ASSERT_FALSE(russian.frames.isEmpty());
     EXPECT_EQ(english.frames, russian.frames);
     EXPECT_EQ(english.keyFile, russian.keyFile);
+    // The status words are the user's in the text and the same for every program in the JSON.
+    EXPECT_EQ(russian.status, QStringLiteral("Ошибка!"));
+    EXPECT_EQ(english.status, QStringLiteral("Error!"));
+    EXPECT_EQ(russian.statusJson, QStringLiteral("Ошибка!"));
+    EXPECT_EQ(english.statusJson, QStringLiteral("Ошибка!"));
     // The password went in code page 1251 ("Пароль", also a text the program translates, is CF E0 F0 EE EB
     // FC), the key name too.
     EXPECT_TRUE(russian.frames.join(QLatin1Char('\n'))
