@@ -536,13 +536,13 @@ class Claims::Worker {
         for (const QString& name : names) {
             owner_->TellLost(name);
         }
+        // The claims row stays: the next collector to take the site learns from it that someone
+        // polled it until a moment ago, and reads the buffers for what fell between the two.
         const auto result =
-            Exec(QStringLiteral("WITH gone AS (DELETE FROM claims WHERE collector = $2 AND site = "
-                                "ANY($1::text[])) SELECT pg_advisory_unlock(%1, k) FROM "
-                                "unnest($3::int[]) AS k")
+            Exec(QStringLiteral("SELECT pg_advisory_unlock(%1, k) FROM unnest($1::int[]) AS k")
                      .arg(kClaimLockClass)
                      .toUtf8(),
-                 {ArrayLiteral(names), collectorName().toUtf8(), KeysLiteral(keys)}, why);
+                 {KeysLiteral(keys)}, why);
         if (!result) {
             return false;
         }

@@ -201,10 +201,20 @@ TEST_F(ClaimsTest, ThreeCollectorsShareTheFleetEvenlyAndALaterOneGetsItsShare) {
     const std::map<QString, int> even{{"a", 100}, {"b", 100}, {"c", 100}};
     EXPECT_EQ(Locks(), even);
 
-    Add("d", sites);
+    // What the newcomer takes was let go by another for the share: a gap lies behind it, the time
+    // between the giver's last poll and the newcomer's first.
+    std::map<QString, QString> previous;
+    Claims& d = Add("d", sites);
+    QObject::connect(&d, &Claims::Taken,
+                     [&](const QString& site, const QString& before) { previous[site] = before; });
     ASSERT_TRUE(Until([&] { return Shares({{"a", 75}, {"b", 75}, {"c", 75}, {"d", 75}}); }, 20000));
     const std::map<QString, int> four{{"a", 75}, {"b", 75}, {"c", 75}, {"d", 75}};
     EXPECT_EQ(Locks(), four);
+    ASSERT_EQ(previous.size(), 75u);
+    for (const auto& [site, before] : previous) {
+        EXPECT_TRUE(before == "a" || before == "b" || before == "c")
+            << site.toStdString() << " taken from «" << before.toStdString() << "»";
+    }
 }
 
 TEST_F(ClaimsTest, AKilledSessionsSitesAreTakenOverWithinTheTarget) {
