@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -446,6 +447,93 @@ TEST(Fleet, ThreeCollectorsShareAFleetThroughAKillAndARestartedServer) {
         std::printf("not read before the site was let go, then replaced in the buffer: %s\n",
                     qPrintable(overwritten.join(QLatin1String("; "))));
     }
+}
+
+// The packets the collector counted for a site, from its /metrics (served by a thread of its
+// own; the count is brought up to date by the collector's loop); -1 when it did not answer.
+double PacketsCounted(quint16 port, const QString& site) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(3000)) {
+        return -1;
+    }
+    socket.write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    while (socket.waitForReadyRead(3000)) {
+        answer += socket.readAll();
+    }
+    const QRegularExpression count(
+        QStringLiteral("lumvaris_site_packets_total\\{site=\"%1\"\\} (\\d+)").arg(site));
+    const QRegularExpressionMatch match = count.match(QString::fromUtf8(answer));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+// SIGHUP with the sites in the database: the table is read off the collector's loop, which goes
+// on taking the sites' packets while a slow server answers; a table that does not
+// validate is refused with its row and column, and the running site goes on.
+TEST(Fleet, TheSitesTableIsReadAgainOnSighupWithoutHoldingUpTheCollector) {
+    LUMVARIS_NEED_POSTGRES(server);
+    const QString database = sinks::test::NewPostgresDatabase(*server);
+    Simulator north({"--tcp", "0", "--interval", "0.2", "--meters", "4"});
+    Simulator south({"--tcp", "0"});
+    Fleet fleet(*server, database);
+    QStringList none;
+    // A view that takes as long as the test says, over the rows the test writes.
+    ASSERT_TRUE(fleet.Sql(
+        QStringLiteral("CREATE TABLE rows (name text PRIMARY KEY, port text NOT NULL, baud integer); "
+                       "CREATE TABLE slow (seconds float NOT NULL); INSERT INTO slow VALUES (0); "
+                       "CREATE VIEW sites AS SELECT r.* FROM rows r CROSS JOIN "
+                       "(SELECT pg_sleep((SELECT seconds FROM slow))) AS z; "
+                       "INSERT INTO rows VALUES ('north', '%1', NULL)")
+            .arg(north.Port()),
+        none));
+    QTemporaryDir data;
+    Running collect(
+        {"collect", "--claim", server->Url(database), "--data-dir", data.path(), "--metrics", "0"});
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Участок «north»: на связи"), 30000))
+        << collect.err.toStdString();
+    const quint16 metrics = collect.Port(QStringLiteral("http://127\\.0\\.0\\.1:(\\d+)/metrics"));
+    ASSERT_NE(metrics, 0);
+
+    ASSERT_TRUE(
+        fleet.Sql(QStringLiteral("UPDATE slow SET seconds = 4; INSERT INTO rows VALUES ('south', '%1', NULL)")
+                      .arg(south.Port()),
+                  none));
+    collect.Signal(SIGHUP);
+    ASSERT_TRUE(collect.Heard(QStringLiteral("SIGHUP: таблица участков перечитывается.")));
+    const double before = PacketsCounted(metrics, QStringLiteral("north"));
+    ASSERT_GE(before, 0);
+    EXPECT_TRUE(RunUntil([&] { return PacketsCounted(metrics, QStringLiteral("north")) > before; }, 2500))
+        << "the loop waited for the table";
+    EXPECT_EQ(collect.Count(QStringLiteral("Файл участков принят")), 0) << "the read was under way";
+    ASSERT_TRUE(
+        collect.Heard(QStringLiteral("Файл участков принят: добавлено 1, снято 0, изменено 0."), 20000))
+        << collect.err.toStdString();
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Участок «south»: на связи"), 20000))
+        << collect.err.toStdString();
+
+    ASSERT_TRUE(fleet.Sql(
+        QStringLiteral("UPDATE slow SET seconds = 0; UPDATE rows SET baud = 1200 WHERE name = 'south'"),
+        none));
+    const qsizetype connected = collect.Count(QStringLiteral("Участок «north»: на связи"));
+    collect.Signal(SIGHUP);
+    ASSERT_TRUE(collect.Heard(QStringLiteral("Файл участков не принят: участки работают, как прежде.")))
+        << collect.err.toStdString();
+    EXPECT_TRUE(collect.err.contains(QStringLiteral("sites:2: «south», baud: Скорости «1200» нет")))
+        << collect.err.toStdString();
+    EXPECT_FALSE(collect.err.contains(QStringLiteral("снят с работы")));
+    EXPECT_EQ(collect.Count(QStringLiteral("Участок «north»: на связи")), connected)
+        << "north was not reopened";
+
+    // A read that does not end does not hold up the stop either.
+    ASSERT_TRUE(fleet.Sql(QStringLiteral("UPDATE slow SET seconds = 60"), none));
+    collect.Signal(SIGHUP);
+    ASSERT_TRUE(collect.Heard(QStringLiteral("SIGHUP: таблица участков перечитывается.")));
+    QElapsedTimer stop;
+    stop.start();
+    ASSERT_TRUE(collect.Stop(30000));
+    EXPECT_LT(stop.elapsed(), 10000);
+    EXPECT_EQ(collect.cli.exitCode(), 0) << collect.err.toStdString();
 }
 
 }  // namespace
