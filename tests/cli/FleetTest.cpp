@@ -7,6 +7,7 @@
 #include "cli/CliProcess.h"
 #include "collect/Claims.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -538,3 +539,11 @@ TEST(Fleet, TheSitesTableIsReadAgainOnSighupWithoutHoldingUpTheCollector) {
 
 }  // namespace
 }  // namespace lumvaris::cli
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    const int status = RUN_ALL_TESTS();
+    lumvaris::sinks::test::StopPostgres();
+    return status;
+}
