@@ -230,10 +230,10 @@ TEST(Fleet, ThreeCollectorsShareAFleetThroughAKillAndARestartedServer) {
     quint16 base = 0;
     for (int attempt = 0; attempt < 8 && !sim; ++attempt) {
         base = static_cast<quint16>(20000 + QRandomGenerator::global()->bounded(30000));
-        sim = std::make_unique<Simulator>(QStringList{"--fleet", QString::number(kSites), "--tcp",
-                                                      QString::number(base), "--uart-id", "2001",
-                                                      "--interval", "4", "--meters", QString::number(kMeters),
-                                                      "--sent-file", data.filePath("sent.txt")});
+        sim = std::make_unique<Simulator>(
+            QStringList{"--fleet", QString::number(kSites), "--tcp", QString::number(base), "--uart-id",
+                        "2001", "--interval", "4", "--meters", QString::number(kMeters), "--network-size",
+                        QString::number(kMeters), "--sent-file", data.filePath("sent.txt")});
         if (!sim->Port().startsWith(QLatin1String("fleet "))) {
             sim.reset();
         }
@@ -336,8 +336,10 @@ TEST(Fleet, ThreeCollectorsShareAFleetThroughAKillAndARestartedServer) {
     start("A");
     // Settled: shared, polled, and every site's buffers read by the collector that took it last
     // (after the restart every site was taken from someone).
+    QStringList unread;
     const auto buffersRead = [&] {
         LockView view = fleet.Locks();
+        unread.clear();
         for (auto& [name, c] : collectors) {
             c->Count(QString());
             for (const QString& site : view.held[name]) {
@@ -346,18 +348,18 @@ TEST(Fleet, ThreeCollectorsShareAFleetThroughAKillAndARestartedServer) {
                 const QString job = about + QStringLiteral("задание «чтение буферов 'последних пакетов'» ");
                 if (taken < 0 || std::max(c->err.lastIndexOf(job + QStringLiteral("выполнено")),
                                           c->err.lastIndexOf(job + QStringLiteral("не выполнено"))) < taken) {
-                    return false;
+                    unread << name + QLatin1Char(':') + site;
                 }
             }
         }
-        return true;
+        return unread.isEmpty();
     };
     ASSERT_TRUE(until(
         [&] {
             return sharedAmong({"A", "B", "C"}) && log.Open() == kSites && buffersRead();
         },
         40000))
-        << stderrOf();
+        << "buffers not read: " << unread.join(' ').toStdString() << stderrOf();
 
     // The simulator ends first, so that nothing it sends can be cut off by a collector's stop.
     ::kill(static_cast<pid_t>(sim->Pid()), SIGTERM);
