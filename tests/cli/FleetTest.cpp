@@ -41,6 +41,27 @@ class SimulatorLog {
   public:
     explicit SimulatorLog(QString path) : path_(std::move(path)) {}
 
+    struct Logged {
+        Packet packet;
+        qint64 order;
+    };
+    const std::vector<Logged>& Sent() const { return sent_; }
+    // Whether the concentrator had another packet of the meter in its buffer when it was next read
+    // after this one was sent: a packet the collector did not take from the socket before it let the
+    // site go, and the meter sent again before anyone could read the buffer back.
+    bool Overwritten(const Logged& sent) const {
+        const auto it = buffered_.find({std::get<0>(sent.packet), std::get<1>(sent.packet)});
+        if (it == buffered_.end()) {
+            return false;
+        }
+        for (const Logged& read : it->second) {
+            if (read.order > sent.order) {
+                return read.packet != sent.packet;
+            }
+        }
+        return false;
+    }
+
     void Read() {
         QFile file(path_);
         if (!file.open(QIODevice::ReadOnly) || !file.seek(offset_)) {
@@ -105,29 +126,6 @@ class SimulatorLog {
 
     static int Byte(const QStringList& fields, int i) { return fields.value(3 + i).toInt(nullptr, 16); }
 
-  public:
-    struct Logged {
-        Packet packet;
-        qint64 order;
-    };
-    const std::vector<Logged>& Sent() const { return sent_; }
-    // Whether the concentrator had another packet of the meter in its buffer when it was next read
-    // after this one was sent: a packet the collector did not take from the socket before it let the
-    // site go, and the meter sent again before anyone could read the buffer back.
-    bool Overwritten(const Logged& sent) const {
-        const auto it = buffered_.find({std::get<0>(sent.packet), std::get<1>(sent.packet)});
-        if (it == buffered_.end()) {
-            return false;
-        }
-        for (const Logged& read : it->second) {
-            if (read.order > sent.order) {
-                return read.packet != sent.packet;
-            }
-        }
-        return false;
-    }
-
-  private:
     QString path_;
     qint64 offset_ = 0;
     std::map<int, bool> open_;
