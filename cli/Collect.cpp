@@ -17,8 +17,10 @@
 #include <csignal>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "cli/AcceptedCalls.h"
 #include "cli/Session.h"
@@ -151,6 +153,10 @@ struct Collector::Impl {
         startTimer.setSingleShot(true);
         QObject::connect(&startTimer, &QTimer::timeout, [this] { StartLater(); });
     }
+    ~Impl() {
+        std::lock_guard lock(tableRead->mutex);
+        tableRead->owner = nullptr;
+    }
 
     const Options& options;
     Output& output;
@@ -182,6 +188,19 @@ struct Collector::Impl {
     quint64 runs = 0;
     bool busy = false;  // a tick runs (a close inside it may let its destinations write from a loop)
     bool reloadAsked = false;
+    // The sites table read on SIGHUP, on a thread of its own: a server slow to answer must not hold
+    // up the loop (nor the watchdog's pings) for the read's timeout. Its result waits here for the
+    // next tick; a SIGHUP during the read reads again after it. A read still under way at the end
+    // is left to itself: a server that hangs must not hang the stop. It hands its result over
+    // only while `owner` is set.
+    struct TableRead {
+        std::mutex mutex;
+        Impl* owner = nullptr;
+    };
+    std::shared_ptr<TableRead> tableRead = std::make_shared<TableRead>();
+    bool tableReading = false;
+    bool tableAgain = false;
+    std::optional<collect::SitesFileResult> tableResult;
     int stopSignal = 0;
 
     void Say(const Unit& unit, const QString& text) {
@@ -783,6 +802,14 @@ struct Collector::Impl {
             reloadAsked = false;
             Reload();
         }
+        if (tableResult) {
+            const collect::SitesFileResult read = std::move(*tableResult);
+            tableResult.reset();
+            Apply(read);
+            if (std::exchange(tableAgain, false)) {
+                ReadTableLater();
+            }
+        }
         while (!calls.empty()) {
             Call call = std::move(calls.front());
             calls.pop_front();
@@ -900,14 +927,20 @@ struct Collector::Impl {
 
     // --- the file -----------------------------------------------------------------------
 
+    QString Source() const {
+        return options.sitesFile.isEmpty() ? QStringLiteral("sites") : options.sitesFile;
+    }
+
     // The sites file, or the sites table of the collectors' database when no file is given (read
-    // through a short session of its own: a reload waits for it, at most its connection's timeout).
-    std::optional<std::vector<Site>> Read() {
-        const bool fromTable = options.sitesFile.isEmpty();
-        const QString source = fromTable ? QStringLiteral("sites") : options.sitesFile;
-        const collect::SitesFileResult read =
-            fromTable ? collect::ReadSitesTable(options.claimUrl, QDir::currentPath())
-                      : collect::ReadSitesFile(options.sitesFile);
+    // through a short session of its own, which blocks: at most its connection's timeout).
+    collect::SitesFileResult ReadNow() const {
+        return options.sitesFile.isEmpty() ? collect::ReadSitesTable(options.claimUrl, QDir::currentPath())
+                                           : collect::ReadSitesFile(options.sitesFile);
+    }
+
+    // The sites of what was read, or nothing when it does not validate (every error said).
+    std::optional<std::vector<Site>> Accept(const collect::SitesFileResult& read) {
+        const QString source = Source();
         if (!read.Ok()) {
             for (const QString& line : read.Messages(source)) {
                 output.Message(line);
@@ -927,13 +960,46 @@ struct Collector::Impl {
         return read.sites;
     }
 
+    void ReadTableLater() {
+        if (std::exchange(tableReading, true)) {
+            tableAgain = true;
+            return;
+        }
+        {
+            std::lock_guard lock(tableRead->mutex);
+            tableRead->owner = this;
+        }
+        std::thread([state = tableRead, url = options.claimUrl, directory = QDir::currentPath()] {
+            collect::SitesFileResult read = collect::ReadSitesTable(url, directory);
+            std::lock_guard lock(state->mutex);
+            if (Impl* owner = state->owner) {
+                QMetaObject::invokeMethod(
+                    &owner->tick,
+                    [owner, read = std::move(read)]() mutable {
+                        owner->tableReading = false;
+                        owner->tableResult = std::move(read);
+                        owner->Tick();
+                    },
+                    Qt::QueuedConnection);
+            }
+        }).detach();
+    }
+
     void Reload() {
         output.Message(
             options.sitesFile.isEmpty()
                 ? QCoreApplication::translate("cli::Collect", "SIGHUP: таблица участков перечитывается.")
                 : QCoreApplication::translate("cli::Collect", "SIGHUP: файл участков %1 перечитывается.")
                       .arg(options.sitesFile));
-        const std::optional<std::vector<Site>> sites = Read();
+        if (options.sitesFile.isEmpty()) {
+            ReadTableLater();
+            return;
+        }
+        Apply(ReadNow());
+    }
+
+    void Apply(const collect::SitesFileResult& read) {
+        const std::optional<std::vector<Site>> sites = Accept(read);
         if (!sites) {
             output.Message(QCoreApplication::translate(
                 "cli::Collect", "Файл участков не принят: участки работают, как прежде."));
@@ -990,7 +1056,7 @@ struct Collector::Impl {
     }
 
     ExitStatus Run() {
-        const std::optional<std::vector<Site>> sites = Read();
+        const std::optional<std::vector<Site>> sites = Accept(ReadNow());
         if (!sites) {
             return ExitStatus::Usage;
         }

@@ -537,17 +537,35 @@ class Claims::Worker {
         for (const std::int32_t key : keys) {
             names << NamesOf(key);
         }
-        // The owner stops polling before the lock goes, or another could start while it still polls.
-        for (const QString& name : names) {
-            owner_->TellLost(name);
+        // The owner stops polling before the lock goes, or another could start while it still polls:
+        // the lock is let go once the owner has handled the loss (closed the sites). An owner that
+        // does not get to it in time keeps the locks for now; the next round tries again.
+        auto handled = std::make_shared<bool>(false);
+        owner_->TellLost(names, [this, handled] {
+            {
+                std::lock_guard lock(mutex_);
+                *handled = true;
+            }
+            wake_.notify_all();
+        });
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::milliseconds(settings_.times.queryTimeoutMs),
+                           [&] { return stop_ || *handled; });
+            if (stop_) {
+                return false;
+            }
+            if (!*handled) {
+                return true;
+            }
         }
+        // The claims row stays: the next collector to take the site learns from it that someone
+        // polled it until a moment ago, and reads the buffers for what fell between the two.
         const auto result =
-            Exec(QStringLiteral("WITH gone AS (DELETE FROM claims WHERE collector = $2 AND site = "
-                                "ANY($1::text[])) SELECT pg_advisory_unlock(%1, k) FROM "
-                                "unnest($3::int[]) AS k")
+            Exec(QStringLiteral("SELECT pg_advisory_unlock(%1, k) FROM unnest($1::int[]) AS k")
                      .arg(kClaimLockClass)
                      .toUtf8(),
-                 {ArrayLiteral(names), collectorName().toUtf8(), KeysLiteral(keys)}, why);
+                 {KeysLiteral(keys)}, why);
         if (!result) {
             return false;
         }
@@ -688,13 +706,16 @@ void Claims::TellTaken(const QString& site, const QString& previous) {
         Qt::QueuedConnection);
 }
 
-void Claims::TellLost(const QString& site) {
+void Claims::TellLost(const QStringList& sites, std::function<void()> handled) {
     QMetaObject::invokeMethod(
         this,
-        [this, site] {
-            if (held_.erase(site) > 0) {
-                emit Lost(site);
+        [this, sites, handled = std::move(handled)] {
+            for (const QString& site : sites) {
+                if (held_.erase(site) > 0) {
+                    emit Lost(site);
+                }
             }
+            handled();
         },
         Qt::QueuedConnection);
 }

@@ -89,6 +89,7 @@ class Claims : public QObject {
     // previousHolder: the collector that held it before (it died, or gave it up), or this one in a
     // session that was lost; empty when nobody ever held it. Either way a gap may lie behind.
     void Taken(const QString& site, const QString& previousHolder);
+    // Poll it no more: its lock is let go only after the slots connected here have returned.
     void Lost(const QString& site);
     // The session failed or did not answer in time: nothing is held any more, poll nothing.
     void AllLost(const QString& why);
@@ -106,7 +107,8 @@ class Claims : public QObject {
     void Post(Request request);
     // From the worker's thread.
     void TellTaken(const QString& site, const QString& previous);
-    void TellLost(const QString& site);
+    // `handled` runs (on the owner's thread) once every Lost was emitted.
+    void TellLost(const QStringList& sites, std::function<void()> handled);
     void TellAllLost(const QString& why);
     void TellUp();
 

@@ -63,12 +63,14 @@ StopSignals::~StopSignals() {
 }
 
 void StopSignals::Read() {
+    // Each one, in order: a SIGTERM right after a SIGHUP (or before it, from another thread) must
+    // not be lost behind it.
     unsigned char number = 0;
     while (::read(g_pipe[0], &number, 1) == 1) {
         received_ = number;
-    }
-    if (received_ != 0 && onStop_) {
-        onStop_(received_);
+        if (onStop_) {
+            onStop_(received_);
+        }
     }
 }
 

@@ -10,8 +10,9 @@ namespace lumvaris::session {
 
 // SIGTERM, SIGHUP and SIGINT as events of the event loop: the signal handler only writes the
 // signal's number into a pipe, and the loop (also a nested one under a message box) calls
-// `onStop` with it. So the program ends the way its own "exit" ends it, saving what it holds,
-// when it is stopped by `kill`, a logout, a shutdown, `systemctl stop` or Ctrl+C. One per process.
+// `onStop` with it, once per signal in the order they came. So the program ends the way its own "exit" ends
+// it, saving what it holds, when it is stopped by `kill`, a logout, a shutdown, `systemctl stop` or Ctrl+C.
+// One per process.
 class StopSignals final : public QObject {
     Q_OBJECT
   public:

@@ -121,6 +121,7 @@ struct NoPause final : link::IPause {
 
 struct CountingMessages final : app::IMessageBox {
     void Error(QWidget*, const QString& text) override { errors << text; }
+    void Inform(QWidget*, const QString&) override {}
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }

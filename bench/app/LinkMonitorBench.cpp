@@ -42,6 +42,7 @@ struct StillTimers final : session::ITimerFactory {
 };
 struct NoMessages final : IMessageBox {
     void Error(QWidget*, const QString&) override {}
+    void Inform(QWidget*, const QString&) override {}
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }

@@ -110,6 +110,7 @@ class HeldCtrl final : public app::IModifierKeys {
 class AnswerOk final : public app::IMessageBox {
   public:
     void Error(QWidget*, const QString& text) override { errors << text; }
+    void Inform(QWidget*, const QString&) override {}
     bool Confirm(QWidget*, const QString&) override { return true; }
     bool Warning(QWidget*, const QString&) override { return true; }
     bool Retry(QWidget*, const QString&, const QString&) override { return false; }

@@ -184,6 +184,21 @@ class ClaimsTest : public testing::Test {
         return locks;
     }
 
+    // The collector whose session holds the site's lock, empty when none does.
+    QString Holder(const QString& site) {
+        QString output;
+        EXPECT_TRUE(
+            server_->Psql(QStringLiteral("SELECT substr(a.application_name, %1) FROM pg_locks l JOIN "
+                                         "pg_stat_activity a USING (pid) WHERE l.locktype = 'advisory' "
+                                         "AND l.classid = %2 AND l.objid::bigint = "
+                                         "(hashtext('%3')::bigint & 4294967295)")
+                              .arg(sizeof(kCollectorApplicationPrefix))
+                              .arg(kClaimLockClass)
+                              .arg(site),
+                          output, database_));
+        return output.trimmed();
+    }
+
     PostgresServer* server_ = nullptr;
     QString database_;
     std::map<QString, std::unique_ptr<Claims>> claims_;
@@ -201,10 +216,33 @@ TEST_F(ClaimsTest, ThreeCollectorsShareTheFleetEvenlyAndALaterOneGetsItsShare) {
     const std::map<QString, int> even{{"a", 100}, {"b", 100}, {"c", 100}};
     EXPECT_EQ(Locks(), even);
 
-    Add("d", sites);
+    // What the newcomer takes was let go by another for the share: a gap lies behind it, the time
+    // between the giver's last poll and the newcomer's first.
+    std::map<QString, QString> previous;
+    // The giver's lock stays until it has stopped polling, i.e. returned from Lost (looked at for the
+    // first site each gives up: a look at the server takes a while).
+    QStringList unlockedEarly;
+    std::set<QString> looked;
+    for (const char* name : {"a", "b", "c"}) {
+        QObject::connect(
+            claims_.at(QLatin1String(name)).get(), &Claims::Lost, [&, name](const QString& site) {
+                if (looked.insert(QLatin1String(name)).second && Holder(site) != QLatin1String(name)) {
+                    unlockedEarly << site;
+                }
+            });
+    }
+    Claims& d = Add("d", sites);
+    QObject::connect(&d, &Claims::Taken,
+                     [&](const QString& site, const QString& before) { previous[site] = before; });
     ASSERT_TRUE(Until([&] { return Shares({{"a", 75}, {"b", 75}, {"c", 75}, {"d", 75}}); }, 20000));
     const std::map<QString, int> four{{"a", 75}, {"b", 75}, {"c", 75}, {"d", 75}};
     EXPECT_EQ(Locks(), four);
+    EXPECT_TRUE(unlockedEarly.isEmpty()) << unlockedEarly.join(' ').toStdString();
+    ASSERT_EQ(previous.size(), 75u);
+    for (const auto& [site, before] : previous) {
+        EXPECT_TRUE(before == "a" || before == "b" || before == "c")
+            << site.toStdString() << " taken from «" << before.toStdString() << "»";
+    }
 }
 
 TEST_F(ClaimsTest, AKilledSessionsSitesAreTakenOverWithinTheTarget) {
