@@ -132,7 +132,6 @@ struct Collector::Impl {
         bool identified = false;     // its UART-ID was said
         bool asked = false;          // AddressRead went out since it was connected
         bool lost = false;           // a call that ended; closed by the next tick
-        bool takeoverRead = false;   // read the last-packets buffers first: another collector held it
         bool connecting = false;     // a connection is being made, as last told
         QElapsedTimer sinceRefused;  // a port that did not open
         qint64 packetsCounted = 0;   // of the session's, already in the metrics
@@ -655,16 +654,16 @@ struct Collector::Impl {
             });
             return;
         }
-        if (std::exchange(unit.takeoverRead, false)) {
-            // Taken over from another collector: what the concentrator heard meanwhile is in its buffers.
-            StartJob(unit, Job::ReadPackets);
-            return;
-        }
         const collect::JobsDue due =
             collect::DueJobs(unit.site, true, QDateTime::currentDateTime(), unit.records);
-        if (!due.due.empty()) {
-            StartJob(unit, due.due.front());
+        if (due.due.empty()) {
+            return;
         }
+        // Taken over from another collector: what the concentrator heard meanwhile is in its buffers,
+        // read before anything else.
+        const bool owed = unit.records[Job::ReadPackets].owed &&
+                          std::find(due.due.begin(), due.due.end(), Job::ReadPackets) != due.due.end();
+        StartJob(unit, owed ? Job::ReadPackets : due.due.front());
     }
 
     void StartJob(Unit& unit, Job job) {
@@ -870,7 +869,7 @@ struct Collector::Impl {
                         : QCoreApplication::translate("cli::Collect", "Участок «%1»: взят у сборщика «%2».")
                               .arg(name, previous));
                 // A gap may lie behind, unless the site was never held by anyone.
-                unit.takeoverRead = !previous.isEmpty();
+                unit.records[Job::ReadPackets].owed = !previous.isEmpty();
                 if (unit.site.portKind != PortKind::CallsIn && !unit.session &&
                     std::find(startQueue.begin(), startQueue.end(), name) == startQueue.end()) {
                     startQueue.push_back(name);
@@ -912,7 +911,7 @@ struct Collector::Impl {
     void LetGo(Unit& unit, const QString& why) {
         std::erase(startQueue, unit.site.name);
         unit.sinceRefused.invalidate();
-        unit.takeoverRead = false;
+        unit.records[Job::ReadPackets].owed = false;
         if (!unit.session) {
             return;
         }

@@ -109,7 +109,8 @@ JobsDue DueJobs(const Site& site, bool present, const QDateTime& now, const JobR
     if (schedule.readMonthsOnDay > 0) {
         consider(Job::ReadMonths, Monthly(now, schedule.readMonthsOnDay, daily, zone));
     }
-    if (schedule.readPacketsEveryHours > 0) {
+    const bool packetsOwed = done[Job::ReadPackets].owed;
+    if (schedule.readPacketsEveryHours > 0 || packetsOwed) {
         // Read "ahead of the clock" (the clock was put back): the period counts from now, not from a
         // moment the clock has yet to reach.
         QDateTime lastDone = done[Job::ReadPackets].lastDone;
@@ -117,7 +118,7 @@ JobsDue DueJobs(const Site& site, bool present, const QDateTime& now, const JobR
             lastDone = now;
         }
         Occurrences when;
-        if (!lastDone.isValid()) {
+        if (!lastDone.isValid() || packetsOwed) {
             when.latest = now;
         } else if (const QDateTime due = lastDone.addSecs(qint64(schedule.readPacketsEveryHours) * 3600);
                    due <= now) {

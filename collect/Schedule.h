@@ -22,6 +22,9 @@ struct JobRecord {
     QDateTime lastDone;    // invalid: never
     QDateTime lastFailed;  // the latest failed try since the last success
     int failures = 0;      // failed tries since the last success
+    // Asked for outside the schedule (the buffers of a site taken over from another collector):
+    // due until it is done, its failures tried again as a scheduled job's.
+    bool owed = false;
 };
 
 struct JobRecords {

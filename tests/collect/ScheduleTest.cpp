@@ -292,5 +292,28 @@ TEST(ScheduleTest, AFailedJobIsRetriedSoonerThanItsPeriodAndEndsItsRetriesWhenDo
     EXPECT_EQ(DueJobs(site, true, now, records).next, now.addSecs(24 * 3600));
 }
 
+// The buffers of a site taken over are owed: due at once whatever the schedule says (a site with no
+// buffer reads of its own, one whose read was just done), tried again after a failure as any job,
+// and no longer due once done.
+TEST(ScheduleTest, AnOwedReadIsDueUntilDoneAndItsFailuresAreTriedAgain) {
+    const QDateTime now = At("2026-06-01T12:00:00");
+    for (const SiteSchedule& schedule : {SiteSchedule{}, SiteSchedule{true, 6, 0, false, 0}}) {
+        const Site site = SiteWith(schedule);
+        JobRecords records;
+        RecordDone(records[Job::ReadPackets], now.addSecs(-60));
+        records[Job::ReadPackets].owed = true;
+        ASSERT_EQ(Names(DueJobs(site, true, now, records).due), "packets ");
+        RecordFailed(records[Job::ReadPackets], now);
+        const JobsDue after = DueJobs(site, true, now, records);
+        EXPECT_TRUE(after.due.empty());
+        EXPECT_EQ(after.next, now.addSecs(60));
+        EXPECT_EQ(Names(DueJobs(site, true, now.addSecs(60), records).due), "packets ");
+        RecordDone(records[Job::ReadPackets], now.addSecs(60));
+        const JobsDue done = DueJobs(site, true, now.addSecs(61), records);
+        EXPECT_TRUE(done.due.empty());
+        EXPECT_EQ(done.next, schedule.readPacketsEveryHours > 0 ? now.addSecs(60 + 6 * 3600) : QDateTime());
+    }
+}
+
 }  // namespace
 }  // namespace lumvaris::collect
