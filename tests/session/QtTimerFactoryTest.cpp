@@ -23,7 +23,7 @@ TEST_F(QtTimerFactoryTest, RepeatsUntilStoppedAndARestartPutsItOff) {
     int ticks = 0;
     auto repeating = factory.Create("a", 10, [&] { ++ticks; });
     int late = 0;
-    auto putOff = factory.Create("b", 500, [&] { ++late; });
+    auto putOff = factory.Create("b", 250, [&] { ++late; });
     auto restarter = factory.Create("c", 20, [&] { putOff->Start(); });
     repeating->Start();
     putOff->Start();
@@ -32,9 +32,9 @@ TEST_F(QtTimerFactoryTest, RepeatsUntilStoppedAndARestartPutsItOff) {
     EXPECT_TRUE(repeating->IsActive());
     repeating->Stop();
     const int stoppedAt = ticks;
-    RunUntil([] { return false; }, 150);
+    RunUntil([] { return false; }, 300);
     EXPECT_EQ(ticks, stoppedAt);
-    EXPECT_EQ(late, 0) << "restarted every 20 ms, a 500 ms timer never comes due";
+    EXPECT_EQ(late, 0) << "restarted every 20 ms, a 250 ms timer never comes due";
 }
 
 // Timers due in the same pass: a handler deletes or stops one that is due after it, or deletes its own.
