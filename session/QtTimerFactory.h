@@ -4,7 +4,7 @@
 
 namespace lumvaris::session {
 
-// Timers over QTimer, each named after the program's timer.
+// Timers of the event loop: every timer of a thread shares one QTimer.
 class QtTimerFactory final : public ITimerFactory {
   public:
     std::unique_ptr<ITimer> Create(const std::string& name, int intervalMs,
