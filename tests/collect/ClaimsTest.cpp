@@ -277,7 +277,9 @@ TEST_F(ClaimsTest, AKilledSessionsSitesAreTakenOverWithinTheTarget) {
     timer.start();
     ASSERT_TRUE(Until([&] { return Shares({{"a", 150}, {"b", 150}}); }, kTakeoverTargetMs));
     RecordProperty("takeover_ms", static_cast<int>(timer.elapsed()));
-    EXPECT_TRUE(lost);
+    // The server let its locks go at once; the killed one learns of it at its next heartbeat, which
+    // may come after the others took them.
+    EXPECT_TRUE(Until([&] { return lost; }, 10000));
     const std::map<QString, int> two{{"a", 150}, {"b", 150}};
     EXPECT_EQ(Locks(), two);
     for (const QString& site : orphans) {
